@@ -57,6 +57,11 @@ using PFN_IcmpSendEcho = DWORD (*)(HANDLE icmp, IPAddr destination, void* reques
                                    WORD requestSize, IP_OPTION_INFORMATION* options,
                                    void* replyBuffer, DWORD replySize, DWORD timeoutMs);
 
+// Optional fourth export "IcmpCancelEcho": wakes an IcmpSendEcho waiting on
+// the handle at once and makes later sends on it return 0 at once, so that a
+// worker being deleted need not wait for its echo timeout.
+using PFN_IcmpCancelEcho = BOOL (*)(HANDLE);
+
 namespace ov::icmp {
 
 // One ICMP echo implementation, looked up like a loadable module: Load() says
