@@ -1,0 +1,140 @@
+#pragma once
+// One target host of a ping run and the worker thread that probes it.
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PingTypes.h"
+#include "platform/event.h"
+#include "platform/icmp.h"
+#include "platform/wintypes.h"
+
+// Host states; bit flags (Start tests bit HS_PINGING and the mask 7).
+enum : DWORD {
+    HS_NEW = 1,
+    HS_RESOLVED = 4,
+    HS_READY = 7,
+    HS_PINGING = 16,
+    HS_FAILED = 256,
+};
+
+// Notification message id the ping document asks hosts to post.
+constexpr UINT WM_PING_NOTIFY = 1124;
+
+// First parameter of a host notification.
+enum : int {
+    PN_REPLY = 0,     // a request got a valid reply
+    PN_LOST = 1,      // a request got no valid reply in time
+    PN_PREPARED = 2,  // name resolution and country lookup finished (or failed)
+};
+
+// Receives host notifications. Called on a worker thread while the host holds
+// its notify lock: it must queue the notification and return at once, never
+// wait for another thread and never call back into the host.
+class IPingNotifyTarget {
+public:
+    virtual ~IPingNotifyTarget() = default;
+    // Queues message with what (a PN_ value) and the host's index.
+    virtual void PostPingNotify(UINT message, int what, DWORD hostIndex) noexcept = 0;
+};
+
+// One host: resolves its name, looks up the country, then sends one echo
+// request at a time at the configured delay while its run gate is open,
+// keeping statistics and a ring of the last 5000 outcomes. Four locks, never
+// nested: state (state, name, country, address, ICMP handle), settings,
+// statistics (counters and ring), notify (target and message).
+class CHostProbe {
+public:
+    // Creates the host in HS_NEW and starts its worker, which resolves the name
+    // at once; binds the ping services first when they are not bound.
+    CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings);
+    // Asks the worker to quit and joins it.
+    virtual ~CHostProbe();
+    CHostProbe(const CHostProbe&) = delete;
+    CHostProbe& operator=(const CHostProbe&) = delete;
+
+    // Opens the run gate; true when the host is or may start pinging, false in HS_FAILED.
+    bool Start();
+    // Closes the run gate and sets HS_READY, whatever the state was.
+    void Stop();
+    // True in HS_NEW, HS_RESOLVED and HS_PINGING.
+    bool IsBusy() const;
+    // One of the HS_ values.
+    DWORD GetState() const;
+    // Replaces the host's settings; the worker uses them from its next request.
+    void SetSettings(const PING_SETTINGS& settings);
+    // This host's copy of the settings.
+    PING_SETTINGS GetSettings() const;
+    // Where to post notifications; (nullptr, 0) turns them off. Once it returns,
+    // the previous target receives no further call.
+    void SetNotifyWindow(IPingNotifyTarget* target, UINT messageId);
+    // The name as typed, or the canonical name after resolution returned one.
+    std::u16string GetHostName() const;
+    // Country of the address; " " without a country database, "" before the lookup.
+    std::u16string GetCountry() const;
+    // IPv4 address in network byte order; 0 until resolved.
+    IPAddr GetAddress() const;
+    // Copies the five counters.
+    void GetStatistics(PING_STATS& stats) const;
+    // Events recorded since creation (not capped by the ring).
+    DWORD GetEventCount() const;
+    // Copies the newest event; leaves event untouched when there is none.
+    void GetLastEvent(PING_EVENT& event) const;
+    // Copies the whole ring into target when target is not the host's own ring
+    // and is at least as large; otherwise does nothing.
+    void CopyEvents(CEventRing& target) const;
+    // Position in the document's host list; the notifications' second parameter.
+    DWORD GetIndex() const noexcept { return m_index; }
+
+    // Asks the worker to end without waiting for it: every wait of the worker
+    // (gate, cycle pause, echo, between resolution attempts) ends promptly.
+    // The destructor then only joins. Lets the owner signal all hosts first.
+    void RequestQuit() noexcept;
+
+private:
+    void Record(std::int32_t type) noexcept;
+    void SetState(DWORD state) noexcept;
+    void Notify(int what) noexcept;
+    void Worker() noexcept;
+    void Prepare() noexcept;
+    void Resolve() noexcept;
+    void LookupCountryOfAddress() noexcept;
+    void PingOnce() noexcept;
+    bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
+
+    const DWORD m_index;
+
+    mutable std::mutex m_stateLock;
+    IPAddr m_address = 0;
+    std::u16string m_hostName;
+    std::u16string m_country;
+    DWORD m_state = HS_NEW;
+    HANDLE m_icmpHandle = INVALID_HANDLE_VALUE;  // published for RequestQuit's cancel
+
+    mutable std::mutex m_settingsLock;
+    PING_SETTINGS m_settings;
+
+    mutable std::mutex m_statsLock;
+    PING_STATS m_stats{};
+    CEventRing m_events;
+
+    mutable std::mutex m_notifyLock;
+    IPingNotifyTarget* m_notifyTarget = nullptr;
+    UINT m_notifyMsg = 0;
+
+    // The gate is a manual-reset event: it stays open until Stop closes it.
+    ov::WaitGroup m_waits;
+    ov::Event m_runGate{m_waits, ov::Event::ResetMode::Manual};
+    ov::Event m_quitSignal{m_waits, ov::Event::ResetMode::Manual};
+    std::atomic<bool> m_quit{false};
+
+    // Worker only.
+    std::vector<BYTE> m_payload;
+    std::vector<BYTE> m_replyBuffer;
+    DWORD m_payloadSize = 0;
+    DWORD m_lastSendTick = 0;
+
+    std::thread m_thread;
+};

@@ -1,0 +1,87 @@
+#pragma once
+// Records shared by the probe engine and the views: ping options, one
+// recorded outcome, a host's counters and the fixed event ring.
+#include <cstdint>
+#include <memory>
+
+#include "platform/icmp.h"
+#include "platform/wintypes.h"
+
+// Ping options of one host; the option block goes to IcmpSendEcho unchanged.
+struct PING_SETTINGS {
+    DWORD Size = 64;         // echo data size in bytes
+    DWORD TimeOut = 500;     // reply timeout in milliseconds
+    DWORD TimeDelay = 1500;  // minimum time between two requests, milliseconds
+    WORD Probe = 3;          // name-resolution attempts
+    // Ttl = IPTtl, Tos = IPTos, Flags = IPFlags; OptionsSize 0, OptionsData null.
+    IP_OPTION_INFORMATION IPOption{255, 200, 0, 0, nullptr};
+};
+
+// Event type codes; also indexes into the log list's message tables (6 is unused).
+enum : std::int32_t {
+    PE_REPLY = 0,
+    PE_RESOLVING = 1,
+    PE_NO_SERVICES = 2,
+    PE_NO_THREAD = 3,
+    PE_NO_ICMP_HANDLE = 4,
+    PE_RESOLVE_FAILED = 5,
+    PE_LOST = 7,
+};
+
+// One recorded outcome; reply is meaningful only for PE_REPLY (its Data
+// pointer refers to the worker's buffer and is never followed).
+struct PING_EVENT {
+    std::int32_t type;
+    std::int64_t time;  // seconds since 1970-01-01 00:00 UTC
+    ICMP_ECHO_REPLY reply;
+};
+
+// Running counters of one host; times in milliseconds.
+struct PING_STATS {
+    DWORD sent;
+    DWORD lost;
+    DWORD minimum;
+    DWORD maximum;
+    DWORD total;
+};
+
+// Fixed ring of events. Rules: count is every push since creation or Clear,
+// never capped (it wraps only after 2^32 pushes); while count < capacity the
+// events sit at 0..count-1 and start is 0; once full, each push overwrites the
+// oldest entry, which is at start, and advances start (back to 0 at capacity).
+// So the i-th oldest retained event is at (start + i) mod capacity.
+class CEventRing {
+public:
+    static constexpr DWORD kDefaultCapacity = 5000;
+
+    // A zeroed ring of capacity entries (at least 1).
+    explicit CEventRing(DWORD capacity = kDefaultCapacity);
+    CEventRing(const CEventRing&) = delete;
+    CEventRing& operator=(const CEventRing&) = delete;
+
+    // Appends event, overwriting the oldest one when the ring is full.
+    void Push(const PING_EVENT& event) noexcept;
+    // Forgets every event (count and start back to 0).
+    void Clear() noexcept;
+    // Copies count, start and all capacity entries from other, when other is
+    // not this ring and this ring is at least as large; false otherwise.
+    bool CopyFrom(const CEventRing& other) noexcept;
+
+    DWORD Capacity() const noexcept { return m_capacity; }
+    DWORD Count() const noexcept { return m_count; }
+    DWORD Start() const noexcept { return m_start; }
+    // Number of events held: min(count, capacity).
+    DWORD Retained() const noexcept { return m_count < m_capacity ? m_count : m_capacity; }
+    // Entry at array index i (i < capacity).
+    const PING_EVENT& At(DWORD i) const noexcept { return m_events[i]; }
+    // The i-th oldest retained event (i < Retained()).
+    const PING_EVENT& Oldest(DWORD i) const noexcept;
+    // Array index of the newest event; only meaningful when count > 0.
+    DWORD NewestIndex() const noexcept;
+
+private:
+    std::unique_ptr<PING_EVENT[]> m_events;
+    DWORD m_capacity;
+    DWORD m_count = 0;
+    DWORD m_start = 0;
+};
