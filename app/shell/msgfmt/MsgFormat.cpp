@@ -1,0 +1,185 @@
+// LoadFormatString: message texts by id with named placeholders, and the
+// choice between a language resource module and the English table.
+#include "MsgFormat.h"
+
+#include <array>
+#include <atomic>
+#include <cstdarg>
+#include <mutex>
+#include <vector>
+
+#include "EnglishStrings.h"
+#include "Placeholders.h"
+#include "ovmui/OvStringTable.h"
+#include "platform/codepage.h"
+
+namespace {
+
+// One ring of 32 result slots for the whole process. Only the choice of the
+// slot is locked; a result stays valid until 31 further calls by any thread.
+constexpr std::size_t kRingSlots = 32;
+
+struct ResultRing {
+    std::mutex lock;
+    std::array<std::u16string, kRingSlots> slots;
+    std::size_t cursor = 0;
+};
+
+ResultRing& Ring()
+{
+    static ResultRing ring;
+    return ring;
+}
+
+// The selected language resource module. It is chosen at start-up before
+// other threads run; lookups then read the function pointer without a lock.
+struct LanguageSource {
+    ov::Module module;
+    std::atomic<ResLoadStringFn> loadString{nullptr};
+};
+
+LanguageSource& Source()
+{
+    static LanguageSource source;
+    return source;
+}
+
+const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) noexcept
+{
+    ResultRing& ring = Ring();
+    std::u16string* slotPtr;
+    {
+        const std::lock_guard guard(ring.lock);
+        if (ring.cursor == kRingSlots)
+            ring.cursor = 0;
+        slotPtr = &ring.slots[ring.cursor++];
+    }
+    std::u16string& slot = *slotPtr;
+
+    try {
+        const std::u16string_view def = defText ? std::u16string_view(defText) : std::u16string_view();
+
+        // One argument per placeholder of the default text in token order.
+        // Conversions the formatter does not know take no argument and keep
+        // their token as written.
+        struct Pair {
+            std::u16string_view token;
+            std::u16string value;
+        };
+        std::vector<Pair> pairs;
+        for (const msgfmt::Placeholder& ph : msgfmt::ScanPlaceholders(def)) {
+            switch (msgfmt::ClassifyConversion(ph.conversion)) {
+            case msgfmt::ArgKind::Int64:
+                pairs.push_back({ph.token, msgfmt::FormatInt(ph.conversion, va_arg(args, long long), true)});
+                break;
+            case msgfmt::ArgKind::Int32:
+                pairs.push_back({ph.token, msgfmt::FormatInt(ph.conversion, va_arg(args, int), false)});
+                break;
+            case msgfmt::ArgKind::Char:
+                pairs.push_back(
+                    {ph.token, msgfmt::FormatChar(ph.conversion, static_cast<char16_t>(va_arg(args, int) & 0xFFFF))});
+                break;
+            case msgfmt::ArgKind::Double:
+                pairs.push_back({ph.token, msgfmt::FormatDouble(ph.conversion, va_arg(args, double))});
+                break;
+            case msgfmt::ArgKind::WideText:
+                pairs.push_back({ph.token, msgfmt::FormatText(ph.conversion, va_arg(args, const char16_t*))});
+                break;
+            case msgfmt::ArgKind::None:
+                break;
+            }
+        }
+
+        bool incomplete = false;
+        if (const char16_t* text = LoadResourceString(id)) {
+            slot = text;
+        } else {
+            slot = def;
+            incomplete = true;
+        }
+        for (const Pair& pair : pairs)
+            if (!msgfmt::ReplaceAll(slot, pair.token, pair.value))
+                incomplete = true;
+        if (incomplete && g_bShowMUIErrInfo)
+            slot.insert(0, 1, u'*');
+        return slot.c_str();
+    } catch (...) {
+        slot.clear();
+        return u"";
+    }
+}
+
+}  // namespace
+
+const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noexcept
+{
+    std::u16string wide;
+    try {
+        if (defText)
+            wide = ov::AnsiToWide(defText);
+    } catch (...) {
+        return u"";
+    }
+    va_list args;
+    va_start(args, defText);
+    const char16_t* result = FormatV(id, wide.c_str(), args);
+    va_end(args);
+    return result;
+}
+
+const char16_t* LoadFormatString(unsigned int id, const char16_t* defText, ...) noexcept
+{
+    va_list args;
+    va_start(args, defText);
+    const char16_t* result = FormatV(id, defText, args);
+    va_end(args);
+    return result;
+}
+
+bool SelectLanguageModule(ov::Module&& module)
+{
+    if (!module.IsLoaded())
+        return false;
+    const auto load = reinterpret_cast<ResLoadStringFn>(module.GetProc(kLoadStringExport));
+    if (!load)
+        return false;
+    LanguageSource& source = Source();
+    source.loadString.store(nullptr);
+    source.module = std::move(module);
+    source.loadString.store(load);
+    return true;
+}
+
+bool SelectLanguageModule(const std::u16string& path)
+{
+    try {
+        ov::Module module;
+        if (!module.Load(ov::WideToUtf8(path)))
+            return false;
+        return SelectLanguageModule(std::move(module));
+    } catch (...) {
+        return false;
+    }
+}
+
+void ResetLanguageModule() noexcept
+{
+    LanguageSource& source = Source();
+    source.loadString.store(nullptr);
+    source.module.Free();
+}
+
+bool HasLanguageModule() noexcept
+{
+    return Source().loadString.load() != nullptr;
+}
+
+const char16_t* LoadResourceString(unsigned int id) noexcept
+{
+    if (const ResLoadStringFn load = Source().loadString.load()) {
+        const char16_t* text = load(id);
+        // An empty resource string counts as missing, as with string resources.
+        return text && *text ? text : nullptr;
+    }
+    return EnglishString(id);
+}
