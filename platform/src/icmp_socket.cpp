@@ -1,0 +1,541 @@
+#include "icmp_socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/errqueue.h>
+#include <linux/filter.h>
+#include <linux/icmp.h>
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+namespace ov::icmp::detail {
+namespace {
+
+constexpr std::uint8_t kEchoReply = 0;
+constexpr std::uint8_t kDestUnreachable = 3;
+constexpr std::uint8_t kSourceQuench = 4;
+constexpr std::uint8_t kEchoRequest = 8;
+constexpr std::uint8_t kTimeExceeded = 11;
+constexpr std::uint8_t kParamProblem = 12;
+constexpr std::size_t kIcmpHeader = 8;
+constexpr std::size_t kMinIpHeader = 20;
+
+std::int64_t ClockNs(clockid_t clock) noexcept {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::uint16_t Load16(const std::byte* p) noexcept {
+    return static_cast<std::uint16_t>((std::to_integer<unsigned>(p[0]) << 8) |
+                                      std::to_integer<unsigned>(p[1]));
+}
+
+IPAddr LoadAddr(const std::byte* p) noexcept {
+    IPAddr a;
+    std::memcpy(&a, p, sizeof a);  // stays in network byte order
+    return a;
+}
+
+unsigned U8(std::byte b) noexcept { return std::to_integer<unsigned>(b); }
+
+// Checks the IP header at p; returns its length or 0 when it is not sound.
+std::size_t IpHeaderLength(const std::byte* p, std::size_t size) noexcept {
+    if (size < kMinIpHeader || (U8(p[0]) >> 4) != 4)
+        return 0;
+    const std::size_t length = (U8(p[0]) & 0xf) * 4u;
+    if (length < kMinIpHeader || length > size)
+        return 0;
+    return length;
+}
+
+// The quoted request inside an ICMP error: the original IP header and at
+// least the 8-byte ICMP header of our echo request.
+bool QuotesOurRequest(const std::byte* quoted, std::size_t size, IPAddr destination,
+                      std::uint16_t identifier, std::uint16_t sequence) noexcept {
+    const std::size_t ipLength = IpHeaderLength(quoted, size);
+    if (ipLength == 0 || size - ipLength < kIcmpHeader)
+        return false;
+    if (U8(quoted[9]) != IPPROTO_ICMP || LoadAddr(quoted + 16) != destination)
+        return false;
+    const std::byte* icmp = quoted + ipLength;
+    return U8(icmp[0]) == kEchoRequest && Load16(icmp + 4) == identifier &&
+           Load16(icmp + 6) == sequence;
+}
+
+bool IsErrorType(unsigned type) noexcept {
+    return type == kDestUnreachable || type == kTimeExceeded || type == kParamProblem ||
+           type == kSourceQuench;
+}
+
+}  // namespace
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+void UniqueFd::Reset() noexcept {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+UniqueFd OpenIcmpSocket(SocketKind kind) noexcept {
+    const int type = kind == SocketKind::Datagram ? SOCK_DGRAM : SOCK_RAW;
+    return UniqueFd(::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
+}
+
+DWORD StatusOfIcmpError(int type, int code) noexcept {
+    switch (type) {
+    case kDestUnreachable:
+        switch (code) {
+        case 0: case 6: case 9: case 11:
+            return IP_DEST_NET_UNREACHABLE;
+        case 2:
+            return IP_DEST_PROT_UNREACHABLE;
+        case 3:
+            return IP_DEST_PORT_UNREACHABLE;
+        case 4:
+            return IP_PACKET_TOO_BIG;
+        case 5:
+            return IP_BAD_ROUTE;
+        default:
+            return IP_DEST_HOST_UNREACHABLE;
+        }
+    case kTimeExceeded:
+        return code == 1 ? IP_TTL_EXPIRED_REASSEM : IP_TTL_EXPIRED_TRANSIT;
+    case kParamProblem:
+        return IP_PARAM_PROBLEM;
+    case kSourceQuench:
+        return IP_SOURCE_QUENCH;
+    default:
+        return IP_GENERAL_FAILURE;
+    }
+}
+
+std::uint16_t Checksum(const std::byte* data, std::size_t size) noexcept {
+    std::uint32_t sum = 0;
+    std::size_t i = 0;
+    for (; i + 1 < size; i += 2)
+        sum += Load16(data + i);
+    if (i < size)
+        sum += U8(data[i]) << 8;
+    while (sum >> 16)
+        sum = (sum & 0xffff) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum);
+}
+
+Match ParseRawPacket(const std::byte* packet, std::size_t size, IPAddr destination,
+                     std::uint16_t identifier, std::uint16_t sequence) noexcept {
+    Match m;
+    const std::size_t ipLength = IpHeaderLength(packet, size);
+    if (ipLength == 0 || U8(packet[9]) != IPPROTO_ICMP || size - ipLength < kIcmpHeader)
+        return m;
+    const std::size_t totalLength = Load16(packet + 2);
+    if (totalLength >= ipLength && totalLength < size)
+        size = totalLength;  // ignore link-layer padding
+    const std::byte* icmp = packet + ipLength;
+    const std::size_t icmpSize = size - ipLength;
+    const IPAddr source = LoadAddr(packet + 12);
+    const unsigned type = U8(icmp[0]);
+    if (type == kEchoReply) {
+        if (source != destination || Load16(icmp + 4) != identifier ||
+            Load16(icmp + 6) != sequence)
+            return m;
+        m.status = IP_SUCCESS;
+        m.data = icmp + kIcmpHeader;
+        m.dataSize = icmpSize - kIcmpHeader;
+    } else if (IsErrorType(type)) {
+        if (!QuotesOurRequest(icmp + kIcmpHeader, icmpSize - kIcmpHeader, destination,
+                              identifier, sequence))
+            return m;
+        m.status = StatusOfIcmpError(static_cast<int>(type), U8(icmp[1]));
+    } else {
+        return m;
+    }
+    m.found = true;
+    m.address = source;
+    m.ttl = static_cast<BYTE>(U8(packet[8]));
+    m.tos = static_cast<BYTE>(U8(packet[1]));
+    m.flags = (Load16(packet + 6) & IP_DF) ? IP_FLAG_DF : 0;
+    return m;
+}
+
+Match ParseDatagramPacket(const std::byte* packet, std::size_t size, IPAddr source,
+                          IPAddr destination, std::uint16_t identifier,
+                          std::uint16_t sequence) noexcept {
+    Match m;
+    if (size < kIcmpHeader || U8(packet[0]) != kEchoReply || source != destination ||
+        Load16(packet + 4) != identifier || Load16(packet + 6) != sequence)
+        return m;
+    m.found = true;
+    m.status = IP_SUCCESS;
+    m.address = source;
+    m.data = packet + kIcmpHeader;
+    m.dataSize = size - kIcmpHeader;
+    return m;
+}
+
+EchoHandle::EchoHandle(SocketKind kind, UniqueFd socket, UniqueFd wake,
+                       std::uint16_t identifier) noexcept
+    : m_kind(kind), m_socket(std::move(socket)), m_wake(std::move(wake)),
+      m_identifier(identifier) {}
+
+EchoHandle::~EchoHandle() { m_magic = 0; }
+
+EchoHandle* EchoHandle::From(HANDLE handle) noexcept {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    auto* h = static_cast<EchoHandle*>(handle);
+    return h->m_magic == kMagic ? h : nullptr;
+}
+
+std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
+    UniqueFd sock = OpenIcmpSocket(kind);
+    if (!sock.Valid())
+        return nullptr;
+    UniqueFd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!wake.Valid())
+        return nullptr;
+    const int on = 1;
+    // Kernel receive time stamps, for a response time that leaves out the
+    // time between the reply's arrival and this thread running again.
+    if (::setsockopt(sock.Get(), SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) != 0)
+        return nullptr;
+
+    std::uint16_t identifier = 0;
+    if (kind == SocketKind::Datagram) {
+        // The kernel picks the identifier when the socket is bound; it then
+        // hands this socket only the replies and errors that carry it.
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        socklen_t length = sizeof local;
+        if (::bind(sock.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            ::getsockname(sock.Get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
+            return nullptr;
+        identifier = ntohs(local.sin_port);
+        // ICMP errors for our requests arrive on the error queue; the reply's
+        // TTL and TOS arrive as control messages.
+        if (::setsockopt(sock.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
+            ::setsockopt(sock.Get(), SOL_IP, IP_RECVTTL, &on, sizeof on) != 0 ||
+            ::setsockopt(sock.Get(), SOL_IP, IP_RECVTOS, &on, sizeof on) != 0)
+            return nullptr;
+    } else {
+        // A raw socket sees every ICMP packet of the machine. Pick an
+        // identifier unique within the process, then let the kernel drop
+        // everything but echo replies carrying it and errors quoting it.
+        static std::atomic<std::uint32_t> counter{0};
+        const std::uint32_t n = counter.fetch_add(1);
+        identifier = static_cast<std::uint16_t>((static_cast<std::uint32_t>(::getpid()) * 2654435761u) + n * 40503u);
+        icmp_filter types{};
+        types.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
+                       (1u << kTimeExceeded) | (1u << kParamProblem));
+        const std::uint32_t id = identifier;
+        constexpr std::uint32_t kAccept = 0x40000;
+        sock_filter code[] = {
+            /* 0 */ BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),            // X = IP header length
+            /* 1 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),             // ICMP type
+            /* 2 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply, 0, 2),
+            /* 3 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),             // identifier
+            /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 12, 13),
+            /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kDestUnreachable, 3, 0),
+            /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded, 2, 0),
+            /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kParamProblem, 1, 0),
+            /* 8 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kSourceQuench, 0, 10),
+            /* 9 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),             // quoted IP header
+            /* 10 */ BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0xf),
+            /* 11 */ BPF_STMT(BPF_ALU | BPF_LSH | BPF_K, 2),
+            /* 12 */ BPF_STMT(BPF_ALU | BPF_ADD | BPF_X, 0),
+            /* 13 */ BPF_STMT(BPF_MISC | BPF_TAX, 0),                  // X = start of quoted ICMP - 8
+            /* 14 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),            // quoted ICMP type
+            /* 15 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoRequest, 0, 3),
+            /* 16 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 12),           // quoted identifier
+            /* 17 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 0, 1),
+            /* 18 */ BPF_STMT(BPF_RET | BPF_K, kAccept),
+            /* 19 */ BPF_STMT(BPF_RET | BPF_K, 0),
+        };
+        // Jumps from 4 and 8 land on 18 (accept) and 19 (drop).
+        code[4].jt = 18 - 5;
+        code[4].jf = 19 - 5;
+        code[8].jf = 19 - 9;
+        code[15].jf = 19 - 16;
+        sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+        if (::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0 ||
+            ::setsockopt(sock.Get(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
+            return nullptr;
+        // Packets queued between socket() and the filter did not pass it.
+        std::byte scratch[64];
+        while (::recv(sock.Get(), scratch, sizeof scratch, MSG_DONTWAIT) >= 0) {
+        }
+    }
+    try {
+        return std::make_unique<EchoHandle>(kind, std::move(sock), std::move(wake), identifier);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void EchoHandle::Cancel() noexcept {
+    m_cancelled.store(true, std::memory_order_release);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(m_wake.Get(), &one, sizeof one);
+}
+
+bool EchoHandle::ApplyOptions(const IP_OPTION_INFORMATION* options) noexcept {
+    // TTL 0 is not a usable time-to-live; it asks for the system default.
+    const int ttl = (options && options->Ttl != 0) ? options->Ttl : 0;
+    const int tos = options ? options->Tos : 0;
+    const int df = (options && (options->Flags & IP_FLAG_DF)) ? 1 : 0;
+    const int fd = m_socket.Get();
+    if (ttl != m_ttl) {
+        const int value = ttl == 0 ? -1 : ttl;
+        if (::setsockopt(fd, SOL_IP, IP_TTL, &value, sizeof value) != 0)
+            return false;
+        m_ttl = ttl;
+    }
+    if (tos != m_tos) {
+        if (::setsockopt(fd, SOL_IP, IP_TOS, &tos, sizeof tos) != 0)
+            return false;
+        m_tos = tos;
+    }
+    if (df != m_df) {
+        const int mode = df ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT;
+        if (::setsockopt(fd, SOL_IP, IP_MTU_DISCOVER, &mode, sizeof mode) != 0)
+            return false;
+        m_df = df;
+    }
+    return true;
+}
+
+bool EchoHandle::SendRequest(IPAddr destination, const void* data, WORD size) noexcept {
+    try {
+        m_request.resize(kIcmpHeader + size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::byte* p = m_request.data();
+    p[0] = std::byte{kEchoRequest};
+    p[1] = std::byte{0};
+    p[2] = p[3] = std::byte{0};
+    p[4] = std::byte(m_identifier >> 8);
+    p[5] = std::byte(m_identifier & 0xff);
+    p[6] = std::byte(m_sequence >> 8);
+    p[7] = std::byte(m_sequence & 0xff);
+    if (size != 0)
+        std::memcpy(p + kIcmpHeader, data, size);
+    if (m_kind == SocketKind::Raw) {
+        // The datagram socket's kernel side fills in the checksum itself.
+        const std::uint16_t sum = Checksum(p, m_request.size());
+        p[2] = std::byte(sum >> 8);
+        p[3] = std::byte(sum & 0xff);
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = destination;
+    ssize_t sent;
+    do {
+        sent = ::sendto(m_socket.Get(), p, m_request.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                        sizeof to);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(m_request.size());
+}
+
+Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs,
+                          bool& empty) noexcept {
+    Match m;
+    sockaddr_in from{};
+    iovec iov{m_receive.data(), m_receive.size()};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = m_control.data();
+    msg.msg_controllen = m_control.size();
+    const ssize_t n = ::recvmsg(m_socket.Get(), &msg,
+                                MSG_DONTWAIT | (errorQueue ? MSG_ERRQUEUE : 0));
+    if (n < 0) {
+        empty = errno != EINTR;
+        return m;
+    }
+    empty = false;
+    if (msg.msg_flags & MSG_TRUNC)
+        return m;  // larger than any reply to our request
+    const auto size = static_cast<std::size_t>(n);
+    int ttl = -1, tos = -1;
+    std::int64_t stamp = 0;
+    const sock_extended_err* error = nullptr;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS &&
+            c->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+            timespec ts;
+            std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
+            stamp = std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+        } else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL &&
+                   c->cmsg_len >= CMSG_LEN(sizeof(int))) {
+            std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+        } else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TOS &&
+                   c->cmsg_len >= CMSG_LEN(1)) {
+            tos = U8(*reinterpret_cast<const std::byte*>(CMSG_DATA(c)));
+        } else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR &&
+                   c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err))) {
+            error = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+        }
+    }
+    const std::byte* packet = m_receive.data();
+    if (m_kind == SocketKind::Raw) {
+        m = ParseRawPacket(packet, size, destination, m_identifier, m_sequence);
+    } else if (!errorQueue) {
+        m = ParseDatagramPacket(packet, size, from.sin_addr.s_addr, destination, m_identifier,
+                                m_sequence);
+        m.ttl = static_cast<BYTE>(ttl < 0 ? 0 : ttl);
+        m.tos = static_cast<BYTE>(tos < 0 ? 0 : tos);
+    } else if (error != nullptr) {
+        // The error queue quotes our ICMP header; its address is the request's
+        // destination, the offender is the node that reported the error.
+        if (error->ee_origin == SO_EE_ORIGIN_ICMP) {
+            if (size < kIcmpHeader || U8(packet[0]) != kEchoRequest ||
+                Load16(packet + 6) != m_sequence || from.sin_addr.s_addr != destination)
+                return m;
+            sockaddr_in offender{};
+            const sockaddr* o = SO_EE_OFFENDER(error);
+            if (o->sa_family == AF_INET)
+                std::memcpy(&offender, o, sizeof offender);
+            m.found = true;
+            m.status = StatusOfIcmpError(error->ee_type, error->ee_code);
+            m.address = offender.sin_addr.s_addr;
+        } else if (error->ee_origin == SO_EE_ORIGIN_LOCAL && size == 0) {
+            // A local failure (such as a message too big for the path MTU
+            // with don't-fragment set) refers to the packet just sent.
+            m.found = true;
+            m.status = error->ee_errno == EMSGSIZE ? IP_PACKET_TOO_BIG : IP_GENERAL_FAILURE;
+            m.address = destination;
+        }
+    }
+    if (m.found)
+        receiveRealNs = stamp;
+    return m;
+}
+
+Match EchoHandle::Drain(IPAddr destination, std::int64_t& receiveRealNs) noexcept {
+    if (m_kind == SocketKind::Datagram) {
+        for (bool empty = false; !empty;) {
+            Match m = ReadOne(true, destination, receiveRealNs, empty);
+            if (m.found)
+                return m;
+        }
+    }
+    for (bool empty = false; !empty;) {
+        Match m = ReadOne(false, destination, receiveRealNs, empty);
+        if (m.found)
+            return m;
+    }
+    return {};
+}
+
+DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD requestSize,
+                           const IP_OPTION_INFORMATION* options, void* replyBuffer,
+                           DWORD replySize, DWORD timeoutMs) noexcept {
+    if (replyBuffer == nullptr || replySize < sizeof(ICMP_ECHO_REPLY))
+        return 0;  // no room even to say why
+    auto* reply = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
+    std::memset(reply, 0, sizeof *reply);
+    auto fail = [reply](DWORD status) noexcept {
+        reply->Status = status;
+        return DWORD{0};
+    };
+    if (m_cancelled.load(std::memory_order_acquire))
+        return fail(IP_GENERAL_FAILURE);
+    if (requestSize != 0 && requestData == nullptr)
+        return fail(IP_BAD_REQ);
+    if (replySize < sizeof(ICMP_ECHO_REPLY) + requestSize)
+        return fail(IP_BUF_TOO_SMALL);
+    // Room for the largest IP header, an ICMP error quoting our request, and
+    // an echo reply of the request's size.
+    const std::size_t receiveSize = 60 + kIcmpHeader + 60 + kIcmpHeader + requestSize + 64;
+    try {
+        if (m_receive.size() < receiveSize)
+            m_receive.resize(receiveSize);
+        if (m_control.empty())
+            m_control.resize(512);
+    } catch (const std::bad_alloc&) {
+        return fail(IP_NO_RESOURCES);
+    }
+    if (!ApplyOptions(options))
+        return fail(IP_BAD_OPTION);
+
+    ++m_sequence;
+    const std::int64_t sendMono = ClockNs(CLOCK_MONOTONIC);
+    if (!SendRequest(destination, requestData, requestSize)) {
+        switch (errno) {
+        case EMSGSIZE:
+            return fail(IP_PACKET_TOO_BIG);
+        case ENETUNREACH:
+            return fail(IP_DEST_NET_UNREACHABLE);
+        case EHOSTUNREACH:
+            return fail(IP_DEST_HOST_UNREACHABLE);
+        case ENOBUFS:
+        case ENOMEM:
+            return fail(IP_NO_RESOURCES);
+        default:
+            return fail(IP_GENERAL_FAILURE);
+        }
+    }
+    const std::int64_t deadline = sendMono + std::int64_t{timeoutMs} * 1'000'000;
+
+    for (;;) {
+        std::int64_t stampReal = 0;
+        Match m = Drain(destination, stampReal);
+        if (m.found) {
+            // Turn the kernel's wall-clock stamp into monotonic time; an absent
+            // or implausible stamp falls back to the time of reading.
+            const std::int64_t nowMono = ClockNs(CLOCK_MONOTONIC);
+            const std::int64_t nowReal = ClockNs(CLOCK_REALTIME);
+            std::int64_t arrival = stampReal != 0 ? stampReal - (nowReal - nowMono) : nowMono;
+            arrival = std::clamp(arrival, sendMono, nowMono);
+            reply->Address = m.address;
+            reply->Status = m.status;
+            reply->RoundTripTime = static_cast<DWORD>((arrival - sendMono) / 1'000'000);
+            reply->Options.Ttl = m.ttl;
+            reply->Options.Tos = m.tos;
+            reply->Options.Flags = m.flags;
+            auto* data = static_cast<std::byte*>(replyBuffer) + sizeof(ICMP_ECHO_REPLY);
+            if (m.status == IP_SUCCESS) {
+                const std::size_t room = replySize - sizeof(ICMP_ECHO_REPLY);
+                const std::size_t copied = std::min({m.dataSize, room, std::size_t{0xffff}});
+                std::memcpy(data, m.data, copied);
+                reply->DataSize = static_cast<WORD>(copied);
+            }
+            reply->Data = data;
+            return 1;
+        }
+        const std::int64_t remaining = deadline - ClockNs(CLOCK_MONOTONIC);
+        if (remaining <= 0)
+            return fail(IP_REQ_TIMED_OUT);
+        pollfd fds[2] = {{m_socket.Get(), POLLIN, 0}, {m_wake.Get(), POLLIN, 0}};
+        const timespec wait{static_cast<time_t>(remaining / 1'000'000'000),
+                            static_cast<long>(remaining % 1'000'000'000)};
+        const int ready = ::ppoll(fds, 2, &wait, nullptr);
+        if (ready < 0 && errno != EINTR)
+            return fail(IP_GENERAL_FAILURE);
+        if (m_cancelled.load(std::memory_order_acquire))
+            return fail(IP_GENERAL_FAILURE);
+    }
+}
+
+}  // namespace ov::icmp::detail

@@ -1,0 +1,107 @@
+#pragma once
+// One ICMP echo handle: a datagram or raw ICMP socket, its identifier and
+// sequence counter, and an eventfd that cancels a waiting echo.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/icmp.h"
+
+namespace ov::icmp::detail {
+
+enum class SocketKind { Datagram, Raw };
+
+// Closes a file descriptor on destruction.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) noexcept : m_fd(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const noexcept { return m_fd; }
+    bool Valid() const noexcept { return m_fd >= 0; }
+    void Reset() noexcept;
+
+private:
+    int m_fd = -1;
+};
+
+// Opens a socket of this kind (non-blocking, close-on-exec), or an invalid fd.
+UniqueFd OpenIcmpSocket(SocketKind kind) noexcept;
+
+// A parsed packet that belongs to the request being waited for.
+struct Match {
+    bool found = false;
+    DWORD status = IP_SUCCESS;
+    IPAddr address = 0;           // replying or error-reporting node
+    const std::byte* data = nullptr;
+    std::size_t dataSize = 0;
+    BYTE ttl = 0;
+    BYTE tos = 0;
+    BYTE flags = 0;
+};
+
+// Pure packet checks, shared by the socket code and the tests: a raw packet
+// starts with the IP header, a datagram packet with the ICMP header.
+Match ParseRawPacket(const std::byte* packet, std::size_t size, IPAddr destination,
+                     std::uint16_t identifier, std::uint16_t sequence) noexcept;
+Match ParseDatagramPacket(const std::byte* packet, std::size_t size, IPAddr source,
+                          IPAddr destination, std::uint16_t identifier,
+                          std::uint16_t sequence) noexcept;
+// Status code for an ICMP error of this type and code.
+DWORD StatusOfIcmpError(int type, int code) noexcept;
+// Internet checksum of the buffer.
+std::uint16_t Checksum(const std::byte* data, std::size_t size) noexcept;
+
+class EchoHandle {
+public:
+    // A handle with an open socket of this kind, or null.
+    static std::unique_ptr<EchoHandle> Open(SocketKind kind) noexcept;
+
+    EchoHandle(const EchoHandle&) = delete;
+    EchoHandle& operator=(const EchoHandle&) = delete;
+
+    // Checks that a HANDLE value points at a live echo handle.
+    static EchoHandle* From(HANDLE handle) noexcept;
+
+    DWORD SendEcho(IPAddr destination, const void* requestData, WORD requestSize,
+                   const IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
+                   DWORD timeoutMs) noexcept;
+    void Cancel() noexcept;
+    std::uint16_t Identifier() const noexcept { return m_identifier; }
+
+    EchoHandle(SocketKind kind, UniqueFd socket, UniqueFd wake, std::uint16_t identifier) noexcept;
+    ~EchoHandle();
+
+private:
+    bool ApplyOptions(const IP_OPTION_INFORMATION* options) noexcept;
+    bool SendRequest(IPAddr destination, const void* data, WORD size) noexcept;
+    // Reads queued packets until one belongs to the current request.
+    Match Drain(IPAddr destination, std::int64_t& receiveRealNs) noexcept;
+    Match ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs,
+                  bool& empty) noexcept;
+
+    static constexpr std::uint32_t kMagic = 0x4f564943;  // "OVIC"
+    std::uint32_t m_magic = kMagic;
+    SocketKind m_kind;
+    UniqueFd m_socket;
+    UniqueFd m_wake;
+    std::uint16_t m_identifier;
+    std::uint16_t m_sequence = 0;
+    std::atomic<bool> m_cancelled{false};
+    // Options currently set on the socket (-1: never set).
+    int m_ttl = -1;
+    int m_tos = -1;
+    int m_df = -1;
+    std::vector<std::byte> m_request;
+    std::vector<std::byte> m_receive;
+    std::vector<std::byte> m_control;
+};
+
+}  // namespace ov::icmp::detail
