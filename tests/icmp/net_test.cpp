@@ -43,12 +43,11 @@ protected:
     void SetUp() override {
         provider = GetParam() ? &ov::icmp::DatagramProvider() : &ov::icmp::RawProvider();
         if (!provider->Load()) {
-            if (GetParam()) {
-                GTEST_SKIP() << "datagram ICMP sockets not allowed here (ping_group_range \""
-                             << PingGroupRange() << "\")";
-            } else {
-                GTEST_SKIP() << "raw ICMP sockets need root or CAP_NET_RAW";
-            }
+            const std::string why =
+                GetParam() ? "datagram ICMP sockets not allowed here (ping_group_range \"" +
+                                 PingGroupRange() + "\")"
+                           : std::string("raw ICMP sockets need root or CAP_NET_RAW");
+            GTEST_SKIP() << why;
         }
         api = ApiOf(*provider);
         ASSERT_TRUE(api.create && api.close && api.send && api.cancel);
