@@ -55,8 +55,9 @@ protected:
         ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     }
     void TearDown() override {
-        if (handle != INVALID_HANDLE_VALUE && api.close)
+        if (handle != INVALID_HANDLE_VALUE && api.close) {
             EXPECT_TRUE(api.close(handle));
+        }
     }
 
     ov::icmp::Provider* provider = nullptr;
