@@ -1,0 +1,184 @@
+#include "OvPingDoc.h"
+
+#include <algorithm>
+#include <new>
+
+#include "MsgFormat.h"
+
+namespace {
+
+constexpr bool IsHostSeparator(char16_t c) noexcept { return c == u' ' || c == u';' || c == u','; }
+
+void AppendTrimmed(std::vector<std::u16string>& out, std::u16string_view token) {
+    const auto first = token.find_first_not_of(kHostTokenTrimSet);
+    if (first == std::u16string_view::npos) {
+        return;
+    }
+    const auto last = token.find_last_not_of(kHostTokenTrimSet);
+    out.emplace_back(token.substr(first, last - first + 1));
+}
+
+}  // namespace
+
+std::vector<std::u16string> SplitHostText(std::u16string_view text) {
+    std::vector<std::u16string> tokens;
+    std::size_t tokenStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsHostSeparator(text[i])) {
+            continue;
+        }
+        if (tokenStart == i) {
+            ++tokenStart;  // runs of separators give no empty tokens
+        } else {
+            AppendTrimmed(tokens, text.substr(tokenStart, i - tokenStart));
+            tokenStart = i + 1;
+        }
+    }
+    if (tokenStart < text.size()) {
+        AppendTrimmed(tokens, text.substr(tokenStart));
+    }
+    return tokens;
+}
+
+COvPingDoc::~COvPingDoc() { DeleteHosts(); }
+
+void COvPingDoc::AddView(IPingView* view) {
+    if (view != nullptr && std::find(m_views.begin(), m_views.end(), view) == m_views.end()) {
+        m_views.push_back(view);
+    }
+}
+
+void COvPingDoc::RemoveView(IPingView* view) noexcept {
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+}
+
+void COvPingDoc::DeleteHosts() noexcept {
+    // Ask every worker to quit first, so that the joins below overlap instead
+    // of each host waiting out its own current step in turn.
+    for (const auto& host : m_hosts) {
+        if (host) {
+            host->RequestQuit();
+        }
+    }
+    for (auto& host : m_hosts) {
+        host.reset();
+    }
+    m_hosts.clear();
+}
+
+void COvPingDoc::StartRun(std::u16string_view text) {
+    DeleteHosts();
+    m_running = false;
+
+    const std::vector<std::u16string> names = SplitHostText(text);
+    m_hosts.reserve(names.size());
+    for (const std::u16string& name : names) {
+        const auto index = static_cast<std::uint32_t>(m_hosts.size());
+        std::unique_ptr<CHostProbe> host;
+        try {
+            host = std::make_unique<CHostProbe>(index, name, m_settings);
+        } catch (const std::bad_alloc&) {
+            // A host that cannot be made stays as a null entry.
+        }
+        m_hosts.push_back(std::move(host));
+    }
+
+    bool running = false;
+    for (const auto& host : m_hosts) {
+        if (host && host->Start()) {
+            running = true;
+        }
+    }
+    m_running = running;
+    // No host has this index, so the next SelectHost of any host takes effect.
+    m_current = static_cast<UINT>(m_hosts.size());
+
+    if (m_running) {
+        NotifyViews(HINT_RUN_STARTED);
+    }
+    if (m_frame != nullptr) {
+        m_frame->SetMainTitle(text);
+    }
+}
+
+void COvPingDoc::StopAll() {
+    for (const auto& host : m_hosts) {
+        if (host) {
+            host->Stop();
+        }
+    }
+    m_running = false;
+    m_current = 0;
+    NotifyViews(HINT_RUN_STOPPED);
+}
+
+bool COvPingDoc::SelectHost(UINT index) {
+    if (index == m_current) {
+        return true;
+    }
+    if (index >= m_hosts.size() || !m_hosts[index]) {
+        return false;
+    }
+    if (m_current < m_hosts.size() && m_hosts[m_current]) {
+        m_hosts[m_current]->SetNotifyWindow(nullptr, 0);
+    }
+    m_current = index;
+    m_hosts[m_current]->SetNotifyWindow(m_frame != nullptr ? m_frame->NotifyTarget() : nullptr,
+                                        WM_PING_NOTIFY);
+    NotifyViews(HINT_CURRENT_HOST);
+    return true;
+}
+
+CHostProbe* COvPingDoc::GetCurrentHost() noexcept {
+    if (m_current < m_hosts.size()) {
+        return m_hosts[m_current].get();
+    }
+    m_current = 0;
+    return nullptr;
+}
+
+CHostProbe* COvPingDoc::GetHost(UINT i) const noexcept {
+    return i < m_hosts.size() ? m_hosts[i].get() : nullptr;
+}
+
+void COvPingDoc::ApplySettings() {
+    for (const auto& host : m_hosts) {
+        if (host) {
+            host->SetSettings(m_settings);
+        }
+    }
+    NotifyViews(HINT_SETTINGS_CHANGED);
+}
+
+void COvPingDoc::NotifyViews(UINT hint) {
+    if (m_frame != nullptr) {
+        m_frame->UpdateRunControls(m_running);
+    }
+    // A view may unregister itself while it handles the hint.
+    const std::vector<IPingView*> views = m_views;
+    for (IPingView* view : views) {
+        if (std::find(m_views.begin(), m_views.end(), view) != m_views.end()) {
+            view->OnUpdate(hint);
+        }
+    }
+}
+
+std::u16string COvPingDoc::GetStartStopText() const {
+    return m_running ? std::u16string(LoadFormatString(33003, "Stop Ping "))
+                     : std::u16string(LoadFormatString(33002, "Start Ping"));
+}
+
+bool COvPingDoc::OnOpenDocument(std::u16string_view name) {
+    if (name.empty()) {
+        return false;
+    }
+    if (m_frame == nullptr) {
+        return true;
+    }
+    if (m_running) {
+        m_frame->ToggleStartStop();
+    }
+    m_frame->SetHostEntryText(name);
+    m_frame->ShowStartStop();
+    return true;
+}

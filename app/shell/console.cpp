@@ -1,0 +1,354 @@
+#include "console.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include "HostEntry.h"
+#include "HostProbe.h"
+#include "LogText.h"
+#include "MsgFormat.h"
+#include "OvPingDoc.h"
+#include "PingServices.h"
+#include "PingSettings.h"
+#include "StatText.h"
+#include "cmdline.h"
+#include "platform/codepage.h"
+
+namespace {
+
+// An owned file descriptor.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) noexcept : m_fd(fd) {}
+    ~Fd() { Close(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd& operator=(int fd) noexcept {
+        Close();
+        m_fd = fd;
+        return *this;
+    }
+    int Get() const noexcept { return m_fd; }
+    bool Valid() const noexcept { return m_fd >= 0; }
+
+private:
+    void Close() noexcept {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    int m_fd = -1;
+};
+
+// Blocks SIGINT and SIGTERM in this thread (and the threads it creates later)
+// and reads them from a descriptor instead of running a handler; the old mask
+// comes back at destruction, after signals still pending were consumed.
+class SignalCatcher {
+public:
+    SignalCatcher() noexcept {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        if (pthread_sigmask(SIG_BLOCK, &m_set, &m_old) == 0) {
+            m_blocked = true;
+            m_fd = signalfd(-1, &m_set, SFD_NONBLOCK | SFD_CLOEXEC);
+        }
+    }
+    ~SignalCatcher() {
+        if (m_fd.Valid()) {
+            Drain();
+        }
+        if (m_blocked) {
+            pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+        }
+    }
+    SignalCatcher(const SignalCatcher&) = delete;
+    SignalCatcher& operator=(const SignalCatcher&) = delete;
+
+    int Fd() const noexcept { return m_fd.Get(); }
+    // Consumes pending signals; true when at least one arrived.
+    bool Drain() noexcept {
+        bool any = false;
+        signalfd_siginfo info;
+        while (::read(m_fd.Get(), &info, sizeof(info)) == static_cast<ssize_t>(sizeof(info))) {
+            any = true;
+        }
+        return any;
+    }
+
+private:
+    sigset_t m_set;
+    sigset_t m_old;
+    bool m_blocked = false;
+    ::Fd m_fd;
+};
+
+// The frame of the console: no controls, and host notifications wake the
+// main loop through a pipe (a full pipe already means "wake up").
+class ConsoleFrame final : public IPingFrame, public IPingNotifyTarget {
+public:
+    explicit ConsoleFrame(COvPingDoc& doc) noexcept : m_doc(doc) {
+        int fds[2];
+        if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+            m_read = fds[0];
+            m_write = fds[1];
+        }
+    }
+
+    void UpdateRunControls(bool) override {}
+    void SetMainTitle(std::u16string_view) override {}
+    IPingNotifyTarget* NotifyTarget() override { return this; }
+    void ToggleStartStop() override {
+        if (m_doc.IsRunning()) {
+            m_doc.StopAll();
+        } else {
+            m_doc.StartRun(m_entry);
+        }
+    }
+    void SetHostEntryText(std::u16string_view text) override { m_entry = text; }
+    void ShowStartStop() override {}
+
+    void PostPingNotify(UINT, int, DWORD) noexcept override {
+        const char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::write(m_write.Get(), &byte, 1);
+    }
+
+    int ReadFd() const noexcept { return m_read.Get(); }
+    void Drain() noexcept {
+        char buf[256];
+        while (::read(m_read.Get(), buf, sizeof(buf)) > 0) {
+        }
+    }
+
+private:
+    COvPingDoc& m_doc;
+    std::u16string m_entry;
+    Fd m_read;
+    Fd m_write;
+};
+
+void PrintLine(std::FILE* f, std::u16string_view line) {
+    const std::string text = ov::WideToUtf8(line);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fputc('\n', f);
+}
+
+// Per-host progress of the printing.
+struct HostProgress {
+    DWORD printed = 0;   // events printed (absolute count)
+    DWORD requests = 0;  // replies and losses printed
+    bool done = false;   // reached the request count, or failed
+};
+
+bool IsRequest(const PING_EVENT& e) noexcept { return e.type == PE_REPLY || e.type == PE_LOST; }
+
+// Prints the events of host that came since the last call, up to the request
+// limit (0: none); stops the host once it reached the limit.
+void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit,
+                    CEventRing& scratch, const CLogTexts& texts, std::FILE* out) {
+    if (progress.done || host.GetEventCount() == progress.printed) {
+        return;
+    }
+    host.CopyEvents(scratch);
+    const DWORD count = scratch.Count();
+    const DWORD retained = scratch.Retained();
+    DWORD from = progress.printed;
+    if (count - from > retained) {
+        from = count - retained;  // fell behind by more than a ring: the oldest are gone
+    }
+    const std::u16string name = host.GetHostName();
+    for (DWORD n = from; n != count; ++n) {
+        const PING_EVENT& e = scratch.Oldest(retained - (count - n));
+        PrintLine(out, FormatClassicLine(e, name, texts));
+        if (IsRequest(e) && limit != 0 && ++progress.requests >= limit) {
+            host.Stop();
+            progress.done = true;
+            break;
+        }
+    }
+    progress.printed = count;
+    std::fflush(out);
+}
+
+void PrintStatistics(const COvPingDoc& doc, std::FILE* out) {
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        const CHostProbe* host = doc.GetHost(i);
+        if (host == nullptr) {
+            continue;
+        }
+        PING_STATS stats{};
+        host->GetStatistics(stats);
+        const StatLines lines = FormatStatLines(stats, host->GetAddress(), host->GetCountry());
+        std::fputc('\n', out);
+        PrintLine(out, host->GetHostName());
+        for (const std::u16string& line : lines) {
+            PrintLine(out, line);
+        }
+    }
+    std::fflush(out);
+}
+
+bool ParseCount(const char* text, unsigned long& count) {
+    if (*text < '0' || *text > '9') {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value == 0 || value > 0xFFFFFFFFull) {
+        return false;
+    }
+    count = static_cast<unsigned long>(value);
+    return true;
+}
+
+}  // namespace
+
+ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
+    ConsoleOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--console") == 0) {
+            options.console = true;
+        } else if (std::strcmp(arg, "--help") == 0) {
+            options.help = true;
+        } else if (std::strncmp(arg, "--count=", 8) == 0) {
+            if (!ParseCount(arg + 8, options.count)) {
+                options.error = std::string("invalid request count: ") + arg;
+            }
+        } else if (std::strncmp(arg, "--", 2) == 0 && arg[2] != '\0') {
+            options.error = std::string("unknown option: ") + arg;
+        } else {
+            options.args.push_back(ov::Utf8ToWide(arg));
+        }
+    }
+    return options;
+}
+
+const char* ConsoleUsage() noexcept {
+    return "usage: tapper --console [--count=N] [switches] host...\n"
+           "  --count=N  send N requests per host, then print the statistics\n"
+           "             (without it the run lasts until Ctrl+C or SIGTERM)\n"
+           "  -dN delay between requests (ms)   -wN reply timeout (ms)\n"
+           "  -lN data size (bytes)             -iN time-to-live\n"
+           "  -vN type of service               -f  don't fragment\n"
+           "  -pN name-resolution attempts      -tN statistics refresh (ms)\n"
+           "Hosts are separated by blanks, commas or semicolons.\n"
+           "Exit status: 0 every host replied, 1 some host got no reply,\n"
+           "2 the run could not start.\n";
+}
+
+int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
+    // Before any worker exists, so that every thread inherits the blocked mask.
+    SignalCatcher signals;
+
+    COvPingDoc doc;
+    CProfile profile;
+    LoadSettings(profile, doc);
+
+    CCommandLine commandLine(doc);
+    commandLine.HandleArguments(options.args);
+    const std::u16string hosts = TrimHostEntryText(commandLine.m_strHosts);
+    if (hosts.empty()) {
+        std::fputs("tapper: no host given\n", err);
+        std::fputs(ConsoleUsage(), err);
+        return kExitNotStarted;
+    }
+    if (HasInvalidHostChar(hosts)) {
+        PrintLine(err, LoadFormatString(33042, "Invalid IP addresses."));
+        return kExitNotStarted;
+    }
+    if (!BindPingServices()) {
+        PrintLine(err, LoadFormatString(33000, "Can't Start NetWork.\nApplication will exit."));
+        return kExitNotStarted;
+    }
+
+    ConsoleFrame frame(doc);
+    doc.SetFrame(&frame);
+    frame.SetHostEntryText(hosts);
+    doc.StartRun(hosts);
+
+    const CLogTexts texts;
+    CEventRing scratch;
+    std::vector<HostProgress> progress(doc.GetHostCount());
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        if (CHostProbe* host = doc.GetHost(i)) {
+            host->SetNotifyWindow(&frame, WM_PING_NOTIFY);
+        } else {
+            progress[i].done = true;
+        }
+    }
+
+    const bool started = doc.IsRunning();
+    bool interrupted = false;
+    while (started && !interrupted) {
+        bool allDone = true;
+        for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+            CHostProbe* host = doc.GetHost(i);
+            if (host == nullptr) {
+                continue;
+            }
+            PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+            if (!progress[i].done && host->GetState() == HS_FAILED) {
+                // Nothing more can happen on a failed host once its events are out.
+                PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+                progress[i].done = true;
+            }
+            allDone = allDone && progress[i].done;
+        }
+        if (allDone) {
+            break;
+        }
+        pollfd fds[2] = {{signals.Fd(), POLLIN, 0}, {frame.ReadFd(), POLLIN, 0}};
+        // The timeout is a fallback only; notifications and signals wake the loop.
+        if (::poll(fds, 2, 250) > 0) {
+            if ((fds[0].revents & POLLIN) != 0 && signals.Drain()) {
+                interrupted = true;
+            }
+            if ((fds[1].revents & POLLIN) != 0) {
+                frame.Drain();
+            }
+        }
+    }
+
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        if (CHostProbe* host = doc.GetHost(i)) {
+            host->SetNotifyWindow(nullptr, 0);
+        }
+    }
+    if (doc.IsRunning()) {
+        doc.StopAll();
+    }
+    // Events recorded until the stop still belong to the run.
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        if (CHostProbe* host = doc.GetHost(i)) {
+            PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+        }
+    }
+    PrintStatistics(doc, out);
+    doc.SetFrame(nullptr);
+
+    if (!started) {
+        return kExitNotStarted;
+    }
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        const CHostProbe* host = doc.GetHost(i);
+        PING_STATS stats{};
+        if (host != nullptr) {
+            host->GetStatistics(stats);
+        }
+        if (stats.sent == stats.lost) {
+            return kExitSomeSilent;
+        }
+    }
+    return kExitAllReplied;
+}

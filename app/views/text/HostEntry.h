@@ -1,0 +1,14 @@
+#pragma once
+// Checks of the host entry text before a run starts.
+#include <string>
+#include <string_view>
+
+// The eleven characters trimmed from both ends of the host entry text.
+inline constexpr std::u16string_view kHostEntryTrimSet = u" ;:.,?'\"\\`~";
+// Characters that make host entry text invalid.
+inline constexpr std::u16string_view kHostEntryInvalidSet = u"`~!@#$%^&*()=+|{}[]:\"'<>?";
+
+// The text with every trim-set character removed from both ends.
+std::u16string TrimHostEntryText(std::u16string_view text);
+// True when the text holds any character of the invalid set.
+bool HasInvalidHostChar(std::u16string_view text) noexcept;
