@@ -1,0 +1,118 @@
+// Nibble transform, digit checksum and file access of the encoded files.
+#include "scramble.h"
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+
+#include <sys/stat.h>
+
+#include "ovcoder/OvCrypt.h"
+#include "platform/codepage.h"
+
+namespace ovcoder {
+namespace {
+
+// Filler for the low nibbles. Any generator serves since readers ignore them;
+// a generator of our own leaves the program's rand() sequence alone.
+unsigned RandomNibble() noexcept
+{
+    thread_local std::minstd_rand engine;
+    return static_cast<unsigned>(engine() >> 7) & 15;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+FilePtr OpenFile(const char16_t* path, const char* mode)
+{
+    if (!path || !*path)
+        return nullptr;
+    const std::string name = ov::WideToUtf8(path);
+    return FilePtr(std::fopen(name.c_str(), mode));
+}
+
+}  // namespace
+
+void Scramble(const unsigned char* src, std::size_t n, std::string_view key, unsigned char* out) noexcept
+{
+    std::size_t p = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned b = src[i];
+        const unsigned k = static_cast<unsigned char>(key[p]) & 15u;
+        unsigned r1 = RandomNibble();
+        if (r1 == 0)
+            r1 = 8;
+        else if (r1 == 13)
+            r1 = 12;
+        else if (r1 == 10)
+            r1 = 15;
+        unsigned r2 = RandomNibble();
+        if (r2 == 13)
+            r2 = 12;
+        else if (r2 == 10)
+            r2 = 15;
+        out[2 * i] = static_cast<unsigned char>((((b >> 4) ^ k) << 4) | r1);
+        out[2 * i + 1] = static_cast<unsigned char>((((b & 15) ^ k) << 4) | r2);
+        if (++p == key.size())
+            p = 0;
+    }
+}
+
+void Unscramble(const unsigned char* body, std::size_t n, std::string_view key, unsigned char* out) noexcept
+{
+    std::size_t p = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned k = static_cast<unsigned char>(key[p]);
+        const unsigned x = body[2 * i], y = body[2 * i + 1];
+        out[i] = static_cast<unsigned char>(((((x >> 4) ^ k) & 15) << 4) | (((y >> 4) ^ k) & 15));
+        if (++p == key.size())
+            p = 0;
+    }
+}
+
+std::uint32_t DigitValue(const char* a, const char* b, int digits) noexcept
+{
+    char d[34] = {};
+    OvCrypt_EncodeString(a, b, d);
+    std::uint64_t v = 0;
+    for (int i = 0; i < digits && d[i] >= '0' && d[i] <= '9'; ++i)
+        v = v * 10 + static_cast<unsigned>(d[i] - '0');
+    return static_cast<std::uint32_t>(v);
+}
+
+bool ReadWholeFile(const char16_t* path, std::vector<unsigned char>& bytes)
+{
+    const FilePtr f = OpenFile(path, "rb");
+    struct stat st {};
+    // Only regular files have a size to go by (a folder opens too).
+    if (!f || fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    bytes.assign(static_cast<std::size_t>(st.st_size), 0);
+    return std::fread(bytes.data(), 1, bytes.size(), f.get()) == bytes.size() &&
+           std::fgetc(f.get()) == EOF;
+}
+
+bool WriteImageFile(const char16_t* path, const std::vector<unsigned char>& image, std::uint32_t checksum) noexcept
+{
+    try {
+        FilePtr f = OpenFile(path, "wb");
+        if (!f)
+            return false;
+        const unsigned char tail[4] = {static_cast<unsigned char>(checksum), static_cast<unsigned char>(checksum >> 8),
+                                       static_cast<unsigned char>(checksum >> 16),
+                                       static_cast<unsigned char>(checksum >> 24)};
+        bool ok = std::fwrite(image.data(), 1, image.size(), f.get()) == image.size() &&
+                  std::fwrite(tail, 1, sizeof tail, f.get()) == sizeof tail;
+        // A write error may only show when the buffers are flushed.
+        ok = std::fclose(f.release()) == 0 && ok;
+        return ok;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace ovcoder
