@@ -8,8 +8,13 @@
 #include "platform/wintypes.h"
 
 constexpr UINT CP_ACP = 0;
+constexpr UINT CP_OEMCP = 1;
+constexpr UINT CP_THREAD_ACP = 3;
 constexpr UINT CP_UTF8 = 65001;
 using LCID = DWORD;
+
+// MultiByteToWideChar: fail (return 0) on a byte sequence the code page does not define.
+constexpr DWORD MB_ERR_INVALID_CHARS = 0x08;
 
 // Code page of the calling thread (follows SetThreadLocale).
 UINT GetACP();
@@ -18,9 +23,21 @@ LCID GetThreadLocale();
 BOOL SetThreadLocale(LCID lcid);
 // Legacy Windows code page of a language identifier (1252, 936, 950, ...).
 UINT CodePageOfLanguage(LCID lcid);
+// Language identifier of a locale name such as "de_DE.UTF-8", "zh_TW" or
+// "en_us" (case ignored; "C" and "POSIX" give 1033); 0 when unknown.
+LCID LcidOfLocaleName(std::string_view name);
+// True for the code pages the conversions support (874, 932, 936, 949, 950,
+// 1250-1258, CP_UTF8).
+bool IsValidCodePage(UINT cp);
 
-// Win32-shaped conversions; cp may be CP_ACP. Unmappable characters become the
-// code page's replacement ('?' in single-byte pages, U+FFFD read back as '?').
+// Win32-shaped conversions; cp may be CP_ACP or CP_THREAD_ACP (both the calling
+// thread's page). Lengths of -1 mean a NUL-terminated source whose NUL is
+// converted too; a destination size of 0 asks for the size needed; a
+// destination too small gives 0. Wide characters the code page lacks become
+// defaultChar (or '?') and set *usedDefault; byte sequences it does not define
+// become U+FFFD, except the unassigned bytes 0x80-0x9F of single-byte pages,
+// which map to U+0080-U+009F and back. Invalid UTF-8 and lone surrogates
+// become U+FFFD in CP_UTF8.
 int MultiByteToWideChar(UINT cp, DWORD flags, const char* src, int srcBytes, char16_t* dst,
                         int dstChars);
 int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars, char* dst,

@@ -3,6 +3,17 @@
 // running program and of loaded modules.
 #include <string>
 
+#include "platform/wintypes.h"
+
+// Full path of the module that holds address (the running program when
+// address is null) into buf of size characters, NUL-terminated; the length
+// copied, or size when the path was cut short; 0 on failure.
+DWORD GetModuleFileNameW(const void* address, LPWSTR buf, DWORD size);
+// Long (canonical, symbolic links resolved) form of an existing path: its
+// length when it fits buf of size characters, the size needed (with the NUL)
+// when it does not, 0 when the path does not exist.
+DWORD GetLongPathNameW(LPCWSTR path, LPWSTR buf, DWORD size);
+
 namespace ov {
 
 // Owns one dlopen handle; freed by the destructor.
@@ -33,5 +44,15 @@ std::string ExecutablePath();
 std::string ExecutableFolder();
 // Full path of the shared object (or program) that holds address.
 std::string ModulePathOf(const void* address);
+// Canonical absolute form of an existing path ("" when it does not exist).
+std::string LongPath(const std::string& path);
+// The user's data folder ($XDG_DATA_HOME, else ~/.local/share), ending with "/".
+std::string UserDataFolder();
+// The maker's shared folder below the user's data folder ("orvantek/"),
+// ending with "/"; not created here.
+std::string MakerSharedFolder();
+// Tests: replaces the running program's path (null restores the real one,
+// "" acts as a path that cannot be read).
+void OverrideExecutablePath(const char* path);
 
 }  // namespace ov

@@ -54,4 +54,15 @@ LONG RegDeleteValueW(HKEY key, LPCWSTR valueName);
 LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey);
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
                    LPWSTR keyClass, DWORD* classChars, void* lastWriteTime);
+// Deletes a subkey with all its subkeys and values; a null subKey deletes
+// the subkeys and values of key itself.
+LONG RegDeleteTreeW(HKEY key, LPCWSTR subKey);
+// Name, type and data of the value at index (values keep creation order).
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
+                   DWORD* type, BYTE* data, DWORD* dataSize);
+// Counts and longest sizes of a key's subkeys and values (keys have no class).
+LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classChars, DWORD* reserved,
+                      DWORD* subKeys, DWORD* maxSubKeyChars, DWORD* maxClassChars, DWORD* values,
+                      DWORD* maxValueNameChars, DWORD* maxValueBytes, DWORD* securityBytes,
+                      void* lastWriteTime);
 LONG RegCloseKey(HKEY key);
