@@ -101,7 +101,7 @@ private:
     void Prepare() noexcept;
     void Resolve() noexcept;
     void LookupCountryOfAddress() noexcept;
-    void PingOnce() noexcept;
+    void PingOnce(HANDLE icmpHandle) noexcept;
     bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
 
     const DWORD m_index;
@@ -135,6 +135,7 @@ private:
     std::vector<BYTE> m_replyBuffer;
     DWORD m_payloadSize = 0;
     DWORD m_lastSendTick = 0;
+    bool m_hasSent = false;  // the first request goes out at once, whatever the tick count
 
     std::thread m_thread;
 };

@@ -8,6 +8,10 @@
 #include "platform/icmp.h"
 #include "platform/wintypes.h"
 
+namespace ov::geoip {
+class GeoIPDatabase;
+}
+
 // The one binding of a process; zero until BindPingServices succeeds.
 struct PING_SERVICES {
     bool bound = false;                            // all three ICMP entry points found
@@ -16,7 +20,7 @@ struct PING_SERVICES {
     PFN_IcmpCloseHandle pIcmpCloseHandle = nullptr;
     PFN_IcmpSendEcho pIcmpSendEcho = nullptr;
     PFN_IcmpCancelEcho pIcmpCancelEcho = nullptr;  // optional; null when not exported
-    void* geoip = nullptr;                         // country database; null when missing
+    ov::geoip::GeoIPDatabase* geoip = nullptr;     // country database; null when missing
 };
 
 // The current binding; read it only while no BindPingServices/UnbindPingServices runs.

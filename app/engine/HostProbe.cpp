@@ -1,0 +1,421 @@
+#include "HostProbe.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstring>
+#include <system_error>
+
+#include "PingServices.h"
+#include "platform/clock.h"
+
+namespace {
+
+// Longest name handed to the resolver, in bytes, and longest canonical name kept.
+constexpr std::size_t kMaxResolverName = 1024;
+constexpr std::size_t kMaxCanonicalName = 520;
+// Pause between two cycles of the worker's loop.
+constexpr DWORD kCyclePauseMs = 100;
+// Extra room in the reply buffer beyond the reply record and the echoed data.
+constexpr std::size_t kReplySlack = 8;
+// Port number handed to the resolver with the host name.
+constexpr char kResolverService[] = "33434";
+
+// The resolver takes names in UTF-8 on this system; cut at a character boundary.
+std::string ToResolverName(const std::u16string& wide) {
+    std::string out;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = wide[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        char bytes[4];
+        std::size_t n = 0;
+        if (c < 0x80) {
+            bytes[n++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+        if (out.size() + n > kMaxResolverName) {
+            break;
+        }
+        out.append(bytes, n);
+    }
+    return out;
+}
+
+// Canonical names come back in UTF-8; malformed bytes become U+FFFD.
+std::u16string FromResolverName(const char* name) {
+    std::u16string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(name);
+    while (*p != 0 && out.size() < kMaxCanonicalName) {
+        char32_t c = *p;
+        int extra = 0;
+        if (c >= 0xF0 && c < 0xF8) {
+            c &= 0x07;
+            extra = 3;
+        } else if (c >= 0xE0) {
+            c &= 0x0F;
+            extra = 2;
+        } else if (c >= 0xC0) {
+            c &= 0x1F;
+            extra = 1;
+        } else if (c >= 0x80) {
+            c = 0xFFFD;
+        }
+        ++p;
+        for (int k = 0; k < extra; ++k, ++p) {
+            if ((*p & 0xC0) != 0x80) {
+                c = 0xFFFD;
+                break;
+            }
+            c = (c << 6) | (*p & 0x3F);
+        }
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            c = 0xFFFD;
+        }
+        if (c >= 0x10000) {
+            if (out.size() + 2 > kMaxCanonicalName) {
+                break;
+            }
+            c -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+// Closes the resolver's result list on every path.
+class AddrInfoHolder {
+public:
+    AddrInfoHolder() = default;
+    ~AddrInfoHolder() { BoundFreeAddrInfo(m_result); }
+    AddrInfoHolder(const AddrInfoHolder&) = delete;
+    AddrInfoHolder& operator=(const AddrInfoHolder&) = delete;
+    addrinfo** Out() noexcept {
+        BoundFreeAddrInfo(m_result);
+        m_result = nullptr;
+        return &m_result;
+    }
+    const addrinfo* Get() const noexcept { return m_result; }
+
+private:
+    addrinfo* m_result = nullptr;
+};
+
+}  // namespace
+
+CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings)
+    : m_index(index), m_hostName(std::move(hostName)), m_settings(settings) {
+    if (!PingServices().bound && !BindPingServices()) {
+        m_state = HS_FAILED;
+        Record(PE_NO_SERVICES);
+        return;
+    }
+    try {
+        m_thread = std::thread(&CHostProbe::Worker, this);
+    } catch (const std::system_error&) {
+        SetState(HS_FAILED);
+        Record(PE_NO_THREAD);
+    }
+}
+
+CHostProbe::~CHostProbe() {
+    RequestQuit();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void CHostProbe::RequestQuit() noexcept {
+    m_quit.store(true, std::memory_order_release);
+    m_quitSignal.Set();
+    m_runGate.Set();  // a worker waiting at the closed gate wakes up
+    // The worker clears the handle under this lock before closing it, so the
+    // handle cannot be closed while it is being cancelled.
+    std::lock_guard lock(m_stateLock);
+    const PFN_IcmpCancelEcho cancel = PingServices().pIcmpCancelEcho;
+    if (m_icmpHandle != INVALID_HANDLE_VALUE && cancel != nullptr) {
+        cancel(m_icmpHandle);
+    }
+}
+
+bool CHostProbe::Start() {
+    std::lock_guard lock(m_stateLock);
+    if ((m_state & HS_PINGING) != 0) {
+        return true;
+    }
+    if ((m_state & 7) == 0) {
+        return false;
+    }
+    m_runGate.Set();
+    return true;
+}
+
+void CHostProbe::Stop() {
+    m_runGate.Reset();
+    SetState(HS_READY);
+}
+
+bool CHostProbe::IsBusy() const {
+    const DWORD state = GetState();
+    return state == HS_NEW || state == HS_RESOLVED || state == HS_PINGING;
+}
+
+DWORD CHostProbe::GetState() const {
+    std::lock_guard lock(m_stateLock);
+    return m_state;
+}
+
+void CHostProbe::SetSettings(const PING_SETTINGS& settings) {
+    std::lock_guard lock(m_settingsLock);
+    m_settings = settings;
+}
+
+PING_SETTINGS CHostProbe::GetSettings() const {
+    std::lock_guard lock(m_settingsLock);
+    return m_settings;
+}
+
+void CHostProbe::SetNotifyWindow(IPingNotifyTarget* target, UINT messageId) {
+    std::lock_guard lock(m_notifyLock);
+    m_notifyTarget = target;
+    m_notifyMsg = messageId;
+}
+
+std::u16string CHostProbe::GetHostName() const {
+    std::lock_guard lock(m_stateLock);
+    return m_hostName;
+}
+
+std::u16string CHostProbe::GetCountry() const {
+    std::lock_guard lock(m_stateLock);
+    return m_country;
+}
+
+IPAddr CHostProbe::GetAddress() const {
+    std::lock_guard lock(m_stateLock);
+    return m_address;
+}
+
+void CHostProbe::GetStatistics(PING_STATS& stats) const {
+    std::lock_guard lock(m_statsLock);
+    stats = m_stats;
+}
+
+DWORD CHostProbe::GetEventCount() const {
+    std::lock_guard lock(m_statsLock);
+    return m_events.Count();
+}
+
+void CHostProbe::GetLastEvent(PING_EVENT& event) const {
+    std::lock_guard lock(m_statsLock);
+    if (m_events.Count() != 0) {
+        event = m_events.At(m_events.NewestIndex());
+    }
+}
+
+void CHostProbe::CopyEvents(CEventRing& target) const {
+    std::lock_guard lock(m_statsLock);
+    target.CopyFrom(m_events);
+}
+
+void CHostProbe::Record(std::int32_t type) noexcept {
+    PING_EVENT event{};
+    event.type = type;
+    event.time = _time64(nullptr);
+    std::lock_guard lock(m_statsLock);
+    m_events.Push(event);
+}
+
+void CHostProbe::SetState(DWORD state) noexcept {
+    std::lock_guard lock(m_stateLock);
+    m_state = state;
+}
+
+void CHostProbe::Notify(int what) noexcept {
+    // Posted under the lock, so that SetNotifyWindow(nullptr, 0) guarantees
+    // that the old target is not called afterwards; targets only queue.
+    std::lock_guard lock(m_notifyLock);
+    if (m_notifyTarget != nullptr) {
+        m_notifyTarget->PostPingNotify(m_notifyMsg, what, m_index);
+    }
+}
+
+void CHostProbe::Worker() noexcept {
+    const PING_SERVICES& services = PingServices();
+    const HANDLE icmp = services.pIcmpCreateFile();
+    if (icmp == INVALID_HANDLE_VALUE || icmp == nullptr) {
+        Record(PE_NO_ICMP_HANDLE);
+        SetState(HS_FAILED);
+        return;
+    }
+    {
+        std::lock_guard lock(m_stateLock);
+        m_icmpHandle = icmp;
+    }
+
+    Prepare();  // a host resolves as soon as it exists, started or not
+
+    for (;;) {
+        // The gate stays open until Stop; a quit request wakes the wait too.
+        ov::WaitAny({&m_runGate, &m_quitSignal}, INFINITE);
+        if (Quitting()) {
+            break;
+        }
+        PingOnce(icmp);
+        if (m_quitSignal.Wait(kCyclePauseMs)) {
+            break;
+        }
+    }
+
+    {
+        std::lock_guard lock(m_stateLock);
+        m_icmpHandle = INVALID_HANDLE_VALUE;
+    }
+    services.pIcmpCloseHandle(icmp);
+}
+
+void CHostProbe::Prepare() noexcept {
+    if (GetState() == HS_NEW) {
+        Resolve();
+    }
+    if (GetState() == HS_RESOLVED) {
+        LookupCountryOfAddress();
+    }
+    Notify(PN_PREPARED);
+}
+
+void CHostProbe::Resolve() noexcept {
+    WORD probe = 0;
+    {
+        std::lock_guard lock(m_settingsLock);
+        probe = m_settings.Probe;
+    }
+    if (probe < 1) {
+        probe = 1;
+    }
+    Record(PE_RESOLVING);
+
+    const std::string name = ToResolverName(GetHostName());
+    // Only IPv4 results: the first result is taken as an IPv4 address.
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    AddrInfoHolder result;
+    bool resolved = false;
+    for (WORD attempt = 0; attempt < probe; ++attempt) {
+        if (Quitting()) {
+            break;
+        }
+        if (BoundGetAddrInfo(name.c_str(), kResolverService, &hints, result.Out()) == 0) {
+            resolved = true;
+            break;
+        }
+    }
+    const addrinfo* first = result.Get();
+    if (resolved && first != nullptr && first->ai_addr != nullptr &&
+        first->ai_family == AF_INET && first->ai_addrlen >= sizeof(sockaddr_in)) {
+        sockaddr_in in{};
+        std::memcpy(&in, first->ai_addr, sizeof(in));
+        std::lock_guard lock(m_stateLock);
+        if (first->ai_canonname != nullptr) {
+            m_hostName = FromResolverName(first->ai_canonname);
+        }
+        m_address = in.sin_addr.s_addr;
+        m_state = HS_RESOLVED;
+        return;
+    }
+    Record(PE_RESOLVE_FAILED);
+    SetState(HS_FAILED);
+}
+
+void CHostProbe::LookupCountryOfAddress() noexcept {
+    const std::u16string country = LookupCountry(GetAddress());
+    std::lock_guard lock(m_stateLock);
+    m_country = country;
+    m_state = HS_READY;
+}
+
+void CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
+    const DWORD now = GetTickCount();
+    IPAddr address = 0;
+    {
+        std::lock_guard lock(m_stateLock);
+        if (m_state != HS_READY && m_state != HS_PINGING) {
+            return;
+        }
+        m_state = HS_PINGING;
+        address = m_address;
+    }
+    PING_SETTINGS settings;
+    {
+        std::lock_guard lock(m_settingsLock);
+        settings = m_settings;
+    }
+    // Unsigned difference: a wrap of the tick count is harmless.
+    if (m_hasSent && now - m_lastSendTick < settings.TimeDelay) {
+        return;
+    }
+    m_lastSendTick = now;
+    m_hasSent = true;
+
+    // The request size travels as 16 bits, so no more than that is kept.
+    const WORD requestSize = static_cast<WORD>(settings.Size);
+    if (requestSize != m_payloadSize || m_replyBuffer.empty()) {
+        m_payload.assign(requestSize, BYTE{0x41});
+        // Room for the reply record, the echoed data and some slack.
+        m_replyBuffer.assign(requestSize + sizeof(ICMP_ECHO_REPLY) + kReplySlack, BYTE{0});
+        m_payloadSize = requestSize;
+    }
+
+    const DWORD replies = PingServices().pIcmpSendEcho(
+        icmpHandle, address, m_payload.data(), requestSize, &settings.IPOption,
+        m_replyBuffer.data(), static_cast<DWORD>(m_replyBuffer.size()), settings.TimeOut);
+    if (replies == 0 && Quitting()) {
+        return;  // the echo was cancelled because the host is being deleted
+    }
+
+    PING_EVENT event{};
+    event.time = _time64(nullptr);
+    ICMP_ECHO_REPLY reply{};
+    if (replies != 0) {
+        std::memcpy(&reply, m_replyBuffer.data(), sizeof(reply));
+    }
+    const bool answered =
+        replies != 0 && reply.Status == IP_SUCCESS && reply.RoundTripTime <= settings.TimeOut;
+    {
+        std::lock_guard lock(m_statsLock);
+        ++m_stats.sent;
+        if (answered) {
+            event.type = PE_REPLY;
+            event.reply = reply;
+            m_stats.minimum = m_stats.minimum == 0
+                                  ? reply.RoundTripTime
+                                  : std::min(m_stats.minimum, reply.RoundTripTime);
+            m_stats.maximum = std::max(m_stats.maximum, reply.RoundTripTime);
+            m_stats.total += reply.RoundTripTime;
+        } else {
+            ++m_stats.lost;
+            event.type = PE_LOST;
+        }
+        m_events.Push(event);
+    }
+    Notify(answered ? PN_REPLY : PN_LOST);
+}

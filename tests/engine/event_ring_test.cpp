@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "PingTypes.h"
+
+namespace {
+
+PING_EVENT EventNumbered(std::int32_t n) {
+    PING_EVENT event{};
+    event.type = n;
+    event.time = n;
+    return event;
+}
+
+void PushNumbered(CEventRing& ring, std::int32_t first, std::int32_t last) {
+    for (std::int32_t n = first; n <= last; ++n) {
+        ring.Push(EventNumbered(n));
+    }
+}
+
+TEST(EventRing, StartsZeroedAndEmpty) {
+    CEventRing ring;
+    EXPECT_EQ(ring.Capacity(), 5000u);
+    EXPECT_EQ(ring.Count(), 0u);
+    EXPECT_EQ(ring.Start(), 0u);
+    EXPECT_EQ(ring.Retained(), 0u);
+    EXPECT_EQ(ring.At(4999).type, 0);
+}
+
+TEST(EventRing, FillsInOrderBeforeItWraps) {
+    CEventRing ring;
+    PushNumbered(ring, 1, 5000);
+    EXPECT_EQ(ring.Count(), 5000u);
+    EXPECT_EQ(ring.Start(), 0u);
+    EXPECT_EQ(ring.NewestIndex(), 4999u);
+    EXPECT_EQ(ring.Oldest(0).type, 1);
+    EXPECT_EQ(ring.Oldest(4999).type, 5000);
+}
+
+TEST(EventRing, The5001stEventOverwritesTheOldest) {
+    CEventRing ring;
+    PushNumbered(ring, 1, 5001);
+    EXPECT_EQ(ring.Count(), 5001u);
+    EXPECT_EQ(ring.Retained(), 5000u);
+    EXPECT_EQ(ring.Start(), 1u);
+    EXPECT_EQ(ring.NewestIndex(), 0u);
+    EXPECT_EQ(ring.At(0).type, 5001);
+    EXPECT_EQ(ring.Oldest(0).type, 2);
+    EXPECT_EQ(ring.Oldest(4999).type, 5001);
+}
+
+TEST(EventRing, StartReturnsToZeroAfterAFullTurn) {
+    CEventRing ring;
+    PushNumbered(ring, 1, 10000);
+    EXPECT_EQ(ring.Start(), 0u);
+    EXPECT_EQ(ring.NewestIndex(), 4999u);
+    EXPECT_EQ(ring.Oldest(0).type, 5001);
+    ring.Push(EventNumbered(10001));
+    EXPECT_EQ(ring.Start(), 1u);
+    EXPECT_EQ(ring.NewestIndex(), 0u);
+}
+
+TEST(EventRing, CountGoesOnPast65536) {
+    CEventRing ring;
+    PushNumbered(ring, 1, 70001);
+    EXPECT_EQ(ring.Count(), 70001u);
+    EXPECT_EQ(ring.Start(), 70001u % 5000u);
+    EXPECT_EQ(ring.At(ring.NewestIndex()).type, 70001);
+    EXPECT_EQ(ring.Oldest(0).type, 65002);
+    for (DWORD i = 1; i < ring.Retained(); ++i) {
+        ASSERT_EQ(ring.Oldest(i).type, ring.Oldest(i - 1).type + 1) << i;
+    }
+}
+
+TEST(EventRing, ClearForgetsEverything) {
+    CEventRing ring(3);
+    PushNumbered(ring, 1, 4);
+    ring.Clear();
+    EXPECT_EQ(ring.Count(), 0u);
+    EXPECT_EQ(ring.Start(), 0u);
+    ring.Push(EventNumbered(9));
+    EXPECT_EQ(ring.At(0).type, 9);
+}
+
+TEST(EventRing, CopyNeedsAnotherRingAtLeastAsLarge) {
+    CEventRing source(4);
+    PushNumbered(source, 1, 6);
+
+    CEventRing small(3);
+    EXPECT_FALSE(small.CopyFrom(source));
+    EXPECT_EQ(small.Count(), 0u);
+
+    EXPECT_FALSE(source.CopyFrom(source));
+    EXPECT_EQ(source.Count(), 6u);
+
+    CEventRing same(4);
+    ASSERT_TRUE(same.CopyFrom(source));
+    EXPECT_EQ(same.Count(), 6u);
+    EXPECT_EQ(same.Start(), 2u);
+    for (DWORD i = 0; i < 4; ++i) {
+        EXPECT_EQ(same.At(i).type, source.At(i).type);
+    }
+}
+
+}  // namespace

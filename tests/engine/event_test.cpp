@@ -1,0 +1,100 @@
+#include "platform/event.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/clock.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+TEST(Event, AutoResetIsClearedByTheWaitItEnds) {
+    ov::Event event;
+    EXPECT_FALSE(event.Wait(0));
+    event.Set();
+    EXPECT_TRUE(event.IsSet());
+    EXPECT_TRUE(event.Wait(0));
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(event.Wait(10));
+}
+
+TEST(Event, ManualResetStaysSetUntilReset) {
+    ov::Event event(ov::Event::ResetMode::Manual);
+    event.Set();
+    EXPECT_TRUE(event.Wait(0));
+    EXPECT_TRUE(event.Wait(0));
+    event.Reset();
+    EXPECT_FALSE(event.Wait(0));
+}
+
+TEST(Event, WaitAnyReportsTheSetEventAndConsumesOnlyAutoReset) {
+    ov::WaitGroup group;
+    ov::Event gate(group, ov::Event::ResetMode::Manual);
+    ov::Event quit(group);
+    EXPECT_EQ(ov::WaitAny({&gate, &quit}, 0), -1);
+    quit.Set();
+    EXPECT_EQ(ov::WaitAny({&gate, &quit}, 0), 1);
+    EXPECT_FALSE(quit.IsSet());
+    gate.Set();
+    EXPECT_EQ(ov::WaitAny({&gate, &quit}, 0), 0);
+    EXPECT_TRUE(gate.IsSet());
+}
+
+TEST(Event, WaitAnyRefusesEventsOfDifferentGroups) {
+    ov::Event a;
+    ov::Event b;
+    a.Set();
+    EXPECT_EQ(ov::WaitAny({&a, &b}, 0), -1);
+    EXPECT_TRUE(a.IsSet());
+}
+
+TEST(Event, AnEndlessWaitEndsWhenAnotherThreadSetsTheQuitEvent) {
+    ov::WaitGroup group;
+    ov::Event gate(group, ov::Event::ResetMode::Manual);
+    ov::Event quit(group, ov::Event::ResetMode::Manual);
+    int result = -2;
+    std::thread waiter([&] { result = ov::WaitAny({&gate, &quit}, INFINITE); });
+    std::this_thread::sleep_for(20ms);
+    quit.Set();
+    waiter.join();
+    EXPECT_EQ(result, 1);
+}
+
+TEST(Event, TimedWaitEndsEarlyWhenSet) {
+    ov::Event event;
+    const auto begin = Clock::now();
+    std::thread setter([&] {
+        std::this_thread::sleep_for(20ms);
+        event.Set();
+    });
+    EXPECT_TRUE(event.Wait(60000));
+    setter.join();
+    EXPECT_LT(Clock::now() - begin, 30s);  // functional: far below the 60 s timeout
+}
+
+TEST(Clock, TickCountFollowsTheMonotonicClockInMilliseconds) {
+    const DWORD before = GetTickCount();
+    std::this_thread::sleep_for(50ms);
+    const DWORD elapsed = GetTickCount() - before;
+    EXPECT_GE(elapsed, 50u);
+    const DWORD tick = GetTickCount();
+    const auto fromNs = static_cast<DWORD>(ov::MonotonicNanoseconds() / 1000000);
+    EXPECT_LE(fromNs - tick, 5u);
+}
+
+TEST(Clock, Time64MatchesTheSystemClockAndStoresThroughThePointer) {
+    std::int64_t stored = 0;
+    const std::int64_t now = _time64(&stored);
+    EXPECT_EQ(now, stored);
+    const auto sys = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    EXPECT_LE(std::abs(sys - now), 2);
+}
+
+}  // namespace

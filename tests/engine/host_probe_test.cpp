@@ -1,0 +1,494 @@
+#include "HostProbe.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "PingServices.h"
+#include "support/fake_icmp.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using ov::test::FakeIcmpProvider;
+using ov::test::FakeReply;
+using ov::test::ProviderScope;
+
+const IPAddr kLoopback = htonl(0x7F000001);
+
+// Polls cond until it holds or the (generous) limit passes.
+bool WaitUntil(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = Clock::now() + limit;
+    while (!cond()) {
+        if (Clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+PING_SETTINGS FastSettings() {
+    PING_SETTINGS s;
+    s.Size = 8;
+    s.TimeOut = 1000;
+    s.TimeDelay = 0;
+    s.Probe = 1;
+    s.IPOption = {64, 0, 0, 0, nullptr};
+    return s;
+}
+
+// A resolver the tests control: counts calls, records what it was asked,
+// waits, and fails or answers through the C library's resolver.
+struct FakeResolver {
+    std::atomic<int> calls{0};
+    std::atomic<int> delayMs{0};
+    std::atomic<bool> fail{false};
+    std::atomic<int> family{-1};
+    std::string service;
+    std::mutex lock;
+};
+FakeResolver g_resolver;
+
+int FakeGetAddrInfo(const char* node, const char* service, const addrinfo* hints,
+                    addrinfo** result) {
+    ++g_resolver.calls;
+    g_resolver.family = hints != nullptr ? hints->ai_family : AF_UNSPEC;
+    {
+        std::lock_guard lock(g_resolver.lock);
+        g_resolver.service = service != nullptr ? service : "";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(g_resolver.delayMs.load()));
+    if (g_resolver.fail) {
+        return EAI_NONAME;
+    }
+    return ::getaddrinfo(node, service, hints, result);
+}
+
+// Installs the fake resolver for one test and restores the C library's.
+class ResolverScope {
+public:
+    ResolverScope(bool fail, int delayMs) {
+        g_resolver.calls = 0;
+        g_resolver.fail = fail;
+        g_resolver.delayMs = delayMs;
+        g_resolver.family = -1;
+        SetNameResolver(&FakeGetAddrInfo, &::freeaddrinfo);
+    }
+    ~ResolverScope() { SetNameResolver(nullptr, nullptr); }
+    ResolverScope(const ResolverScope&) = delete;
+    ResolverScope& operator=(const ResolverScope&) = delete;
+};
+
+// Records notifications; never blocks.
+class RecordingTarget final : public IPingNotifyTarget {
+public:
+    struct Note {
+        UINT message;
+        int what;
+        DWORD index;
+    };
+    void PostPingNotify(UINT message, int what, DWORD hostIndex) noexcept override {
+        std::lock_guard lock(m_lock);
+        m_notes.push_back({message, what, hostIndex});
+    }
+    std::vector<Note> Notes() const {
+        std::lock_guard lock(m_lock);
+        return m_notes;
+    }
+    std::size_t Count(int what) const {
+        std::lock_guard lock(m_lock);
+        std::size_t n = 0;
+        for (const Note& note : m_notes) {
+            n += note.what == what ? 1 : 0;
+        }
+        return n;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<Note> m_notes;
+};
+
+class HostProbeTest : public ::testing::Test {
+protected:
+    FakeIcmpProvider m_fake{"fake"};
+    ProviderScope m_scope{{&m_fake}};
+
+    std::unique_ptr<CHostProbe> MakeReadyHost(const PING_SETTINGS& settings,
+                                              std::u16string name = u"127.0.0.1") {
+        auto host = std::make_unique<CHostProbe>(0, std::move(name), settings);
+        EXPECT_TRUE(WaitUntil([&] { return host->GetState() == HS_READY; }));
+        return host;
+    }
+    static PING_STATS Stats(const CHostProbe& host) {
+        PING_STATS s{};
+        host.GetStatistics(s);
+        return s;
+    }
+};
+
+TEST_F(HostProbeTest, ResolvesAtOnceAndSendsTheFirstRequestWhenTheGateOpens) {
+    PING_SETTINGS settings = FastSettings();
+    settings.TimeDelay = 60000;
+    auto host = MakeReadyHost(settings);
+    EXPECT_EQ(host->GetAddress(), kLoopback);
+    EXPECT_EQ(host->GetHostName(), u"127.0.0.1");
+    EXPECT_FALSE(host->GetCountry().empty());
+    EXPECT_FALSE(host->IsBusy());
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(m_fake.SendCalls(), 0u);  // nothing before Start
+
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(1, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return host->GetEventCount() == 2; }));  // resolving, reply
+    EXPECT_EQ(host->GetState(), HS_PINGING);
+    EXPECT_TRUE(host->IsBusy());
+
+    // The request: 'A' bytes of Size, the options, room for the reply record.
+    const auto requests = m_fake.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].destination, kLoopback);
+    EXPECT_EQ(requests[0].data, std::vector<BYTE>(8, 0x41));
+    EXPECT_EQ(requests[0].options.Ttl, 64);
+    EXPECT_EQ(requests[0].timeoutMs, 1000u);
+    EXPECT_GE(requests[0].replySize, 8 + sizeof(ICMP_ECHO_REPLY));
+
+    PING_EVENT last{};
+    host->GetLastEvent(last);
+    EXPECT_EQ(last.type, PE_REPLY);
+    EXPECT_EQ(last.reply.RoundTripTime, 1u);
+    EXPECT_EQ(last.reply.Options.Ttl, 64);
+    EXPECT_EQ(last.reply.DataSize, 8);
+    EXPECT_GT(last.time, 1600000000);
+
+    // TimeDelay holds back the next request.
+    std::this_thread::sleep_for(350ms);
+    EXPECT_EQ(m_fake.SendCalls(), 1u);
+}
+
+TEST_F(HostProbeTest, AZeroMinimumIsReplacedByTheNextReply) {
+    m_fake.Script({{0, IP_SUCCESS, 64, 0, false},
+                   {5, IP_SUCCESS, 64, 400, false},
+                   {3, IP_SUCCESS, 64, 0, false}});
+    m_fake.SetDefault({0, IP_SUCCESS, 64, 0, true});  // then no more replies
+    auto host = MakeReadyHost(FastSettings());
+    ASSERT_TRUE(host->Start());
+
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 1; }));
+    PING_STATS s = Stats(*host);
+    EXPECT_EQ(s.minimum, 0u);
+    EXPECT_EQ(s.total, 0u);
+
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 2; }));
+    s = Stats(*host);
+    EXPECT_EQ(s.minimum, 5u);
+    EXPECT_EQ(s.maximum, 5u);
+
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 3; }));
+    s = Stats(*host);
+    EXPECT_EQ(s.minimum, 3u);
+    EXPECT_EQ(s.maximum, 5u);
+    EXPECT_EQ(s.total, 8u);
+    EXPECT_EQ(s.lost, 0u);
+}
+
+TEST_F(HostProbeTest, RepliesLaterThanTheTimeoutOrWithAnErrorAreLost) {
+    PING_SETTINGS settings = FastSettings();
+    settings.TimeOut = 50;
+    m_fake.Script({{51, IP_SUCCESS, 64, 0, false},
+                   {50, IP_SUCCESS, 64, 0, false},
+                   {1, IP_DEST_HOST_UNREACHABLE, 64, 0, false},
+                   {1, IP_TTL_EXPIRED_TRANSIT, 64, 0, false},
+                   {1, IP_SUCCESS, 64, 0, true}});
+    RecordingTarget target;
+    auto host = MakeReadyHost(settings);
+    host->SetNotifyWindow(&target, WM_PING_NOTIFY);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 5; }));
+    host->Stop();
+
+    const PING_STATS s = Stats(*host);
+    EXPECT_EQ(s.lost, s.sent - 1);
+    EXPECT_EQ(s.minimum, 50u);
+    EXPECT_EQ(s.maximum, 50u);
+    EXPECT_EQ(s.total, 50u);
+
+    CEventRing ring;
+    host->CopyEvents(ring);
+    ASSERT_GE(ring.Count(), 6u);
+    EXPECT_EQ(ring.At(0).type, PE_RESOLVING);
+    EXPECT_EQ(ring.At(1).type, PE_LOST);
+    EXPECT_EQ(ring.At(2).type, PE_REPLY);
+    EXPECT_EQ(ring.At(3).type, PE_LOST);
+    EXPECT_EQ(ring.At(4).type, PE_LOST);
+    EXPECT_EQ(ring.At(5).type, PE_LOST);
+    EXPECT_EQ(target.Count(PN_REPLY), 1u);
+    EXPECT_EQ(target.Count(PN_LOST), s.lost);
+}
+
+TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
+    for (WORD probe : {WORD{0}, WORD{1}, WORD{3}}) {
+        SCOPED_TRACE(probe);
+        ResolverScope resolver(/*fail=*/true, 0);
+        PING_SETTINGS settings = FastSettings();
+        settings.Probe = probe;
+        RecordingTarget target;
+        CHostProbe host(4, u"no.such.host", settings);
+        host.SetNotifyWindow(&target, WM_PING_NOTIFY);
+        ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
+        EXPECT_EQ(g_resolver.calls.load(), probe == 0 ? 1 : probe);
+        EXPECT_EQ(host.GetAddress(), 0u);
+        CEventRing ring;
+        host.CopyEvents(ring);
+        ASSERT_EQ(ring.Count(), 2u);
+        EXPECT_EQ(ring.At(0).type, PE_RESOLVING);
+        EXPECT_EQ(ring.At(1).type, PE_RESOLVE_FAILED);
+    }
+}
+
+TEST_F(HostProbeTest, ResolutionAsksForIPv4OnlyAndNotifiesWhenPrepared) {
+    ResolverScope resolver(/*fail=*/false, 0);
+    RecordingTarget target;
+    CHostProbe host(7, u"localhost", FastSettings());
+    host.SetNotifyWindow(&target, WM_PING_NOTIFY);
+    ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_READY; }));
+    EXPECT_EQ(g_resolver.family.load(), AF_INET);
+    {
+        std::lock_guard lock(g_resolver.lock);
+        EXPECT_EQ(g_resolver.service, "33434");
+    }
+    EXPECT_EQ(host.GetAddress(), kLoopback);
+    EXPECT_EQ(host.GetHostName(), u"localhost");
+    // The target may have been set after the preparation ended.
+    if (!target.Notes().empty()) {
+        EXPECT_EQ(target.Notes()[0].what, PN_PREPARED);
+        EXPECT_EQ(target.Notes()[0].index, 7u);
+        EXPECT_EQ(target.Notes()[0].message, WM_PING_NOTIFY);
+    }
+}
+
+TEST_F(HostProbeTest, TheRealResolverGivesLocalhostAsAnIPv4Address) {
+    auto host = MakeReadyHost(FastSettings(), u"localhost");
+    EXPECT_EQ(host->GetAddress(), kLoopback);
+}
+
+TEST_F(HostProbeTest, StopAndStartOnAFailedHost) {
+    ResolverScope resolver(/*fail=*/true, 0);
+    CHostProbe host(0, u"no.such.host", FastSettings());
+    ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
+    EXPECT_FALSE(host.IsBusy());
+    EXPECT_FALSE(host.Start());
+    std::this_thread::sleep_for(250ms);
+    EXPECT_EQ(m_fake.SendCalls(), 0u);
+    host.Stop();
+    EXPECT_EQ(host.GetState(), HS_READY);
+}
+
+TEST_F(HostProbeTest, StopClosesTheGateAndStartReopensIt) {
+    auto host = MakeReadyHost(FastSettings());
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(2, 5s));
+    host->Stop();
+    EXPECT_EQ(host->GetState(), HS_READY);
+    std::this_thread::sleep_for(250ms);  // a request already under way may finish
+    const std::size_t afterStop = m_fake.SendCalls();
+    std::this_thread::sleep_for(350ms);
+    EXPECT_EQ(m_fake.SendCalls(), afterStop);
+    EXPECT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(afterStop + 1, 5s));
+}
+
+TEST_F(HostProbeTest, AFailedIcmpHandleFailsTheHost) {
+    m_fake.SetCreateFails(true);
+    CHostProbe host(0, u"127.0.0.1", FastSettings());
+    ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
+    PING_EVENT last{};
+    host.GetLastEvent(last);
+    EXPECT_EQ(last.type, PE_NO_ICMP_HANDLE);
+    EXPECT_EQ(host.GetEventCount(), 1u);
+    EXPECT_FALSE(host.Start());
+}
+
+TEST_F(HostProbeTest, UnavailableServicesFailTheHostWithoutAWorker) {
+    m_fake.SetLoadFails(true);
+    CHostProbe host(0, u"127.0.0.1", FastSettings());
+    EXPECT_EQ(host.GetState(), HS_FAILED);
+    EXPECT_EQ(host.GetEventCount(), 1u);
+    PING_EVENT last{};
+    host.GetLastEvent(last);
+    EXPECT_EQ(last.type, PE_NO_SERVICES);
+    EXPECT_FALSE(host.Start());
+    EXPECT_EQ(m_fake.LoadCalls(), 1);  // the host tried to bind once
+    EXPECT_EQ(m_fake.CreateCalls(), 0);
+}
+
+TEST_F(HostProbeTest, ASizeChangeReallocatesBothBuffersBeforeTheNextRequest) {
+    auto host = MakeReadyHost(FastSettings());
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(1, 5s));
+    PING_SETTINGS bigger = FastSettings();
+    bigger.Size = 1000;
+    host->SetSettings(bigger);
+    const std::size_t before = m_fake.SendCalls();
+    ASSERT_TRUE(m_fake.WaitForSends(before + 2, 5s));
+    PING_SETTINGS empty = FastSettings();
+    empty.Size = 0;
+    host->SetSettings(empty);
+    const std::size_t middle = m_fake.SendCalls();
+    ASSERT_TRUE(m_fake.WaitForSends(middle + 2, 5s));
+    host->Stop();
+
+    const auto requests = m_fake.Requests();
+    EXPECT_EQ(requests[0].data.size(), 8u);
+    const auto& big = requests[before + 1];
+    EXPECT_EQ(big.data, std::vector<BYTE>(1000, 0x41));
+    EXPECT_GE(big.replySize, 1000 + sizeof(ICMP_ECHO_REPLY));
+    const auto& none = requests[middle + 1];
+    EXPECT_TRUE(none.data.empty());
+    EXPECT_GE(none.replySize, sizeof(ICMP_ECHO_REPLY));
+    // Every request got its reply: the buffer always had room for it.
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent == m_fake.SendCalls(); }));
+    EXPECT_EQ(Stats(*host).lost, 0u);
+}
+
+TEST_F(HostProbeTest, SettingsChangedWhileRunningApplyToTheNextRequest) {
+    auto host = MakeReadyHost(FastSettings());
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(1, 5s));
+    PING_SETTINGS changed = FastSettings();
+    changed.TimeOut = 777;
+    changed.IPOption.Ttl = 9;
+    changed.IPOption.Tos = 0x10;
+    changed.IPOption.Flags = IP_FLAG_DF;
+    host->SetSettings(changed);
+    EXPECT_EQ(host->GetSettings().TimeOut, 777u);
+    const std::size_t before = m_fake.SendCalls();
+    ASSERT_TRUE(m_fake.WaitForSends(before + 2, 5s));
+    const auto late = m_fake.Requests()[before + 1];
+    EXPECT_EQ(late.timeoutMs, 777u);
+    EXPECT_EQ(late.options.Ttl, 9);
+    EXPECT_EQ(late.options.Tos, 0x10);
+    EXPECT_EQ(late.options.Flags, IP_FLAG_DF);
+
+    // A long delay holds further requests back from the next cycle on.
+    changed.TimeDelay = 60000;
+    host->SetSettings(changed);
+    std::this_thread::sleep_for(250ms);
+    const std::size_t settled = m_fake.SendCalls();
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(m_fake.SendCalls(), settled);
+}
+
+TEST_F(HostProbeTest, DeletionDuringAnEchoCancelsItAndJoinsTheWorker) {
+    PING_SETTINGS settings = FastSettings();
+    settings.TimeOut = 60000;
+    m_fake.SetDefault({1, IP_SUCCESS, 64, 0, /*noReply=*/true});
+    auto host = MakeReadyHost(settings);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(1, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return m_fake.SendsInProgress() == 1; }));
+
+    const auto begin = Clock::now();
+    host.reset();
+    EXPECT_LT(Clock::now() - begin, 10s);  // well under the echo timeout of 60 s
+    EXPECT_GE(m_fake.CancelCalls(), 1);
+    EXPECT_EQ(m_fake.SendsInProgress(), 0);
+    // The worker ran to its end: its ICMP handle is closed.
+    EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
+}
+
+TEST_F(HostProbeTest, DeletionDuringResolutionStopsBetweenAttempts) {
+    ResolverScope resolver(/*fail=*/true, 100);
+    PING_SETTINGS settings = FastSettings();
+    settings.Probe = 1000;  // 100 s of attempts
+    auto host = std::make_unique<CHostProbe>(0, u"slow.example", settings);
+    ASSERT_TRUE(WaitUntil([] { return g_resolver.calls.load() >= 2; }));
+    const auto begin = Clock::now();
+    host.reset();
+    EXPECT_LT(Clock::now() - begin, 10s);
+    EXPECT_LE(g_resolver.calls.load(), 4);
+    EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
+}
+
+TEST_F(HostProbeTest, SignallingEveryHostFirstMakesDeletingManyQuick) {
+    PING_SETTINGS settings = FastSettings();
+    settings.TimeOut = 60000;
+    m_fake.SetDefault({1, IP_SUCCESS, 64, 0, /*noReply=*/true});
+    std::vector<std::unique_ptr<CHostProbe>> hosts;
+    for (DWORD i = 0; i < 20; ++i) {
+        hosts.push_back(std::make_unique<CHostProbe>(i, u"127.0.0.1", settings));
+    }
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        ASSERT_TRUE(WaitUntil([&] { return hosts[i]->GetState() == HS_READY; }));
+        if (i % 2 == 0) {
+            ASSERT_TRUE(hosts[i]->Start());  // half wait in an echo, half at the gate
+        }
+    }
+    ASSERT_TRUE(m_fake.WaitForSends(10, 10s));
+    const auto begin = Clock::now();
+    for (auto& host : hosts) {
+        host->RequestQuit();
+    }
+    hosts.clear();
+    EXPECT_LT(Clock::now() - begin, 10s);
+    EXPECT_EQ(m_fake.CloseCalls(), 20);
+    EXPECT_EQ(m_fake.SendsInProgress(), 0);
+}
+
+TEST_F(HostProbeTest, DeletionWithoutCancelWaitsOnlyForTheCurrentEcho) {
+    FakeIcmpProvider noCancel("no-cancel");
+    noCancel.SetMissingExport("IcmpCancelEcho");
+    ProviderScope scope({&noCancel});
+    PING_SETTINGS settings = FastSettings();
+    settings.TimeOut = 300;
+    noCancel.SetDefault({1, IP_SUCCESS, 64, 0, /*noReply=*/true});
+    auto host = MakeReadyHost(settings);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(noCancel.WaitForSends(1, 5s));
+    host.reset();
+    EXPECT_EQ(noCancel.SendCalls(), 1u);  // no further request after the quit
+    EXPECT_EQ(noCancel.CloseCalls(), 1);
+}
+
+TEST_F(HostProbeTest, AWorkerNeverWaitsForItsNotificationTarget) {
+    // The target only queues; the test thread never drains it, yet the
+    // worker keeps probing and notifying.
+    RecordingTarget target;
+    auto host = MakeReadyHost(FastSettings());
+    host->SetNotifyWindow(&target, WM_PING_NOTIFY);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(WaitUntil([&] { return target.Count(PN_REPLY) >= 3; }));
+    for (const auto& note : target.Notes()) {
+        EXPECT_EQ(note.message, WM_PING_NOTIFY);
+        EXPECT_EQ(note.index, 0u);
+    }
+
+    // Once notifications are turned off the old target hears nothing more.
+    host->SetNotifyWindow(nullptr, 0);
+    const std::size_t total = target.Notes().size();
+    const std::size_t before = m_fake.SendCalls();
+    ASSERT_TRUE(m_fake.WaitForSends(before + 2, 5s));
+    EXPECT_EQ(target.Notes().size(), total);
+}
+
+TEST_F(HostProbeTest, CopyEventsLeavesASmallerRingUntouched) {
+    auto host = MakeReadyHost(FastSettings());
+    CEventRing small(10);
+    host->CopyEvents(small);
+    EXPECT_EQ(small.Count(), 0u);
+    CEventRing full;
+    host->CopyEvents(full);
+    EXPECT_EQ(full.Count(), host->GetEventCount());
+    EXPECT_EQ(full.At(0).type, PE_RESOLVING);
+}
+
+}  // namespace
