@@ -419,13 +419,9 @@ Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& rec
             m.found = true;
             m.status = StatusOfIcmpError(error->ee_type, error->ee_code);
             m.address = offender.sin_addr.s_addr;
-        } else if (error->ee_origin == SO_EE_ORIGIN_LOCAL && size == 0) {
-            // A local failure (such as a message too big for the path MTU
-            // with don't-fragment set) refers to the packet just sent.
-            m.found = true;
-            m.status = error->ee_errno == EMSGSIZE ? IP_PACKET_TOO_BIG : IP_GENERAL_FAILURE;
-            m.address = destination;
         }
+        // Local errors (such as a message too big with don't-fragment set)
+        // are reported by the send itself; their queued copy is dropped.
     }
     if (m.found)
         receiveRealNs = stamp;
@@ -482,7 +478,12 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
     ++m_sequence;
     const std::int64_t sendMono = ClockNs(CLOCK_MONOTONIC);
     if (!SendRequest(destination, requestData, requestSize)) {
-        switch (errno) {
+        const int error = errno;
+        if (m_kind == SocketKind::Datagram) {
+            std::int64_t ignored;
+            Drain(destination, ignored);  // takes the queued copy of the failure
+        }
+        switch (error) {
         case EMSGSIZE:
             return fail(IP_PACKET_TOO_BIG);
         case ENETUNREACH:
