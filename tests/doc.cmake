@@ -1,0 +1,20 @@
+# Ping run document, settings, command line, view texts (unit) and the
+# console mode run end to end (net: 127.0.0.1; netns: our responder).
+set(OV_DOC_TESTS ${CMAKE_CURRENT_LIST_DIR}/doc)
+
+if(TARGET ov_viewtext AND TARGET ov_msgfmt)
+ov_add_test(doc_test LABELS unit
+  SOURCES ${OV_DOC_TESTS}/cmdline_test.cpp ${OV_DOC_TESTS}/document_test.cpp
+          ${OV_DOC_TESTS}/settings_test.cpp ${OV_DOC_TESTS}/text_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
+          ${PROJECT_SOURCE_DIR}/app/shell/cmdline.cpp
+  LIBS ov::engine ov::viewtext ov::msgfmt ov::platform)
+target_include_directories(doc_test PRIVATE ${PROJECT_SOURCE_DIR}/app/shell)
+endif()
+
+if(TARGET tapper)
+ov_add_test(doc_console_net_test LABELS net
+  SOURCES ${OV_DOC_TESTS}/console_net_test.cpp ${OV_DOC_TESTS}/console_run.cpp
+  LIBS ov::engine ov::platform)
+add_dependencies(doc_console_net_test tapper)
+endif()
