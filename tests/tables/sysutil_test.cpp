@@ -1,0 +1,195 @@
+#include "ovmfcstd/OvSysUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/module.h"
+#include "platform/registry.h"
+
+// fontconfig 2.14 loses a few bytes while it parses its configuration files
+// on first use; that is its own, not the library's.
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
+namespace {
+
+// Both registry roots live in a fresh folder, set before the first registry
+// call of the process.
+const std::string g_registryDir = [] {
+    std::string dir = (std::filesystem::temp_directory_path() / "ov-tables-reg-XXXXXX").string();
+    if (!mkdtemp(dir.data()))
+        std::abort();
+    setenv("OV_REGISTRY_DIR", dir.c_str(), 1);
+    return dir;
+}();
+
+constexpr char16_t kAppPaths[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+
+class RegistryFolder : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(g_registryDir, ec);
+    }
+};
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new RegistryFolder);
+
+// Owns a key opened for a test.
+struct Key {
+    HKEY h = nullptr;
+    ~Key()
+    {
+        if (h)
+            RegCloseKey(h);
+    }
+};
+
+bool KeyExists(const std::u16string& path)
+{
+    Key k;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k.h) == ERROR_SUCCESS;
+}
+
+// A REG_SZ value as text, or "<missing>".
+std::u16string ReadString(const std::u16string& path, const char16_t* value)
+{
+    Key k;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k.h) != ERROR_SUCCESS)
+        return u"<missing>";
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(k.h, value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return u"<missing>";
+    std::u16string text(size / sizeof(char16_t), u'\0');
+    if (RegQueryValueExW(k.h, value, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
+        ERROR_SUCCESS)
+        return u"<missing>";
+    text.resize(size / sizeof(char16_t));
+    while (!text.empty() && text.back() == u'\0')
+        text.pop_back();
+    return text;
+}
+
+std::vector<std::u16string> AppPathNames()
+{
+    std::vector<std::u16string> names;
+    Key k;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_READ, &k.h) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        char16_t name[256];
+        DWORD chars = 256;
+        if (RegEnumKeyExW(k.h, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, chars);
+    }
+    return names;
+}
+
+std::u16string AppKey(const char16_t* name)
+{
+    return std::u16string(kAppPaths) + u"\\" + name;
+}
+
+TEST(RegisterAppPath, RegistersTwiceAsOneKeyAndRemoves)
+{
+    const std::u16string exe = ov::Utf8ToWide(ov::ExecutablePath());
+    ASSERT_FALSE(exe.empty());
+    const std::u16string folder = exe.substr(0, exe.rfind(u'/'));
+
+    ASSERT_EQ(RegisterAppPath(u"Tapper.exe", 1), 1);
+    ASSERT_EQ(RegisterAppPath(u"Tapper.exe", 1), 1);
+    EXPECT_EQ(AppPathNames(), std::vector<std::u16string>{u"Tapper.exe"});
+    EXPECT_EQ(ReadString(AppKey(u"Tapper.exe"), nullptr), exe);
+    EXPECT_EQ(ReadString(AppKey(u"Tapper.exe"), u"PATH"), folder);
+
+    ASSERT_EQ(RegisterAppPath(u"Tapper.exe", 0), 1);
+    EXPECT_FALSE(KeyExists(AppKey(u"Tapper.exe")));
+    EXPECT_TRUE(AppPathNames().empty());
+}
+
+TEST(RegisterAppPath, RemovingUnknownNameChangesNothing)
+{
+    ASSERT_EQ(RegisterAppPath(u"Kept.exe", 1), 1);
+    EXPECT_EQ(RegisterAppPath(u"Unknown.exe", 0), 1);
+    EXPECT_EQ(AppPathNames(), std::vector<std::u16string>{u"Kept.exe"});
+    EXPECT_NE(ReadString(AppKey(u"Kept.exe"), u"PATH"), u"<missing>");
+    EXPECT_EQ(RegisterAppPath(u"Kept.exe", 0), 1);
+}
+
+TEST(RegisterAppPath, RemovalTakesSubkeysAlong)
+{
+    ASSERT_EQ(RegisterAppPath(u"Deep.exe", 1), 1);
+    {
+        Key two;
+        Key three;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (AppKey(u"Deep.exe") + u"\\One\\Two").c_str(), 0,
+                                  nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &two.h, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (AppKey(u"Deep.exe") + u"\\Three").c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &three.h, nullptr),
+                  ERROR_SUCCESS);
+    }
+    EXPECT_EQ(RegisterAppPath(u"Deep.exe", 0), 1);
+    EXPECT_FALSE(KeyExists(AppKey(u"Deep.exe")));
+    EXPECT_TRUE(KeyExists(kAppPaths));
+}
+
+TEST(RegisterAppPath, EmptyNameLeavesTheKeyAlone)
+{
+    ASSERT_EQ(RegisterAppPath(u"Kept.exe", 1), 1);
+    EXPECT_EQ(RegisterAppPath(u"", 0), 0);
+    EXPECT_EQ(RegisterAppPath(u"", 1), 0);
+    EXPECT_TRUE(KeyExists(AppKey(u"Kept.exe")));
+    EXPECT_EQ(ReadString(kAppPaths, nullptr), u"<missing>");
+    EXPECT_EQ(RegisterAppPath(u"Kept.exe", 0), 1);
+}
+
+TEST(GetBrowserVersion, ArgumentChecksComeFirst)
+{
+    DWORD major = 7;
+    DWORD minor = 9;
+    EXPECT_EQ(GetBrowserVersion(&major, nullptr), E_INVALIDARG);
+    EXPECT_EQ(major, 7u);
+    EXPECT_EQ(GetBrowserVersion(nullptr, &minor), E_INVALIDARG);
+    EXPECT_EQ(minor, 9u);
+    EXPECT_EQ(GetBrowserVersion(nullptr, nullptr), E_INVALIDARG);
+    alignas(DWORD) unsigned char raw[2 * sizeof(DWORD)] = {};
+    EXPECT_EQ(GetBrowserVersion(reinterpret_cast<DWORD*>(raw + 1), &minor), E_INVALIDARG);
+    EXPECT_EQ(minor, 9u);
+}
+
+TEST(GetBrowserVersion, NoBrowserLibraryFailsWithZeroedOutputs)
+{
+    DWORD major = 7;
+    DWORD minor = 9;
+    EXPECT_EQ(GetBrowserVersion(&major, &minor), E_FAIL);
+    EXPECT_EQ(major, 0u);
+    EXPECT_EQ(minor, 0u);
+}
+
+TEST(MonospaceFont, ChosenOnceForAllThreads)
+{
+    std::vector<std::future<const char16_t*>> calls;
+    for (int i = 0; i < 8; ++i)
+        calls.push_back(std::async(std::launch::async, [] { return GetSystemMonospaceFontName(); }));
+    const char16_t* first = GetSystemMonospaceFontName();
+    ASSERT_NE(first, nullptr);
+    const std::u16string name = first;
+    EXPECT_FALSE(name.empty());
+    for (auto& call : calls)
+        EXPECT_EQ(call.get(), first);
+    EXPECT_EQ(GetSystemMonospaceFontName(), first);
+    EXPECT_EQ(std::u16string(GetSystemMonospaceFontName()), name);
+}
+
+}  // namespace
