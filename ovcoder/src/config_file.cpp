@@ -51,6 +51,17 @@ std::u16string WriteDecimal(std::int32_t value)
     return std::u16string(text, text + std::strlen(text));
 }
 
+// The parser's text of a document without elements is not empty (it may
+// hold a declaration); such a document has nothing to store.
+bool HasElement(std::u16string_view text) noexcept
+{
+    for (std::size_t pos = text.find(u'<'); pos != std::u16string_view::npos; pos = text.find(u'<', pos + 1)) {
+        if (pos + 1 < text.size() && text[pos + 1] != u'?' && text[pos + 1] != u'!' && text[pos + 1] != u'/')
+            return true;
+    }
+    return false;
+}
+
 // Leaves the cursor at the top level on every way out.
 class CursorReset {
 public:
@@ -246,7 +257,7 @@ int CConfigFile::WriteEncoded(const char16_t* path)
 {
     try {
         const std::u16string text = m_xml.GetDoc();
-        if (text.empty() || text.size() > INT_MAX / 4)
+        if (!HasElement(text) || text.size() > INT_MAX / 4)
             return 0;
         const std::size_t bodySize = 4 * text.size();
         std::vector<unsigned char> image(kMagicSize + bodySize, 0);
