@@ -358,7 +358,8 @@ void CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     IPAddr address = 0;
     {
         std::lock_guard lock(m_stateLock);
-        if (m_state != HS_READY && m_state != HS_PINGING) {
+        // A Stop between the gate wait and here leaves the host stopped.
+        if ((m_state != HS_READY && m_state != HS_PINGING) || !m_runGate.IsSet()) {
             return;
         }
         m_state = HS_PINGING;
@@ -406,6 +407,7 @@ void CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         if (answered) {
             event.type = PE_REPLY;
             event.reply = reply;
+            event.reply.Data = nullptr;  // would point into this worker's buffer
             m_stats.minimum = m_stats.minimum == 0
                                   ? reply.RoundTripTime
                                   : std::min(m_stats.minimum, reply.RoundTripTime);
