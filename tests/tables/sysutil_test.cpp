@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -21,9 +25,14 @@ extern "C" __attribute__((visibility("default"))) const char* __lsan_default_sup
 
 namespace {
 
+// Set in the copy of this program that a test starts from a folder of its own.
+const bool g_isChild = std::getenv("OV_TABLES_CHILD") != nullptr;
+
 // Both registry roots live in a fresh folder, set before the first registry
-// call of the process.
+// call of the process; a child uses its parent's.
 const std::string g_registryDir = [] {
+    if (g_isChild)
+        return std::string(std::getenv("OV_REGISTRY_DIR"));
     std::string dir = (std::filesystem::temp_directory_path() / "ov-tables-reg-XXXXXX").string();
     if (!mkdtemp(dir.data()))
         std::abort();
@@ -37,6 +46,8 @@ class RegistryFolder : public ::testing::Environment {
 public:
     void TearDown() override
     {
+        if (g_isChild)
+            return;
         std::error_code ec;
         std::filesystem::remove_all(g_registryDir, ec);
     }
@@ -152,6 +163,51 @@ TEST(RegisterAppPath, EmptyNameLeavesTheKeyAlone)
     EXPECT_TRUE(KeyExists(AppKey(u"Kept.exe")));
     EXPECT_EQ(ReadString(kAppPaths, nullptr), u"<missing>");
     EXPECT_EQ(RegisterAppPath(u"Kept.exe", 0), 1);
+}
+
+// Run only inside the copy started by CutsAtSecondColonAndDropsQuotes.
+TEST(RegisterAppPathChild, RegistersFromItsFolder)
+{
+    if (!g_isChild)
+        GTEST_SKIP() << "runs in a copy of this program started by another test";
+    EXPECT_EQ(RegisterAppPath(u"Cut.exe", 1), 1);
+}
+
+TEST(RegisterAppPath, CutsAtSecondColonAndDropsQuotes)
+{
+    if (g_isChild)
+        GTEST_SKIP();
+    // The program runs as <base>/"we:ird"/sub:dir/tables_copy.
+    const std::filesystem::path base = std::filesystem::path(g_registryDir) / "run";
+    const std::filesystem::path folder = base / "\"we:ird\"" / "sub:dir";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path copy = folder / "tables_copy";
+    std::filesystem::copy_file("/proc/self/exe", copy);
+
+    const std::string filter = "--gtest_filter=RegisterAppPathChild.*";
+    std::vector<char*> argv = {const_cast<char*>(copy.c_str()), const_cast<char*>(filter.c_str()), nullptr};
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
+    env.push_back("OV_TABLES_CHILD=1");
+    env.push_back("LD_LIBRARY_PATH=" + ov::ExecutableFolder());
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, copy.c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    // The path is cut before the character ahead of the second colon
+    // (".../sub" loses "b:dir/..."), quotes go, the folder is what precedes
+    // the last slash of the rest. The default value keeps the whole path.
+    const std::string b = base.string();
+    EXPECT_EQ(ReadString(AppKey(u"Cut.exe"), nullptr), ov::Utf8ToWide(copy.string()));
+    EXPECT_EQ(ReadString(AppKey(u"Cut.exe"), u"PATH"), ov::Utf8ToWide(b + "/we:ird"));
+    EXPECT_EQ(RegisterAppPath(u"Cut.exe", 0), 1);
 }
 
 TEST(GetBrowserVersion, ArgumentChecksComeFirst)
