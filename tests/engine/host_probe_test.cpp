@@ -53,7 +53,9 @@ struct FakeResolver {
     std::atomic<int> delayMs{0};
     std::atomic<bool> fail{false};
     std::atomic<int> family{-1};
+    std::atomic<int> frees{0};
     std::string service;
+    std::string node;
     std::mutex lock;
 };
 FakeResolver g_resolver;
@@ -65,12 +67,39 @@ int FakeGetAddrInfo(const char* node, const char* service, const addrinfo* hints
     {
         std::lock_guard lock(g_resolver.lock);
         g_resolver.service = service != nullptr ? service : "";
+        g_resolver.node = node != nullptr ? node : "";
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(g_resolver.delayMs.load()));
     if (g_resolver.fail) {
         return EAI_NONAME;
     }
     return ::getaddrinfo(node, service, hints, result);
+}
+
+// One fixed answer with a canonical name; its free only counts.
+char g_canonical[] = "canonical.example";
+sockaddr_in g_canonicalAddress{};
+addrinfo g_canonicalResult{};
+
+int CanonicalGetAddrInfo(const char* node, const char* service, const addrinfo* hints,
+                         addrinfo** result) {
+    ++g_resolver.calls;
+    {
+        std::lock_guard lock(g_resolver.lock);
+        g_resolver.node = node != nullptr ? node : "";
+    }
+    g_canonicalAddress.sin_family = AF_INET;
+    g_canonicalAddress.sin_addr.s_addr = htonl(0x0A000001);
+    g_canonicalResult.ai_family = AF_INET;
+    g_canonicalResult.ai_addr = reinterpret_cast<sockaddr*>(&g_canonicalAddress);
+    g_canonicalResult.ai_addrlen = sizeof(g_canonicalAddress);
+    g_canonicalResult.ai_canonname = g_canonical;
+    *result = &g_canonicalResult;
+    return 0;
+}
+
+void CountingFreeAddrInfo(addrinfo*) {
+    ++g_resolver.frees;
 }
 
 // Installs the fake resolver for one test and restores the C library's.
@@ -81,6 +110,7 @@ public:
         g_resolver.fail = fail;
         g_resolver.delayMs = delayMs;
         g_resolver.family = -1;
+        g_resolver.frees = 0;
         SetNameResolver(&FakeGetAddrInfo, &::freeaddrinfo);
     }
     ~ResolverScope() { SetNameResolver(nullptr, nullptr); }
@@ -274,6 +304,35 @@ TEST_F(HostProbeTest, ResolutionAsksForIPv4OnlyAndNotifiesWhenPrepared) {
         EXPECT_EQ(target.Notes()[0].index, 7u);
         EXPECT_EQ(target.Notes()[0].message, WM_PING_NOTIFY);
     }
+}
+
+TEST_F(HostProbeTest, NamesGoToTheResolverInUtf8CutAt1024Bytes) {
+    ResolverScope resolver(/*fail=*/true, 0);
+    {
+        CHostProbe host(0, u"b\u00fccher.example", FastSettings());
+        ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
+        std::lock_guard lock(g_resolver.lock);
+        EXPECT_EQ(g_resolver.node, "b\xc3\xbc" "cher.example");
+    }
+    {
+        // 1023 ASCII bytes, then a character of two bytes that does not fit.
+        std::u16string name(1023, u'a');
+        name += u'\u00e9';
+        CHostProbe host(0, name, FastSettings());
+        ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
+        std::lock_guard lock(g_resolver.lock);
+        EXPECT_EQ(g_resolver.node, std::string(1023, 'a'));
+    }
+}
+
+TEST_F(HostProbeTest, ACanonicalNameReplacesTheTypedName) {
+    ResolverScope resolver(/*fail=*/false, 0);
+    SetNameResolver(&CanonicalGetAddrInfo, &CountingFreeAddrInfo);
+    CHostProbe host(0, u"alias", FastSettings());
+    ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_READY; }));
+    EXPECT_EQ(host.GetHostName(), u"canonical.example");
+    EXPECT_EQ(host.GetAddress(), htonl(0x0A000001));
+    EXPECT_EQ(g_resolver.frees.load(), 1);
 }
 
 TEST_F(HostProbeTest, TheRealResolverGivesLocalhostAsAnIPv4Address) {
