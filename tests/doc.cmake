@@ -18,3 +18,12 @@ ov_add_test(doc_console_net_test LABELS net
   LIBS ov::engine ov::platform)
 add_dependencies(doc_console_net_test tapper)
 endif()
+
+# The responder is defined by the ICMP tests, which are read after this file.
+if(TARGET tapper AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/tools/icmp_responder.cpp)
+ov_add_test(doc_console_netns_test LABELS netns TIMEOUT 600
+  SOURCES ${OV_DOC_TESTS}/console_netns_test.cpp ${OV_DOC_TESTS}/console_run.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/support/netns_fixture.cpp
+  LIBS ov::platform)
+add_dependencies(doc_console_netns_test tapper ov_icmp_responder)
+endif()
