@@ -1,0 +1,59 @@
+// Reads any file as an encoded document file. With the first byte odd the
+// rest gets a matching checksum, so that the body decoding is reached too.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "ovcoder/EncodeFile.h"
+#include "platform/codepage.h"
+
+namespace {
+
+class Probe : public CEncodeFile {
+public:
+    unsigned Sum(const std::vector<unsigned char>& bytes) const { return GetCheckSum(bytes.data(), bytes.size()); }
+};
+
+std::u16string TempPath(const char* tag)
+{
+    const std::string name = "/tmp/fuzz_encodefile_" + std::to_string(getpid()) + tag;
+    return std::u16string(name.begin(), name.end());
+}
+
+void Save(const std::u16string& path, const std::vector<unsigned char>& bytes)
+{
+    const std::string name(path.begin(), path.end());
+    if (std::FILE* f = std::fopen(name.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size == 0)
+        return 0;
+    static const std::u16string in = TempPath(".in"), out = TempPath(".out");
+    // Bit 1 of the first byte picks a double-byte code page.
+    SetThreadLocale((data[0] & 2) ? 0x0804 : 0x0409);
+    std::vector<unsigned char> file(data + 1, data + size);
+    Probe doc;
+    if (data[0] & 1) {
+        const unsigned c = doc.Sum(file);
+        for (int i = 0; i < 4; ++i)
+            file.push_back(static_cast<unsigned char>(c >> (8 * i)));
+    }
+    Save(in, file);
+    if (doc.ReadEncoded(in.c_str()) && doc.WriteEncoded(out.c_str())) {
+        CEncodeFile again;
+        if (!again.ReadEncoded(out.c_str()))
+            __builtin_trap();
+    }
+    return 0;
+}
