@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <future>
@@ -246,6 +247,30 @@ TEST(MonospaceFont, ChosenOnceForAllThreads)
         EXPECT_EQ(call.get(), first);
     EXPECT_EQ(GetSystemMonospaceFontName(), first);
     EXPECT_EQ(std::u16string(GetSystemMonospaceFontName()), name);
+}
+
+// Output of a shell command, "" when it cannot be run.
+std::string CommandOutput(const char* command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command, "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, pipe))
+            out += buf;
+        if (pclose(pipe) != 0)
+            out.clear();
+    }
+    return out;
+}
+
+TEST(MonospaceFont, CourierNewElseFontconfigsMonospaceFace)
+{
+    const std::string matched = CommandOutput("fc-match -f '%{family[0]}' monospace 2>/dev/null");
+    if (matched.empty())
+        GTEST_SKIP() << "fc-match is not available";
+    const bool courier = !CommandOutput("fc-list ':family=Courier New' family 2>/dev/null").empty();
+    const std::u16string expected = courier ? u"Courier New" : ov::Utf8ToWide(matched);
+    EXPECT_EQ(std::u16string(GetSystemMonospaceFontName()), expected);
 }
 
 }  // namespace
