@@ -18,8 +18,9 @@ add_library(strings_fake_res MODULE strings/fake_res.cpp)
 set_target_properties(strings_fake_res PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 ov_add_test(strings_msgfmt_test LABELS unit
   SOURCES strings/msgfmt_test.cpp strings/translations_test.cpp
-  LIBS ov::msgfmt ov::mui ov::platform)
-target_compile_definitions(strings_msgfmt_test PRIVATE OV_FAKE_RES_PATH="$<TARGET_FILE:strings_fake_res>")
+  LIBS ov::msgfmt ov::mui ov::cppstd ov::platform)
+target_compile_definitions(strings_msgfmt_test PRIVATE OV_FAKE_RES_PATH="$<TARGET_FILE:strings_fake_res>"
+  OV_FILE_VERSION_HIGH=${OV_FILE_VERSION_HIGH} OV_FILE_VERSION_LOW=${OV_FILE_VERSION_LOW})
 add_dependencies(strings_msgfmt_test strings_fake_res ov_mui_modules)
 
 # Fuzz targets: arbitrary table texts and table files against the program's

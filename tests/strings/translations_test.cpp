@@ -9,6 +9,7 @@
 
 #include "EnglishStrings.h"
 #include "MsgFormat.h"
+#include "ovcppstd.h"
 #include "platform/codepage.h"
 #include "platform/module.h"
 
@@ -59,6 +60,12 @@ TEST_P(LanguageModule, TranslatesEveryMessageWithTheSamePlaceholders)
     const auto at = reinterpret_cast<ResStringAtFn>(module.GetProc(kStringAtExport));
     ASSERT_TRUE(langId && load && count && at);
     EXPECT_EQ(std::string(langId()), code);
+
+    // Start-up uses a module only when it carries the program's file version.
+    DWORD high = 0, low = 0;
+    ASSERT_TRUE(GetFileVersion(std::string(bin) + "/mui/" + code + "/OvPingRes.so", &high, &low));
+    EXPECT_EQ(high, DWORD{OV_FILE_VERSION_HIGH});
+    EXPECT_EQ(low, DWORD{OV_FILE_VERSION_LOW});
 
     for (const OV_MESSAGE& m : EnglishMessages()) {
         SCOPED_TRACE("message " + std::to_string(m.id));
