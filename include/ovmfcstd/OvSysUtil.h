@@ -20,9 +20,9 @@ constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 // program's own path is not found.
 OVMFCSTD_API int RegisterAppPath(std::u16string name, int reg) noexcept;
 
-// Version of the system's web browser engine: E_INVALIDARG for an unusable
-// pointer, else both outputs are set (0 without a browser engine) and the
-// status of the query is returned (E_FAIL when no engine can be asked).
+// Version of the desktop's web browser engine (WebKitGTK) in use by the
+// process: E_INVALIDARG for an unusable pointer; else both outputs are set
+// (0 when not known) and S_OK or E_FAIL (no engine loaded) is returned.
 OVMFCSTD_API HRESULT GetBrowserVersion(DWORD* major, DWORD* minor) noexcept;
 
 // Fixed-pitch font face for text displays, chosen once per process; never

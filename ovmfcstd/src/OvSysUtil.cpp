@@ -1,5 +1,6 @@
 #include "ovmfcstd/OvSysUtil.h"
 
+#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <atomic>
@@ -110,6 +111,18 @@ std::u16string MatchedFamily(const char* patternText)
     return ov::Utf8ToWide(reinterpret_cast<const char*>(family));
 }
 
+// Releases a reference taken with dlopen.
+struct DlClose {
+    void operator()(void* handle) const noexcept { dlclose(handle); }
+};
+
+// Shared objects of the browser engine, newest interface first.
+constexpr const char* kBrowserEngines[] = {
+    "libwebkitgtk-6.0.so.4",
+    "libwebkit2gtk-4.1.so.0",
+    "libwebkit2gtk-4.0.so.37",
+};
+
 // The library-wide face name: written once under the lock, read freely after.
 constexpr std::size_t kFaceChars = 256;
 char16_t g_faceName[kFaceChars];
@@ -176,8 +189,22 @@ HRESULT GetBrowserVersion(DWORD* major, DWORD* minor) noexcept
         return E_INVALIDARG;
     *major = 0;
     *minor = 0;
-    // There is no system browser control with a version entry point to ask
-    // here: the result is that of a missing browser library.
+    // The desktop's embeddable browser engine is WebKitGTK. It is asked only
+    // when the process already uses it: loading it here would drag a GUI
+    // toolkit into a process that may run another one.
+    for (const char* file : kBrowserEngines) {
+        const std::unique_ptr<void, DlClose> engine(dlopen(file, RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD));
+        if (!engine)
+            continue;
+        using VersionPart = unsigned int (*)();
+        const auto getMajor = reinterpret_cast<VersionPart>(dlsym(engine.get(), "webkit_get_major_version"));
+        const auto getMinor = reinterpret_cast<VersionPart>(dlsym(engine.get(), "webkit_get_minor_version"));
+        if (!getMajor || !getMinor)
+            return E_FAIL;
+        *major = getMajor();
+        *minor = getMinor();
+        return S_OK;
+    }
     return E_FAIL;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -225,10 +226,23 @@ TEST(GetBrowserVersion, ArgumentChecksComeFirst)
     EXPECT_EQ(minor, 9u);
 }
 
-TEST(GetBrowserVersion, NoBrowserLibraryFailsWithZeroedOutputs)
+TEST(GetBrowserVersion, AsksTheEngineOnlyWhileLoaded)
 {
     DWORD major = 7;
     DWORD minor = 9;
+    EXPECT_EQ(GetBrowserVersion(&major, &minor), E_FAIL);
+    EXPECT_EQ(major, 0u);
+    EXPECT_EQ(minor, 0u);
+
+    // A stand-in engine with the real one's file name and version entry points.
+    void* engine = dlopen(TABLES_FAKE_WEBKIT, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(engine, nullptr) << dlerror();
+    EXPECT_EQ(GetBrowserVersion(&major, &minor), S_OK);
+    EXPECT_EQ(major, 2u);
+    EXPECT_EQ(minor, 42u);
+    dlclose(engine);
+
+    major = minor = 5;
     EXPECT_EQ(GetBrowserVersion(&major, &minor), E_FAIL);
     EXPECT_EQ(major, 0u);
     EXPECT_EQ(minor, 0u);
