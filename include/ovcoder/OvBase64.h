@@ -5,7 +5,8 @@
 
 #include "ovcoder/ovcoder_export.h"
 
-// Replaces the alphabet with 64 symbols, the pad and a terminating zero (66 bytes).
+// Replaces the alphabet with 64 symbols, the pad and a terminating zero (66 bytes);
+// null or a shorter text leaves it unchanged.
 OVCODER_API void OvBase64_SetEncodeTable(const char* table) noexcept;
 // Encodes count bytes into out (4 * ceil(count / 3) + 1 bytes, zero-terminated); returns out.
 OVCODER_API char* OvBase64_EncodeBuffer(const unsigned char* data, int count, char* out) noexcept;

@@ -2,6 +2,7 @@
 #include "ovcoder/OvBase64.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -89,7 +90,8 @@ int DecodeGroupWithPad(const Codec& codec, const unsigned char* in, unsigned cha
 
 void OvBase64_SetEncodeTable(const char* table) noexcept
 {
-    if (table)
+    // A table shorter than 64 symbols and the pad would be read past its end.
+    if (table && strnlen(table, 65) == 65)
         TheCodec().Set(table);
 }
 
@@ -170,6 +172,10 @@ void OvBase64_EncodeString(const std::u16string& in, std::u16string& out) noexce
             return;
         }
         const std::string bytes = ov::WideToAnsi(in);
+        if (bytes.size() > INT_MAX / 4 * 3 - 3) {
+            out.clear();
+            return;
+        }
         std::vector<char> text((bytes.size() + 3) / 3 * 4 + 4);
         OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>(bytes.data()),
                               static_cast<int>(bytes.size()), text.data());
@@ -187,6 +193,10 @@ void OvBase64_DecodeString(const std::u16string& in, std::u16string& out) noexce
             return;
         }
         const std::string text = ov::WideToAnsi(in);
+        if (text.size() > INT_MAX) {
+            out.clear();
+            return;
+        }
         // Zeroed, so that the gaps a pad leaves in a middle group hold no
         // leftover memory; one more byte for the terminator.
         std::vector<unsigned char> bytes(text.size() + 1, 0);

@@ -148,6 +148,11 @@ TEST_F(Base64Test, ReplacedAlphabetRoundTripsAndDiffersFromTheStandard)
     OvBase64_DecodeString(encoded, decoded);
     EXPECT_EQ(decoded, u"Hello, w\u00f6rld!");
 
+    // A short table or null is ignored rather than read past its end.
+    OvBase64_SetEncodeTable("ABC");
+    OvBase64_SetEncodeTable(nullptr);
+    EXPECT_EQ(Decode(text), bytes);
+
     OvBase64_SetEncodeTable(kStandard);
     EXPECT_NE(Decode(text), bytes);
     OvBase64_DecodeString(encoded, decoded);
