@@ -1,7 +1,5 @@
 #include "ovmfcstd/OvEthProtocol.h"
 
-#include <new>
-
 #include "OvXmlParser.h"
 #include "tables_common.h"
 

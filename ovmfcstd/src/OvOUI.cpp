@@ -1,7 +1,5 @@
 #include "ovmfcstd/OvOUI.h"
 
-#include <new>
-
 #include "OvXmlParser.h"
 #include "tables_common.h"
 

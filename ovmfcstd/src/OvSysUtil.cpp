@@ -1,16 +1,15 @@
 #include "ovmfcstd/OvSysUtil.h"
 
+#include "platform/codepage.h"
+#include "platform/module.h"
+#include "platform/registry.h"
+
 #include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <vector>
-
-#include "platform/codepage.h"
-#include "platform/module.h"
-#include "platform/registry.h"
 
 namespace {
 
