@@ -20,7 +20,7 @@ public:
 
 std::u16string TempPath(const char* tag)
 {
-    const std::string name = "/tmp/fuzz_config_" + std::to_string(getpid()) + tag;
+    const std::string name = "/dev/shm/fuzz_config_" + std::to_string(getpid()) + tag;
     return std::u16string(name.begin(), name.end());
 }
 
@@ -40,6 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     static const std::u16string in = TempPath(".in"), out = TempPath(".out");
+    // Removes the two scratch files when the fuzzer exits.
+    static const struct Cleanup {
+        ~Cleanup()
+        {
+            unlink(std::string(in.begin(), in.end()).c_str());
+            unlink(std::string(out.begin(), out.end()).c_str());
+        }
+    } cleanup;
     std::vector<unsigned char> file(data + 1, data + size);
     Probe config;
     if (data[0] & 1) {
