@@ -180,17 +180,6 @@ TEST_F(EncodeFileTest, TransformStepsDirectly)
     EXPECT_EQ(text, u"");
 }
 
-TEST_F(EncodeFileTest, CopiesOwnTheirDocument)
-{
-    CEncodeFile a;
-    a.SetDoc(u"one");
-    CEncodeFile b(a);
-    a.SetDoc(u"two");
-    EXPECT_EQ(std::u16string(b.GetDoc()), u"one");
-    b = a;
-    EXPECT_EQ(std::u16string(b.GetDoc()), u"two");
-}
-
 TEST_F(EncodeFileTest, FixedVectorFilesStillRead)
 {
     CEncodeFile doc;

@@ -90,12 +90,4 @@ TEST(Md5Test, EncodeStringDigitsFollowTheDigestBytes)
     EXPECT_TRUE(lastThreeDigits);
 }
 
-TEST(Md5Test, EncodeStringOfEmptyTexts)
-{
-    char out[34];
-    ASSERT_EQ(OvCrypt_EncodeString("", "", out), 1);
-    EXPECT_EQ(std::string(out), codertest::RefDigits("", ""));
-    EXPECT_EQ(std::string(out).find_first_not_of("0123456789"), std::string::npos);
-}
-
 }  // namespace
