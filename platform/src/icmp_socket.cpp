@@ -236,9 +236,10 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
             ::setsockopt(sock.Get(), SOL_IP, IP_RECVTOS, &on, sizeof on) != 0)
             return nullptr;
     } else {
-        // A raw socket sees every ICMP packet of the machine. Pick an
-        // identifier unique within the process, then let the kernel drop
-        // everything but echo replies carrying it and errors quoting it.
+        // A raw socket sees every ICMP packet of the machine. Connecting it
+        // to the destination (at the first send) keeps other hosts' packets
+        // away without a copy; an identifier unique within the process and a
+        // packet filter keep out those of other requests to the same host.
         static std::atomic<std::uint32_t> counter{0};
         const std::uint32_t n = counter.fetch_add(1);
         identifier = static_cast<std::uint16_t>((static_cast<std::uint32_t>(::getpid()) * 2654435761u) + n * 40503u);
@@ -275,7 +276,10 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
         code[8].jf = 19 - 9;
         code[15].jf = 19 - 16;
         sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
-        if (::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0 ||
+        // Errors reported by routers on the way arrive on the error queue,
+        // as on datagram sockets (the socket is connected to its peer).
+        if (::setsockopt(sock.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
+            ::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0 ||
             ::setsockopt(sock.Get(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
             return nullptr;
         // Packets queued between socket() and the filter did not pass it.
@@ -398,7 +402,7 @@ Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& rec
         }
     }
     const std::byte* packet = m_receive.data();
-    if (m_kind == SocketKind::Raw) {
+    if (!errorQueue && m_kind == SocketKind::Raw) {
         m = ParseRawPacket(packet, size, destination, m_identifier, m_sequence);
     } else if (!errorQueue) {
         m = ParseDatagramPacket(packet, size, from.sin_addr.s_addr, destination, m_identifier,
@@ -410,7 +414,8 @@ Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& rec
         // destination, the offender is the node that reported the error.
         if (error->ee_origin == SO_EE_ORIGIN_ICMP) {
             if (size < kIcmpHeader || U8(packet[0]) != kEchoRequest ||
-                Load16(packet + 6) != m_sequence || from.sin_addr.s_addr != destination)
+                Load16(packet + 4) != m_identifier || Load16(packet + 6) != m_sequence ||
+                from.sin_addr.s_addr != destination)
                 return m;
             sockaddr_in offender{};
             const sockaddr* o = SO_EE_OFFENDER(error);
@@ -428,20 +433,26 @@ Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& rec
     return m;
 }
 
-Match EchoHandle::Drain(IPAddr destination, std::int64_t& receiveRealNs) noexcept {
-    if (m_kind == SocketKind::Datagram) {
-        for (bool empty = false; !empty;) {
-            Match m = ReadOne(true, destination, receiveRealNs, empty);
-            if (m.found)
-                return m;
-        }
-    }
+Match EchoHandle::Drain(bool errorQueue, IPAddr destination,
+                        std::int64_t& receiveRealNs) noexcept {
     for (bool empty = false; !empty;) {
-        Match m = ReadOne(false, destination, receiveRealNs, empty);
+        Match m = ReadOne(errorQueue, destination, receiveRealNs, empty);
         if (m.found)
             return m;
     }
     return {};
+}
+
+bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
+    if (m_kind != SocketKind::Raw || destination == m_connected)
+        return true;
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = destination;
+    if (::connect(m_socket.Get(), reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0)
+        return false;
+    m_connected = destination;
+    return true;
 }
 
 DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD requestSize,
@@ -477,12 +488,10 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
 
     ++m_sequence;
     const std::int64_t sendMono = ClockNs(CLOCK_MONOTONIC);
-    if (!SendRequest(destination, requestData, requestSize)) {
+    if (!ConnectTo(destination) || !SendRequest(destination, requestData, requestSize)) {
         const int error = errno;
-        if (m_kind == SocketKind::Datagram) {
-            std::int64_t ignored;
-            Drain(destination, ignored);  // takes the queued copy of the failure
-        }
+        std::int64_t ignored;
+        Drain(true, destination, ignored);  // takes the queued copy of the failure
         switch (error) {
         case EMSGSIZE:
             return fail(IP_PACKET_TOO_BIG);
@@ -499,9 +508,17 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
     }
     const std::int64_t deadline = sendMono + std::int64_t{timeoutMs} * 1'000'000;
 
+    // On a fast path (loopback) the reply is queued before the send returns,
+    // so look once before polling; errors wait for the poll to report them.
+    bool readErrors = false;
+    bool readData = true;
     for (;;) {
         std::int64_t stampReal = 0;
-        Match m = Drain(destination, stampReal);
+        Match m;
+        if (readErrors)
+            m = Drain(true, destination, stampReal);
+        if (!m.found && readData)
+            m = Drain(false, destination, stampReal);
         if (m.found) {
             // Turn the kernel's wall-clock stamp into monotonic time; an absent
             // or implausible stamp falls back to the time of reading.
@@ -536,6 +553,10 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
             return fail(IP_GENERAL_FAILURE);
         if (m_cancelled.load(std::memory_order_acquire))
             return fail(IP_GENERAL_FAILURE);
+        // After the deadline (or a signal) both queues get a look.
+        const bool both = ready <= 0;
+        readErrors = both || (fds[0].revents & POLLERR) != 0;
+        readData = both || (fds[0].revents & POLLIN) != 0;
     }
 }
 

@@ -82,8 +82,10 @@ public:
 private:
     bool ApplyOptions(const IP_OPTION_INFORMATION* options) noexcept;
     bool SendRequest(IPAddr destination, const void* data, WORD size) noexcept;
-    // Reads queued packets until one belongs to the current request.
-    Match Drain(IPAddr destination, std::int64_t& receiveRealNs) noexcept;
+    // Reads one queue until a packet belongs to the current request or the
+    // queue is empty.
+    Match Drain(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs) noexcept;
+    bool ConnectTo(IPAddr destination) noexcept;
     Match ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs,
                   bool& empty) noexcept;
 
@@ -94,6 +96,7 @@ private:
     UniqueFd m_wake;
     std::uint16_t m_identifier;
     std::uint16_t m_sequence = 0;
+    IPAddr m_connected = 0;  // raw sockets: the peer the kernel matches for us
     std::atomic<bool> m_cancelled{false};
     // Options currently set on the socket (-1: never set).
     int m_ttl = -1;
