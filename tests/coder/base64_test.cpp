@@ -107,6 +107,47 @@ TEST_F(Base64Test, PadInsideTheInputShortensOnlyItsGroup)
     EXPECT_EQ(Decode("QU=D").size(), 1u);
 }
 
+// The decoding rules spelled out group by group, pad anywhere.
+int ReferenceDecode(const std::string& text, unsigned char* out)
+{
+    auto value = [](char c) -> unsigned {
+        const char* p = std::strchr(kStandard, c);
+        return c && p ? static_cast<unsigned>(p - kStandard) : 0;
+    };
+    int count = 0;
+    for (std::size_t g = 0; g < text.size() / 4; ++g) {
+        const unsigned d0 = value(text[4 * g]), d1 = value(text[4 * g + 1]);
+        const unsigned d2 = value(text[4 * g + 2]), d3 = value(text[4 * g + 3]);
+        out[3 * g] = static_cast<unsigned char>((d0 << 2) | ((d1 >> 4) & 3));
+        ++count;
+        if (d2 != 64) {
+            out[3 * g + 1] = static_cast<unsigned char>(((d2 >> 2) & 15) | (d1 << 4));
+            ++count;
+            if (d3 != 64) {
+                out[3 * g + 2] = static_cast<unsigned char>((d3 & 63) | (d2 << 6));
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+TEST_F(Base64Test, PadsAnywhereDecodeByTheGroupRules)
+{
+    const std::string symbols = "AZaz09+/====!\xff";
+    std::mt19937 rng(3);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(4 * (1 + rng() % 6), 'A');
+        for (char& c : text)
+            c = symbols[rng() % symbols.size()];
+        std::vector<unsigned char> ours(text.size() / 4 * 3, 0), ref(ours.size(), 0);
+        ASSERT_EQ(OvBase64_DecodeBuffer(text.data(), static_cast<int>(text.size()), ours.data()),
+                  ReferenceDecode(text, ref.data()))
+            << text;
+        ASSERT_EQ(ours, ref) << text;
+    }
+}
+
 TEST_F(Base64Test, BytesOutsideTheAlphabetStayInBounds)
 {
     // Every byte value, high ones included (negative as plain char), in every
