@@ -23,3 +23,5 @@ if(TARGET ov::engine)
     LIBS ov::engine ov::platform)
   add_dependencies(engine_netns_test ov_icmp_responder)
 endif()
+
+ov_add_fuzz(fuzz_icmp_packet SOURCES ${OV_ICMP_TESTS}/fuzz_icmp_packet.cpp LIBS ov::platform)

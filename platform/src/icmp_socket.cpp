@@ -144,11 +144,13 @@ Match ParseRawPacket(const std::byte* packet, std::size_t size, IPAddr destinati
                      std::uint16_t identifier, std::uint16_t sequence) noexcept {
     Match m;
     const std::size_t ipLength = IpHeaderLength(packet, size);
-    if (ipLength == 0 || U8(packet[9]) != IPPROTO_ICMP || size - ipLength < kIcmpHeader)
+    if (ipLength == 0)
         return m;
     const std::size_t totalLength = Load16(packet + 2);
     if (totalLength >= ipLength && totalLength < size)
         size = totalLength;  // ignore link-layer padding
+    if (U8(packet[9]) != IPPROTO_ICMP || size - ipLength < kIcmpHeader)
+        return m;
     const std::byte* icmp = packet + ipLength;
     const std::size_t icmpSize = size - ipLength;
     const IPAddr source = LoadAddr(packet + 12);

@@ -129,6 +129,12 @@ TEST(IcmpPacket, TruncatedOrDamagedRawPacketsAreIgnored) {
     shortHeader[0] = std::byte{0x44};
     EXPECT_FALSE(
         ParseRawPacket(shortHeader.data(), shortHeader.size(), kTarget, kId, kSeq).found);
+    // An IP length that leaves no room for the ICMP header, with bytes after it.
+    Bytes shortLength = error;
+    shortLength[2] = std::byte{0};
+    shortLength[3] = std::byte{24};
+    EXPECT_FALSE(
+        ParseRawPacket(shortLength.data(), shortLength.size(), kTarget, kId, kSeq).found);
     Bytes quotedBad = error;
     quotedBad[28] = std::byte{0x4f};  // quoted header longer than the quote
     EXPECT_FALSE(ParseRawPacket(quotedBad.data(), quotedBad.size(), kTarget, kId, kSeq).found);
