@@ -386,6 +386,7 @@ Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& rec
     int ttl = -1, tos = -1;
     std::int64_t stamp = 0;
     const sock_extended_err* error = nullptr;
+    bool hasOffender = false;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS &&
             c->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
@@ -401,6 +402,7 @@ Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& rec
         } else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR &&
                    c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err))) {
             error = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+            hasOffender = c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in));
         }
     }
     const std::byte* packet = m_receive.data();
@@ -420,9 +422,11 @@ Match EchoHandle::ReadOne(bool errorQueue, IPAddr destination, std::int64_t& rec
                 from.sin_addr.s_addr != destination)
                 return m;
             sockaddr_in offender{};
-            const sockaddr* o = SO_EE_OFFENDER(error);
-            if (o->sa_family == AF_INET)
-                std::memcpy(&offender, o, sizeof offender);
+            if (hasOffender) {
+                const sockaddr* o = SO_EE_OFFENDER(error);
+                if (o->sa_family == AF_INET)
+                    std::memcpy(&offender, o, sizeof offender);
+            }
             m.found = true;
             m.status = StatusOfIcmpError(error->ee_type, error->ee_code);
             m.address = offender.sin_addr.s_addr;
