@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 #include "platform/codepage.h"
 #include "platform/registry.h"
@@ -277,9 +278,10 @@ std::u16string Fold(std::u16string_view text) {
 }
 
 Value* FindValue(Key& key, std::u16string_view name) {
-    const std::u16string folded = Fold(name);
     for (Value& v : key.values) {
-        if (v.name.size() == name.size() && Fold(v.name) == folded) {
+        if (v.name.size() == name.size() &&
+            std::equal(v.name.begin(), v.name.end(), name.begin(),
+                       [](char16_t a, char16_t b) { return FoldChar(a) == FoldChar(b); })) {
             return &v;
         }
     }
@@ -372,6 +374,7 @@ bool ParseHive(std::string_view text, std::u16string_view rootName, Hive& hive,
     }
     const std::u16string rootFolded = Fold(rootName);
     Key* current = nullptr;
+    std::unordered_map<const Key*, std::unordered_map<std::u16string, size_t>> seen;
     bool headerSeen = false;
     size_t lineNo = 0;
     size_t pos = 0;
@@ -450,18 +453,18 @@ bool ParseHive(std::string_view text, std::u16string_view rootName, Hive& hive,
         if (!ParseData(data, v)) {
             return Fail(error, firstLine, "bad value data");
         }
-        if (Value* existing = FindValue(*current, v.name)) {
-            existing->type = v.type;
-            existing->data = std::move(v.data);
+        // Names seen so far per key, so that long keys parse in linear time.
+        auto& names = seen[current];
+        const auto [it, inserted] = names.try_emplace(Fold(v.name), current->values.size());
+        if (!inserted) {
+            Value& existing = current->values[it->second];
+            existing.type = v.type;
+            existing.data = std::move(v.data);
         } else {
             current->values.push_back(std::move(v));
         }
     }
-    if (!headerSeen && !text.empty()) {
-        // Only blank lines: an empty store.
-        return true;
-    }
-    return true;
+    return true;  // no header at all: blank lines only, an empty store
 }
 
 std::string SerializeHive(const Hive& hive, std::u16string_view rootName) {
