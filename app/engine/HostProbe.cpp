@@ -14,8 +14,16 @@ namespace {
 // Longest name handed to the resolver, in bytes, and longest canonical name kept.
 constexpr std::size_t kMaxResolverName = 1024;
 constexpr std::size_t kMaxCanonicalName = 520;
-// Pause between two cycles of the worker's loop.
+// The shortest pause between two checks of the delay. A worker sleeps until
+// its next request is due rather than polling every cycle, so that a thousand
+// idle hosts cost a thousand wake-ups per delay, not ten thousand a second.
 constexpr DWORD kCyclePauseMs = 100;
+
+// Time left of delay once elapsed has passed (at least 1 ms).
+DWORD TimeLeft(DWORD delay, DWORD elapsed) noexcept {
+    return elapsed < delay ? delay - elapsed : 1;
+}
+
 // Extra room in the reply buffer beyond the reply record and the echoed data.
 constexpr std::size_t kReplySlack = 8;
 // Port number handed to the resolver with the host name.
@@ -185,8 +193,11 @@ DWORD CHostProbe::GetState() const {
 }
 
 void CHostProbe::SetSettings(const PING_SETTINGS& settings) {
-    std::lock_guard lock(m_settingsLock);
-    m_settings = settings;
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_settings = settings;
+    }
+    m_settingsChanged.Set();
 }
 
 PING_SETTINGS CHostProbe::GetSettings() const {
@@ -280,8 +291,8 @@ void CHostProbe::Worker() noexcept {
         if (Quitting()) {
             break;
         }
-        PingOnce(icmp);
-        if (m_quitSignal.Wait(kCyclePauseMs)) {
+        const DWORD pause = PingOnce(icmp);
+        if (ov::WaitAny({&m_quitSignal, &m_settingsChanged}, pause) == 0) {
             break;
         }
     }
@@ -353,14 +364,14 @@ void CHostProbe::LookupCountryOfAddress() noexcept {
     m_state = HS_READY;
 }
 
-void CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
+DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     const DWORD now = GetTickCount();
     IPAddr address = 0;
     {
         std::lock_guard lock(m_stateLock);
         // A Stop between the gate wait and here leaves the host stopped.
         if ((m_state != HS_READY && m_state != HS_PINGING) || !m_runGate.IsSet()) {
-            return;
+            return kCyclePauseMs;
         }
         m_state = HS_PINGING;
         address = m_address;
@@ -372,7 +383,7 @@ void CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     }
     // Unsigned difference: a wrap of the tick count is harmless.
     if (m_hasSent && now - m_lastSendTick < settings.TimeDelay) {
-        return;
+        return TimeLeft(settings.TimeDelay, now - m_lastSendTick);
     }
     m_lastSendTick = now;
     m_hasSent = true;
@@ -390,7 +401,7 @@ void CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         icmpHandle, address, m_payload.data(), requestSize, &settings.IPOption,
         m_replyBuffer.data(), static_cast<DWORD>(m_replyBuffer.size()), settings.TimeOut);
     if (replies == 0 && Quitting()) {
-        return;  // the echo was cancelled because the host is being deleted
+        return 0;  // the echo was cancelled because the host is being deleted
     }
 
     PING_EVENT event{};
@@ -420,4 +431,6 @@ void CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         m_events.Push(event);
     }
     Notify(answered ? PN_REPLY : PN_LOST);
+    // After a request the worker pauses at least one cycle, however short the delay.
+    return std::max(TimeLeft(settings.TimeDelay, GetTickCount() - m_lastSendTick), kCyclePauseMs);
 }

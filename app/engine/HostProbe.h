@@ -101,7 +101,9 @@ private:
     void Prepare() noexcept;
     void Resolve() noexcept;
     void LookupCountryOfAddress() noexcept;
-    void PingOnce(HANDLE icmpHandle) noexcept;
+    // Sends one request when the delay has passed; returns how long the worker
+    // may pause before the next one can be due.
+    DWORD PingOnce(HANDLE icmpHandle) noexcept;
     bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
 
     const DWORD m_index;
@@ -128,6 +130,8 @@ private:
     ov::WaitGroup m_waits;
     ov::Event m_runGate{m_waits, ov::Event::ResetMode::Manual};
     ov::Event m_quitSignal{m_waits, ov::Event::ResetMode::Manual};
+    // Set by SetSettings, so that a pause sized for the old delay ends early.
+    ov::Event m_settingsChanged{m_waits, ov::Event::ResetMode::Auto};
     std::atomic<bool> m_quit{false};
 
     // Worker only.

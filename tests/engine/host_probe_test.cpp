@@ -447,6 +447,19 @@ TEST_F(HostProbeTest, SettingsChangedWhileRunningApplyToTheNextRequest) {
     EXPECT_EQ(m_fake.SendCalls(), settled);
 }
 
+TEST_F(HostProbeTest, AShorterDelayEndsAPauseSizedForTheLongerOne) {
+    PING_SETTINGS slow = FastSettings();
+    slow.TimeDelay = 600000;
+    auto host = MakeReadyHost(slow);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(1, 5s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(m_fake.SendCalls(), 1u);  // the worker now sleeps toward a ten-minute delay
+
+    host->SetSettings(FastSettings());
+    EXPECT_TRUE(m_fake.WaitForSends(3, 10s));
+}
+
 TEST_F(HostProbeTest, DeletionDuringAnEchoCancelsItAndJoinsTheWorker) {
     PING_SETTINGS settings = FastSettings();
     settings.TimeOut = 60000;
