@@ -12,7 +12,10 @@ if(TARGET ov_cppstd)
   target_compile_definitions(cppstd_test PRIVATE
     OV_EXPECTED_VERSION_HIGH=${OV_FILE_VERSION_HIGH}u
     OV_EXPECTED_VERSION_LOW=${OV_FILE_VERSION_LOW}u)
-  ov_add_fuzz(fuzz_version_note SOURCES registry/fuzz_version_note.cpp LIBS ov::cppstd ov::platform)
+  # The reader's source is compiled into the target so that it gets coverage.
+  ov_add_fuzz(fuzz_version_note
+    SOURCES registry/fuzz_version_note.cpp ${PROJECT_SOURCE_DIR}/outside/ovcppstd/version_note.cpp
+    LIBS ov::platform)
 endif()
 
 if(TARGET ovmui AND TARGET ov_cppstd)
@@ -20,3 +23,7 @@ if(TARGET ovmui AND TARGET ov_cppstd)
     SOURCES registry/mui_lang_test.cpp
     LIBS ov::mui ov::cppstd ov::platform)
 endif()
+
+ov_add_fuzz(fuzz_reg_parse
+  SOURCES registry/fuzz_reg_parse.cpp ${PROJECT_SOURCE_DIR}/platform/src/registry_format.cpp
+  LIBS ov::platform)

@@ -110,7 +110,7 @@ bool FindVersionNote(const ByteReader& read, std::uint64_t fileSize, DWORD* high
 
     // Section headers first: each note section with its own alignment.
     const std::uint64_t shMin = is64 ? 0x40 : 0x28;
-    if (shoff != 0 && shentsize >= shMin && shentsize <= 256 && shnum <= kMaxHeaders &&
+    if (shoff != 0 && shnum != 0 && shentsize >= shMin && shentsize <= 256 && shnum <= kMaxHeaders &&
         InFile(shoff, shentsize * shnum, fileSize)) {
         std::vector<unsigned char> table(static_cast<std::size_t>(shentsize * shnum));
         if (read(shoff, table.data(), table.size())) {
@@ -131,7 +131,7 @@ bool FindVersionNote(const ByteReader& read, std::uint64_t fileSize, DWORD* high
     }
     // Stripped of section headers: the note segments.
     const std::uint64_t phMin = is64 ? 0x38 : 0x20;
-    if (phoff != 0 && phentsize >= phMin && phentsize <= 256 && phnum <= kMaxHeaders &&
+    if (phoff != 0 && phnum != 0 && phentsize >= phMin && phentsize <= 256 && phnum <= kMaxHeaders &&
         InFile(phoff, phentsize * phnum, fileSize)) {
         std::vector<unsigned char> table(static_cast<std::size_t>(phentsize * phnum));
         if (read(phoff, table.data(), table.size())) {
