@@ -8,11 +8,14 @@
 // temporary file, so concurrent writers in any process lose nothing and a
 // killed writer leaves the old or the new file. Readers take no lock: the
 // rename makes every file they open complete. The parsed file is cached per
-// root and re-read when the file's identity or time stamps change.
+// root together with its text; every call reads the file and parses it again
+// only when the text differs (time stamps are too coarse to tell two quick
+// writes apart).
 #include "platform/registry.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,24 +71,6 @@ private:
     int m_fd;
 };
 
-// Identity of one version of a file; rename gives every write a new inode.
-struct FileSig {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = -1;
-    timespec mtime{};
-    timespec ctime{};
-
-    static FileSig Of(const struct stat& st) {
-        return FileSig{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-    }
-    bool operator==(const FileSig& o) const noexcept {
-        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
-               ctime.tv_nsec == o.ctime.tv_nsec;
-    }
-};
-
 struct Root {
     const char16_t* name;
     const char* fileName;
@@ -94,10 +79,10 @@ struct Root {
     std::string folder;  // ends without "/"
     std::string file;
     Hive hive;
-    bool cached = false;   // hive matches sig
+    bool cached = false;   // hive matches text
     bool present = false;  // the file existed when cached
-    FileSig sig;
-    FileSig reportedSig;  // damaged version already reported but not moved aside
+    std::string text;
+    std::string reported;  // damaged text already reported but not moved aside
     bool tempSwept = false;
 };
 
@@ -109,8 +94,13 @@ Root g_roots[2] = {
 std::unordered_map<OvRegKey*, std::unique_ptr<OvRegKey>> g_handles;
 
 std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    return (home != nullptr && *home != '\0') ? home : "/";
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return home;
+    }
+    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        return pw->pw_dir;
+    }
+    return "/";
 }
 
 std::string FolderOf(int root) {
@@ -139,7 +129,7 @@ Root& RootAt(int index) {
         r.file = r.folder + "/" + r.fileName;
         r.cached = false;
         r.tempSwept = false;
-        r.reportedSig = FileSig{};
+        r.reported.clear();
     }
     return r;
 }
@@ -223,7 +213,7 @@ std::string TimeSuffix() {
 
 // Moves a file that does not parse out of the way and says so once.
 // Returns false when it could not be moved (the file stays untouched).
-bool SetAside(Root& r, const FileSig& sig, const std::string& why) {
+bool SetAside(Root& r, const std::string& text, const std::string& why) {
     std::string aside = r.file + ".damaged-" + TimeSuffix();
     struct stat st {};
     for (int n = 2; ::lstat(aside.c_str(), &st) == 0; ++n) {
@@ -234,8 +224,8 @@ bool SetAside(Root& r, const FileSig& sig, const std::string& why) {
                      r.file.c_str(), why.c_str(), aside.c_str());
         return true;
     }
-    if (!(r.reportedSig == sig)) {
-        r.reportedSig = sig;
+    if (r.reported != text) {
+        r.reported = text;
         std::fprintf(stderr, "registry: %s could not be read (%s) and cannot be moved aside: %s\n",
                      r.file.c_str(), why.c_str(), std::strerror(errno));
     }
@@ -266,60 +256,68 @@ private:
 
 enum class Load { Ok, Damaged, Error };
 
-// Reads and parses the root's file into r.hive (empty when missing).
-Load ReadFile(Root& r, FileSig& sig, std::string& why) {
+// Reads the root's file; a missing file is an empty text with exists false.
+bool ReadRaw(const Root& r, std::string& text, bool& exists) {
+    text.clear();
     const Fd fd(::open(r.file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
-        if (errno == ENOENT) {
-            r.hive.Reset();
-            r.present = false;
-            sig = FileSig{};
-            return Load::Ok;
-        }
+        exists = false;
+        return errno == ENOENT;
+    }
+    exists = true;
+    return ReadAll(fd.get(), text);
+}
+
+// Reads and parses the root's file into r.hive (empty when missing).
+Load ReadFile(Root& r, std::string& text, std::string& why) {
+    bool exists = false;
+    if (!ReadRaw(r, text, exists)) {
         return Load::Error;
     }
-    struct stat st {};
-    std::string text;
-    if (::fstat(fd.get(), &st) != 0 || !ReadAll(fd.get(), text)) {
-        return Load::Error;
-    }
-    sig = FileSig::Of(st);
-    r.present = true;
+    r.present = exists;
     return ov::reg::ParseHive(text, r.name, r.hive, why) ? Load::Ok : Load::Damaged;
 }
 
 // The root's keys as stored now (read path, no lock unless damaged).
 Hive& Current(Root& r) {
-    struct stat st {};
-    const bool exists = ::stat(r.file.c_str(), &st) == 0;
-    if (r.cached && exists == r.present && (!exists || FileSig::Of(st) == r.sig)) {
+    std::string text;
+    bool exists = false;
+    if (!ReadRaw(r, text, exists)) {
+        r.cached = false;
+        r.hive.Reset();
         return r.hive;
     }
-    FileSig sig;
+    if (r.cached && exists == r.present && text == r.text) {
+        return r.hive;
+    }
     std::string why;
-    const Load result = ReadFile(r, sig, why);
-    if (result == Load::Ok) {
-        r.sig = sig;
+    r.present = exists;
+    if (ov::reg::ParseHive(text, r.name, r.hive, why)) {
+        r.text = std::move(text);
         r.cached = true;
         return r.hive;
     }
     r.cached = false;
     r.hive.Reset();
-    if (result == Load::Damaged && !(sig == r.reportedSig)) {
-        // Look again under the lock: a writer may have replaced it meanwhile.
-        const RootLock lock(r);
-        if (lock.locked()) {
-            FileSig again;
-            if (ReadFile(r, again, why) == Load::Ok) {
-                r.sig = again;
-                r.cached = true;
-                return r.hive;
-            }
-            r.hive.Reset();
-            SetAside(r, again, why);
-        } else {
-            SetAside(r, sig, why);
+    if (text == r.reported) {
+        return r.hive;  // known damage that could not be moved aside
+    }
+    // Look again under the lock: a writer may have replaced it meanwhile.
+    const RootLock lock(r);
+    if (lock.locked()) {
+        std::string again;
+        const Load result = ReadFile(r, again, why);
+        if (result == Load::Ok) {
+            r.text = std::move(again);
+            r.cached = true;
+            return r.hive;
         }
+        r.hive.Reset();
+        if (result == Load::Damaged) {
+            SetAside(r, again, why);
+        }
+    } else {
+        SetAside(r, text, why);
     }
     return r.hive;
 }
@@ -352,25 +350,25 @@ LONG Mutate(Root& r, const std::function<LONG(Hive&, bool*)>& change) {
         }
     }
     r.cached = false;
-    FileSig sig;
+    std::string before;
     std::string why;
-    const Load result = ReadFile(r, sig, why);
+    const Load result = ReadFile(r, before, why);
     if (result == Load::Error) {
         r.hive.Reset();
         return ERROR_BADDB;
     }
     if (result == Load::Damaged) {
         r.hive.Reset();
-        if (!SetAside(r, sig, why)) {
+        if (!SetAside(r, before, why)) {
             return ERROR_BADDB;  // never write over a file we could not keep
         }
         r.present = false;
-        sig = FileSig{};
+        before.clear();
     }
     bool modified = false;
     const LONG rc = change(r.hive, &modified);
     if (rc != ERROR_SUCCESS || !modified) {
-        r.sig = sig;
+        r.text = std::move(before);
         r.cached = !modified;  // a refused change may have left the hive half changed
         return rc;
     }
@@ -385,8 +383,8 @@ LONG Mutate(Root& r, const std::function<LONG(Hive&, bool*)>& change) {
     if (r.present && ::stat(r.file.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     }
-    const bool written = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), text) &&
-                         ::fsync(fd.get()) == 0 && ::fstat(fd.get(), &st) == 0;
+    const bool written =
+        ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
     if (!written || ::rename(tempName.c_str(), r.file.c_str()) != 0) {
         ::unlink(tempName.c_str());
         r.cached = false;
@@ -396,7 +394,7 @@ LONG Mutate(Root& r, const std::function<LONG(Hive&, bool*)>& change) {
     if (dirFd.valid()) {
         ::fsync(dirFd.get());
     }
-    r.sig = FileSig::Of(st);
+    r.text = text;
     r.present = true;
     r.cached = true;
     return ERROR_SUCCESS;

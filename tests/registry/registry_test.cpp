@@ -351,6 +351,26 @@ TEST(Registry, ThreadsOfOneProcessLoseNothing) {
     EXPECT_EQ(hive.keys.at(ov::reg::Fold(u"Software\\Threads")).values.size(), 200u);
 }
 
+TEST(Registry, ReadersSeeEveryChangeOfAnotherProcess) {
+    TempRegistry reg;
+    const HKEY key = Create(HKEY_CURRENT_USER, u"Software\\Seen");
+    ASSERT_NE(key, nullptr);
+    // Same-sized rewrites in quick succession: file time stamps cannot tell them apart.
+    for (DWORD round = 0; round < 20; ++round) {
+        ASSERT_EQ(SetDword(key, u"N", round * 2), ERROR_SUCCESS);
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        ASSERT_TRUE(Query(HKEY_CURRENT_USER, u"Software\\Seen", u"N", &type, &data));
+        ASSERT_TRUE(InChild([key, round] { return SetDword(key, u"N", round * 2 + 1) ==
+                                                  ERROR_SUCCESS; }));
+        ASSERT_TRUE(Query(HKEY_CURRENT_USER, u"Software\\Seen", u"N", &type, &data));
+        DWORD value = 0;
+        std::memcpy(&value, data.data(), sizeof(value));
+        EXPECT_EQ(value, round * 2 + 1);
+    }
+    RegCloseKey(key);
+}
+
 TEST(Registry, EightProcessesWritingAtOnceLoseNothing) {
     TempRegistry reg;
     constexpr int kProcesses = 8;
