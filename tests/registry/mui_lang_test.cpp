@@ -198,21 +198,24 @@ TEST(MuiRegister, WritesLanguageAndOptionalPath) {
 }
 
 TEST(MuiRegister, OrdinaryUserReadsMachineDefaultsButCannotRegister) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "switching to an unprivileged user needs root";
-    }
     TempRegistry reg;
     const FakeProgram program(reg, "shared");
     ASSERT_EQ(OvMUI_RegisterApplication(u"/usr/share/orvantek/mui", u"fr_fr", nullptr), 1);
+    const auto checks = [] {
+        return std::u16string(OvMUI_GetUserLanguage()) == u"fr_fr" &&
+               std::u16string(OvMUI_GetCommonDLLPath()) == u"/usr/share/orvantek/mui" &&
+               OvMUI_RegisterApplication(u"/x", u"de_de", nullptr) == 0;
+    };
+    // A machine file that may not be written.
+    ::chmod(reg.machine().c_str(), 0444);
+    EXPECT_TRUE(checks());
+    ::chmod(reg.machine().c_str(), 0644);
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "switching to an unprivileged user needs root";
+    }
+    // A user who may write neither the machine folder nor the file.
     ::chmod(reg.dir().c_str(), 0755);
     ::chmod((reg.dir() + "/shared").c_str(), 0755);
     ::chmod((reg.dir() + "/shared/tapper").c_str(), 0755);
-    EXPECT_TRUE(InChild(
-        [] {
-            return std::u16string(OvMUI_GetUserLanguage()) == u"fr_fr" &&
-                   std::u16string(OvMUI_GetCommonDLLPath()) == u"/usr/share/orvantek/mui" &&
-                   OvMUI_RegisterApplication(u"/x", u"de_de", nullptr) == 0 &&
-                   OvMUI_WriteUserLanguage(u"de_de") == 0;  // user file lies in root's folder
-        },
-        true));
+    EXPECT_TRUE(InChild(checks, true));
 }
