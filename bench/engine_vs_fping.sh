@@ -21,8 +21,9 @@ SECONDS_PER_RUN=${OV_BENCH_SECONDS:-20}
 COUNTS=("$@")
 [ ${#COUNTS[@]} -gt 0 ] || COUNTS=(10 100 1000)
 
-command -v fping >/dev/null || { echo "fping is missing: apt-get install fping" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "GNU time is missing: apt-get install time" >&2; exit 1; }
+OV_ROOT=$ROOT
+source "$ROOT/scripts/setup.sh"
+ov_ensure_packages "${OV_PACKAGES[@]}" libbenchmark-dev fping time
 
 BIN=${OV_BENCH_BIN:-}
 if [ -z "$BIN" ]; then

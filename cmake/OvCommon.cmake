@@ -34,6 +34,12 @@ if(OV_SANITIZE)
   target_link_options(ov_common INTERFACE -fsanitize=address,undefined)
 endif()
 
+# A fuzz build instruments every target for coverage; only the fuzz programs
+# link libFuzzer's main (tests/CMakeLists.txt).
+if(OV_BUILD_FUZZ)
+  target_compile_options(ov_common INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 # File version as four 16-bit parts: high = major.minor, low = patch.tweak.
 math(EXPR OV_FILE_VERSION_HIGH "(${PROJECT_VERSION_MAJOR} << 16) | ${PROJECT_VERSION_MINOR}")
 math(EXPR OV_FILE_VERSION_LOW "(${PROJECT_VERSION_PATCH} << 16) | ${PROJECT_VERSION_TWEAK}")

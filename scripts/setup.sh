@@ -3,7 +3,7 @@
 
 OV_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev libssl-dev
   qt6-base-dev libqcustomplot-dev
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
