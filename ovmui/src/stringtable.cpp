@@ -3,14 +3,15 @@
 #include "ovmui/OvStringTable.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "OvXmlParser.h"
+#include "placeholder.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
-#include "stringtable_format.h"
 
 OVMUI_API int g_bShowMUIErrInfo = 0;
 
@@ -42,6 +43,27 @@ ResultRing* ThreadRing() noexcept
 }
 
 constexpr char16_t kNoRingText[] = u"[RES_ERR_NULL]";
+
+// The C library's text-to-integer reading: blanks, sign, digits; 0 without
+// digits; saturates at the int range.
+int WideToInt(std::u16string_view text) noexcept
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    long long v = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        v = v * 10 + (text[i] - u'0');
+        if (v > static_cast<long long>(INT_MAX) + 1)
+            v = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative)
+        return static_cast<int>(-v);
+    return v > INT_MAX ? INT_MAX : static_cast<int>(v);
+}
 
 // Reads the error-marking flag once when the library is loaded. Four bytes
 // are read whatever the value's type; a shorter value leaves the rest zero.
@@ -95,9 +117,9 @@ int COvStringTable::LoadResFile(const char16_t* path, const char16_t* name, cons
             return 0;
         if (!xml.FindElem(u"StringTable"))
             return 0;
-        if (!ovmui::EqualNoCase(xml.GetAttrib(u"name"), name) ||
-            !ovmui::EqualNoCase(xml.GetAttrib(u"language"), language) ||
-            ovmui::WideToInt(xml.GetAttrib(u"version")) != version)
+        if (!ov::placeholder::EqualNoCase(xml.GetAttrib(u"name"), name) ||
+            !ov::placeholder::EqualNoCase(xml.GetAttrib(u"language"), language) ||
+            WideToInt(xml.GetAttrib(u"version")) != version)
             return 0;
         xml.IntoElem();
         while (xml.FindElem(u"String")) {
@@ -166,36 +188,13 @@ const char16_t* COvStringTable::LoadStringV(const char16_t* id, const char16_t* 
 
         // One argument per placeholder of the default text, in the order of the
         // tokens there; a translation may use them in any order.
-        struct Pair {
-            std::u16string_view token;
-            std::u16string value;
-        };
-        std::vector<Pair> pairs;
-        for (const ovmui::Placeholder& ph : ovmui::ScanPlaceholders(def)) {
-            std::u16string value;
-            switch (ovmui::ClassifyConversion(ph.conversion)) {
-            case ovmui::ArgKind::Int64:
-                value = ovmui::FormatInt(ph.conversion, va_arg(args, long long), true);
-                break;
-            case ovmui::ArgKind::Int32:
-                value = ovmui::FormatInt(ph.conversion, va_arg(args, int), false);
-                break;
-            case ovmui::ArgKind::Char:
-                value = ovmui::FormatChar(ph.conversion, static_cast<char16_t>(va_arg(args, int) & 0xFFFF));
-                break;
-            case ovmui::ArgKind::WideText:
-                value = ovmui::FormatText(ph.conversion, va_arg(args, const char16_t*));
-                break;
-            case ovmui::ArgKind::None:
-                break;  // takes no argument; the token is removed
-            }
-            pairs.push_back({ph.token, std::move(value)});
-        }
+        const std::vector<ov::placeholder::Substitution> subs =
+            ov::placeholder::CollectArguments(def, ov::placeholder::kStringTableDialect, args);
 
         const char16_t* chosen = defText ? defText : u"";
         if (id) {
             for (const STRING_ENTRY* e = m_head.get(); e; e = e->next.get()) {
-                if (ovmui::EqualNoCase(e->id, id)) {
+                if (ov::placeholder::EqualNoCase(e->id, id)) {
                     chosen = e->text.c_str();
                     break;
                 }
@@ -203,11 +202,7 @@ const char16_t* COvStringTable::LoadStringV(const char16_t* id, const char16_t* 
         }
         slot = chosen;
 
-        bool incomplete = false;
-        for (const Pair& pair : pairs)
-            if (!ovmui::ReplaceAll(slot, pair.token, pair.value))
-                incomplete = true;
-        if (incomplete && g_bShowMUIErrInfo)
+        if (!ov::placeholder::SubstituteAll(slot, subs) && g_bShowMUIErrInfo)
             slot.insert(0, 1, u'*');
         return slot.c_str();
     } catch (...) {

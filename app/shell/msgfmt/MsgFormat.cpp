@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "EnglishStrings.h"
-#include "Placeholders.h"
+#include "placeholder.h"
 #include "ovmui/OvStringTable.h"
 #include "platform/codepage.h"
 
@@ -62,33 +62,8 @@ const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) 
         // One argument per placeholder of the default text in token order.
         // Conversions the formatter does not know take no argument and keep
         // their token as written.
-        struct Pair {
-            std::u16string_view token;
-            std::u16string value;
-        };
-        std::vector<Pair> pairs;
-        for (const msgfmt::Placeholder& ph : msgfmt::ScanPlaceholders(def)) {
-            switch (msgfmt::ClassifyConversion(ph.conversion)) {
-            case msgfmt::ArgKind::Int64:
-                pairs.push_back({ph.token, msgfmt::FormatInt(ph.conversion, va_arg(args, long long), true)});
-                break;
-            case msgfmt::ArgKind::Int32:
-                pairs.push_back({ph.token, msgfmt::FormatInt(ph.conversion, va_arg(args, int), false)});
-                break;
-            case msgfmt::ArgKind::Char:
-                pairs.push_back(
-                    {ph.token, msgfmt::FormatChar(ph.conversion, static_cast<char16_t>(va_arg(args, int) & 0xFFFF))});
-                break;
-            case msgfmt::ArgKind::Double:
-                pairs.push_back({ph.token, msgfmt::FormatDouble(ph.conversion, va_arg(args, double))});
-                break;
-            case msgfmt::ArgKind::WideText:
-                pairs.push_back({ph.token, msgfmt::FormatText(ph.conversion, va_arg(args, const char16_t*))});
-                break;
-            case msgfmt::ArgKind::None:
-                break;
-            }
-        }
+        const std::vector<ov::placeholder::Substitution> subs =
+            ov::placeholder::CollectArguments(def, ov::placeholder::kMessageDialect, args);
 
         bool incomplete = false;
         if (const char16_t* text = LoadResourceString(id)) {
@@ -97,9 +72,8 @@ const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) 
             slot = def;
             incomplete = true;
         }
-        for (const Pair& pair : pairs)
-            if (!msgfmt::ReplaceAll(slot, pair.token, pair.value))
-                incomplete = true;
+        if (!ov::placeholder::SubstituteAll(slot, subs))
+            incomplete = true;
         if (incomplete && g_bShowMUIErrInfo)
             slot.insert(0, 1, u'*');
         return slot.c_str();

@@ -1,11 +1,11 @@
-// Placeholder scanning and single-value formatting of the string tables.
-#include "stringtable_format.h"
+// Placeholder scanning and single-value formatting of the string tables and
+// the message formatter.
+#include "placeholder.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 
-namespace ovmui {
+namespace ov::placeholder {
 namespace {
 
 // Width and precision beyond this are cut down: a table text must not be able
@@ -151,11 +151,15 @@ std::vector<Placeholder> ScanPlaceholders(std::u16string_view text)
     return out;
 }
 
-ArgKind ClassifyConversion(std::u16string_view conv) noexcept
+ArgKind ClassifyConversion(std::u16string_view conv, const Dialect& dialect) noexcept
 {
-    if (conv.size() == 5 && conv[0] == u'%' && Fold(conv[1]) == u'i' && conv[2] == u'6' && conv[3] == u'4' &&
-        (Fold(conv[4]) == u'd' || Fold(conv[4]) == u'u'))
+    if (dialect.int64AnyCase) {
+        if (conv.size() == 5 && conv[0] == u'%' && Fold(conv[1]) == u'i' && conv[2] == u'6' && conv[3] == u'4' &&
+            (Fold(conv[4]) == u'd' || Fold(conv[4]) == u'u'))
+            return ArgKind::Int64;
+    } else if (conv == u"%I64d" || conv == u"%I64u") {
         return ArgKind::Int64;
+    }
     if (conv.empty())
         return ArgKind::None;
     switch (conv.back()) {
@@ -167,6 +171,8 @@ ArgKind ClassifyConversion(std::u16string_view conv) noexcept
         return ArgKind::Int32;
     case u'c':
         return ArgKind::Char;
+    case u'f':
+        return dialect.floatingPoint ? ArgKind::Double : ArgKind::None;
     case u's':
         return ArgKind::WideText;
     default:
@@ -200,6 +206,14 @@ std::u16string FormatInt(std::u16string_view conversion, std::int64_t value, boo
     return PrintfToWide(format, static_cast<unsigned>(static_cast<std::uint32_t>(value)));
 }
 
+std::u16string FormatDouble(std::u16string_view conversion, double value)
+{
+    const Spec s = ParseSpec(conversion);
+    std::string format = s.valid ? PrintfPrefix(s) : std::string("%");
+    format.push_back('f');
+    return PrintfToWide(format, value);
+}
+
 std::u16string FormatChar(std::u16string_view conversion, char16_t ch)
 {
     return Pad(std::u16string(1, ch), ParseSpec(conversion));
@@ -228,6 +242,47 @@ bool ReplaceAll(std::u16string& text, std::u16string_view token, std::u16string_
     return found;
 }
 
+std::vector<Substitution> CollectArguments(std::u16string_view defText, const Dialect& dialect, va_list args)
+{
+    std::vector<Substitution> out;
+    for (const Placeholder& ph : ScanPlaceholders(defText)) {
+        std::u16string value;
+        switch (ClassifyConversion(ph.conversion, dialect)) {
+        case ArgKind::Int64:
+            value = FormatInt(ph.conversion, va_arg(args, long long), true);
+            break;
+        case ArgKind::Int32:
+            value = FormatInt(ph.conversion, va_arg(args, int), false);
+            break;
+        case ArgKind::Char:
+            value = FormatChar(ph.conversion, static_cast<char16_t>(va_arg(args, int) & 0xFFFF));
+            break;
+        case ArgKind::Double:
+            value = FormatDouble(ph.conversion, va_arg(args, double));
+            break;
+        case ArgKind::WideText:
+            value = FormatText(ph.conversion, va_arg(args, const char16_t*));
+            break;
+        case ArgKind::None:
+            // Takes no argument: the token stays as written or is removed.
+            if (dialect.keepUnknownTokens)
+                continue;
+            break;
+        }
+        out.push_back({ph.token, std::move(value)});
+    }
+    return out;
+}
+
+bool SubstituteAll(std::u16string& text, const std::vector<Substitution>& substitutions)
+{
+    bool complete = true;
+    for (const Substitution& sub : substitutions)
+        if (!ReplaceAll(text, sub.token, sub.value))
+            complete = false;
+    return complete;
+}
+
 bool EqualNoCase(std::u16string_view a, std::u16string_view b) noexcept
 {
     if (a.size() != b.size())
@@ -238,23 +293,4 @@ bool EqualNoCase(std::u16string_view a, std::u16string_view b) noexcept
     return true;
 }
 
-int WideToInt(std::u16string_view text) noexcept
-{
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    long long v = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        v = v * 10 + (text[i] - u'0');
-        if (v > static_cast<long long>(INT_MAX) + 1)
-            v = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        return static_cast<int>(-v);
-    return v > INT_MAX ? INT_MAX : static_cast<int>(v);
-}
-
-}  // namespace ovmui
+}  // namespace ov::placeholder
