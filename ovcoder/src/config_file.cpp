@@ -213,12 +213,9 @@ int CConfigFile::EncodeStringToByte(const char16_t* text, int size, unsigned cha
 int CConfigFile::DecodeByteToString(const unsigned char* bytes, std::size_t length, std::u16string& text) const noexcept
 {
     try {
-        const std::size_t n = bytes ? length / 2 : 0;
         // Two zero bytes after the text: an odd last byte becomes a code unit
         // of its own, and the text always ends inside the buffer.
-        std::vector<unsigned char> plain(n + 2, 0);
-        if (n)
-            ovcoder::Unscramble(bytes, n, kKey, plain.data());
+        const std::vector<unsigned char> plain = ovcoder::UnscrambleBody(bytes, length, kKey, 2);
         std::u16string decoded;
         for (std::size_t i = 0; i + 1 < plain.size(); i += 2) {
             const auto unit = static_cast<char16_t>(plain[i] | (plain[i + 1] << 8));
@@ -236,15 +233,14 @@ int CConfigFile::DecodeByteToString(const unsigned char* bytes, std::size_t leng
 int CConfigFile::ReadEncoded(const char16_t* path)
 {
     try {
-        std::vector<unsigned char> file;
-        if (!ovcoder::ReadWholeFile(path, file) || file.size() <= kMagicSize + 4)
-            return 0;
-        const std::size_t imageSize = file.size() - 4;
-        if (GetCheckSum(file.data(), imageSize) != ovcoder::LoadLe32(file.data() + imageSize))
+        std::vector<unsigned char> image;
+        std::uint32_t stored = 0;
+        if (!ovcoder::ReadImageFile(path, kMagicSize, image, stored) ||
+            GetCheckSum(image.data(), image.size()) != stored)
             return 0;
         // The magic is not compared: the checksum covers it.
         std::u16string text;
-        DecodeByteToString(file.data() + kMagicSize, imageSize - kMagicSize, text);
+        DecodeByteToString(image.data() + kMagicSize, image.size() - kMagicSize, text);
         m_xml.SetDoc(text.c_str());
         m_xml.ResetPos();
         return 1;
@@ -260,8 +256,7 @@ int CConfigFile::WriteEncoded(const char16_t* path)
         if (!HasElement(text) || text.size() > INT_MAX / 4)
             return 0;
         const std::size_t bodySize = 4 * text.size();
-        std::vector<unsigned char> image(kMagicSize + bodySize, 0);
-        std::memcpy(image.data(), kMagic, kMagicSize);
+        std::vector<unsigned char> image = ovcoder::NewImage({kMagic, kMagicSize}, bodySize);
         if (EncodeStringToByte(text.c_str(), static_cast<int>(bodySize), image.data() + kMagicSize) !=
             static_cast<int>(bodySize))
             return 0;

@@ -74,10 +74,8 @@ int CEncodeFile::EncodeStringToByte(const char16_t* text, int size, unsigned cha
 int CEncodeFile::DecodeByteToString(const unsigned char* bytes, std::size_t length, std::u16string& text) const noexcept
 {
     try {
-        const std::size_t n = bytes ? length / 2 : 0;
-        std::vector<unsigned char> plain(n + 1, 0);
-        if (n)
-            ovcoder::Unscramble(bytes, n, kKey, plain.data());
+        // One zero byte after the text ends it inside the buffer.
+        const std::vector<unsigned char> plain = ovcoder::UnscrambleBody(bytes, length, kKey, 1);
         const auto* ansi = reinterpret_cast<const char*>(plain.data());
         text = ov::AnsiToWide(std::string_view(ansi, std::strlen(ansi)));
         return static_cast<int>(text.size());
@@ -95,8 +93,7 @@ int CEncodeFile::WriteEncoded(const char16_t* path)
             return 0;
         const std::u16string text = m_doc.substr(0, L);
         const std::size_t bodySize = 4 * L;
-        std::vector<unsigned char> image(kMagicSize + bodySize, 0);
-        std::memcpy(image.data(), kMagic, kMagicSize);
+        std::vector<unsigned char> image = ovcoder::NewImage({kMagic, kMagicSize}, bodySize);
         if (EncodeStringToByte(text.c_str(), static_cast<int>(bodySize), image.data() + kMagicSize) !=
             static_cast<int>(bodySize))
             return 0;
@@ -109,14 +106,13 @@ int CEncodeFile::WriteEncoded(const char16_t* path)
 int CEncodeFile::ReadEncoded(const char16_t* path)
 {
     try {
-        std::vector<unsigned char> file;
-        if (!ovcoder::ReadWholeFile(path, file) || file.size() <= kMagicSize + 4)
-            return 0;
-        const std::size_t imageSize = file.size() - 4;
-        if (GetCheckSum(file.data(), imageSize) != ovcoder::LoadLe32(file.data() + imageSize))
+        std::vector<unsigned char> image;
+        std::uint32_t stored = 0;
+        if (!ovcoder::ReadImageFile(path, kMagicSize, image, stored) ||
+            GetCheckSum(image.data(), image.size()) != stored)
             return 0;
         std::u16string text;
-        DecodeByteToString(file.data() + kMagicSize, imageSize - kMagicSize, text);
+        DecodeByteToString(image.data() + kMagicSize, image.size() - kMagicSize, text);
         m_doc = std::move(text);
         return 1;
     } catch (...) {

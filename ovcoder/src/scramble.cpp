@@ -2,6 +2,7 @@
 #include "scramble.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -33,6 +34,19 @@ FilePtr OpenFile(const char16_t* path, const char* mode)
         return nullptr;
     const std::string name = ov::WideToUtf8(path);
     return FilePtr(std::fopen(name.c_str(), mode));
+}
+
+// Reads the whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const char16_t* path, std::vector<unsigned char>& bytes)
+{
+    const FilePtr f = OpenFile(path, "rb");
+    struct stat st {};
+    // Only regular files have a size to go by (a folder opens too).
+    if (!f || fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    bytes.assign(static_cast<std::size_t>(st.st_size), 0);
+    return std::fread(bytes.data(), 1, bytes.size(), f.get()) == bytes.size() &&
+           std::fgetc(f.get()) == EOF;
 }
 
 }  // namespace
@@ -74,6 +88,16 @@ void Unscramble(const unsigned char* body, std::size_t n, std::string_view key, 
     }
 }
 
+std::vector<unsigned char> UnscrambleBody(const unsigned char* body, std::size_t length, std::string_view key,
+                                          std::size_t padding)
+{
+    const std::size_t n = body ? length / 2 : 0;
+    std::vector<unsigned char> plain(n + padding, 0);
+    if (n)
+        Unscramble(body, n, key, plain.data());
+    return plain;
+}
+
 std::uint32_t DigitValue(const char* a, const char* b, int digits) noexcept
 {
     char d[34] = {};
@@ -84,16 +108,24 @@ std::uint32_t DigitValue(const char* a, const char* b, int digits) noexcept
     return static_cast<std::uint32_t>(v);
 }
 
-bool ReadWholeFile(const char16_t* path, std::vector<unsigned char>& bytes)
+bool ReadImageFile(const char16_t* path, std::size_t magicSize, std::vector<unsigned char>& image,
+                   std::uint32_t& checksum)
 {
-    const FilePtr f = OpenFile(path, "rb");
-    struct stat st {};
-    // Only regular files have a size to go by (a folder opens too).
-    if (!f || fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!ReadWholeFile(path, image) || image.size() <= magicSize + 4)
         return false;
-    bytes.assign(static_cast<std::size_t>(st.st_size), 0);
-    return std::fread(bytes.data(), 1, bytes.size(), f.get()) == bytes.size() &&
-           std::fgetc(f.get()) == EOF;
+    const std::size_t imageSize = image.size() - 4;
+    const unsigned char* p = image.data() + imageSize;
+    checksum = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+               (std::uint32_t{p[3]} << 24);
+    image.resize(imageSize);
+    return true;
+}
+
+std::vector<unsigned char> NewImage(std::string_view magic, std::size_t bodySize)
+{
+    std::vector<unsigned char> image(magic.size() + bodySize, 0);
+    std::memcpy(image.data(), magic.data(), magic.size());
+    return image;
 }
 
 bool WriteImageFile(const char16_t* path, const std::vector<unsigned char>& image, std::uint32_t checksum) noexcept

@@ -1,6 +1,6 @@
 #pragma once
 // Pieces shared by the two encoded file formats: the nibble transform of the
-// body, the keyed digit checksum, and whole-file reading and writing.
+// body, the keyed digit checksum, and reading and writing of the file image.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -16,21 +16,24 @@ namespace ovcoder {
 void Scramble(const unsigned char* src, std::size_t n, std::string_view key, unsigned char* out) noexcept;
 // The reverse of Scramble: n pairs of body bytes give n bytes in out.
 void Unscramble(const unsigned char* body, std::size_t n, std::string_view key, unsigned char* out) noexcept;
+// Unscrambles the length / 2 pairs of a body (none when body is null) into a
+// new buffer followed by `padding` zero bytes.
+std::vector<unsigned char> UnscrambleBody(const unsigned char* body, std::size_t length, std::string_view key,
+                                          std::size_t padding);
 
 // The leading `digits` characters of OvCrypt_EncodeString(a, b) read as a
 // decimal number modulo 2^32.
 std::uint32_t DigitValue(const char* a, const char* b, int digits) noexcept;
 
-// Reads the whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const char16_t* path, std::vector<unsigned char>& bytes);
+// Reads an image file: the image (magic, then body) followed by its checksum,
+// little-endian. image receives the image, checksum the stored value; false
+// when the file cannot be read or holds no more than magic and checksum.
+bool ReadImageFile(const char16_t* path, std::size_t magicSize, std::vector<unsigned char>& image,
+                   std::uint32_t& checksum);
+// A new image: the magic followed by bodySize zero bytes.
+std::vector<unsigned char> NewImage(std::string_view magic, std::size_t bodySize);
 // Creates or truncates the file and writes image followed by the checksum,
 // little-endian; false when any step fails.
 bool WriteImageFile(const char16_t* path, const std::vector<unsigned char>& image, std::uint32_t checksum) noexcept;
-
-inline std::uint32_t LoadLe32(const unsigned char* p) noexcept
-{
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
-}
 
 }  // namespace ovcoder
