@@ -357,22 +357,37 @@ bool EncodeUtf8(std::u16string_view in, std::string& out) {
     return valid;
 }
 
+// How text of a page is converted: UTF-8 by hand, single-byte pages by table,
+// double-byte pages through iconv.
+enum class Route { Unsupported, Utf8, Table, Iconv };
+
+// The route of page cp; *table is set for Route::Table.
+Route RouteOf(UINT cp, const SingleByteTable** table) {
+    if (cp == CP_UTF8) {
+        return Route::Utf8;
+    }
+    if (!IsValidCodePage(cp)) {
+        return Route::Unsupported;
+    }
+    if (IsDoubleBytePage(cp)) {
+        return Route::Iconv;
+    }
+    *table = TableFor(cp);
+    return *table != nullptr ? Route::Table : Route::Unsupported;
+}
+
 // Bytes of page cp -> UTF-16. Returns false when the page is unsupported;
 // *invalid reports bytes the page does not define.
 bool ToWide(UINT cp, std::string_view in, std::u16string& out, bool* invalid) {
     *invalid = false;
-    if (cp == CP_UTF8) {
+    const SingleByteTable* table = nullptr;
+    switch (RouteOf(cp, &table)) {
+    case Route::Unsupported:
+        return false;
+    case Route::Utf8:
         *invalid = !DecodeUtf8(in, out);
         return true;
-    }
-    if (!IsValidCodePage(cp)) {
-        return false;
-    }
-    if (!IsDoubleBytePage(cp)) {
-        const SingleByteTable* table = TableFor(cp);
-        if (table == nullptr) {
-            return false;
-        }
+    case Route::Table:
         out.reserve(out.size() + in.size());
         for (const char c : in) {
             const auto b = static_cast<unsigned char>(c);
@@ -380,6 +395,8 @@ bool ToWide(UINT cp, std::string_view in, std::u16string& out, bool* invalid) {
             out.push_back(table->toWide[b]);
         }
         return true;
+    case Route::Iconv:
+        break;
     }
     iconv_t cd = ThreadIconv().Get(cp, true);
     if (cd == IconvCache::kInvalid) {
@@ -419,18 +436,14 @@ bool ToWide(UINT cp, std::string_view in, std::u16string& out, bool* invalid) {
 bool FromWide(UINT cp, std::u16string_view in, std::string& out, std::string_view defaultChar,
               bool* usedDefault) {
     *usedDefault = false;
-    if (cp == CP_UTF8) {
+    const SingleByteTable* table = nullptr;
+    switch (RouteOf(cp, &table)) {
+    case Route::Unsupported:
+        return false;
+    case Route::Utf8:
         EncodeUtf8(in, out);
         return true;
-    }
-    if (!IsValidCodePage(cp)) {
-        return false;
-    }
-    if (!IsDoubleBytePage(cp)) {
-        const SingleByteTable* table = TableFor(cp);
-        if (table == nullptr) {
-            return false;
-        }
+    case Route::Table:
         out.reserve(out.size() + in.size());
         for (size_t i = 0; i < in.size(); ++i) {
             const auto it = table->fromWide.find(in[i]);
@@ -445,6 +458,8 @@ bool FromWide(UINT cp, std::u16string_view in, std::string& out, std::string_vie
             *usedDefault = true;
         }
         return true;
+    case Route::Iconv:
+        break;
     }
     iconv_t cd = ThreadIconv().Get(cp, false);
     if (cd == IconvCache::kInvalid) {

@@ -439,11 +439,16 @@ size_t Length(LPCWSTR text) noexcept {
     return n;
 }
 
+// The text of a possibly null argument; null reads as empty.
+std::u16string_view View(LPCWSTR text) noexcept {
+    return std::u16string_view(text != nullptr ? text : u"", Length(text));
+}
+
 // Joins base (display path of an existing key) and a relative subkey text,
 // skipping empty components. False for a name the store cannot hold.
 bool JoinPath(std::u16string_view base, LPCWSTR subKey, std::u16string& out) {
     out = base;
-    const std::u16string_view sub(subKey != nullptr ? subKey : u"", Length(subKey));
+    const std::u16string_view sub = View(subKey);
     size_t pos = 0;
     while (pos <= sub.size()) {
         size_t slash = sub.find(u'\\', pos);
@@ -494,11 +499,44 @@ struct Target {
     REGSAM access = 0;
 };
 
-LONG OpenTarget(HKEY key, Target& t) {
+// Resolves the handle; ERROR_ACCESS_DENIED when it was opened without all of
+// the rights in need.
+LONG OpenTarget(HKEY key, Target& t, REGSAM need = 0) {
     if (!Resolve(key, &t.root, &t.path, &t.access)) {
         return ERROR_INVALID_HANDLE;
     }
+    if ((t.access & need) != need) {
+        return ERROR_ACCESS_DENIED;
+    }
     return ERROR_SUCCESS;
+}
+
+// Folded path of subKey below the open key t in hive: ERROR_KEY_DELETED when
+// that key is gone, badName when subKey is no name the store can hold.
+LONG SubKeyPath(Hive& hive, const Target& t, LPCWSTR subKey, LONG badName, std::u16string& folded) {
+    if (hive.Find(t.path) == nullptr) {
+        return ERROR_KEY_DELETED;
+    }
+    std::u16string display;
+    if (!JoinPath(DisplayPath(hive, t.path), subKey, display)) {
+        return badName;
+    }
+    folded = ov::reg::Fold(display);
+    return ERROR_SUCCESS;
+}
+
+// Hands out a value's type, data and size to the callers that asked for them;
+// data has room for the value.
+void CopyValue(const ov::reg::Value& v, DWORD* type, BYTE* data, DWORD* dataSize) {
+    if (type != nullptr) {
+        *type = v.type;
+    }
+    if (data != nullptr) {
+        std::copy(v.data.begin(), v.data.end(), data);
+    }
+    if (dataSize != nullptr) {
+        *dataSize = static_cast<DWORD>(v.data.size());
+    }
 }
 
 void CopyName(std::u16string_view name, LPWSTR out) {
@@ -520,14 +558,10 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, HKEY*
     }
     Root& r = RootAt(t.root);
     Hive& hive = Current(r);
-    if (hive.Find(t.path) == nullptr) {
-        return ERROR_KEY_DELETED;
+    std::u16string folded;
+    if (const LONG rc = SubKeyPath(hive, t, subKey, ERROR_FILE_NOT_FOUND, folded); rc != ERROR_SUCCESS) {
+        return rc;
     }
-    std::u16string display;
-    if (!JoinPath(DisplayPath(hive, t.path), subKey, display)) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    std::u16string folded = ov::reg::Fold(display);
     if (hive.Find(folded) == nullptr) {
         return ERROR_FILE_NOT_FOUND;
     }
@@ -551,14 +585,10 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, 
     }
     Root& r = RootAt(t.root);
     Hive& hive = Current(r);
-    if (hive.Find(t.path) == nullptr) {
-        return ERROR_KEY_DELETED;
+    std::u16string folded;
+    if (const LONG rc = SubKeyPath(hive, t, subKey, ERROR_INVALID_PARAMETER, folded); rc != ERROR_SUCCESS) {
+        return rc;
     }
-    std::u16string display;
-    if (!JoinPath(DisplayPath(hive, t.path), subKey, display)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    std::u16string folded = ov::reg::Fold(display);
     DWORD how = REG_OPENED_EXISTING_KEY;
     if (hive.Find(folded) == nullptr || (access & kWriteAccess) != 0) {
         if (!RootWritable(r)) {
@@ -598,19 +628,14 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type,
     }
     const std::lock_guard lock(g_mutex);
     Target t;
-    if (const LONG rc = OpenTarget(key, t); rc != ERROR_SUCCESS) {
+    if (const LONG rc = OpenTarget(key, t, KEY_QUERY_VALUE); rc != ERROR_SUCCESS) {
         return rc;
-    }
-    if ((t.access & KEY_QUERY_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
     }
     Key* k = Current(RootAt(t.root)).Find(t.path);
     if (k == nullptr) {
         return ERROR_KEY_DELETED;
     }
-    const ov::reg::Value* v =
-        ov::reg::FindValue(*k, std::u16string_view(valueName != nullptr ? valueName : u"",
-                                                   Length(valueName)));
+    const ov::reg::Value* v = ov::reg::FindValue(*k, View(valueName));
     if (v == nullptr) {
         return ERROR_FILE_NOT_FOUND;
     }
@@ -622,12 +647,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type,
         *dataSize = size;
         return ERROR_MORE_DATA;
     }
-    if (data != nullptr) {
-        std::copy(v->data.begin(), v->data.end(), data);
-    }
-    if (dataSize != nullptr) {
-        *dataSize = size;
-    }
+    CopyValue(*v, type, data, dataSize);
     return ERROR_SUCCESS;
 }
 
@@ -639,13 +659,10 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
     }
     const std::lock_guard lock(g_mutex);
     Target t;
-    if (const LONG rc = OpenTarget(key, t); rc != ERROR_SUCCESS) {
+    if (const LONG rc = OpenTarget(key, t, KEY_SET_VALUE); rc != ERROR_SUCCESS) {
         return rc;
     }
-    if ((t.access & KEY_SET_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    const std::u16string name(valueName != nullptr ? valueName : u"", Length(valueName));
+    const std::u16string name(View(valueName));
     return Mutate(RootAt(t.root), [&](Hive& h, bool* modified) {
         Key* k = h.Find(t.path);
         if (k == nullptr) {
@@ -666,13 +683,10 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
 LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     const std::lock_guard lock(g_mutex);
     Target t;
-    if (const LONG rc = OpenTarget(key, t); rc != ERROR_SUCCESS) {
+    if (const LONG rc = OpenTarget(key, t, KEY_SET_VALUE); rc != ERROR_SUCCESS) {
         return rc;
     }
-    if ((t.access & KEY_SET_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
-    }
-    const std::u16string name(valueName != nullptr ? valueName : u"", Length(valueName));
+    const std::u16string name(View(valueName));
     Root& r = RootAt(t.root);
     Key* k = Current(r).Find(t.path);
     if (k == nullptr) {
@@ -711,14 +725,10 @@ LONG DeleteKey(HKEY key, LPCWSTR subKey, bool tree) {
     }
     Root& r = RootAt(t.root);
     Hive& hive = Current(r);
-    if (hive.Find(t.path) == nullptr) {
-        return ERROR_KEY_DELETED;
+    std::u16string folded;
+    if (const LONG rc = SubKeyPath(hive, t, subKey, ERROR_FILE_NOT_FOUND, folded); rc != ERROR_SUCCESS) {
+        return rc;
     }
-    std::u16string display;
-    if (!JoinPath(DisplayPath(hive, t.path), subKey, display)) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    const std::u16string folded = ov::reg::Fold(display);
     const bool clearOnly = tree && subKey == nullptr;
     if (folded.empty() && !clearOnly) {
         return ERROR_ACCESS_DENIED;  // a root cannot be deleted
@@ -765,11 +775,8 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* 
     }
     const std::lock_guard lock(g_mutex);
     Target t;
-    if (const LONG rc = OpenTarget(key, t); rc != ERROR_SUCCESS) {
+    if (const LONG rc = OpenTarget(key, t, KEY_ENUMERATE_SUB_KEYS); rc != ERROR_SUCCESS) {
         return rc;
-    }
-    if ((t.access & KEY_ENUMERATE_SUB_KEYS) == 0) {
-        return ERROR_ACCESS_DENIED;
     }
     Hive& hive = Current(RootAt(t.root));
     if (hive.Find(t.path) == nullptr) {
@@ -802,11 +809,8 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* 
     }
     const std::lock_guard lock(g_mutex);
     Target t;
-    if (const LONG rc = OpenTarget(key, t); rc != ERROR_SUCCESS) {
+    if (const LONG rc = OpenTarget(key, t, KEY_QUERY_VALUE); rc != ERROR_SUCCESS) {
         return rc;
-    }
-    if ((t.access & KEY_QUERY_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
     }
     Key* k = Current(RootAt(t.root)).Find(t.path);
     if (k == nullptr) {
@@ -825,15 +829,7 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* 
     }
     CopyName(v.name, name);
     *nameChars = static_cast<DWORD>(v.name.size());
-    if (type != nullptr) {
-        *type = v.type;
-    }
-    if (data != nullptr) {
-        std::copy(v.data.begin(), v.data.end(), data);
-    }
-    if (dataSize != nullptr) {
-        *dataSize = size;
-    }
+    CopyValue(v, type, data, dataSize);
     return ERROR_SUCCESS;
 }
 
@@ -843,11 +839,8 @@ LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classChars, DWORD* reser
                       void* lastWriteTime) {
     const std::lock_guard lock(g_mutex);
     Target t;
-    if (const LONG rc = OpenTarget(key, t); rc != ERROR_SUCCESS) {
+    if (const LONG rc = OpenTarget(key, t, KEY_QUERY_VALUE); rc != ERROR_SUCCESS) {
         return rc;
-    }
-    if ((t.access & KEY_QUERY_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
     }
     Hive& hive = Current(RootAt(t.root));
     Key* k = hive.Find(t.path);
