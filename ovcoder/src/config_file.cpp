@@ -256,7 +256,8 @@ int CConfigFile::WriteEncoded(const char16_t* path)
         if (!HasElement(text) || text.size() > INT_MAX / 4)
             return 0;
         const std::size_t bodySize = 4 * text.size();
-        std::vector<unsigned char> image = ovcoder::NewImage({kMagic, kMagicSize}, bodySize);
+        std::vector<unsigned char> image(kMagicSize + bodySize, 0);
+        std::memcpy(image.data(), kMagic, kMagicSize);
         if (EncodeStringToByte(text.c_str(), static_cast<int>(bodySize), image.data() + kMagicSize) !=
             static_cast<int>(bodySize))
             return 0;

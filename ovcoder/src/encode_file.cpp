@@ -93,7 +93,8 @@ int CEncodeFile::WriteEncoded(const char16_t* path)
             return 0;
         const std::u16string text = m_doc.substr(0, L);
         const std::size_t bodySize = 4 * L;
-        std::vector<unsigned char> image = ovcoder::NewImage({kMagic, kMagicSize}, bodySize);
+        std::vector<unsigned char> image(kMagicSize + bodySize, 0);
+        std::memcpy(image.data(), kMagic, kMagicSize);
         if (EncodeStringToByte(text.c_str(), static_cast<int>(bodySize), image.data() + kMagicSize) !=
             static_cast<int>(bodySize))
             return 0;

@@ -2,7 +2,6 @@
 #include "scramble.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -119,13 +118,6 @@ bool ReadImageFile(const char16_t* path, std::size_t magicSize, std::vector<unsi
                (std::uint32_t{p[3]} << 24);
     image.resize(imageSize);
     return true;
-}
-
-std::vector<unsigned char> NewImage(std::string_view magic, std::size_t bodySize)
-{
-    std::vector<unsigned char> image(magic.size() + bodySize, 0);
-    std::memcpy(image.data(), magic.data(), magic.size());
-    return image;
 }
 
 bool WriteImageFile(const char16_t* path, const std::vector<unsigned char>& image, std::uint32_t checksum) noexcept

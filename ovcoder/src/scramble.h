@@ -30,8 +30,6 @@ std::uint32_t DigitValue(const char* a, const char* b, int digits) noexcept;
 // when the file cannot be read or holds no more than magic and checksum.
 bool ReadImageFile(const char16_t* path, std::size_t magicSize, std::vector<unsigned char>& image,
                    std::uint32_t& checksum);
-// A new image: the magic followed by bodySize zero bytes.
-std::vector<unsigned char> NewImage(std::string_view magic, std::size_t bodySize);
 // Creates or truncates the file and writes image followed by the checksum,
 // little-endian; false when any step fails.
 bool WriteImageFile(const char16_t* path, const std::vector<unsigned char>& image, std::uint32_t checksum) noexcept;
