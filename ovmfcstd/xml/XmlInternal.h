@@ -1,0 +1,73 @@
+#pragma once
+// Private pieces of the XML document manager: node storage and the text
+// helpers shared by the cursor, parser, writer and file code.
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ovmfcstd/XmlManager.h"
+
+namespace ovxml {
+
+// Chunked node storage. Nodes never move once handed out, so the tree links
+// stay valid; everything is freed at once by Clear, without walking the tree,
+// so a deep or long tree never costs recursion on destruction.
+template <class T>
+class Pool {
+public:
+    // A default-constructed node; throws std::bad_alloc when memory runs out.
+    T* New()
+    {
+        if (m_used == m_size) {
+            std::size_t size = m_size == 0 ? 16 : (m_size < 4096 ? m_size * 2 : 4096);
+            m_chunks.reserve(m_chunks.size() + 1);
+            m_chunks.push_back(std::make_unique<T[]>(size));
+            m_size = size;
+            m_used = 0;
+        }
+        return &m_chunks.back()[m_used++];
+    }
+    void Clear() noexcept
+    {
+        m_chunks.clear();
+        m_size = 0;
+        m_used = 0;
+    }
+
+private:
+    std::vector<std::unique_ptr<T[]>> m_chunks;
+    std::size_t m_size = 0;  // nodes in the last chunk
+    std::size_t m_used = 0;  // nodes handed out from the last chunk
+};
+
+// Blank, tab, carriage return or line feed.
+constexpr bool IsSpace(char16_t c) noexcept
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+std::u16string_view Trim(std::u16string_view s) noexcept;
+std::u16string_view TrimLeft(std::u16string_view s) noexcept;
+std::u16string_view TrimRight(std::u16string_view s) noexcept;
+// Replaces &amp; &lt; &gt; &quot; &apos;, one after the other in that order.
+std::u16string Decode(std::u16string_view s);
+// Appends s with & < > " ' written as references.
+void AppendEscaped(std::u16string& out, std::u16string_view s);
+// Decimal text of a number.
+std::u16string Decimal(long long value);
+// Leading blanks, optional sign, digits up to the first non-digit; clamped to the range.
+long long ReadDecimal(std::u16string_view s, long long min, long long max) noexcept;
+// UTF-8 to UTF-16; malformed bytes become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view s);
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view s);
+// Length of a zero-terminated wide string.
+std::size_t Length(const char16_t* s) noexcept;
+
+}  // namespace ovxml
+
+struct CXmlManager::Store {
+    ovxml::Pool<Xml_Element> elements;
+    ovxml::Pool<Xml_Attribute> attributes;
+};
