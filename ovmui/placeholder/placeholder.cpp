@@ -3,6 +3,7 @@
 #include "placeholder.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace ov::placeholder {
@@ -11,6 +12,15 @@ namespace {
 // Width and precision beyond this are cut down: a table text must not be able
 // to ask for megabytes of padding.
 constexpr int kMaxField = 1024;
+
+// What a placeholder's conversion takes from the argument list.
+enum class ArgKind { None, Int32, Int64, Char, Double, WideText };
+
+// One placeholder token ("%d_a%") and its conversion ("%d").
+struct Placeholder {
+    std::u16string_view token;
+    std::u16string_view conversion;
+};
 
 // A printf conversion taken apart. `valid` is false when the text between
 // "%" and the conversion character is not flags, width, precision and length
@@ -126,8 +136,8 @@ char16_t Fold(char16_t c) noexcept
     return c;
 }
 
-}  // namespace
-
+// Tokens of a default text in order, pairing "%" characters from left to
+// right and skipping "%%"; tokens without "_" are left out.
 std::vector<Placeholder> ScanPlaceholders(std::u16string_view text)
 {
     std::vector<Placeholder> out;
@@ -151,6 +161,8 @@ std::vector<Placeholder> ScanPlaceholders(std::u16string_view text)
     return out;
 }
 
+// Argument kind of a conversion: the two 64-bit forms first, then by the last
+// character.
 ArgKind ClassifyConversion(std::u16string_view conv, const Dialect& dialect) noexcept
 {
     if (dialect.int64AnyCase) {
@@ -180,6 +192,7 @@ ArgKind ClassifyConversion(std::u16string_view conv, const Dialect& dialect) noe
     }
 }
 
+// Formats one value with the conversion's flags, width and precision.
 std::u16string FormatInt(std::u16string_view conversion, std::int64_t value, bool is64)
 {
     const Spec s = ParseSpec(conversion);
@@ -228,6 +241,8 @@ std::u16string FormatText(std::u16string_view conversion, const char16_t* text)
     return Pad(std::move(value), s);
 }
 
+// Replaces every occurrence of token in text by value, left to right, without
+// overlap; false when the token occurs nowhere.
 bool ReplaceAll(std::u16string& text, std::u16string_view token, std::u16string_view value)
 {
     if (token.empty())
@@ -241,6 +256,8 @@ bool ReplaceAll(std::u16string& text, std::u16string_view token, std::u16string_
     }
     return found;
 }
+
+}  // namespace
 
 std::vector<Substitution> CollectArguments(std::u16string_view defText, const Dialect& dialect, va_list args)
 {
