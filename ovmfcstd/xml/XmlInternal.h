@@ -64,6 +64,10 @@ std::u16string Utf8ToUtf16(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
 // Length of a zero-terminated wide string.
 std::size_t Length(const char16_t* s) noexcept;
+// Index of the first c in s[from, n), or n.
+std::size_t FindChar(const char16_t* s, std::size_t from, std::size_t n, char16_t c) noexcept;
+// Index of the first a or b in s[from, n), or n.
+std::size_t FindEither(const char16_t* s, std::size_t from, std::size_t n, char16_t a, char16_t b) noexcept;
 
 }  // namespace ovxml
 

@@ -9,6 +9,10 @@
 #include "XmlInternal.h"
 #include "ovmfcstd/XmlManager.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ovxml {
 
 std::u16string_view TrimLeft(std::u16string_view s) noexcept
@@ -32,10 +36,88 @@ std::u16string_view Trim(std::u16string_view s) noexcept
     return TrimRight(TrimLeft(s));
 }
 
+// The scans below look at eight characters at a time where SSE2 exists:
+// documents are long and most of their characters are looked at once.
+#if defined(__SSE2__)
+
+// Aligned 16-byte loads never cross a page, so reading past the terminator
+// inside the last one is harmless; the address checker cannot know that.
+__attribute__((no_sanitize("address"))) std::size_t Length(const char16_t* s) noexcept
+{
+    if (!s)
+        return 0;
+    std::size_t i = 0;
+    while (reinterpret_cast<std::uintptr_t>(s + i) % 16 != 0) {
+        if (s[i] == 0)
+            return i;
+        ++i;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    for (;; i += 8) {
+        __m128i x = _mm_load_si128(reinterpret_cast<const __m128i*>(s + i));
+        int m = _mm_movemask_epi8(_mm_cmpeq_epi16(x, zero));
+        if (m)
+            return i + (static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(m))) >> 1);
+    }
+}
+
+std::size_t FindChar(const char16_t* s, std::size_t from, std::size_t n, char16_t c) noexcept
+{
+    std::size_t i = from;
+    const __m128i v = _mm_set1_epi16(static_cast<short>(c));
+    for (; i + 8 <= n; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        int m = _mm_movemask_epi8(_mm_cmpeq_epi16(x, v));
+        if (m)
+            return i + (static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(m))) >> 1);
+    }
+    for (; i < n; ++i)
+        if (s[i] == c)
+            return i;
+    return n;
+}
+
+std::size_t FindEither(const char16_t* s, std::size_t from, std::size_t n, char16_t a, char16_t b) noexcept
+{
+    std::size_t i = from;
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    for (; i + 8 <= n; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        int m = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb)));
+        if (m)
+            return i + (static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(m))) >> 1);
+    }
+    for (; i < n; ++i)
+        if (s[i] == a || s[i] == b)
+            return i;
+    return n;
+}
+
+#else
+
 std::size_t Length(const char16_t* s) noexcept
 {
     return s ? std::char_traits<char16_t>::length(s) : 0;
 }
+
+std::size_t FindChar(const char16_t* s, std::size_t from, std::size_t n, char16_t c) noexcept
+{
+    for (std::size_t i = from; i < n; ++i)
+        if (s[i] == c)
+            return i;
+    return n;
+}
+
+std::size_t FindEither(const char16_t* s, std::size_t from, std::size_t n, char16_t a, char16_t b) noexcept
+{
+    for (std::size_t i = from; i < n; ++i)
+        if (s[i] == a || s[i] == b)
+            return i;
+    return n;
+}
+
+#endif
 
 namespace {
 
@@ -63,7 +145,7 @@ void ReplaceAll(std::u16string& s, std::u16string_view ref, char16_t ch)
 std::u16string Decode(std::u16string_view s)
 {
     std::u16string out(s);
-    if (s.find(u'&') == std::u16string_view::npos)
+    if (FindChar(s.data(), 0, s.size(), u'&') == s.size())
         return out;
     // One reference after the other, ampersand first: "&amp;lt;" ends as "<".
     ReplaceAll(out, u"&amp;", u'&');
@@ -225,8 +307,20 @@ void AppendAttributes(std::u16string& out, const Xml_Element* element)
 // document is. Every "</" is recorded under the hash of the text between it
 // and the next ">", the only name its closing tag can belong to.
 struct CXmlManager::CloseIndex {
+    // Starts of the closing tags of one name, in text order. Lookups come in
+    // text order too, so a cursor replaces most binary searches.
+    struct Starts {
+        std::vector<std::size_t> at;
+        std::size_t cursor = 0;
+    };
+
     explicit CloseIndex(std::u16string_view text) : doc(text)
     {
+        // Names repeat: remember the list each recent key went to.
+        struct Recent {
+            std::uint64_t key = 0;
+            Starts* starts = nullptr;
+        } recent[64];
         std::vector<std::size_t> pending;  // "</" seen since the last ">"
         for (std::size_t i = 0; i < doc.size(); ++i) {
             char16_t c = doc[i];
@@ -242,14 +336,20 @@ struct CXmlManager::CloseIndex {
                     std::size_t start = *it + 2;
                     while (k > start)
                         h = doc[--k] + kHashBase * h;
-                    byKey[MixKey(h, i - start)].push_back(*it);
+                    std::uint64_t key = MixKey(h, i - start);
+                    Recent& r = recent[key & 63];
+                    if (!r.starts || r.key != key) {
+                        r.key = key;
+                        r.starts = &byKey[key];
+                    }
+                    r.starts->at.push_back(*it);
                 }
                 pending.clear();
             }
         }
         for (auto& [key, starts] : byKey)
-            if (!std::is_sorted(starts.begin(), starts.end()))
-                std::sort(starts.begin(), starts.end());
+            if (!std::is_sorted(starts.at.begin(), starts.at.end()))
+                std::sort(starts.at.begin(), starts.at.end());
     }
 
     // Start of the first "</name>" that begins at from or later and ends by end.
@@ -261,9 +361,15 @@ struct CXmlManager::CloseIndex {
         auto found = byKey.find(MixKey(h, name.size()));
         if (found == byKey.end())
             return std::u16string_view::npos;
-        const std::vector<std::size_t>& starts = found->second;
-        for (auto it = std::lower_bound(starts.begin(), starts.end(), from); it != starts.end(); ++it) {
-            std::size_t q = *it;
+        Starts& starts = found->second;
+        const std::vector<std::size_t>& at = starts.at;
+        std::size_t& c = starts.cursor;
+        if (c > 0 && at[c - 1] >= from)
+            c = static_cast<std::size_t>(std::lower_bound(at.begin(), at.end(), from) - at.begin());
+        while (c < at.size() && at[c] < from)
+            ++c;
+        for (std::size_t i = c; i < at.size(); ++i) {
+            std::size_t q = at[i];
             if (q + name.size() + 3 > end)
                 break;
             if (doc.compare(q + 2, name.size(), name) == 0 && doc[q + 2 + name.size()] == u'>')
@@ -273,7 +379,7 @@ struct CXmlManager::CloseIndex {
     }
 
     std::u16string_view doc;
-    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byKey;
+    mutable std::unordered_map<std::uint64_t, Starts> byKey;
 };
 
 int CXmlManager::SetDoc(const char16_t* text) noexcept
@@ -323,60 +429,138 @@ int CXmlManager::ParserAttribute(std::u16string_view text, Xml_Element* element)
     }
 }
 
-// Top level of a trimmed text: comments, document type declarations and,
-// before the root only, declarations around exactly one root element.
+// A whole document in one pass over the text, in text order. An element's
+// content ends at the first "</name>" after its start tag; instead of
+// searching ahead for it, the pass checks every closing-tag-shaped piece it
+// meets against the names of the open elements:
+// - every such piece ends at the ">" of some markup the pass reads, so each
+//   piece inside a markup ending at ">" is checked there;
+// - the innermost element closes at "</name>" as a markup of its own; the
+//   same piece for any other open element, or inside other markup, would end
+//   that element's content inside unfinished markup, which refuses the text;
+// - an element inside an open one of the same name can never close.
+// So it accepts exactly the texts (and builds exactly the trees) that cutting
+// each content at its first closing tag would. (ParserElement, used for
+// added content, still does the cutting literally; the fuzz target compares
+// the two.)
 int CXmlManager::ParseDoc(std::u16string_view doc)
 {
     if (doc.empty())
         return 0;
-    CloseIndex index(doc);
+    struct Open {
+        Xml_Element* element;
+        Xml_Element* lastChild;
+        std::u16string_view name;  // undecoded, as its closing tag has it
+    };
+    std::vector<Open> open;
+    auto isOpenName = [&](std::u16string_view key) {
+        for (const Open& o : open)
+            if (o.name == key)
+                return true;
+        return false;
+    };
     Xml_Element* root = nullptr;
-    std::size_t contentBegin = 0, contentEnd = 0;
+    const std::size_t n = doc.size();
     std::size_t pos = 0;
-    while (pos < doc.size()) {
+    for (;;) {
+        pos = SkipSpace(doc, pos, n);
+        if (pos >= n)
+            break;
+        if (doc[pos] != u'<')
+            return 0;  // text outside the root, or after a child element
+        // The markup runs to the first ">"; note any "<" inside it.
+        bool innerLt = false;
+        std::size_t gt = FindEither(doc.data(), pos + 1, n, u'<', u'>');
+        while (gt < n && doc[gt] == u'<') {
+            innerLt = true;
+            gt = FindEither(doc.data(), gt + 1, n, u'<', u'>');
+        }
+        if (gt >= n)
+            return 0;
         std::u16string_view rest = doc.substr(pos);
-        if (rest[0] != u'<')
-            return 0;
-        std::size_t gt = rest.find(u'>', 1);
-        if (gt == std::u16string_view::npos)
-            return 0;
-        if (rest[1] == u'!') {
-            if (!IsSkippableMarkup(rest, gt))
-                return 0;
-            pos += gt + 1;
-        } else if (rest[1] == u'?') {
-            if (root || rest[gt - 1] != u'?')
-                return 0;
-            pos += gt + 1;
-        } else {
-            Tag tag;
-            if (root || !ReadTag(rest, gt, tag))
-                return 0;
-            root = NewElement();
-            root->name = Decode(tag.name);
-            m_root = root;
-            ParseAttributes(tag.attributes, root);
-            contentBegin = contentEnd = pos + gt + 1;
-            if (tag.empty) {
-                pos += gt + 1;
-            } else {
-                std::size_t close = index.Find(tag.name, contentBegin, doc.size());
-                if (close == std::u16string_view::npos)
+        if (!open.empty()) {
+            if (innerLt) {
+                for (std::size_t q = pos + 1; q + 1 < gt; ++q)
+                    if (doc[q] == u'<' && doc[q + 1] == u'/' && isOpenName(doc.substr(q + 2, gt - q - 2)))
+                        return 0;
+            }
+            if (doc[pos + 1] == u'/') {
+                std::u16string_view key = doc.substr(pos + 2, gt - pos - 2);
+                if (key == open.back().name) {
+                    open.pop_back();
+                    pos = gt + 1;
+                    continue;
+                }
+                if (isOpenName(key))
                     return 0;
-                contentEnd = close;
-                pos = close + tag.name.size() + 3;
             }
         }
-        pos = SkipSpace(doc, pos, doc.size());
+        if (rest[1] == u'!') {
+            if (!IsSkippableMarkup(rest, gt - pos))
+                return 0;
+            pos = gt + 1;
+            continue;
+        }
+        if (rest[1] == u'?') {
+            // Declarations only before the root.
+            if (root || doc[gt - 1] != u'?')
+                return 0;
+            pos = gt + 1;
+            continue;
+        }
+        Tag tag;
+        if (!ReadTag(rest, gt - pos, tag))
+            return 0;
+        if (!open.empty() && open.size() + 1 > kMaxNesting)
+            return 0;
+        if (open.empty() && root)
+            return 0;  // a second top-level element
+        Xml_Element* e = NewElement();
+        e->name = Decode(tag.name);
+        if (!root) {
+            root = e;
+            m_root = e;
+            m_depth = 1;
+        } else {
+            Open& parent = open.back();
+            if (parent.lastChild) {
+                parent.lastChild->next = e;
+            } else {
+                parent.element->child = e;
+                ++m_depth;
+            }
+            parent.lastChild = e;
+        }
+        ParseAttributes(tag.attributes, e);
+        pos = gt + 1;
+        if (tag.empty)
+            continue;
+        if (isOpenName(tag.name))
+            return 0;  // its closing tag would end the outer one first
+        open.push_back({e, nullptr, tag.name});
+        // Text may stand only before the first child. When the next markup
+        // closes the element, the text is its whole (trimmed) content.
+        std::size_t b = SkipSpace(doc, pos, n);
+        std::size_t lt = FindChar(doc.data(), b, n, u'<');
+        if (lt == n)
+            return 0;
+        if (lt > b) {
+            std::u16string_view text = doc.substr(b, lt - b);
+            std::size_t end = FindChar(doc.data(), lt, n, u'>');
+            if (end != n && doc[lt + 1] == u'/' &&
+                doc.substr(lt + 2, end - lt - 2) == tag.name)
+                text = TrimRight(text);
+            e->data = Decode(text);
+        }
+        pos = lt;
     }
-    if (!root)
+    if (!root || !open.empty())
         return 0;
     m_readParent = nullptr;
     m_currentElem = root;
     m_started = m_savedStarted = false;
     m_buildParent = m_lastAdded = nullptr;
-    m_depth = 1;
-    return ParseContent(doc, index, contentBegin, contentEnd, root);
+    return 1;
 }
 
 // Content of element: optional text, then child elements, comments and
@@ -499,7 +683,15 @@ void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element
             element->attributes = a;
         last = a;
     };
-    for (std::size_t cut = t.find(u"\" "); cut != std::u16string_view::npos; cut = t.find(u"\" ")) {
+    // Cut at each double quote followed by a blank.
+    auto nextCut = [&t] {
+        for (std::size_t q = FindChar(t.data(), 0, t.size(), u'"'); q + 1 < t.size();
+             q = FindChar(t.data(), q + 1, t.size(), u'"'))
+            if (t[q + 1] == u' ')
+                return q;
+        return std::u16string_view::npos;
+    };
+    for (std::size_t cut = nextCut(); cut != std::u16string_view::npos; cut = nextCut()) {
         add(t.substr(0, cut), false);
         t = TrimLeft(t.substr(cut + 2));
     }
