@@ -144,9 +144,9 @@ void ReplaceAll(std::u16string& s, std::u16string_view ref, char16_t ch)
 
 std::u16string Decode(std::u16string_view s)
 {
-    std::u16string out(s);
     if (FindChar(s.data(), 0, s.size(), u'&') == s.size())
-        return out;
+        return std::u16string(s);
+    std::u16string out(s);
     // One reference after the other, ampersand first: "&amp;lt;" ends as "<".
     ReplaceAll(out, u"&amp;", u'&');
     ReplaceAll(out, u"&lt;", u'<');
@@ -245,8 +245,8 @@ bool ReadTag(std::u16string_view s, std::size_t gt, Tag& tag) noexcept
     if (tag.empty)
         text.remove_suffix(1);
     // The name ends at the first blank (only a space, not a tab or line end).
-    std::size_t blank = text.find(u' ');
-    if (blank == std::u16string_view::npos) {
+    std::size_t blank = FindChar(text.data(), 0, text.size(), u' ');
+    if (blank == text.size()) {
         tag.name = text;
         tag.attributes = {};
     } else {
@@ -664,8 +664,10 @@ void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element
     while (last && last->next)
         last = last->next;
     auto add = [&](std::u16string_view piece, bool final) {
-        std::size_t eq = piece.find(u"=\"");
-        if (eq == std::u16string_view::npos)
+        std::size_t eq = FindChar(piece.data(), 0, piece.size(), u'=');
+        while (eq + 1 < piece.size() && piece[eq + 1] != u'"')
+            eq = FindChar(piece.data(), eq + 1, piece.size(), u'=');
+        if (eq + 1 >= piece.size())
             return;
         std::u16string_view value = piece.substr(eq + 2);
         if (final) {
