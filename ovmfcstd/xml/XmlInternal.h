@@ -3,6 +3,7 @@
 // helpers shared by the cursor, parser, writer and file code.
 #include <cstddef>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,27 +18,48 @@ namespace ovxml {
 template <class T>
 class Pool {
 public:
+    Pool() = default;
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+    ~Pool() { Clear(); }
+
     // A default-constructed node; throws std::bad_alloc when memory runs out.
     T* New()
     {
         if (m_used == m_size) {
             std::size_t size = m_size == 0 ? 16 : (m_size < 4096 ? m_size * 2 : 4096);
             m_chunks.reserve(m_chunks.size() + 1);
-            m_chunks.push_back(std::make_unique<T[]>(size));
+            // Raw storage: nodes are constructed only when handed out.
+            m_chunks.emplace_back(static_cast<T*>(::operator new(size * sizeof(T))));
             m_size = size;
             m_used = 0;
         }
-        return &m_chunks.back()[m_used++];
+        T* node = ::new (m_chunks.back().get() + m_used) T();
+        ++m_used;
+        return node;
     }
     void Clear() noexcept
     {
+        // Every chunk but the last is full.
+        for (std::size_t c = 0; c < m_chunks.size(); ++c) {
+            std::size_t used = c + 1 == m_chunks.size() ? m_used : ChunkSize(c);
+            std::destroy_n(m_chunks[c].get(), used);
+        }
         m_chunks.clear();
         m_size = 0;
         m_used = 0;
     }
 
 private:
-    std::vector<std::unique_ptr<T[]>> m_chunks;
+    struct Free {
+        void operator()(T* p) const noexcept { ::operator delete(p); }
+    };
+    static std::size_t ChunkSize(std::size_t index) noexcept
+    {
+        // 16, 32, ... 2048, then 4096 for every later chunk.
+        return index < 8 ? std::size_t{16} << index : 4096;
+    }
+    std::vector<std::unique_ptr<T, Free>> m_chunks;
     std::size_t m_size = 0;  // nodes in the last chunk
     std::size_t m_used = 0;  // nodes handed out from the last chunk
 };
