@@ -167,6 +167,8 @@ protected:
     int WriteAnsiFile(std::FILE* file, std::u16string_view text) const noexcept;
     int WriteUtf8File(std::FILE* file, std::u16string_view text) const noexcept;
     int WriteUnicodeFile(std::FILE* file, std::u16string_view text) const noexcept;
+    // The writer of the document's file type.
+    int WriteFile(std::FILE* file, std::u16string_view text) const noexcept;
 
 private:
     struct Store;

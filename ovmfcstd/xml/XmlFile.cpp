@@ -2,6 +2,7 @@
 // byte-order marks, anything else read in the calling thread's ANSI code page;
 // saving writes the encoding of the file last loaded.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -274,6 +275,15 @@ int CXmlManager::WriteUnicodeFile(std::FILE* file, std::u16string_view text) con
     }
 }
 
+int CXmlManager::WriteFile(std::FILE* file, std::u16string_view text) const noexcept
+{
+    switch (m_fileType) {
+    case XML_FILE_UTF8: return WriteUtf8File(file, text);
+    case XML_FILE_UNICODE: return WriteUnicodeFile(file, text);
+    default: return WriteAnsiFile(file, text);
+    }
+}
+
 int CXmlManager::SaveFile(const char* path) const noexcept
 {
     if (!path)
@@ -281,18 +291,45 @@ int CXmlManager::SaveFile(const char* path) const noexcept
     std::u16string text = GetDoc();
     if (text.empty())
         return 0;
-    FilePtr file(std::fopen(path, "wb"));
-    if (!file)
-        return 0;
-    int written;
-    switch (m_fileType) {
-    case XML_FILE_UTF8: written = WriteUtf8File(file.get(), text); break;
-    case XML_FILE_UNICODE: written = WriteUnicodeFile(file.get(), text); break;
-    default: written = WriteAnsiFile(file.get(), text); break;
+
+    // A device or pipe is written in place; a regular file is replaced only
+    // once the new text is wholly on disk, so a failed write (full disk, size
+    // limit) never leaves a truncated document behind.
+    struct stat old {};
+    const bool exists = ::stat(path, &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        FilePtr file(std::fopen(path, "wb"));
+        if (!file)
+            return 0;
+        const int written = WriteFile(file.get(), text);
+        const int closed = std::fclose(file.release()) == 0;
+        return written && closed ? 1 : 0;
     }
-    // Closing flushes the buffer; a failure there is a failed write too.
-    int closed = std::fclose(file.release()) == 0;
-    return written && closed ? 1 : 0;
+
+    std::string temp;
+    try {
+        temp = std::string(path) + ".XXXXXX";
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return 0;
+    ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644);
+    FilePtr file(::fdopen(fd, "wb"));
+    if (!file) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return 0;
+    }
+    int ok = WriteFile(file.get(), text);
+    ok = ok && std::fflush(file.get()) == 0 && ::fsync(::fileno(file.get())) == 0;
+    ok = (std::fclose(file.release()) == 0) && ok;
+    if (!ok || ::rename(temp.c_str(), path) != 0) {
+        ::unlink(temp.c_str());
+        return 0;
+    }
+    return 1;
 }
 
 int CXmlManager::Save(const char* path) const noexcept

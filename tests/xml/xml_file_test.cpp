@@ -1,5 +1,9 @@
 // Load and Save of CXmlManager: byte-order marks, the three encodings, the
 // ANSI code page of the calling thread, and failures.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -168,7 +172,48 @@ TEST_F(XmlFile, SaveFailures)
     EXPECT_EQ(x.Save(static_cast<const char*>(nullptr)), 0);
     if (fs::exists("/dev/full")) {
         EXPECT_EQ(x.Save("/dev/full"), 0);
+        EXPECT_FALSE(fs::is_regular_file("/dev/full"));
     }
+}
+
+TEST_F(XmlFile, AFailedSaveLeavesTheOldFileWhole)
+{
+    CXmlManager old;
+    ASSERT_EQ(old.SetDoc(u"<r a=\"1\"/>"), 1);
+    ASSERT_EQ(old.Save(Path("keep.xml").c_str()), 1);
+    const std::string before = ReadAll(Path("keep.xml"));
+    ASSERT_FALSE(before.empty());
+
+    // A child limited to 16 bytes of file size cannot write the longer text.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        CXmlManager big;
+        const std::u16string text = u"<r><long>" + std::u16string(4096, u'x') + u"</long></r>";
+        const bool built = big.SetDoc(text.c_str()) == 1;
+        ::_exit(built && big.Save(Path("keep.xml").c_str()) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadAll(Path("keep.xml")), before);
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(XmlFile, SaveKeepsTheModeOfTheFileItReplaces)
+{
+    CXmlManager x;
+    ASSERT_EQ(x.SetDoc(u"<r/>"), 1);
+    ASSERT_EQ(x.Save(Path("mode.xml").c_str()), 1);
+    fs::permissions(Path("mode.xml"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(x.Save(Path("mode.xml").c_str()), 1);
+    EXPECT_EQ(fs::status(Path("mode.xml")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 }  // namespace
