@@ -10,6 +10,7 @@
 
 #include "ovcoder/OvCrypt.h"
 #include "platform/codepage.h"
+#include "platform/file_replace.h"
 
 namespace ovcoder {
 namespace {
@@ -122,18 +123,17 @@ bool ReadImageFile(const char16_t* path, std::size_t magicSize, std::vector<unsi
 
 bool WriteImageFile(const char16_t* path, const std::vector<unsigned char>& image, std::uint32_t checksum) noexcept
 {
+    if (!path || !*path)
+        return false;
     try {
-        FilePtr f = OpenFile(path, "wb");
-        if (!f)
-            return false;
         const unsigned char tail[4] = {static_cast<unsigned char>(checksum), static_cast<unsigned char>(checksum >> 8),
                                        static_cast<unsigned char>(checksum >> 16),
                                        static_cast<unsigned char>(checksum >> 24)};
-        bool ok = std::fwrite(image.data(), 1, image.size(), f.get()) == image.size() &&
-                  std::fwrite(tail, 1, sizeof tail, f.get()) == sizeof tail;
-        // A write error may only show when the buffers are flushed.
-        ok = std::fclose(f.release()) == 0 && ok;
-        return ok;
+        // The old file stays whole when the new one cannot be written entirely.
+        return ov::ReplaceFileWith(ov::WideToUtf8(path), [&](std::FILE* f) {
+            return std::fwrite(image.data(), 1, image.size(), f) == image.size() &&
+                   std::fwrite(tail, 1, sizeof tail, f) == sizeof tail;
+        });
     } catch (...) {
         return false;
     }

@@ -2,7 +2,6 @@
 // byte-order marks, anything else read in the calling thread's ANSI code page;
 // saving writes the encoding of the file last loaded.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "XmlInternal.h"
 #include "ovmfcstd/XmlManager.h"
 #include "platform/codepage.h"
+#include "platform/file_replace.h"
 
 using namespace ovxml;
 
@@ -291,45 +291,8 @@ int CXmlManager::SaveFile(const char* path) const noexcept
     std::u16string text = GetDoc();
     if (text.empty())
         return 0;
-
-    // A device or pipe is written in place; a regular file is replaced only
-    // once the new text is wholly on disk, so a failed write (full disk, size
-    // limit) never leaves a truncated document behind.
-    struct stat old {};
-    const bool exists = ::stat(path, &old) == 0;
-    if (exists && !S_ISREG(old.st_mode)) {
-        FilePtr file(std::fopen(path, "wb"));
-        if (!file)
-            return 0;
-        const int written = WriteFile(file.get(), text);
-        const int closed = std::fclose(file.release()) == 0;
-        return written && closed ? 1 : 0;
-    }
-
-    std::string temp;
-    try {
-        temp = std::string(path) + ".XXXXXX";
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return 0;
-    ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644);
-    FilePtr file(::fdopen(fd, "wb"));
-    if (!file) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    int ok = WriteFile(file.get(), text);
-    ok = ok && std::fflush(file.get()) == 0 && ::fsync(::fileno(file.get())) == 0;
-    ok = (std::fclose(file.release()) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), path) != 0) {
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    return 1;
+    // The old file stays whole when the new text cannot be written entirely.
+    return ov::ReplaceFileWith(path, [&](std::FILE* file) { return WriteFile(file, text) != 0; }) ? 1 : 0;
 }
 
 int CXmlManager::Save(const char* path) const noexcept

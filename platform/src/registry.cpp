@@ -33,6 +33,7 @@
 #include <unordered_map>
 
 #include "platform/codepage.h"
+#include "platform/file_replace.h"
 #include "registry_format.h"
 
 struct OvRegKey {
@@ -150,20 +151,6 @@ bool ReadAll(int fd, std::string& out) {
         }
         out.append(buffer, static_cast<size_t>(n));
     }
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 bool MakeFolders(const std::string& folder, mode_t mode) {
@@ -373,26 +360,14 @@ LONG Mutate(Root& r, const std::function<LONG(Hive&, bool*)>& change) {
         return rc;
     }
     const std::string text = ov::reg::SerializeHive(r.hive, r.name);
-    std::string tempName = r.file + ".tmp-XXXXXX";
-    const Fd fd(::mkstemp(tempName.data()));
-    if (!fd.valid()) {
-        return ERROR_WRITE_FAULT;
-    }
     struct stat st {};
     mode_t mode = r.fileMode;
     if (r.present && ::stat(r.file.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     }
-    const bool written =
-        ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
-    if (!written || ::rename(tempName.c_str(), r.file.c_str()) != 0) {
-        ::unlink(tempName.c_str());
+    if (!ov::ReplaceFile(r.file, text, mode)) {
         r.cached = false;
         return ERROR_WRITE_FAULT;
-    }
-    const Fd dirFd(::open(r.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.valid()) {
-        ::fsync(dirFd.get());
     }
     r.text = text;
     r.present = true;
