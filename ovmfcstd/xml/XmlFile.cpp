@@ -15,105 +15,6 @@
 
 using namespace ovxml;
 
-namespace ovxml {
-
-std::u16string Utf8ToUtf16(std::string_view s)
-{
-    std::u16string out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    while (i < n) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        // Sequence length and the range of the second byte (no overlong
-        // forms, no surrogates, nothing above U+10FFFF).
-        int len = 0;
-        unsigned lo = 0x80, hi = 0xBF;
-        char32_t cp = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            cp = b & 0x0F;
-            if (b == 0xE0)
-                lo = 0xA0;
-            else if (b == 0xED)
-                hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            cp = b & 0x07;
-            if (b == 0xF0)
-                lo = 0x90;
-            else if (b == 0xF4)
-                hi = 0x8F;
-        }
-        std::size_t j = i + 1;
-        bool ok = len > 0;
-        for (int k = 1; ok && k < len; ++k, ++j) {
-            unsigned char c = j < n ? static_cast<unsigned char>(s[j]) : 0;
-            unsigned min = k == 1 ? lo : 0x80, max = k == 1 ? hi : 0xBF;
-            if (j >= n || c < min || c > max) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok) {
-            // The malformed part (lead byte plus the valid continuation bytes) is one U+FFFD.
-            out.push_back(u'\uFFFD');
-            i = j;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i = j;
-    }
-    return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view s)
-{
-    std::string out;
-    out.reserve(s.size() + s.size() / 2);
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        char32_t cp = s[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
-
-}  // namespace ovxml
 
 namespace {
 
@@ -164,7 +65,7 @@ int CXmlManager::LoadUtf8File(std::FILE* file, std::size_t bytes) noexcept
         std::string raw;
         if (!file || !ReadBytes(file, bytes, raw))
             return 0;
-        std::u16string text = Utf8ToUtf16(raw);
+        std::u16string text = ov::Utf8ToWide(raw);
         if (text.empty())
             return 0;
         return LoadText(std::move(text), XML_FILE_UTF8);
@@ -231,7 +132,7 @@ int CXmlManager::Load(const char16_t* path) noexcept
         return 0;
     }
     try {
-        return LoadFile(Utf16ToUtf8(std::u16string_view(path, Length(path))).c_str());
+        return LoadFile(ov::WideToUtf8(std::u16string_view(path, Length(path))).c_str());
     } catch (const std::bad_alloc&) {
         RemoveAllData();
         return 0;
@@ -251,7 +152,7 @@ int CXmlManager::WriteUtf8File(std::FILE* file, std::u16string_view text) const 
 {
     try {
         // Mark, text and one zero byte, which reading stops at.
-        std::string bytes = "\xEF\xBB\xBF" + Utf16ToUtf8(text);
+        std::string bytes = "\xEF\xBB\xBF" + ov::WideToUtf8(text);
         bytes.push_back('\0');
         return file && WriteBytes(file, bytes) ? 1 : 0;
     } catch (const std::bad_alloc&) {
@@ -305,7 +206,7 @@ int CXmlManager::Save(const char16_t* path) const noexcept
     if (!path)
         return 0;
     try {
-        return SaveFile(Utf16ToUtf8(std::u16string_view(path, Length(path))).c_str());
+        return SaveFile(ov::WideToUtf8(std::u16string_view(path, Length(path))).c_str());
     } catch (const std::bad_alloc&) {
         return 0;
     }

@@ -80,10 +80,6 @@ void AppendEscaped(std::u16string& out, std::u16string_view s);
 std::u16string Decimal(long long value);
 // Leading blanks, optional sign, digits up to the first non-digit; clamped to the range.
 long long ReadDecimal(std::u16string_view s, long long min, long long max) noexcept;
-// UTF-8 to UTF-16; malformed bytes become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view s);
-// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view s);
 // Length of a zero-terminated wide string.
 std::size_t Length(const char16_t* s) noexcept;
 // Index of the first c in s[from, n), or n.

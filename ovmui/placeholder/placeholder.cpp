@@ -25,7 +25,7 @@ struct Placeholder {
 // A printf conversion taken apart. `valid` is false when the text between
 // "%" and the conversion character is not flags, width, precision and length
 // modifiers; such a conversion formats its value plainly.
-struct Spec {
+struct ConvSpec {
     std::string flags;
     int width = -1;
     int precision = -1;
@@ -39,9 +39,9 @@ bool IsFlag(char16_t c) noexcept
     return c == u'-' || c == u'+' || c == u' ' || c == u'#' || c == u'0';
 }
 
-Spec ParseSpec(std::u16string_view conv)
+ConvSpec ParseSpec(std::u16string_view conv)
 {
-    Spec s;
+    ConvSpec s;
     if (conv.size() < 2 || conv.front() != u'%')
         return s;
     const char16_t last = conv.back();
@@ -86,7 +86,7 @@ Spec ParseSpec(std::u16string_view conv)
     return s;
 }
 
-std::string PrintfPrefix(const Spec& s)
+std::string PrintfPrefix(const ConvSpec& s)
 {
     std::string f = "%" + s.flags;
     if (s.width >= 0)
@@ -114,7 +114,7 @@ std::u16string PrintfToWide(const std::string& format, T value)
     return std::u16string(out.begin(), out.end());  // digits, signs, blanks: ASCII only
 }
 
-std::u16string Pad(std::u16string text, const Spec& s)
+std::u16string Pad(std::u16string text, const ConvSpec& s)
 {
     if (!s.valid || s.width < 0 || text.size() >= static_cast<std::size_t>(s.width))
         return text;
@@ -195,7 +195,7 @@ ArgKind ClassifyConversion(std::u16string_view conv, const Dialect& dialect) noe
 // Formats one value with the conversion's flags, width and precision.
 std::u16string FormatInt(std::u16string_view conversion, std::int64_t value, bool is64)
 {
-    const Spec s = ParseSpec(conversion);
+    const ConvSpec s = ParseSpec(conversion);
     // The 64-bit forms end in d/D or u/U; only the lower-case letters are printf's.
     char type = s.type;
     if (type == 'D')
@@ -221,7 +221,7 @@ std::u16string FormatInt(std::u16string_view conversion, std::int64_t value, boo
 
 std::u16string FormatDouble(std::u16string_view conversion, double value)
 {
-    const Spec s = ParseSpec(conversion);
+    const ConvSpec s = ParseSpec(conversion);
     std::string format = s.valid ? PrintfPrefix(s) : std::string("%");
     format.push_back('f');
     return PrintfToWide(format, value);
@@ -234,7 +234,7 @@ std::u16string FormatChar(std::u16string_view conversion, char16_t ch)
 
 std::u16string FormatText(std::u16string_view conversion, const char16_t* text)
 {
-    const Spec s = ParseSpec(conversion);
+    const ConvSpec s = ParseSpec(conversion);
     std::u16string value = text ? std::u16string(text) : std::u16string(u"(null)");
     if (s.valid && s.precision >= 0 && value.size() > static_cast<std::size_t>(s.precision))
         value.resize(static_cast<std::size_t>(s.precision));
