@@ -74,6 +74,8 @@ std::u16string_view TrimLeft(std::u16string_view s) noexcept;
 std::u16string_view TrimRight(std::u16string_view s) noexcept;
 // Replaces &amp; &lt; &gt; &quot; &apos;, one after the other in that order.
 std::u16string Decode(std::u16string_view s);
+// Decode(s) stored into out, reusing its storage.
+void DecodeTo(std::u16string& out, std::u16string_view s);
 // Appends s with & < > " ' written as references.
 void AppendEscaped(std::u16string& out, std::u16string_view s);
 // Decimal text of a number.

@@ -2,6 +2,7 @@
 // subset, the writer of indented text, and the entity and string helpers.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -156,6 +157,15 @@ std::u16string Decode(std::u16string_view s)
     return out;
 }
 
+void DecodeTo(std::u16string& out, std::u16string_view s)
+{
+    // Most texts hold no reference: copied straight into place, no temporary.
+    if (FindChar(s.data(), 0, s.size(), u'&') == s.size())
+        out.assign(s.data(), s.size());
+    else
+        out = Decode(s);
+}
+
 void AppendEscaped(std::u16string& out, std::u16string_view s)
 {
     std::size_t from = 0;
@@ -275,6 +285,13 @@ bool IsSkippableMarkup(std::u16string_view s, std::size_t gt) noexcept
     return true;
 }
 
+// Equal texts; a plain memory comparison, which the character-wise one of
+// std::u16string_view is not.
+bool Same(std::u16string_view a, std::u16string_view b) noexcept
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
 std::size_t SkipSpace(std::u16string_view s, std::size_t pos, std::size_t end) noexcept
 {
     while (pos < end && IsSpace(s[pos]))
@@ -285,6 +302,82 @@ std::size_t SkipSpace(std::u16string_view s, std::size_t pos, std::size_t end) n
 void Indent(std::u16string& out, int level)
 {
     out.append(static_cast<std::size_t>(level > 0 ? level : 0) * 4, u' ');
+}
+
+// Length of s once AppendEscaped has written it.
+std::size_t EscapedLength(std::u16string_view s) noexcept
+{
+    std::size_t n = s.size();
+    for (char16_t c : s) {
+        switch (c) {
+        case u'&': n += 4; break;
+        case u'<':
+        case u'>': n += 3; break;
+        case u'"':
+        case u'\'': n += 5; break;
+        default: break;
+        }
+    }
+    return n;
+}
+
+std::size_t AttributesLength(const Xml_Element* element) noexcept
+{
+    std::size_t n = 0;
+    for (const Xml_Attribute* a = element->attributes; a; a = a->next)
+        n += EscapedLength(a->name) + EscapedLength(a->value) + 4;  // ="" and a blank
+    return element->attributes ? n - 1 : 0;
+}
+
+// Length of the text MakerElement writes for the same arguments, walked in
+// the same order. It is used only to reserve the output once: the text of a
+// large document then never moves while growing, and is never written into
+// a fresh allocation twice.
+std::size_t ElementTextLength(const Xml_Element* element, int level, int siblings)
+{
+    if (!element)
+        return 0;
+    auto indent = [](int l) { return static_cast<std::size_t>(l > 0 ? l : 0) * 4; };
+    struct Open {
+        const Xml_Element* element;
+        int level;
+    };
+    std::vector<Open> open;
+    std::size_t n = 0;
+    const Xml_Element* cur = element;
+    int lvl = level;
+    for (;;) {
+        n += indent(lvl) + 1 + EscapedLength(cur->name);
+        if (cur->attributes)
+            n += 1 + AttributesLength(cur);
+        if (cur->child) {
+            n += 3;
+            if (!cur->data.empty())
+                n += indent(lvl + 1) + EscapedLength(cur->data) + 2;
+            open.push_back({cur, lvl});
+            cur = cur->child;
+            ++lvl;
+            continue;
+        }
+        if (!cur->data.empty())
+            n += 1 + EscapedLength(cur->data) + 2 + EscapedLength(cur->name) + 3;
+        else
+            n += 4;
+        for (;;) {
+            if (cur->next && (!open.empty() || siblings)) {
+                cur = cur->next;
+                break;
+            }
+            if (open.empty())
+                return n;  // an upper bound: the final line end is dropped
+            Open o = open.back();
+            open.pop_back();
+            // The children's last line end gives way to a new one.
+            n += indent(o.level) + 2 + EscapedLength(o.element->name) + 3;
+            cur = o.element;
+            lvl = o.level;
+        }
+    }
 }
 
 void AppendAttributes(std::u16string& out, const Xml_Element* element)
@@ -455,7 +548,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
     std::vector<Open> open;
     auto isOpenName = [&](std::u16string_view key) {
         for (const Open& o : open)
-            if (o.name == key)
+            if (Same(o.name, key))
                 return true;
         return false;
     };
@@ -486,7 +579,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
             }
             if (doc[pos + 1] == u'/') {
                 std::u16string_view key = doc.substr(pos + 2, gt - pos - 2);
-                if (key == open.back().name) {
+                if (Same(key, open.back().name)) {
                     open.pop_back();
                     pos = gt + 1;
                     continue;
@@ -516,7 +609,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
         if (open.empty() && root)
             return 0;  // a second top-level element
         Xml_Element* e = NewElement();
-        e->name = Decode(tag.name);
+        DecodeTo(e->name, tag.name);
         if (!root) {
             root = e;
             m_root = e;
@@ -548,9 +641,9 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
             std::u16string_view text = doc.substr(b, lt - b);
             std::size_t end = FindChar(doc.data(), lt, n, u'>');
             if (end != n && doc[lt + 1] == u'/' &&
-                doc.substr(lt + 2, end - lt - 2) == tag.name)
+                Same(doc.substr(lt + 2, end - lt - 2), tag.name))
                 text = TrimRight(text);
-            e->data = Decode(text);
+            DecodeTo(e->data, text);
         }
         pos = lt;
     }
@@ -589,12 +682,12 @@ int CXmlManager::ParseContent(std::u16string_view doc, const CloseIndex& index, 
             return;
         std::size_t lt = doc.substr(0, e).find(u'<', b);
         if (lt == std::u16string_view::npos) {
-            el->data = Decode(doc.substr(b, e - b));
+            DecodeTo(el->data, doc.substr(b, e - b));
             return;
         }
         if (lt > b) {
             // Text only before the first child; blanks before the "<" stay.
-            el->data = Decode(doc.substr(b, lt - b));
+            DecodeTo(el->data, doc.substr(b, lt - b));
             b = lt;
         }
         Xml_Element* last = el->child;
@@ -630,7 +723,7 @@ int CXmlManager::ParseContent(std::u16string_view doc, const CloseIndex& index, 
         if (open.size() + 1 > kMaxNesting)
             return 0;
         Xml_Element* child = NewElement();
-        child->name = Decode(tag.name);
+        DecodeTo(child->name, tag.name);
         ParseAttributes(tag.attributes, child);
         if (top.lastChild) {
             top.lastChild->next = child;
@@ -677,8 +770,8 @@ void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element
             value = value.empty() ? value : value.substr(0, value.size() - 1);
         }
         Xml_Attribute* a = NewAttribute();
-        a->name = Decode(piece.substr(0, eq));
-        a->value = Decode(value);
+        DecodeTo(a->name, piece.substr(0, eq));
+        DecodeTo(a->value, value);
         if (last)
             last->next = a;
         else
@@ -716,6 +809,7 @@ std::u16string CXmlManager::MakerElement(const Xml_Element* element, int level, 
     std::u16string out;
     if (!element)
         return out;
+    out.reserve(ElementTextLength(element, level, siblings));
     struct Open {
         const Xml_Element* element;
         int level;
