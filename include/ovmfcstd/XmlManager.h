@@ -183,6 +183,7 @@ private:
     int ParseContent(std::u16string_view doc, const CloseIndex& index, std::size_t begin,
                      std::size_t end, Xml_Element* element);
     void ParseAttributes(std::u16string_view text, Xml_Element* element);
+    void ParseAttributes(std::u16string_view text, Xml_Element* element, bool plain);
     void CopyFrom(const CXmlManager& other);
     int LoadText(std::u16string text, XML_FILE_TYPE type) noexcept;
     int LoadFile(const char* path) noexcept;

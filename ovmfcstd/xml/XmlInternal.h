@@ -86,6 +86,14 @@ long long ReadDecimal(std::u16string_view s, long long min, long long max) noexc
 std::size_t Length(const char16_t* s) noexcept;
 // Index of the first c in s[from, n), or n.
 std::size_t FindChar(const char16_t* s, std::size_t from, std::size_t n, char16_t c) noexcept;
+// End of a markup: its first ">" at or after from (n when none), and
+// whether a "<" or a "&" comes before it.
+struct MarkupEnd {
+    std::size_t gt = 0;
+    bool innerLt = false;
+    bool amp = false;
+};
+MarkupEnd ScanMarkup(const char16_t* s, std::size_t from, std::size_t n) noexcept;
 // Index of the first a or b in s[from, n), or n.
 std::size_t FindEither(const char16_t* s, std::size_t from, std::size_t n, char16_t a, char16_t b) noexcept;
 

@@ -95,7 +95,57 @@ std::size_t FindEither(const char16_t* s, std::size_t from, std::size_t n, char1
     return n;
 }
 
+MarkupEnd ScanMarkup(const char16_t* s, std::size_t from, std::size_t n) noexcept
+{
+    MarkupEnd r;
+    std::size_t i = from;
+    const __m128i vgt = _mm_set1_epi16(static_cast<short>(u'>'));
+    const __m128i vlt = _mm_set1_epi16(static_cast<short>(u'<'));
+    const __m128i vamp = _mm_set1_epi16(static_cast<short>(u'&'));
+    for (; i + 8 <= n; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        unsigned gt = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, vgt)));
+        unsigned lt = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, vlt)));
+        unsigned amp = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, vamp)));
+        if (gt) {
+            unsigned at = static_cast<unsigned>(__builtin_ctz(gt));
+            unsigned before = (1u << at) - 1;
+            r.innerLt = r.innerLt || (lt & before) != 0;
+            r.amp = r.amp || (amp & before) != 0;
+            r.gt = i + (at >> 1);
+            return r;
+        }
+        r.innerLt = r.innerLt || lt != 0;
+        r.amp = r.amp || amp != 0;
+    }
+    for (; i < n; ++i) {
+        if (s[i] == u'>') {
+            r.gt = i;
+            return r;
+        }
+        r.innerLt = r.innerLt || s[i] == u'<';
+        r.amp = r.amp || s[i] == u'&';
+    }
+    r.gt = n;
+    return r;
+}
+
 #else
+
+MarkupEnd ScanMarkup(const char16_t* s, std::size_t from, std::size_t n) noexcept
+{
+    MarkupEnd r;
+    for (std::size_t i = from; i < n; ++i) {
+        if (s[i] == u'>') {
+            r.gt = i;
+            return r;
+        }
+        r.innerLt = r.innerLt || s[i] == u'<';
+        r.amp = r.amp || s[i] == u'&';
+    }
+    r.gt = n;
+    return r;
+}
 
 std::size_t Length(const char16_t* s) noexcept
 {
@@ -555,19 +605,19 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
     Xml_Element* root = nullptr;
     const std::size_t n = doc.size();
     std::size_t pos = 0;
+    std::size_t knownPos = std::u16string_view::npos;  // markup whose end is known
+    MarkupEnd known;
     for (;;) {
         pos = SkipSpace(doc, pos, n);
         if (pos >= n)
             break;
         if (doc[pos] != u'<')
             return 0;  // text outside the root, or after a child element
-        // The markup runs to the first ">"; note any "<" inside it.
-        bool innerLt = false;
-        std::size_t gt = FindEither(doc.data(), pos + 1, n, u'<', u'>');
-        while (gt < n && doc[gt] == u'<') {
-            innerLt = true;
-            gt = FindEither(doc.data(), gt + 1, n, u'<', u'>');
-        }
+        // The markup runs to the first ">"; note any "<" inside it. The text
+        // before it may have found that end already.
+        MarkupEnd markup = pos == knownPos ? known : ScanMarkup(doc.data(), pos + 1, n);
+        const std::size_t gt = markup.gt;
+        const bool innerLt = markup.innerLt;
         if (gt >= n)
             return 0;
         std::u16string_view rest = doc.substr(pos);
@@ -609,7 +659,11 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
         if (open.empty() && root)
             return 0;  // a second top-level element
         Xml_Element* e = NewElement();
-        DecodeTo(e->name, tag.name);
+        // Without an ampersand in the tag, nothing in it needs decoding.
+        if (markup.amp)
+            DecodeTo(e->name, tag.name);
+        else
+            e->name.assign(tag.name.data(), tag.name.size());
         if (!root) {
             root = e;
             m_root = e;
@@ -624,7 +678,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
             }
             parent.lastChild = e;
         }
-        ParseAttributes(tag.attributes, e);
+        ParseAttributes(tag.attributes, e, !markup.amp);
         pos = gt + 1;
         if (tag.empty)
             continue;
@@ -634,16 +688,24 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
         // Text may stand only before the first child. When the next markup
         // closes the element, the text is its whole (trimmed) content.
         std::size_t b = SkipSpace(doc, pos, n);
-        std::size_t lt = FindChar(doc.data(), b, n, u'<');
+        std::size_t lt = FindEither(doc.data(), b, n, u'<', u'&');
+        const bool textAmp = lt < n && doc[lt] == u'&';
+        if (textAmp)
+            lt = FindChar(doc.data(), lt + 1, n, u'<');
         if (lt == n)
             return 0;
         if (lt > b) {
             std::u16string_view text = doc.substr(b, lt - b);
-            std::size_t end = FindChar(doc.data(), lt, n, u'>');
+            known = ScanMarkup(doc.data(), lt + 1, n);
+            knownPos = lt;
+            std::size_t end = known.gt;
             if (end != n && doc[lt + 1] == u'/' &&
                 Same(doc.substr(lt + 2, end - lt - 2), tag.name))
                 text = TrimRight(text);
-            DecodeTo(e->data, text);
+            if (textAmp)
+                e->data = Decode(text);
+            else
+                e->data.assign(text.data(), text.size());
         }
         pos = lt;
     }
@@ -750,48 +812,63 @@ int CXmlManager::ParseContent(std::u16string_view doc, const CloseIndex& index, 
 // without '="' (and a last piece not ending in a double quote) is dropped.
 void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element)
 {
-    std::u16string_view t = Trim(text);
+    ParseAttributes(text, element, false);
+}
+
+// plain: the text holds no "&", so names and values are taken as they stand.
+void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element, bool plain)
+{
+    const std::u16string_view t = Trim(text);
     if (t.empty())
         return;
     Xml_Attribute* last = element->attributes;
     while (last && last->next)
         last = last->next;
-    auto add = [&](std::u16string_view piece, bool final) {
-        std::size_t eq = FindChar(piece.data(), 0, piece.size(), u'=');
-        while (eq + 1 < piece.size() && piece[eq + 1] != u'"')
-            eq = FindChar(piece.data(), eq + 1, piece.size(), u'=');
-        if (eq + 1 >= piece.size())
-            return;
-        std::u16string_view value = piece.substr(eq + 2);
-        if (final) {
-            if (piece.back() != u'"')
-                return;
-            // The closing quote; when it is the one after "=", the value is empty.
-            value = value.empty() ? value : value.substr(0, value.size() - 1);
+    const char16_t* p = t.data();
+    const std::size_t n = t.size();
+    std::size_t start = 0;
+    for (;;) {
+        // The piece ends at the first double quote followed by a blank, or
+        // is the last one, running to the end.
+        std::size_t cut = start;
+        while (cut + 1 < n && !(p[cut] == u'"' && p[cut + 1] == u' '))
+            ++cut;
+        const bool final = cut + 1 >= n;
+        const std::size_t end = final ? n : cut;
+        // Its name ends at the first "=" followed by a double quote.
+        std::size_t eq = start;
+        while (eq + 1 < end && !(p[eq] == u'=' && p[eq + 1] == u'"'))
+            ++eq;
+        if (eq + 1 < end && (!final || p[end - 1] == u'"')) {
+            std::size_t valueEnd = end;
+            // A last piece loses its closing quote; when that is the one after
+            // "=", the value is empty.
+            if (final && valueEnd > eq + 2)
+                --valueEnd;
+            std::u16string_view name(p + start, eq - start);
+            std::u16string_view value(p + eq + 2, valueEnd - (eq + 2));
+            Xml_Attribute* a = NewAttribute();
+            if (plain) {
+                a->name.assign(name.data(), name.size());
+                a->value.assign(value.data(), value.size());
+            } else {
+                DecodeTo(a->name, name);
+                DecodeTo(a->value, value);
+            }
+            if (last)
+                last->next = a;
+            else
+                element->attributes = a;
+            last = a;
         }
-        Xml_Attribute* a = NewAttribute();
-        DecodeTo(a->name, piece.substr(0, eq));
-        DecodeTo(a->value, value);
-        if (last)
-            last->next = a;
-        else
-            element->attributes = a;
-        last = a;
-    };
-    // Cut at each double quote followed by a blank.
-    auto nextCut = [&t] {
-        for (std::size_t q = FindChar(t.data(), 0, t.size(), u'"'); q + 1 < t.size();
-             q = FindChar(t.data(), q + 1, t.size(), u'"'))
-            if (t[q + 1] == u' ')
-                return q;
-        return std::u16string_view::npos;
-    };
-    for (std::size_t cut = nextCut(); cut != std::u16string_view::npos; cut = nextCut()) {
-        add(t.substr(0, cut), false);
-        t = TrimLeft(t.substr(cut + 2));
+        if (final)
+            return;
+        start = cut + 2;
+        while (start < n && IsSpace(p[start]))
+            ++start;
+        if (start >= n)
+            return;
     }
-    if (!t.empty())
-        add(t, true);
 }
 
 std::u16string CXmlManager::MakerAttribute(const Xml_Element* element) const
