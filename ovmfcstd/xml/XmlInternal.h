@@ -67,7 +67,8 @@ private:
 // Blank, tab, carriage return or line feed.
 constexpr bool IsSpace(char16_t c) noexcept
 {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+    // One test of a bit mask of the four characters, indexed by code.
+    return c <= u' ' && ((0x100002600ULL >> c) & 1) != 0;
 }
 std::u16string_view Trim(std::u16string_view s) noexcept;
 std::u16string_view TrimLeft(std::u16string_view s) noexcept;

@@ -172,23 +172,9 @@ std::size_t FindEither(const char16_t* s, std::size_t from, std::size_t n, char1
 
 namespace {
 
-// Replaces every occurrence of ref, left to right, by ch.
-void ReplaceAll(std::u16string& s, std::u16string_view ref, char16_t ch)
+bool StartsWith(const char16_t* p, std::size_t left, std::u16string_view ref) noexcept
 {
-    std::size_t pos = s.find(ref);
-    if (pos == std::u16string::npos)
-        return;
-    std::u16string out;
-    out.reserve(s.size());
-    std::size_t from = 0;
-    while (pos != std::u16string::npos) {
-        out.append(s, from, pos - from);
-        out.push_back(ch);
-        from = pos + ref.size();
-        pos = s.find(ref, from);
-    }
-    out.append(s, from, std::u16string::npos);
-    s.swap(out);
+    return left >= ref.size() && std::memcmp(p, ref.data(), ref.size() * sizeof(char16_t)) == 0;
 }
 
 }  // namespace
@@ -197,13 +183,46 @@ std::u16string Decode(std::u16string_view s)
 {
     if (FindChar(s.data(), 0, s.size(), u'&') == s.size())
         return std::u16string(s);
-    std::u16string out(s);
     // One reference after the other, ampersand first: "&amp;lt;" ends as "<".
-    ReplaceAll(out, u"&amp;", u'&');
-    ReplaceAll(out, u"&lt;", u'<');
-    ReplaceAll(out, u"&gt;", u'>');
-    ReplaceAll(out, u"&quot;", u'"');
-    ReplaceAll(out, u"&apos;", u'\'');
+    // First "&amp;" everywhere, left to right.
+    std::u16string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        if (s[i] == u'&' && StartsWith(s.data() + i, s.size() - i, u"&amp;")) {
+            out.push_back(u'&');
+            i += 5;
+        } else {
+            out.push_back(s[i++]);
+        }
+    }
+    // Then the other four in one pass: each begins with the only "&" it
+    // holds and none is made or broken by replacing another, so this gives
+    // what four passes, one per reference, would.
+    std::size_t w = 0;
+    const std::size_t n = out.size();
+    for (std::size_t r = 0; r < n;) {
+        char16_t c = out[r];
+        std::size_t skip = 1;
+        if (c == u'&') {
+            const char16_t* p = out.data() + r;
+            if (StartsWith(p, n - r, u"&lt;")) {
+                c = u'<';
+                skip = 4;
+            } else if (StartsWith(p, n - r, u"&gt;")) {
+                c = u'>';
+                skip = 4;
+            } else if (StartsWith(p, n - r, u"&quot;")) {
+                c = u'"';
+                skip = 6;
+            } else if (StartsWith(p, n - r, u"&apos;")) {
+                c = u'\'';
+                skip = 6;
+            }
+        }
+        out[w++] = c;
+        r += skip;
+    }
+    out.resize(w);
     return out;
 }
 
@@ -297,6 +316,71 @@ struct Tag {
     bool empty = false;  // "<name .../>"
 };
 
+// Equal texts. Names are mostly short and of varying length: comparing
+// them as two overlapping 8-byte words avoids a loop whose end the processor
+// keeps mispredicting.
+inline bool Same(std::u16string_view a, std::u16string_view b) noexcept
+{
+    const std::size_t n = a.size();
+    if (n != b.size())
+        return false;
+    const char16_t* x = a.data();
+    const char16_t* y = b.data();
+    if (n >= 4 && n <= 8) {
+        std::uint64_t x0, y0, x1, y1;
+        std::memcpy(&x0, x, 8);
+        std::memcpy(&y0, y, 8);
+        std::memcpy(&x1, x + n - 4, 8);
+        std::memcpy(&y1, y + n - 4, 8);
+        return ((x0 ^ y0) | (x1 ^ y1)) == 0;
+    }
+    if (n < 4)
+        return n == 0 || ((x[0] ^ y[0]) | (x[n / 2] ^ y[n / 2]) | (x[n - 1] ^ y[n - 1])) == 0;
+    return std::memcmp(x, y, n * sizeof(char16_t)) == 0;
+}
+
+std::size_t SkipSpace(std::u16string_view s, std::size_t pos, std::size_t end) noexcept
+{
+#if defined(__SSE2__)
+    // Runs of blanks (indentation) have all lengths: eight at a time.
+    const char16_t* p = s.data();
+    while (pos + 8 <= end) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+        __m128i blank = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(x, _mm_set1_epi16(u' ')), _mm_cmpeq_epi16(x, _mm_set1_epi16(u'\t'))),
+            _mm_or_si128(_mm_cmpeq_epi16(x, _mm_set1_epi16(u'\r')), _mm_cmpeq_epi16(x, _mm_set1_epi16(u'\n'))));
+        unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xFFFFu;
+        if (other)
+            return pos + (static_cast<unsigned>(__builtin_ctz(other)) >> 1);
+        pos += 8;
+    }
+#endif
+    while (pos < end && IsSpace(s[pos]))
+        ++pos;
+    return pos;
+}
+
+// Index of the first c in s[from, end), or end; may look at s up to limit.
+std::size_t FindCharBefore(const char16_t* s, std::size_t from, std::size_t end, std::size_t limit,
+                           char16_t c) noexcept
+{
+#if defined(__SSE2__)
+    const __m128i v = _mm_set1_epi16(static_cast<short>(c));
+    for (std::size_t i = from; i < end && i + 8 <= limit; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, v)));
+        if (m) {
+            std::size_t at = i + (static_cast<unsigned>(__builtin_ctz(m)) >> 1);
+            return at < end ? at : end;
+        }
+        from = i + 8;
+    }
+#else
+    (void)limit;
+#endif
+    return from < end ? FindChar(s, from, end, c) : end;
+}
+
 // Reads the tag whose "<" is at s[0] and whose first ">" is at s[gt].
 bool ReadTag(std::u16string_view s, std::size_t gt, Tag& tag) noexcept
 {
@@ -305,7 +389,7 @@ bool ReadTag(std::u16string_view s, std::size_t gt, Tag& tag) noexcept
     if (tag.empty)
         text.remove_suffix(1);
     // The name ends at the first blank (only a space, not a tab or line end).
-    std::size_t blank = FindChar(text.data(), 0, text.size(), u' ');
+    std::size_t blank = FindCharBefore(s.data(), 1, 1 + text.size(), s.size(), u' ') - 1;
     if (blank == text.size()) {
         tag.name = text;
         tag.attributes = {};
@@ -333,20 +417,6 @@ bool IsSkippableMarkup(std::u16string_view s, std::size_t gt) noexcept
             return false;
     }
     return true;
-}
-
-// Equal texts; a plain memory comparison, which the character-wise one of
-// std::u16string_view is not.
-bool Same(std::u16string_view a, std::u16string_view b) noexcept
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
-}
-
-std::size_t SkipSpace(std::u16string_view s, std::size_t pos, std::size_t end) noexcept
-{
-    while (pos < end && IsSpace(s[pos]))
-        ++pos;
-    return pos;
 }
 
 void Indent(std::u16string& out, int level)
@@ -596,7 +666,15 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
         std::u16string_view name;  // undecoded, as its closing tag has it
     };
     std::vector<Open> open;
+    // How many open names fall in each of 64 classes: most names asked
+    // about are in no open class, which needs no comparison at all.
+    std::uint16_t openClass[64] = {};
+    auto nameClass = [](std::u16string_view key) noexcept {
+        return key.empty() ? 0u : (static_cast<unsigned>(key.size()) * 7u + key.front() * 3u + key.back()) & 63u;
+    };
     auto isOpenName = [&](std::u16string_view key) {
+        if (!openClass[nameClass(key)])
+            return false;
         for (const Open& o : open)
             if (Same(o.name, key))
                 return true;
@@ -605,6 +683,8 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
     Xml_Element* root = nullptr;
     const std::size_t n = doc.size();
     std::size_t pos = 0;
+    if (!m_store)
+        m_store = std::make_unique<Store>();
     std::size_t knownPos = std::u16string_view::npos;  // markup whose end is known
     MarkupEnd known;
     for (;;) {
@@ -630,6 +710,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
             if (doc[pos + 1] == u'/') {
                 std::u16string_view key = doc.substr(pos + 2, gt - pos - 2);
                 if (Same(key, open.back().name)) {
+                    --openClass[nameClass(key)];
                     open.pop_back();
                     pos = gt + 1;
                     continue;
@@ -658,7 +739,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
             return 0;
         if (open.empty() && root)
             return 0;  // a second top-level element
-        Xml_Element* e = NewElement();
+        Xml_Element* e = m_store->elements.New();
         // Without an ampersand in the tag, nothing in it needs decoding.
         if (markup.amp)
             DecodeTo(e->name, tag.name);
@@ -685,6 +766,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
         if (isOpenName(tag.name))
             return 0;  // its closing tag would end the outer one first
         open.push_back({e, nullptr, tag.name});
+        ++openClass[nameClass(tag.name)];
         // Text may stand only before the first child. When the next markup
         // closes the element, the text is its whole (trimmed) content.
         std::size_t b = SkipSpace(doc, pos, n);
@@ -829,17 +911,22 @@ void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element
     std::size_t start = 0;
     for (;;) {
         // The piece ends at the first double quote followed by a blank, or
-        // is the last one, running to the end.
-        std::size_t cut = start;
-        while (cut + 1 < n && !(p[cut] == u'"' && p[cut + 1] == u' '))
-            ++cut;
+        // is the last one, running to the end. Its name ends at the first
+        // "=" followed by a double quote. Both are found from the quotes.
+        std::size_t eq = n;
+        std::size_t cut = FindChar(p, start, n, u'"');
+        for (; cut + 1 < n; cut = FindChar(p, cut + 1, n, u'"')) {
+            if (p[cut + 1] == u' ')
+                break;
+            if (eq == n && cut > start && p[cut - 1] == u'=')
+                eq = cut - 1;
+        }
         const bool final = cut + 1 >= n;
         const std::size_t end = final ? n : cut;
-        // Its name ends at the first "=" followed by a double quote.
-        std::size_t eq = start;
-        while (eq + 1 < end && !(p[eq] == u'=' && p[eq + 1] == u'"'))
-            ++eq;
-        if (eq + 1 < end && (!final || p[end - 1] == u'"')) {
+        // A quote in the last place of a last piece may still follow "=".
+        if (final && eq == n && cut + 1 == n && cut > start && p[cut - 1] == u'=')
+            eq = cut - 1;
+        if (eq != n && (!final || p[end - 1] == u'"')) {
             std::size_t valueEnd = end;
             // A last piece loses its closing quote; when that is the one after
             // "=", the value is empty.
