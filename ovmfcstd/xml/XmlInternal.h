@@ -34,7 +34,8 @@ public:
             m_size = size;
             m_used = 0;
         }
-        T* node = ::new (m_chunks.back().get() + m_used) T();
+        // Every member has its own initialiser: no zeroing beforehand.
+        T* node = ::new (m_chunks.back().get() + m_used) T;
         ++m_used;
         return node;
     }

@@ -419,23 +419,47 @@ bool IsSkippableMarkup(std::u16string_view s, std::size_t gt) noexcept
     return true;
 }
 
-void Indent(std::u16string& out, int level)
+// The five characters written as references: " & ' < >, all below 64.
+constexpr std::uint64_t kEscapedMask =
+    (1ULL << u'"') | (1ULL << u'&') | (1ULL << u'\'') | (1ULL << u'<') | (1ULL << u'>');
+
+constexpr bool IsEscaped(char16_t c) noexcept
 {
-    out.append(static_cast<std::size_t>(level > 0 ? level : 0) * 4, u' ');
+    return c < 64 && ((kEscapedMask >> c) & 1) != 0;
+}
+
+// Index of the first character of s[i, n) written as a reference, or n.
+std::size_t NextEscaped(const char16_t* s, std::size_t i, std::size_t n) noexcept
+{
+#if defined(__SSE2__)
+    for (; i + 8 <= n; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        __m128i hit = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(x, _mm_set1_epi16(u'&')), _mm_cmpeq_epi16(x, _mm_set1_epi16(u'<'))),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, _mm_set1_epi16(u'>')), _mm_cmpeq_epi16(x, _mm_set1_epi16(u'"'))),
+                         _mm_cmpeq_epi16(x, _mm_set1_epi16(u'\''))));
+        unsigned m = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (m)
+            return i + (static_cast<unsigned>(__builtin_ctz(m)) >> 1);
+    }
+#endif
+    for (; i < n; ++i)
+        if (IsEscaped(s[i]))
+            return i;
+    return n;
 }
 
 // Length of s once AppendEscaped has written it.
 std::size_t EscapedLength(std::u16string_view s) noexcept
 {
     std::size_t n = s.size();
-    for (char16_t c : s) {
-        switch (c) {
+    for (std::size_t i = NextEscaped(s.data(), 0, s.size()); i < s.size();
+         i = NextEscaped(s.data(), i + 1, s.size())) {
+        switch (s[i]) {
         case u'&': n += 4; break;
         case u'<':
         case u'>': n += 3; break;
-        case u'"':
-        case u'\'': n += 5; break;
-        default: break;
+        default: n += 5; break;  // " and '
         }
     }
     return n;
@@ -449,10 +473,10 @@ std::size_t AttributesLength(const Xml_Element* element) noexcept
     return element->attributes ? n - 1 : 0;
 }
 
-// Length of the text MakerElement writes for the same arguments, walked in
-// the same order. It is used only to reserve the output once: the text of a
-// large document then never moves while growing, and is never written into
-// a fresh allocation twice.
+// Characters MakerElement writes for the same arguments, walked in the same
+// order, counting every line end it writes even where a later one replaces
+// it: the text never grows beyond this while being written, so one buffer
+// of this size takes all of it.
 std::size_t ElementTextLength(const Xml_Element* element, int level, int siblings)
 {
     if (!element)
@@ -489,16 +513,69 @@ std::size_t ElementTextLength(const Xml_Element* element, int level, int sibling
                 break;
             }
             if (open.empty())
-                return n;  // an upper bound: the final line end is dropped
+                return n;
             Open o = open.back();
             open.pop_back();
-            // The children's last line end gives way to a new one.
-            n += indent(o.level) + 2 + EscapedLength(o.element->name) + 3;
+            n += 2 + indent(o.level) + 2 + EscapedLength(o.element->name) + 3;
             cur = o.element;
             lvl = o.level;
         }
     }
 }
+
+// Writes into a buffer sized beforehand by ElementTextLength.
+class TextWriter {
+public:
+    explicit TextWriter(char16_t* at) noexcept : m_at(at) {}
+    char16_t* At() const noexcept { return m_at; }
+    void Back(char16_t* at) noexcept { m_at = at; }
+    void Put(char16_t c) noexcept { *m_at++ = c; }
+    void Put(std::u16string_view s) noexcept
+    {
+        std::memcpy(m_at, s.data(), s.size() * sizeof(char16_t));
+        m_at += s.size();
+    }
+    void Indent(int level) noexcept
+    {
+        for (int i = level; i > 0; --i) {
+            std::memcpy(m_at, u"    ", 4 * sizeof(char16_t));
+            m_at += 4;
+        }
+    }
+    // s with & < > " ' written as references.
+    void Escaped(std::u16string_view s) noexcept
+    {
+        const char16_t* p = s.data();
+        const std::size_t n = s.size();
+        std::size_t from = 0;
+        for (std::size_t i = NextEscaped(p, 0, n); i < n; i = NextEscaped(p, from, n)) {
+            Put(s.substr(from, i - from));
+            switch (p[i]) {
+            case u'&': Put(u"&amp;"); break;
+            case u'<': Put(u"&lt;"); break;
+            case u'>': Put(u"&gt;"); break;
+            case u'"': Put(u"&quot;"); break;
+            default: Put(u"&apos;"); break;
+            }
+            from = i + 1;
+        }
+        Put(s.substr(from));
+    }
+    void Attributes(const Xml_Element* element) noexcept
+    {
+        for (const Xml_Attribute* a = element->attributes; a; a = a->next) {
+            if (a != element->attributes)
+                Put(u' ');
+            Escaped(a->name);
+            Put(u"=\"");
+            Escaped(a->value);
+            Put(u'"');
+        }
+    }
+
+private:
+    char16_t* m_at;
+};
 
 void AppendAttributes(std::u16string& out, const Xml_Element* element)
 {
@@ -903,6 +980,8 @@ void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element
     const std::u16string_view t = Trim(text);
     if (t.empty())
         return;
+    if (!m_store)
+        m_store = std::make_unique<Store>();
     Xml_Attribute* last = element->attributes;
     while (last && last->next)
         last = last->next;
@@ -934,7 +1013,7 @@ void CXmlManager::ParseAttributes(std::u16string_view text, Xml_Element* element
                 --valueEnd;
             std::u16string_view name(p + start, eq - start);
             std::u16string_view value(p + eq + 2, valueEnd - (eq + 2));
-            Xml_Attribute* a = NewAttribute();
+            Xml_Attribute* a = m_store->attributes.New();
             if (plain) {
                 a->name.assign(name.data(), name.size());
                 a->value.assign(value.data(), value.size());
@@ -973,43 +1052,48 @@ std::u16string CXmlManager::MakerElement(const Xml_Element* element, int level, 
     std::u16string out;
     if (!element)
         return out;
-    out.reserve(ElementTextLength(element, level, siblings));
+    // One allocation of the whole text, written through a pointer: a large
+    // document is neither copied while growing nor checked for room piece
+    // by piece.
+    out.resize(ElementTextLength(element, level, siblings));
+    char16_t* const base = out.data();
+    TextWriter w(base);
     struct Open {
         const Xml_Element* element;
         int level;
-        std::size_t childrenStart;
+        char16_t* childrenStart;
     };
     std::vector<Open> open;
     const Xml_Element* cur = element;
     int lvl = level;
     for (;;) {
-        Indent(out, lvl);
-        out += u'<';
-        AppendEscaped(out, cur->name);
+        w.Indent(lvl);
+        w.Put(u'<');
+        w.Escaped(cur->name);
         if (cur->attributes) {
-            out += u' ';
-            AppendAttributes(out, cur);
+            w.Put(u' ');
+            w.Attributes(cur);
         }
         if (cur->child) {
-            out += u">\r\n";
+            w.Put(u">\r\n");
             if (!cur->data.empty()) {
-                Indent(out, lvl + 1);
-                AppendEscaped(out, cur->data);
-                out += u"\r\n";
+                w.Indent(lvl + 1);
+                w.Escaped(cur->data);
+                w.Put(u"\r\n");
             }
-            open.push_back({cur, lvl, out.size()});
+            open.push_back({cur, lvl, w.At()});
             cur = cur->child;
             ++lvl;
             continue;
         }
         if (!cur->data.empty()) {
-            out += u'>';
-            AppendEscaped(out, cur->data);
-            out += u"</";
-            AppendEscaped(out, cur->name);
-            out += u">\r\n";
+            w.Put(u'>');
+            w.Escaped(cur->data);
+            w.Put(u"</");
+            w.Escaped(cur->name);
+            w.Put(u">\r\n");
         } else {
-            out += u"/>\r\n";
+            w.Put(u"/>\r\n");
         }
         // Next sibling, or close the open elements whose children are done.
         for (;;) {
@@ -1018,21 +1102,24 @@ std::u16string CXmlManager::MakerElement(const Xml_Element* element, int level, 
                 break;
             }
             if (open.empty()) {
-                out.resize(TrimRight(out).size());
+                char16_t* end = w.At();
+                while (end > base && IsSpace(end[-1]))
+                    --end;
+                out.resize(static_cast<std::size_t>(end - base));
                 return out;
             }
             Open o = open.back();
             open.pop_back();
             // The children's text loses its own trailing line end.
-            std::size_t keep = out.size();
-            while (keep > o.childrenStart && IsSpace(out[keep - 1]))
+            char16_t* keep = w.At();
+            while (keep > o.childrenStart && IsSpace(keep[-1]))
                 --keep;
-            out.resize(keep);
-            out += u"\r\n";
-            Indent(out, o.level);
-            out += u"</";
-            AppendEscaped(out, o.element->name);
-            out += u">\r\n";
+            w.Back(keep);
+            w.Put(u"\r\n");
+            w.Indent(o.level);
+            w.Put(u"</");
+            w.Escaped(o.element->name);
+            w.Put(u">\r\n");
             cur = o.element;
             lvl = o.level;
         }
