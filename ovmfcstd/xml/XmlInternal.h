@@ -26,16 +26,17 @@ public:
     // A default-constructed node; throws std::bad_alloc when memory runs out.
     T* New()
     {
-        if (m_used == m_size) {
+        if (m_used == m_size) [[unlikely]] {
             std::size_t size = m_size == 0 ? 16 : (m_size < 4096 ? m_size * 2 : 4096);
             m_chunks.reserve(m_chunks.size() + 1);
             // Raw storage: nodes are constructed only when handed out.
             m_chunks.emplace_back(static_cast<T*>(::operator new(size * sizeof(T))));
+            m_last = m_chunks.back().get();
             m_size = size;
             m_used = 0;
         }
         // Every member has its own initialiser: no zeroing beforehand.
-        T* node = ::new (m_chunks.back().get() + m_used) T;
+        T* node = ::new (m_last + m_used) T;
         ++m_used;
         return node;
     }
@@ -47,6 +48,7 @@ public:
             std::destroy_n(m_chunks[c].get(), used);
         }
         m_chunks.clear();
+        m_last = nullptr;
         m_size = 0;
         m_used = 0;
     }
@@ -61,6 +63,7 @@ private:
         return index < 8 ? std::size_t{16} << index : 4096;
     }
     std::vector<std::unique_ptr<T, Free>> m_chunks;
+    T* m_last = nullptr;     // the last chunk
     std::size_t m_size = 0;  // nodes in the last chunk
     std::size_t m_used = 0;  // nodes handed out from the last chunk
 };

@@ -764,6 +764,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
         m_store = std::make_unique<Store>();
     std::size_t knownPos = std::u16string_view::npos;  // markup whose end is known
     MarkupEnd known;
+    bool knownClosesTop = false;  // that markup is the innermost element's closing tag
     for (;;) {
         pos = SkipSpace(doc, pos, n);
         if (pos >= n)
@@ -786,7 +787,7 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
             }
             if (doc[pos + 1] == u'/') {
                 std::u16string_view key = doc.substr(pos + 2, gt - pos - 2);
-                if (Same(key, open.back().name)) {
+                if ((pos == knownPos && knownClosesTop) || Same(key, open.back().name)) {
                     --openClass[nameClass(key)];
                     open.pop_back();
                     pos = gt + 1;
@@ -858,8 +859,8 @@ int CXmlManager::ParseDoc(std::u16string_view doc)
             known = ScanMarkup(doc.data(), lt + 1, n);
             knownPos = lt;
             std::size_t end = known.gt;
-            if (end != n && doc[lt + 1] == u'/' &&
-                Same(doc.substr(lt + 2, end - lt - 2), tag.name))
+            knownClosesTop = end != n && doc[lt + 1] == u'/' && Same(doc.substr(lt + 2, end - lt - 2), tag.name);
+            if (knownClosesTop)
                 text = TrimRight(text);
             if (textAmp)
                 e->data = Decode(text);
