@@ -4,7 +4,7 @@
 OV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libssl-dev
-  qt6-base-dev libqcustomplot-dev
+  qt6-base-dev qt6-svg-dev libqcustomplot-dev fonts-wqy-microhei
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
   iproute2
