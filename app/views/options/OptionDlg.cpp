@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
 
 #include "MsgFormat.h"
@@ -100,6 +102,16 @@ private:
     double m_y;
 };
 
+// Distance from the slider's top to the centre of its handle.
+int HandleCentre(const QSlider* slider) {
+    QStyleOptionSlider opt;
+    opt.initFrom(slider);
+    opt.orientation = slider->orientation();
+    opt.tickPosition = slider->tickPosition();
+    opt.rect = QRect(QPoint(0, 0), slider->sizeHint());
+    return slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider).center().y();
+}
+
 }  // namespace
 
 COptionDlg::COptionDlg(COvPingDoc* doc, CProfile profile, QWidget* parent)
@@ -130,18 +142,26 @@ void COptionDlg::BuildControls() {
         caption->setBuddy(slider);
         auto* value = new QLabel(this);
         value->setMinimumWidth(valueWidth);
-        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
         grid->setRowMinimumHeight(2 * r, du.Y(13));
         grid->setRowMinimumHeight(2 * r + 1, du.Y(20));
         grid->addWidget(caption, 2 * r, 0, 1, 4, Qt::AlignLeft | Qt::AlignTop);
         grid->addWidget(slider, 2 * r + 1, 1, Qt::AlignTop);
         grid->addWidget(value, 2 * r + 1, 2, Qt::AlignTop);
+        QLabel* unit = nullptr;
         if (spec.unitId != 0) {
-            grid->addWidget(new QLabel(Text(spec.unitId, spec.unit), this), 2 * r + 1, 3, Qt::AlignTop);
+            unit = new QLabel(Text(spec.unitId, spec.unit), this);
+            grid->addWidget(unit, 2 * r + 1, 3, Qt::AlignTop);
         }
-        // Value and unit texts sit level with the slider's groove.
-        value->setMinimumHeight(slider->sizeHint().height());
+        // Value and unit texts are centred on the slider's handle, not on
+        // the whole control with its ticks.
+        const int textTop = std::max(0, HandleCentre(slider) - fontMetrics().height() / 2);
+        value->setContentsMargins(0, textTop, 0, 0);
+        if (unit != nullptr) {
+            unit->setContentsMargins(0, textTop, 0, 0);
+            unit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        }
         m_sliders[r] = slider;
         m_values[r] = value;
         connect(slider, &QSlider::valueChanged, this, &COptionDlg::UpdateValueLabels);
