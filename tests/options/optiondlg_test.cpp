@@ -212,8 +212,8 @@ TEST_F(OptionDlgTest, HelpAsksTheApplicationAndTextsComeFromTheLanguageModule) {
     Click(dlg, "help");
     QTest::keyClick(dlg.Slider(Row::RowSize), Qt::Key_F1);
     ASSERT_EQ(spy.count(), 2);
-    EXPECT_EQ(spy.at(0).at(0).toUInt(), ID_HELP);
-    EXPECT_EQ(spy.at(1).at(0).toUInt(), ID_HELP);
+    EXPECT_EQ(spy.at(0).at(0).toUInt(), 57670u);
+    EXPECT_EQ(spy.at(1).at(0).toUInt(), 57670u);
     EXPECT_TRUE(dlg.isVisible()) << "help leaves the dialog open";
     EXPECT_EQ(dlg.windowTitle(), "Options");
 

@@ -189,9 +189,9 @@ void COptionDlg::BuildControls() {
     connect(loadDefault, &QPushButton::clicked, this, &COptionDlg::OnLoadDefault);
     connect(ok, &QPushButton::clicked, this, &COptionDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &COptionDlg::reject);
-    connect(help, &QPushButton::clicked, this, [this] { emit helpRequested(ID_HELP); });
+    connect(help, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpCommand); });
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
-    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(ID_HELP); });
+    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpCommand); });
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(du.X(10));

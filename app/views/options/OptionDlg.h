@@ -15,13 +15,12 @@ class QLabel;
 class QPushButton;
 class QSlider;
 
-// The help command that the dialog's Help button and F1 send.
-inline constexpr UINT ID_HELP = 57670;
-
 class COptionDlg : public QDialog {
     Q_OBJECT
 
 public:
+    // The help command (ID_HELP) that the Help button and F1 send.
+    static constexpr UINT kHelpCommand = 57670;
     // The rows from top to bottom.
     enum Row { RowSize, RowTtl, RowTimeOut, RowDelay, RowProbe, RowPollTime, RowCount };
 
