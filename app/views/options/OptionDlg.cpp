@@ -173,7 +173,8 @@ void COptionDlg::BuildControls() {
 
     const auto makeButton = [&](UINT id, const char16_t* text) {
         auto* button = new QPushButton(Text(id, text), this);
-        button->setMinimumSize(du.X(50), du.Y(14));
+        // Long translations keep a margin around their text.
+        button->setMinimumSize(std::max(du.X(50), button->sizeHint().width() + du.X(6)), du.Y(14));
         button->setAutoDefault(false);
         return button;
     };
