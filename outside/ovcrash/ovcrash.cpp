@@ -246,7 +246,7 @@ void WriteReport(int fd, int sig, const siginfo_t* info, const UtcTime& t) noexc
     out.Text("Version: ").Text(g_texts.version).Text("\n");
     out.Text("Signal: ").Number(static_cast<unsigned long>(sig)).Text(" (").Text(SignalName(sig));
     out.Text(")\n");
-    if (info != nullptr && sig != SIGABRT) {
+    if (info != nullptr && info->si_code > 0 && sig != SIGABRT) {  // raised by a fault
         out.Text("Address: 0x").Number(reinterpret_cast<unsigned long>(info->si_addr), 16);
         out.Text("\n");
     }
