@@ -1,8 +1,7 @@
 #pragma once
 // Helpers of the start-up tests: a program folder of their own (the built
-// program and its libraries linked into a scratch folder, so that files the
-// program writes beside itself stay there) and child processes with their
-// exit status and error output.
+// program and its libraries linked into a scratch folder, so that what the
+// program writes beside itself stays there) and child processes.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,18 +15,15 @@ namespace starttest {
 
 namespace fs = std::filesystem;
 
-// Links (or copies) what the program needs from the build's bin folder.
 class ProgramFolder {
 public:
-    ProgramFolder() {
-        const char* bin = std::getenv("OV_BIN_DIR");
-        m_bin = bin != nullptr ? bin : ".";
-        std::string pattern = (fs::path(m_bin).parent_path() / "startup-XXXXXX").string();
+    ProgramFolder() : m_bin(std::getenv("OV_BIN_DIR") ? std::getenv("OV_BIN_DIR") : ".") {
+        std::string pattern = (m_bin.parent_path() / "startup-XXXXXX").string();
         m_dir = ::mkdtemp(pattern.data());
-        for (const auto& entry : fs::directory_iterator(m_bin)) {
-            const std::string name = entry.path().filename().string();
+        for (const auto& e : fs::directory_iterator(m_bin)) {
+            const std::string name = e.path().filename().string();
             if (name == "tapper" || name.ends_with(".so")) {
-                Link(entry.path(), m_dir / name);
+                Link(e.path(), m_dir / name);
             }
         }
     }
@@ -35,16 +31,14 @@ public:
         std::error_code ec;
         fs::remove_all(m_dir, ec);
     }
-    ProgramFolder(const ProgramFolder&) = delete;
-    ProgramFolder& operator=(const ProgramFolder&) = delete;
-
-    // Puts the built language module of code into the folder as language as.
-    void AddLanguage(const std::string& code, const std::string& as) const {
-        AddModule(fs::path(m_bin) / "mui" / code / "OvPingRes.so", as);
+    // Puts module into the folder as the language module of code.
+    void AddModule(const fs::path& module, const std::string& code) const {
+        fs::create_directories(m_dir / "mui" / code);
+        Link(module, m_dir / "mui" / code / "OvPingRes.so");
     }
-    void AddModule(const fs::path& module, const std::string& as) const {
-        fs::create_directories(m_dir / "mui" / as);
-        Link(module, m_dir / "mui" / as / "OvPingRes.so");
+    // The built module of language from as the module of code.
+    void AddLanguage(const std::string& from, const std::string& code) const {
+        AddModule(m_bin / "mui" / from / "OvPingRes.so", code);
     }
     const fs::path& Dir() const { return m_dir; }
     std::string Program() const { return (m_dir / "tapper").string(); }
@@ -57,8 +51,7 @@ private:
             fs::copy_file(from, to, ec);
         }
     }
-
-    std::string m_bin;
+    fs::path m_bin;
     fs::path m_dir;
 };
 
@@ -69,45 +62,37 @@ struct ChildResult {
 
 // Runs body in a forked child whose stderr is collected; waits for it.
 inline ChildResult InChild(const std::function<void()>& body) {
-    int pipeFds[2];
+    int fds[2];
     ChildResult result;
-    if (::pipe(pipeFds) != 0) {
+    if (::pipe(fds) != 0) {
         return result;
     }
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(pipeFds[1], STDERR_FILENO);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
+        ::dup2(fds[1], STDERR_FILENO);
+        ::close(fds[0]);
         body();
         ::_exit(0);
     }
-    ::close(pipeFds[1]);
+    ::close(fds[1]);
     char buf[4096];
-    ssize_t n = 0;
-    while ((n = ::read(pipeFds[0], buf, sizeof(buf))) > 0) {
+    for (ssize_t n = 0; (n = ::read(fds[0], buf, sizeof(buf))) > 0;) {
         result.err.append(buf, static_cast<size_t>(n));
     }
-    ::close(pipeFds[0]);
+    ::close(fds[0]);
     ::waitpid(pid, &result.status, 0);
     return result;
 }
 
-// Runs program with args and env ("NAME=value" set, "NAME" alone removed).
-inline ChildResult Run(const std::string& program, const std::vector<std::string>& args,
-                       const std::vector<std::string>& env = {}) {
+// Runs program with args, without a display.
+inline ChildResult Run(const std::string& program, std::vector<std::string> args) {
     return InChild([&] {
-        for (const std::string& e : env) {
-            const size_t eq = e.find('=');
-            if (eq == std::string::npos) {
-                ::unsetenv(e.c_str());
-            } else {
-                ::setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
-            }
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            ::unsetenv(name);
         }
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
+        for (std::string& a : args) {
+            argv.push_back(a.data());
         }
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());

@@ -1,6 +1,8 @@
 // The companion analyzer's Tools entry and the language module checks.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "MsgFormat.h"
 #include "langcheck.h"
 #include "ovmui/OvMuiLang.h"
@@ -15,69 +17,50 @@ namespace {
 const std::u16string kGuid = u"{11111111-2222-3333-4444-555555555555}";
 const std::u16string kKey = std::u16string(kHarborToolsKey) + u"\\" + kGuid;
 
-struct Value {
-    std::u16string name;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-};
-
-// The values of the tool's key in stored order.
+// Name, type and bytes of the tool key's values in stored order.
+using Value = std::tuple<std::u16string, DWORD, std::vector<BYTE>>;
 std::vector<Value> ToolValues() {
     std::vector<Value> values;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return values;
-    }
-    for (DWORD i = 0;; ++i) {
-        char16_t name[64];
-        DWORD nameChars = 64;
-        BYTE data[512];
-        DWORD size = sizeof(data);
-        Value v;
-        if (RegEnumValueW(key, i, name, &nameChars, nullptr, &v.type, data, &size) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        v.name.assign(name, nameChars);
-        v.data.assign(data, data + size);
-        values.push_back(v);
+    RegOpenKeyExW(HKEY_CURRENT_USER, kKey.c_str(), 0, KEY_READ, &key);
+    char16_t name[64];
+    BYTE data[512];
+    DWORD nameChars = 64;
+    DWORD size = sizeof(data);
+    DWORD type = 0;
+    for (DWORD i = 0; RegEnumValueW(key, i, name, &nameChars, nullptr, &type, data, &size) ==
+                      ERROR_SUCCESS;
+         ++i, nameChars = 64, size = sizeof(data)) {
+        values.emplace_back(std::u16string(name, nameChars), type,
+                            std::vector<BYTE>(data, data + size));
     }
     RegCloseKey(key);
     return values;
 }
 
-std::vector<BYTE> Bytes(const std::u16string& text) {
+Value Sz(const char16_t* name, const std::u16string& text) {
     const auto* p = reinterpret_cast<const BYTE*>(text.data());
-    return {p, p + text.size() * 2};
+    return {name, REG_SZ, std::vector<BYTE>(p, p + text.size() * 2)};
+}
+
+Value Dword(BYTE low) {
+    return {u"Enable", REG_DWORD, {low, 0, 0, 0}};
 }
 
 TEST(HarborTool, WritesFiveValuesInOrderWithoutTheNul) {
     const regtest::TempRegistry reg;
-    ASSERT_EQ(RegisterHarborTool(kGuid.c_str(), u"Ping", u"/opt/t/tapper", u"-a $(MIP)", nullptr,
-                                 1),
+    ASSERT_EQ(RegisterHarborTool(kGuid.c_str(), u"Ping", u"/opt/t/tapper", u"-a $(MIP)", nullptr, 1),
               1);
-    std::vector<Value> values = ToolValues();
-    ASSERT_EQ(values.size(), 5u);
-    const char16_t* names[] = {u"Title", u"Command", u"Arguments", u"WndClass", u"Enable"};
-    for (size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(values[i].name, names[i]);
-        EXPECT_EQ(values[i].type, i < 4 ? REG_SZ : REG_DWORD);
-    }
-    EXPECT_EQ(values[0].data, Bytes(u"Ping"));
-    EXPECT_EQ(values[1].data, Bytes(u"/opt/t/tapper"));
-    EXPECT_EQ(values[2].data, Bytes(u"-a $(MIP)"));
-    EXPECT_TRUE(values[3].data.empty());
-    EXPECT_EQ(values[4].data, (std::vector<BYTE>{1, 0, 0, 0}));
-
+    EXPECT_EQ(ToolValues(), (std::vector<Value>{Sz(u"Title", u"Ping"),
+                                                Sz(u"Command", u"/opt/t/tapper"),
+                                                Sz(u"Arguments", u"-a $(MIP)"),
+                                                Sz(u"WndClass", u""), Dword(1)}));
     // A second registration overwrites the same five values.
-    ASSERT_EQ(RegisterHarborTool(kGuid.c_str(), u"Pingen", u"/usr/bin/tapper", nullptr, u"Wnd", 7),
-              1);
-    values = ToolValues();
-    ASSERT_EQ(values.size(), 5u);
-    EXPECT_EQ(values[0].data, Bytes(u"Pingen"));
-    EXPECT_TRUE(values[2].data.empty());
-    EXPECT_EQ(values[3].data, Bytes(u"Wnd"));
-    EXPECT_EQ(values[4].data, (std::vector<BYTE>{7, 0, 0, 0}));
+    ASSERT_EQ(RegisterHarborTool(kGuid.c_str(), u"Pingen", u"/usr/bin/tapper", nullptr, u"W", 7), 1);
+    EXPECT_EQ(ToolValues(), (std::vector<Value>{Sz(u"Title", u"Pingen"),
+                                                Sz(u"Command", u"/usr/bin/tapper"),
+                                                Sz(u"Arguments", u""), Sz(u"WndClass", u"W"),
+                                                Dword(7)}));
 }
 
 TEST(HarborTool, RefusesMissingTextsAndRemovesOnlyWhatExists) {
@@ -113,9 +96,6 @@ protected:
         ov::OverrideExecutablePath(nullptr);
         ResetLanguageModule();
     }
-    LangCheck Check(const char16_t* language) const {
-        return CheckLanguageModule(Dir(), language, ov::Utf8ToWide(program.Program()));
-    }
     std::u16string Dir() const { return ov::Utf8ToWide(program.Dir().string() + "/"); }
 
     regtest::TempRegistry reg;
@@ -123,69 +103,58 @@ protected:
 };
 
 TEST_F(LanguageCheckTest, EachCheckHasItsOutcomeAndMessage) {
-    const std::u16string programPath = ov::Utf8ToWide(program.Program());
     program.AddLanguage("de_de", "de_de");
     program.AddLanguage("de_de", "zh_cn");  // a German module in the Chinese folder
-    program.AddModule(OV_OTHER_VERSION_RES, "fr_fr");
-    program.AddModule(OV_FAKE_RES_PATH, "xx_xx");  // no version note
-
-    LangCheck check = Check(u"de_de");
-    EXPECT_EQ(check.result, kLangModuleUsed);
-    EXPECT_TRUE(check.module.IsLoaded());
-    EXPECT_EQ(LangCheckMessage(check, programPath), u"");
-
-    EXPECT_EQ(LangCheckMessage(Check(u"EN_US"), programPath), u"");
-    check = Check(u"it_it");
-    EXPECT_EQ(check.result, kLangModuleNotLoaded);
-    EXPECT_EQ(LangCheckMessage(check, programPath),
-              u"Couldn't Load Resource File \"" + Dir() + u"mui/it_it/OvPingRes.so\"!");
-    EXPECT_FALSE(check.module.IsLoaded());
-
-    check = Check(u"zh_cn");
-    EXPECT_EQ(check.result, kLangModuleWrongLanguage);
-    EXPECT_EQ(LangCheckMessage(check, programPath), u"The language of resource file does not match!");
-    check = Check(u"fr_fr");  // only the low part of the version differs
-    EXPECT_EQ(check.result, kLangModuleWrongVersion);
-    EXPECT_EQ(LangCheckMessage(check, programPath), u"The version of resource file does not match!");
-    check = Check(u"xx_xx");
-    EXPECT_EQ(check.result, kLangModuleVersionUnknown);
-    EXPECT_EQ(LangCheckMessage(check, programPath),
-              u"Couldn't get the version of resource file \"" + Dir() +
-                  u"mui/xx_xx/OvPingRes.so\"!");
-    EXPECT_FALSE(check.module.IsLoaded());
-
-    // A program file without a version note.
-    const std::u16string self = ov::Utf8ToWide(OV_FAKE_RES_PATH);
-    check = CheckLanguageModule(Dir(), u"de_de", self);
-    EXPECT_EQ(check.result, kLangProgramVersionUnknown);
-    EXPECT_EQ(LangCheckMessage(check, self),
-              u"Couldn't get the version of file \"" + self + u"\"!");
+    program.AddModule(OV_OTHER_VERSION_RES, "fr_fr");  // only the low version part differs
+    program.AddModule(OV_FAKE_RES_PATH, "xx_xx");      // no version note
+    const std::u16string exe = ov::Utf8ToWide(program.Program());
+    const std::u16string noVersion = ov::Utf8ToWide(OV_FAKE_RES_PATH);
+    const struct {
+        const char16_t* language;
+        std::u16string program;
+        LangCheckResult result;
+        std::u16string message;
+    } cases[] = {
+        {u"de_de", exe, kLangModuleUsed, u""},
+        {u"EN_US", exe, kLangModuleAbsentEnglish, u""},
+        {u"it_it", exe, kLangModuleNotLoaded,
+         u"Couldn't Load Resource File \"" + Dir() + u"mui/it_it/OvPingRes.so\"!"},
+        {u"zh_cn", exe, kLangModuleWrongLanguage, u"The language of resource file does not match!"},
+        {u"fr_fr", exe, kLangModuleWrongVersion, u"The version of resource file does not match!"},
+        {u"xx_xx", exe, kLangModuleVersionUnknown,
+         u"Couldn't get the version of resource file \"" + Dir() + u"mui/xx_xx/OvPingRes.so\"!"},
+        {u"de_de", noVersion, kLangProgramVersionUnknown,
+         u"Couldn't get the version of file \"" + noVersion + u"\"!"},
+    };
+    for (const auto& c : cases) {
+        const LangCheck check = CheckLanguageModule(Dir(), c.language, c.program);
+        EXPECT_EQ(check.result, c.result) << ov::WideToUtf8(c.language);
+        EXPECT_EQ(check.module.IsLoaded(), c.result == kLangModuleUsed);
+        EXPECT_EQ(LangCheckMessage(check, c.program), c.message);
+    }
 }
 
-TEST_F(LanguageCheckTest, StartUpUsesAPassingModuleAndSaysWhyOthersFail) {
+TEST_F(LanguageCheckTest, StartUpUsesAPassingModuleOrSaysWhyNot) {
     program.AddLanguage("zh_cn", "zh_cn");
-    std::vector<std::pair<std::u16string, MessageIcon>> shown;
-    const MessageSink show = [&shown](const std::u16string& text, MessageIcon icon) {
-        shown.emplace_back(text, icon);
+    std::vector<MessageIcon> shown;
+    const MessageSink show = [&shown](const std::u16string&, MessageIcon icon) {
+        shown.push_back(icon);
     };
     CStartup startup({u"tapper"});
     ASSERT_TRUE(startup.FindProgramPath());
-    ASSERT_EQ(OvMUI_WriteUserLanguage(u"zh_cn"), 1);
-    startup.FindLanguageAndFolder();
-    EXPECT_EQ(startup.AppDir(), Dir());
-    startup.ChooseLanguageResources(show);
-    EXPECT_TRUE(shown.empty());
-    EXPECT_TRUE(startup.UsesLanguageModule());
-    EXPECT_EQ(startup.TranslatedTitle(), u"Orvantek Ping 工具");
-
-    // Another language without its module: one message, then English.
-    ASSERT_EQ(OvMUI_WriteUserLanguage(u"de_de"), 1);
-    startup.FindLanguageAndFolder();
-    startup.ChooseLanguageResources(show);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].second, MessageIcon::Error);
+    for (const char16_t* language : {u"zh_cn", u"de_de"}) {
+        ASSERT_EQ(OvMUI_WriteUserLanguage(language), 1);
+        startup.FindLanguageAndFolder();
+        startup.ChooseLanguageResources(show);
+    }
+    EXPECT_EQ(shown, std::vector<MessageIcon>{MessageIcon::Error});  // for de_de only
     EXPECT_FALSE(startup.UsesLanguageModule());
     EXPECT_EQ(startup.TranslatedTitle(), u"Orvantek Ping Tool");
+    ASSERT_EQ(OvMUI_WriteUserLanguage(u"zh_cn"), 1);
+    startup.FindLanguageAndFolder();
+    startup.ChooseLanguageResources(show);
+    EXPECT_TRUE(startup.UsesLanguageModule());
+    EXPECT_EQ(startup.TranslatedTitle(), u"Orvantek Ping 工具");
 }
 
 }  // namespace
