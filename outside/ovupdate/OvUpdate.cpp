@@ -150,7 +150,7 @@ QMessageBox* COvUpdate::NewDialog(const QString& text, bool warning)
 void COvUpdate::ShowText(const QString& text, bool failure)
 {
     QMessageBox* box = NewDialog(text, failure);
-    box->addButton(Text(LoadFormatString(34508, u"OK")), QMessageBox::AcceptRole);
+    box->addButton(Text(LoadFormatString(34507, u"OK")), QMessageBox::AcceptRole);
     // open() returns at once: no nested event loop while the dialog is up.
     box->open();
 }
@@ -169,12 +169,13 @@ void COvUpdate::ShowNewer(const OV_UPDATE_ANSWER& answer)
     box->addButton(Text(LoadFormatString(34506, u"&Later")), QMessageBox::RejectRole);
     box->setDefaultButton(download);
     const QUrl page(FromWide(answer.download));
-    connect(box, &QMessageBox::buttonClicked, this, [this, download, skip, page, version = answer.version](
-                                                        QAbstractButton* button) {
-        if (button == download)
-            QDesktopServices::openUrl(page);
-        else if (button == skip)
-            m_memory.SetSkippedVersion(version);
-    });
+    // The choice is carried out even when the updater is gone by then.
+    connect(box, &QMessageBox::buttonClicked, box,
+            [download, skip, page, memory = m_memory, version = answer.version](QAbstractButton* button) mutable {
+                if (button == download)
+                    QDesktopServices::openUrl(page);
+                else if (button == skip)
+                    memory.SetSkippedVersion(version);
+            });
     box->open();
 }
