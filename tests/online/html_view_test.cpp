@@ -107,6 +107,27 @@ TEST_F(HtmlView, LoadsLocalFilesAndReportsMissingOnes)
     EXPECT_EQ(Load(dir.filePath("absent.html")), FETCH_FILE_ERROR);
 }
 
+TEST_F(HtmlView, WebPagesCannotPullInLocalFiles)
+{
+    QTemporaryDir dir;
+    QFile style(dir.filePath("secret.css"));
+    ASSERT_TRUE(style.open(QIODevice::WriteOnly));
+    style.write("p { color: red; }");
+    style.close();
+    const QUrl secret = QUrl::fromLocalFile(dir.filePath("secret.css"));
+    ASSERT_EQ(Load(m_server.Url("/ok")), 200);
+    EXPECT_FALSE(m_view.loadResource(QTextDocument::StyleSheetResource, secret).isValid());
+    EXPECT_FALSE(m_view.loadResource(QTextDocument::ImageResource, QUrl("pic.png")).isValid());
+    // A local page reads its own neighbours.
+    QFile page(dir.filePath("page.html"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<p>local</p>");
+    page.close();
+    ASSERT_EQ(Load(dir.filePath("page.html")), 200);
+    EXPECT_EQ(m_view.loadResource(QTextDocument::StyleSheetResource, QUrl("secret.css")).toString(),
+              "p { color: red; }");
+}
+
 TEST_F(HtmlView, LinksGoToTheBrowserOnlyForWebAndMail)
 {
     std::vector<QUrl> opened;

@@ -96,8 +96,10 @@ void COvHtmlView::OnNavigateError(const QUrl& url, const QString&, int status, b
 
 QVariant COvHtmlView::loadResource(int type, const QUrl& name)
 {
-    const QUrl resolved = document()->baseUrl().resolved(name);
-    if (!resolved.isLocalFile())
+    // Only a local page may pull in local files; a web page gets nothing.
+    const QUrl base = document()->baseUrl();
+    const QUrl resolved = base.resolved(name);
+    if (!base.isLocalFile() || !resolved.isLocalFile())
         return {};
     QFile file(resolved.toLocalFile());
     if (file.size() > kMaxPageBytes || !file.open(QIODevice::ReadOnly))

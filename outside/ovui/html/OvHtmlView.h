@@ -28,6 +28,10 @@ public:
     // What opens a clicked link; QDesktopServices::openUrl by default.
     void SetLinkOpener(std::function<void(const QUrl&)> opener);
 
+    // Resources of local pages (pictures, style sheets) are read from disk;
+    // web pages get none, neither from the web nor from local files.
+    QVariant loadResource(int type, const QUrl& name) override;
+
     // Largest page read, in bytes.
     static constexpr qint64 kMaxPageBytes = 4 * 1024 * 1024;
 
@@ -43,9 +47,6 @@ protected:
     // Called for a failed navigation before the error page; frame is always
     // empty (no frames here). The base emits navigateError.
     virtual void OnNavigateError(const QUrl& url, const QString& frame, int status, bool* cancel);
-    // Resources of local pages (pictures, style sheets) are read from their
-    // folder; those of web pages are not fetched.
-    QVariant loadResource(int type, const QUrl& name) override;
 
 private:
     void OnFetched(int status, const QByteArray& body, const QUrl& finalUrl);
