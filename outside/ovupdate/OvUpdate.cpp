@@ -66,7 +66,7 @@ int COvUpdate::DoUpdate(QWidget* owner, int mode, const QString& text)
     query.addQueryItem(QStringLiteral("version"), m_version);
     url.setQuery(query);
     if (!m_fetch.Start(url, static_cast<qint64>(kMaxUpdateAnswerBytes))) {
-        Finish(UPDATE_FAILED, FETCH_BAD_ADDRESS, {});
+        Fail(FETCH_BAD_ADDRESS, FetchFailureText(FETCH_BAD_ADDRESS));
         return 0;
     }
     return 1;
@@ -75,7 +75,7 @@ int COvUpdate::DoUpdate(QWidget* owner, int mode, const QString& text)
 void COvUpdate::OnFetched(int status, const QByteArray& body, const QUrl&)
 {
     if (status != FETCH_OK) {
-        Finish(UPDATE_FAILED, status, {});
+        Fail(status, FetchFailureText(status));
         return;
     }
     OV_UPDATE_ANSWER answer;
@@ -84,7 +84,8 @@ void COvUpdate::OnFetched(int status, const QByteArray& body, const QUrl&)
                           answer);
     int order = 0;
     if (result != ANSWER_OK || !CompareVersions(answer.version, View(m_version), order)) {
-        Finish(UPDATE_FAILED, result == ANSWER_OK ? ANSWER_BAD_VERSION : result, {});
+        Fail(result == ANSWER_OK ? ANSWER_BAD_VERSION : result,
+             Text(LoadFormatString(34517, u"The answer could not be read.")));
         return;
     }
     m_memory.SetLastCheck(QDateTime::currentSecsSinceEpoch());
@@ -114,17 +115,19 @@ void COvUpdate::Finish(int outcome, int detail, const OV_UPDATE_ANSWER& answer)
                      false);
         break;
     default:
-        if (asked) {
-            const QString reason = detail <= 0 || detail >= 100 ? FetchFailureText(detail)
-                                                                : Text(LoadFormatString(34517,
-                                                                       u"The answer could not be read."));
-            ShowText(Text(LoadFormatString(34503, u"Could not check for a newer version of %s_a%.\n%s_b%",
-                                           Wide(m_title), Wide(reason))),
-                     true);
-        }
         break;
     }
     emit checkFinished(outcome, detail);
+}
+
+void COvUpdate::Fail(int detail, const QString& reason)
+{
+    // An automatic check keeps its failures to itself.
+    if (m_mode == 0)
+        ShowText(Text(LoadFormatString(34503, u"Could not check for a newer version of %s_a%.\n%s_b%", Wide(m_title),
+                                       Wide(reason))),
+                 true);
+    emit checkFinished(UPDATE_FAILED, detail);
 }
 
 QString COvUpdate::Caption() const

@@ -51,7 +51,10 @@ signals:
 
 private:
     void OnFetched(int status, const QByteArray& body, const QUrl& finalUrl);
+    // Reports a usable answer (newer, current or skipped).
     void Finish(int outcome, int detail, const OV_UPDATE_ANSWER& answer);
+    // Reports a failed check with the reason the user reads.
+    void Fail(int detail, const QString& reason);
     void ShowNewer(const OV_UPDATE_ANSWER& answer);
     void ShowText(const QString& text, bool failure);
     QMessageBox* NewDialog(const QString& text, bool warning);
