@@ -75,12 +75,11 @@ TEST_F(HtmlView, ReportsEveryFailureBeforeItsErrorPage)
 
 TEST_F(HtmlView, GivesUpOnAStalledServerWithoutBlocking)
 {
-    QElapsedTimer clock;
-    clock.start();
     m_view.Navigate(m_server.Url("/stall"));
-    // Navigate returns at once; the deadline fires later from the event loop.
-    EXPECT_LT(clock.elapsed(), 300);
+    // Navigate returned while the page is still loading: the deadline fires
+    // later, from the event loop.
     EXPECT_TRUE(m_view.IsLoading());
+    EXPECT_TRUE(m_errors.empty());
     ASSERT_TRUE(WaitFor([this] { return !m_errors.empty(); }, 5000));
     EXPECT_EQ(m_errors.back(), FETCH_TIMEOUT);
     EXPECT_FALSE(m_view.IsLoading());

@@ -170,11 +170,10 @@ TEST_F(UpdateCheck, NeverWaitsInTheCallerAndAUserRequestJoinsARunningCheck)
     COvUpdate update(kTitle, kVersion, m_server.Url("/stall"));
     update.SetTimeout(500);
     QSignalSpy finished(&update, &COvUpdate::checkFinished);
-    QElapsedTimer clock;
-    clock.start();
     EXPECT_EQ(update.DoUpdate(nullptr, 1, QString()), 1);
-    EXPECT_LT(clock.elapsed(), 300);
+    // Returned while the check still runs.
     EXPECT_TRUE(update.IsChecking());
+    EXPECT_TRUE(finished.isEmpty());
     // The user's request while the automatic one runs makes it report.
     EXPECT_EQ(update.DoUpdate(nullptr, 0, QStringLiteral("Caption")), 1);
     ASSERT_TRUE(WaitFor([&] { return !finished.isEmpty(); }, 5000));
