@@ -83,8 +83,8 @@ Orvantek-Supportforum</b> öffnet das Forum.</p>
 
 PAGES["loglist"] = ("Die Protokollliste", """
 <p>Die Protokollliste zeigt jedes aufgezeichnete Ereignis des <i>aktuellen Hosts</i>, also des
-im <a href="stattree.html">Statistikbaum</a> gewählten Hosts, das älteste zuerst. Der Titel
-der Symbolleiste der Protokollliste zeigt den Namen des aktuellen Hosts. Je Host werden bis
+im <a href="stattree.html">Statistikbaum</a> gewählten Hosts, das älteste zuerst. Die Symbolleiste
+der Protokollliste zeigt an ihrem Ende den Namen des aktuellen Hosts. Je Host werden bis
 zu 5000 Ereignisse aufbewahrt; danach weichen die ältesten den neuesten.</p>
 <h2>Zwei Darstellungen</h2>
 <p>Die <b>Klassische Ansicht</b> (Bearbeiten &gt; Klassische Ansicht) zeigt eine Zeile je
@@ -236,7 +236,6 @@ getrennt.</p>
 <h2>Beispiele</h2>
 <pre>tapper --console --count=4 127.0.0.1
 tapper --console --count=10 -d200 -w300 gw1.example.net gw2.example.net || echo "ein Gateway schweigt"</pre>
-<p>Die Zeilen erscheinen in der Sprache des Programms, wie im Fenster.</p>
 """)
 
 PAGES["icmp"] = ("ICMP-Berechtigungen", """

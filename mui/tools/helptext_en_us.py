@@ -76,8 +76,8 @@ opens the forum.</p>
 
 PAGES["loglist"] = ("The log list", """
 <p>The log list shows every recorded event of the <i>current host</i>, the host selected in
-the <a href="stattree.html">statistics tree</a>, oldest first. The title of the log list's
-toolbar shows the current host's name. Up to 5000 events are kept per host; after that
+the <a href="stattree.html">statistics tree</a>, oldest first. The log list's toolbar shows
+the current host's name at its end. Up to 5000 events are kept per host; after that
 the oldest give way to the newest.</p>
 <h2>Two presentations</h2>
 <p><b>Classic View</b> (Edit &gt; Classic View) shows one line per event in the manner of a
@@ -225,7 +225,6 @@ file supplies everything not given. Hosts are separated by blanks, commas or sem
 <h2>Examples</h2>
 <pre>tapper --console --count=4 127.0.0.1
 tapper --console --count=10 -d200 -w300 gw1.example.net gw2.example.net || echo "a gateway is silent"</pre>
-<p>The lines use the language of the program, like the window.</p>
 """)
 
 PAGES["icmp"] = ("ICMP permissions", """
