@@ -117,7 +117,7 @@ std::string FileBytesToUtf8(std::string_view bytes)
     const bool declaredUtf8 = declared.empty() || declared == "utf-8" || declared == "utf8";
     if (declaredUtf8 && IsValidUtf8(bytes))
         return std::string(bytes);
-    return ov::WideToUtf8(ov::AnsiToWide(bytes));
+    return ov::WideToUtf8(ov::AnsiToWide(bytes, CP_THREAD_ACP));
 }
 
 std::u16string ToWide(const char* utf8)

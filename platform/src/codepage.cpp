@@ -246,8 +246,11 @@ IconvCache& ThreadIconv() {
 }
 
 UINT ResolvePage(UINT cp) {
-    if (cp == CP_ACP || cp == CP_OEMCP || cp == CP_THREAD_ACP) {
+    if (cp == CP_ACP || cp == CP_OEMCP) {
         return GetACP();
+    }
+    if (cp == CP_THREAD_ACP) {
+        return ov::ThreadCodePage();
     }
     return cp;
 }
@@ -507,10 +510,11 @@ bool FromWide(UINT cp, std::u16string_view in, std::string& out, std::string_vie
 }  // namespace
 
 UINT GetACP() {
-    if (t_threadLocale != 0) {
-        return CodePageOfLanguage(t_threadLocale);
-    }
     return Defaults().codePage;
+}
+
+UINT ov::ThreadCodePage() {
+    return t_threadLocale != 0 ? CodePageOfLanguage(t_threadLocale) : GetACP();
 }
 
 LCID GetThreadLocale() {

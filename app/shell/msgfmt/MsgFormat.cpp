@@ -90,7 +90,7 @@ const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noex
     std::u16string wide;
     try {
         if (defText)
-            wide = ov::AnsiToWide(defText);
+            wide = ov::AnsiToWide(defText, CP_THREAD_ACP);
     } catch (...) {
         return u"";
     }
