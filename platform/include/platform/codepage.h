@@ -29,8 +29,13 @@ UINT CodePageOfLanguage(LCID lcid);
 // "en_us" (case ignored; "C" and "POSIX" give 1033); 0 when unknown.
 LCID LcidOfLocaleName(std::string_view name);
 // True for the code pages the conversions support (874, 932, 936, 949, 950,
-// 1250-1258, CP_UTF8).
+// 1250-1258, 20127 US-ASCII, 20866 KOI8-R, 21866 KOI8-U, 28591-28599,
+// 28603 and 28605 ISO-8859, 51932 EUC-JP, 54936 GB18030, CP_UTF8).
 bool IsValidCodePage(UINT cp);
+// Code page of a character set name as XML declarations give it
+// ("ISO-8859-1", "windows-1252", "GBK", "Shift_JIS", "UTF-8"...; case,
+// hyphens and underscores ignored); 0 when unknown.
+UINT CodePageOfCharset(std::string_view name);
 
 // Win32-shaped conversions; cp may be CP_ACP (the system page), CP_OEMCP
 // (here the system page too) or CP_THREAD_ACP (the calling thread's page). Lengths of -1 mean a NUL-terminated source whose NUL is
