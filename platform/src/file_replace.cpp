@@ -219,8 +219,10 @@ Temp WriteThroughTemp(const std::string& target, const struct stat* old,
         ::unlink(temp.c_str());
         return Temp::Failed;
     }
-    // Held until the rename so that no sweep takes this file for a dead writer's.
+    // Held until the rename (through a second descriptor that outlives the
+    // stream) so that no sweep takes this file for a dead writer's.
     ::flock(fd, LOCK_EX);
+    const Fd lockHolder(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     if (old != nullptr && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
         file.reset();
         ::unlink(temp.c_str());
