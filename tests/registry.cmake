@@ -1,7 +1,7 @@
 # Registry, code pages and module paths of the platform layer; the outside
 # utilities of ovcppstd; the language and path services of ovmui.
 ov_add_test(registry_test LABELS unit
-  SOURCES registry/registry_test.cpp registry/codepage_test.cpp
+  SOURCES registry/registry_test.cpp registry/codepage_test.cpp registry/file_replace_test.cpp
   LIBS ov::platform)
 
 if(TARGET ov_cppstd)

@@ -13,9 +13,10 @@ OVCODER_API char* OvBase64_EncodeBuffer(const unsigned char* data, int count, ch
 // Decodes length symbols into out (length / 4 * 3 bytes); the number of bytes
 // decoded, 0 when length is not a positive multiple of 4.
 OVCODER_API int OvBase64_DecodeBuffer(const char* data, int length, unsigned char* out) noexcept;
-// Base64 text of in taken in the ANSI code page.
+// Base64 text of in taken in the system ANSI code page.
 OVCODER_API void OvBase64_EncodeString(const std::u16string& in, std::u16string& out) noexcept;
-// Text decoded from in, read in the calling thread's ANSI code page up to the first zero byte.
+// Text decoded from in (taken in the system ANSI code page), read in the
+// calling thread's ANSI code page up to the first zero byte.
 OVCODER_API void OvBase64_DecodeString(const std::u16string& in, std::u16string& out) noexcept;
 // Decodes into one library-wide string and returns its characters; valid until the next call.
 OVCODER_API const char16_t* OvBase64_DecodeStringStatic(const char16_t* in) noexcept;

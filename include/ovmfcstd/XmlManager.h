@@ -71,7 +71,7 @@ public:
     const char16_t* GetAttr(const char16_t* name) const noexcept;
     // Changes the value of the current element's first attribute called name; never adds one.
     void SetAttr(const char16_t* name, const char16_t* value) noexcept;
-    // As above, the value written in decimal.
+    // As above, the value written in decimal as a 32-bit number (modulo 2^32).
     void SetAttr(const char16_t* name, long value) noexcept;
     // As above, the value written in decimal.
     void SetAttr(const char16_t* name, long long value) noexcept;
@@ -89,7 +89,7 @@ public:
     int AddChildElem(const char16_t* name, const char16_t* data = nullptr) noexcept;
     // Appends an attribute to the element added last; equal names are not merged.
     int AddAttr(const char16_t* name, const char16_t* value) noexcept;
-    // As above, the value written in decimal.
+    // As above, the value written in decimal as a 32-bit number (modulo 2^32).
     int AddAttr(const char16_t* name, long value) noexcept;
     // As above, the value written in decimal.
     int AddAttr(const char16_t* name, long long value) noexcept;
@@ -104,7 +104,7 @@ public:
     int SetElemData(const char16_t* path, const char16_t* data) noexcept;
     // Value of an attribute of the addressed element.
     int GetAttrValue(const char16_t* path, const char16_t* attribute, std::u16string& value) const noexcept;
-    // As above, trimmed and read as a decimal number.
+    // As above, trimmed and read as a decimal 32-bit number (held at its limits).
     int GetAttrValue(const char16_t* path, const char16_t* attribute, long& value) const noexcept;
     // As above, trimmed and read as a decimal number.
     int GetAttrValue(const char16_t* path, const char16_t* attribute, long long& value) const noexcept;
@@ -112,7 +112,7 @@ public:
     int GetAttrValue(const char16_t* path, const char16_t* attribute, int& value) const noexcept;
     // Changes an existing attribute of the addressed element; never adds one.
     int SetAttrValue(const char16_t* path, const char16_t* attribute, const char16_t* value) noexcept;
-    // As above, the value written in decimal.
+    // As above, the value written in decimal as a 32-bit number (modulo 2^32).
     int SetAttrValue(const char16_t* path, const char16_t* attribute, long value) noexcept;
     // As above, the value written in decimal.
     int SetAttrValue(const char16_t* path, const char16_t* attribute, long long value) noexcept;

@@ -97,9 +97,10 @@ std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian)
 }
 
 // Turns the bytes of a file into UTF-8 for pugixml: byte-order marks decide
-// first, then a UTF-16 "<?" without one, then the declared encoding, then
-// whether the bytes are valid UTF-8; anything else is the thread's ANSI code
-// page.
+// first, then a UTF-16 "<?" without one, then the declared encoding (UTF-8
+// only when the bytes are valid UTF-8); a file without a declaration is UTF-8
+// when valid. Anything else, and a declared encoding the conversions do not
+// know, is text in the thread's ANSI code page.
 std::string FileBytesToUtf8(std::string_view bytes)
 {
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
@@ -114,10 +115,11 @@ std::string FileBytesToUtf8(std::string_view bytes)
         return ov::WideToUtf8(Utf16FromBytes(bytes, true));
 
     const std::string declared = DeclaredEncoding(bytes);
-    const bool declaredUtf8 = declared.empty() || declared == "utf-8" || declared == "utf8";
-    if (declaredUtf8 && IsValidUtf8(bytes))
+    const UINT page = declared.empty() ? CP_UTF8 : CodePageOfCharset(declared);
+    if (page == CP_UTF8 && IsValidUtf8(bytes))
         return std::string(bytes);
-    return ov::WideToUtf8(ov::AnsiToWide(bytes));
+    const bool honoured = page != CP_UTF8 && page != 0;
+    return ov::WideToUtf8(ov::AnsiToWide(bytes, honoured ? page : CP_THREAD_ACP));
 }
 
 std::u16string ToWide(const char* utf8)

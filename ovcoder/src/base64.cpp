@@ -171,7 +171,8 @@ void OvBase64_EncodeString(const std::u16string& in, std::u16string& out) noexce
             out.clear();
             return;
         }
-        const std::string bytes = ov::WideToAnsi(in);
+        // Text goes in through the system code page, whatever the thread's.
+        const std::string bytes = ov::WideToAnsi(in, CP_ACP);
         if (bytes.size() > INT_MAX / 4 * 3 - 3) {
             out.clear();
             return;
@@ -179,7 +180,7 @@ void OvBase64_EncodeString(const std::u16string& in, std::u16string& out) noexce
         std::vector<char> text((bytes.size() + 3) / 3 * 4 + 4);
         OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>(bytes.data()),
                               static_cast<int>(bytes.size()), text.data());
-        out = ov::AnsiToWide(text.data());
+        out = ov::AnsiToWide(text.data(), CP_ACP);
     } catch (...) {
         out.clear();
     }
@@ -192,7 +193,7 @@ void OvBase64_DecodeString(const std::u16string& in, std::u16string& out) noexce
             out.clear();
             return;
         }
-        const std::string text = ov::WideToAnsi(in);
+        const std::string text = ov::WideToAnsi(in, CP_ACP);
         if (text.size() > INT_MAX) {
             out.clear();
             return;
@@ -202,7 +203,8 @@ void OvBase64_DecodeString(const std::u16string& in, std::u16string& out) noexce
         std::vector<unsigned char> bytes(text.size() + 1, 0);
         const int n = OvBase64_DecodeBuffer(text.data(), static_cast<int>(text.size()), bytes.data());
         bytes[static_cast<std::size_t>(n)] = 0;
-        out = ov::AnsiToWide(reinterpret_cast<const char*>(bytes.data()));
+        // The decoded text comes out through the calling thread's code page.
+        out = ov::AnsiToWide(reinterpret_cast<const char*>(bytes.data()), CP_THREAD_ACP);
     } catch (...) {
         out.clear();
     }

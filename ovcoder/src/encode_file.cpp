@@ -58,7 +58,7 @@ int CEncodeFile::EncodeStringToByte(const char16_t* text, int size, unsigned cha
     if (!out || size <= 0)
         return 0;
     try {
-        const std::string ansi = ov::WideToAnsi(text ? std::u16string_view(text) : std::u16string_view());
+        const std::string ansi = ov::WideToAnsi(text ? std::u16string_view(text) : std::u16string_view(), CP_THREAD_ACP);
         const std::size_t n = static_cast<std::size_t>(size) / 2;
         // The converted text, its terminator, then zeros: nothing left over
         // from other memory reaches the file.
@@ -77,7 +77,7 @@ int CEncodeFile::DecodeByteToString(const unsigned char* bytes, std::size_t leng
         // One zero byte after the text ends it inside the buffer.
         const std::vector<unsigned char> plain = ovcoder::UnscrambleBody(bytes, length, kKey, 1);
         const auto* ansi = reinterpret_cast<const char*>(plain.data());
-        text = ov::AnsiToWide(std::string_view(ansi, std::strlen(ansi)));
+        text = ov::AnsiToWide(std::string_view(ansi, std::strlen(ansi)), CP_THREAD_ACP);
         return static_cast<int>(text.size());
     } catch (...) {
         return 0;

@@ -209,10 +209,13 @@ int OvCrypt_EncodeString(const char* text, const char* key, char* out) noexcept
 {
     if (!text || !key || !out)
         return 0;
+    // Local digests: the exported MD5 result is one buffer shared by every
+    // thread, and the encoded files' checksums run on any thread.
     unsigned char both[32];
-    std::memcpy(both, OvCrypt_MD5(text, static_cast<unsigned int>(std::strlen(text))), 16);
-    std::memcpy(both + 16, OvCrypt_MD5(key, static_cast<unsigned int>(std::strlen(key))), 16);
-    const unsigned char* d3 = OvCrypt_MD5(both, sizeof both);
+    ovcoder::Md5::Digest(text, std::strlen(text), both);
+    ovcoder::Md5::Digest(key, std::strlen(key), both + 16);
+    unsigned char d3[16];
+    ovcoder::Md5::Digest(both, sizeof both, d3);
     // Each byte gives the first two characters of its decimal form, with a
     // leading zero below 10: 7 -> "07", 123 -> "12", 255 -> "25".
     for (int i = 0; i < 16; ++i) {

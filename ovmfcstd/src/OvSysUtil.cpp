@@ -58,12 +58,12 @@ void DeleteKeyTree(HKEY parent, const std::u16string& subKey)
     RegDeleteKeyW(parent, subKey.c_str());
 }
 
-// Sets a REG_SZ value, the terminating zero included so that every reader
-// gets a terminated string.
+// Sets a REG_SZ value to the characters of text without a terminating zero,
+// two bytes per character, as the shell's readers of this key expect.
 void SetString(HKEY key, const char16_t* valueName, const std::u16string& text)
 {
     RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+                   static_cast<DWORD>(text.size() * sizeof(char16_t)));
 }
 
 // Custom deleters for the fontconfig objects.

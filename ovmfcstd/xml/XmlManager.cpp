@@ -3,6 +3,7 @@
 #include "ovmfcstd/XmlManager.h"
 
 #include <climits>
+#include <cstdint>
 #include <new>
 #include <utility>
 #include <vector>
@@ -12,6 +13,14 @@
 using namespace ovxml;
 
 namespace {
+
+// The `long` overloads keep the file formats of a 32-bit `long`: a value is
+// taken modulo 2^32 as a conversion to that type would, and text is read
+// with the 32-bit conversion's limits.
+std::int32_t Long32(long value) noexcept
+{
+    return static_cast<std::int32_t>(value);
+}
 
 std::u16string DecodeOrEmpty(const char16_t* s)
 {
@@ -305,7 +314,7 @@ void CXmlManager::SetAttr(const char16_t* name, const char16_t* value) noexcept
 
 void CXmlManager::SetAttr(const char16_t* name, long value) noexcept
 {
-    SetAttr(name, static_cast<long long>(value));
+    SetAttr(name, static_cast<long long>(Long32(value)));
 }
 
 void CXmlManager::SetAttr(const char16_t* name, long long value) noexcept
@@ -413,7 +422,7 @@ int CXmlManager::AddAttr(const char16_t* name, const char16_t* value) noexcept
 
 int CXmlManager::AddAttr(const char16_t* name, long value) noexcept
 {
-    return AddAttr(name, static_cast<long long>(value));
+    return AddAttr(name, static_cast<long long>(Long32(value)));
 }
 
 int CXmlManager::AddAttr(const char16_t* name, long long value) noexcept
@@ -518,7 +527,7 @@ int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, l
     const std::u16string* v = PathAttr(path, attribute);
     if (!v)
         return 0;
-    value = static_cast<long>(ReadDecimal(Trim(*v), LONG_MIN, LONG_MAX));
+    value = static_cast<long>(ReadDecimal(Trim(*v), INT32_MIN, INT32_MAX));
     return 1;
 }
 
@@ -561,7 +570,7 @@ int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, c
 
 int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, long value) noexcept
 {
-    return SetAttrValue(path, attribute, static_cast<long long>(value));
+    return SetAttrValue(path, attribute, static_cast<long long>(Long32(value)));
 }
 
 int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, long long value) noexcept

@@ -159,10 +159,11 @@ const char16_t* COvStringTable::LoadStringW(const char* id, const char* defText,
     std::u16string wideId;
     std::u16string wideText;
     try {
+        // The narrow form reads its texts in the calling thread's code page.
         if (id)
-            wideId = ov::AnsiToWide(id);
+            wideId = ov::AnsiToWide(id, CP_THREAD_ACP);
         if (defText)
-            wideText = ov::AnsiToWide(defText);
+            wideText = ov::AnsiToWide(defText, CP_THREAD_ACP);
     } catch (...) {
         return u"";
     }

@@ -64,11 +64,55 @@ constexpr TerritoryRow kTerritories[] = {
     {"ar", "sa", 1}, {"ar", "eg", 3}, {"ko", "kr", 1},
 };
 
-constexpr UINT kSupportedPages[] = {874, 932, 936, 949, 950, 1250, 1251, 1252,
-                                    1253, 1254, 1255, 1256, 1257, 1258};
+constexpr UINT kSupportedPages[] = {874,   932,   936,   949,   950,   1250,  1251,  1252,
+                                    1253,  1254,  1255,  1256,  1257,  1258,  20127, 20866,
+                                    21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597,
+                                    28598, 28599, 28603, 28605, 51932, 54936};
+
+// Character set names, lower case without hyphens and underscores.
+struct CharsetRow {
+    const char* name;
+    UINT codePage;
+};
+
+constexpr CharsetRow kCharsets[] = {
+    {"utf8", CP_UTF8},        {"usascii", 20127},     {"ascii", 20127},
+    {"iso88591", 28591},      {"latin1", 28591},      {"l1", 28591},
+    {"iso88592", 28592},      {"latin2", 28592},      {"iso88593", 28593},
+    {"iso88594", 28594},      {"iso88595", 28595},    {"iso88596", 28596},
+    {"iso88597", 28597},      {"iso88598", 28598},    {"iso88599", 28599},
+    {"latin5", 28599},        {"iso885913", 28603},   {"iso885915", 28605},
+    {"latin9", 28605},        {"koi8r", 20866},       {"koi8u", 21866},
+    {"windows874", 874},      {"tis620", 874},        {"cp874", 874},
+    {"shiftjis", 932},        {"sjis", 932},          {"mskanji", 932},
+    {"windows31j", 932},      {"cp932", 932},         {"eucjp", 51932},
+    {"gbk", 936},             {"gb2312", 936},        {"euccn", 936},
+    {"cp936", 936},           {"windows936", 936},    {"gb18030", 54936},
+    {"euckr", 949},           {"ksc56011987", 949},   {"uhc", 949},
+    {"cp949", 949},           {"windows949", 949},    {"big5", 950},
+    {"cp950", 950},           {"windows950", 950},
+};
 
 bool IsDoubleBytePage(UINT cp) noexcept {
-    return cp == 932 || cp == 936 || cp == 949 || cp == 950;
+    return cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 51932 || cp == 54936;
+}
+
+// Name of page cp for iconv.
+std::string IconvName(UINT cp) {
+    switch (cp) {
+    case 20127: return "ASCII";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 28603: return "ISO-8859-13";
+    case 28605: return "ISO-8859-15";
+    case 51932: return "EUC-JP";
+    case 54936: return "GB18030";
+    default: break;
+    }
+    if (cp >= 28591 && cp <= 28599) {
+        return "ISO-8859-" + std::to_string(cp - 28590);
+    }
+    return "CP" + std::to_string(cp);
 }
 
 char LowerAscii(char c) noexcept {
@@ -149,7 +193,7 @@ struct SingleByteTable {
 
 std::unique_ptr<SingleByteTable> BuildTable(UINT cp) {
     auto table = std::make_unique<SingleByteTable>();
-    const std::string name = "CP" + std::to_string(cp);
+    const std::string name = IconvName(cp);
     iconv_t cd = iconv_open(kWideCharset, name.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return nullptr;
@@ -223,7 +267,7 @@ public:
                 return toWide ? e.toWide : e.fromWide;
             }
         }
-        const std::string name = "CP" + std::to_string(cp);
+        const std::string name = IconvName(cp);
         Entry e{cp, iconv_open(kWideCharset, name.c_str()), iconv_open(name.c_str(), kWideCharset)};
         m_entries.push_back(e);
         return toWide ? e.toWide : e.fromWide;
@@ -246,8 +290,11 @@ IconvCache& ThreadIconv() {
 }
 
 UINT ResolvePage(UINT cp) {
-    if (cp == CP_ACP || cp == CP_OEMCP || cp == CP_THREAD_ACP) {
+    if (cp == CP_ACP || cp == CP_OEMCP) {
         return GetACP();
+    }
+    if (cp == CP_THREAD_ACP) {
+        return ov::ThreadCodePage();
     }
     return cp;
 }
@@ -507,10 +554,11 @@ bool FromWide(UINT cp, std::u16string_view in, std::string& out, std::string_vie
 }  // namespace
 
 UINT GetACP() {
-    if (t_threadLocale != 0) {
-        return CodePageOfLanguage(t_threadLocale);
-    }
     return Defaults().codePage;
+}
+
+UINT ov::ThreadCodePage() {
+    return t_threadLocale != 0 ? CodePageOfLanguage(t_threadLocale) : GetACP();
 }
 
 LCID GetThreadLocale() {
@@ -579,6 +627,29 @@ bool IsValidCodePage(UINT cp) {
     return cp == CP_UTF8 ||
            std::find(std::begin(kSupportedPages), std::end(kSupportedPages), cp) !=
                std::end(kSupportedPages);
+}
+
+UINT CodePageOfCharset(std::string_view name) {
+    std::string key;
+    for (const char c : name) {
+        if (c != '-' && c != '_') {
+            key.push_back(LowerAscii(c));
+        }
+    }
+    // windows-1250 ... windows-1258, also written cp1252 or x-cp1251
+    for (const std::string_view prefix : {"windows", "xcp", "cp"}) {
+        const std::string_view rest = std::string_view(key).substr(
+            key.starts_with(prefix) ? prefix.size() : key.size());
+        if (rest.size() == 4 && rest.starts_with("125") && rest[3] >= '0' && rest[3] <= '8') {
+            return 1250 + static_cast<UINT>(rest[3] - '0');
+        }
+    }
+    for (const CharsetRow& row : kCharsets) {
+        if (key == row.name) {
+            return row.codePage;
+        }
+    }
+    return 0;
 }
 
 int MultiByteToWideChar(UINT cp, DWORD flags, const char* src, int srcBytes, char16_t* dst,

@@ -165,13 +165,17 @@ bool MakeFolders(const std::string& folder, mode_t mode) {
     return ::mkdir(folder.c_str(), mode) == 0 || errno == EEXIST;
 }
 
-// True when this process may replace the root's file: the folder (or the
-// nearest existing parent that would hold it) is writable and the file, if
-// present, is writable and not marked read-only. A machine file without
-// write bits is read-only even for the superuser.
+// True when this process may write the root's file: the file, if present,
+// is writable and not marked read-only (a machine file without write bits is
+// read-only even for the superuser); a file still to be made needs a writable
+// folder (or nearest existing parent that would hold it). A writable file in
+// a folder the process may not write is rewritten in place.
 bool RootWritable(const Root& r) {
-    std::string folder = r.folder;
     struct stat st {};
+    if (::stat(r.file.c_str(), &st) == 0) {
+        return (st.st_mode & 0222) != 0 && faccessat(AT_FDCWD, r.file.c_str(), W_OK, AT_EACCESS) == 0;
+    }
+    std::string folder = r.folder;
     while (::stat(folder.c_str(), &st) != 0) {
         const size_t slash = folder.rfind('/');
         if (slash == std::string::npos || slash == 0) {
@@ -180,13 +184,7 @@ bool RootWritable(const Root& r) {
         }
         folder.resize(slash);
     }
-    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-        return false;
-    }
-    if (::stat(r.file.c_str(), &st) == 0) {
-        return (st.st_mode & 0222) != 0 && faccessat(AT_FDCWD, r.file.c_str(), W_OK, AT_EACCESS) == 0;
-    }
-    return true;
+    return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 std::string TimeSuffix() {
@@ -219,11 +217,12 @@ bool SetAside(Root& r, const std::string& text, const std::string& why) {
     return false;
 }
 
-// Exclusive lock on the root's lock file, held while the object lives.
+// Exclusive lock on the root's lock file, held while the object lives. In a
+// folder where the lock file cannot be made, the root's file itself is locked:
+// there every writer rewrites that file in place, so it stays the same file.
 class RootLock {
 public:
-    explicit RootLock(const Root& r) : m_fd(::open((r.file + ".lock").c_str(),
-                                                   O_RDWR | O_CREAT | O_CLOEXEC, r.fileMode)) {
+    explicit RootLock(const Root& r) : m_fd(OpenLockFile(r)) {
         if (m_fd.valid()) {
             while (::flock(m_fd.get(), LOCK_EX) != 0) {
                 if (errno != EINTR) {
@@ -237,6 +236,11 @@ public:
     bool locked() const noexcept { return m_locked; }
 
 private:
+    static int OpenLockFile(const Root& r) {
+        const int fd = ::open((r.file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, r.fileMode);
+        return fd >= 0 ? fd : ::open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+
     Fd m_fd;
     bool m_locked = false;
 };

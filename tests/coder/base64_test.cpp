@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -12,6 +13,9 @@
 #include "platform/codepage.h"
 
 namespace {
+
+// The system page of this test program, read once at the first conversion.
+const bool kSystemPage = (setenv("OV_ACP", "1252", 1), true);
 
 constexpr char kStandard[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 
@@ -212,11 +216,13 @@ TEST_F(Base64Test, StringsGoThroughTheAnsiCodePage)
     OvBase64_DecodeString(u"", out);
     EXPECT_EQ(out, u"");
 
-    ASSERT_TRUE(SetThreadLocale(0x0804));  // 936
-    OvBase64_EncodeString(u"\u4e2d", out);
-    EXPECT_EQ(out, u"1tA=");  // GBK D6 D0
-    OvBase64_DecodeString(out, out);
-    EXPECT_EQ(out, u"\u4e2d");
+    // A thread of another language encodes in the system page all the same;
+    // only the decoded text is read in the thread's page.
+    ASSERT_TRUE(SetThreadLocale(0x0419));  // Russian: 1251
+    OvBase64_EncodeString(u"caf\u00e9", out);
+    EXPECT_EQ(out, u"Y2Fm6Q==");
+    OvBase64_DecodeString(u"Y2Fm6Q==", out);
+    EXPECT_EQ(out, u"caf\u0439");  // E9 in 1251
 }
 
 TEST_F(Base64Test, DecodedTextEndsAtTheFirstZeroByte)

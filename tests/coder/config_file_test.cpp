@@ -2,13 +2,16 @@
 // independently, damaged files, odd bodies, and a fixed vector file.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "coder/coder_test_util.h"
 #include "ovcoder/ConfigFile.h"
+#include "ovcoder/OvCrypt.h"
 
 namespace {
 
@@ -263,3 +266,26 @@ TEST(ConfigFileTest, FixedVectorFileStillReads)
 }
 
 }  // namespace
+
+TEST(ConfigFileTest, ChecksumsHoldWhileAnotherThreadUsesMD5)
+{
+    TempDir dir;
+    const auto path = dir.File("Tapper.ini");
+    std::atomic<bool> done{false};
+    std::thread other([&done] {
+        const char text[] = "another user of the digest";
+        while (!done.load())
+            OvCrypt_MD5(text, sizeof text);
+    });
+    int failed = 0;
+    for (int i = 0; i < 300; ++i) {
+        CConfigFile written;
+        written.SetValue(u"Settings", u"Round", i);
+        CConfigFile read;
+        if (written.WriteEncoded(path.u16string().c_str()) != 1 || read.ReadEncoded(path.u16string().c_str()) != 1)
+            ++failed;
+    }
+    done = true;
+    other.join();
+    EXPECT_EQ(failed, 0);
+}

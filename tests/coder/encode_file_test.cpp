@@ -55,7 +55,7 @@ protected:
 
 TEST_F(EncodeFileTest, AnsiRoundTripInCodePage1252)
 {
-    ASSERT_EQ(GetACP(), 1252u);
+    ASSERT_EQ(ov::ThreadCodePage(), 1252u);
     EXPECT_EQ(RoundTrip(u"Gr\u00fc\u00dfe, caf\u00e9 \u20ac 100\r\nline two"), u"Gr\u00fc\u00dfe, caf\u00e9 \u20ac 100\r\nline two");
     // Characters the code page lacks come back as its replacement.
     EXPECT_EQ(RoundTrip(u"a\u4e2d\u6587b"), u"a??b");
@@ -64,7 +64,7 @@ TEST_F(EncodeFileTest, AnsiRoundTripInCodePage1252)
 TEST_F(EncodeFileTest, AnsiRoundTripInCodePage936)
 {
     ASSERT_TRUE(SetThreadLocale(kChinese));
-    ASSERT_EQ(GetACP(), 936u);
+    ASSERT_EQ(ov::ThreadCodePage(), 936u);
     std::vector<unsigned char> file;
     const std::u16string text = u"\u4e2d\u6587 ABC \u7f51\u7edc";
     EXPECT_EQ(RoundTrip(text, &file), text);

@@ -161,13 +161,13 @@ TEST(CodePage, EachThreadConvertsWithItsOwnLocale) {
     const UINT mainPage = GetACP();
     std::atomic<int> failures{0};
     const auto worker = [&failures](LCID lcid, UINT page, std::string_view expected) {
-        if (!SetThreadLocale(lcid) || GetACP() != page || GetThreadLocale() != lcid) {
+        if (!SetThreadLocale(lcid) || ov::ThreadCodePage() != page || GetThreadLocale() != lcid) {
             ++failures;
             return;
         }
         for (int i = 0; i < 2000; ++i) {
-            if (ov::WideToAnsi(u"\u4e2d\u00fc") != expected ||
-                ov::AnsiToWide(expected) != (page == 936 ? u"\u4e2d\u00fc" : u"?\u00fc")) {
+            if (ov::WideToAnsi(u"\u4e2d\u00fc", CP_THREAD_ACP) != expected ||
+                ov::AnsiToWide(expected, CP_THREAD_ACP) != (page == 936 ? u"\u4e2d\u00fc" : u"?\u00fc")) {
                 ++failures;
                 return;
             }

@@ -330,6 +330,20 @@ TEST(Registry, MachineRootIsReadOnlyForAnOrdinaryUser) {
     EXPECT_NE(ReadText(reg.machine()).find("/usr/share/orvantek/mui"), std::string::npos);
 }
 
+TEST(Registry, WritableFileInAShutFolderTakesChanges) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "switching to an unprivileged user needs root";
+    }
+    TempRegistry reg;
+    ASSERT_EQ(SetDword(HKEY_CURRENT_USER, u"Before", 1), ERROR_SUCCESS);
+    ::unlink((reg.user() + ".lock").c_str());
+    ASSERT_EQ(::chown(reg.user().c_str(), 65534, 65534), 0);
+    ::chmod(reg.dir().c_str(), 0755);
+    EXPECT_TRUE(InChild([] { return SetDword(HKEY_CURRENT_USER, u"After", 2) == ERROR_SUCCESS; },
+                        true));
+    EXPECT_NE(ReadText(reg.user()).find("\"After\"=dword:00000002"), std::string::npos);
+}
+
 TEST(Registry, ThreadsOfOneProcessLoseNothing) {
     TempRegistry reg;
     std::vector<std::thread> threads;

@@ -208,6 +208,31 @@ TEST(XmlLoad, ReadsAnsiFilesInTheThreadsCodePage)
     }
 }
 
+TEST(XmlLoad, DeclaredEncodingsWinOverTheThreadsCodePage)
+{
+    ThreadLocaleGuard restore;
+    ASSERT_TRUE(SetThreadLocale(kChinese));
+    TempDir dir;
+    const struct {
+        const char* encoding;
+        std::string text;
+        std::u16string expected;
+    } cases[] = {
+        {"ISO-8859-1", "caf\xE9", u"caf\u00e9"},
+        {"windows-1251", "\xCC\xE8\xF0", u"\u041c\u0438\u0440"},
+        {"Shift_JIS", "\x93\xFA\x96\x7B", u"\u65e5\u672c"},
+        {"x-unknown", "\xCD\xF8", u"\u7f51"},  // unknown: the thread's page (936)
+    };
+    for (const auto& c : cases) {
+        COvXmlParser xml;
+        const std::string file = std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding + "\"?><r>" +
+                                 c.text + "</r>";
+        ASSERT_TRUE(xml.Load(WidePath(dir.Write("e.xml", file)).c_str())) << c.encoding;
+        ASSERT_TRUE(xml.FindElem(u"r"));
+        EXPECT_EQ(xml.GetData(), c.expected) << c.encoding;
+    }
+}
+
 TEST(XmlLoad, FailsOnMissingOrDamagedFiles)
 {
     TempDir dir;

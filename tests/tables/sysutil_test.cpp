@@ -92,6 +92,17 @@ std::u16string ReadString(const std::u16string& path, const char16_t* value)
     return text;
 }
 
+// Byte count of a value, 0 when it cannot be read.
+DWORD ValueBytes(const std::u16string& path, const char16_t* value)
+{
+    Key k;
+    DWORD size = 0;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k.h) != ERROR_SUCCESS ||
+        RegQueryValueExW(k.h, value, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return 0;
+    return size;
+}
+
 std::vector<std::u16string> AppPathNames()
 {
     std::vector<std::u16string> names;
@@ -124,6 +135,9 @@ TEST(RegisterAppPath, RegistersTwiceAsOneKeyAndRemoves)
     EXPECT_EQ(AppPathNames(), std::vector<std::u16string>{u"Tapper.exe"});
     EXPECT_EQ(ReadString(AppKey(u"Tapper.exe"), nullptr), exe);
     EXPECT_EQ(ReadString(AppKey(u"Tapper.exe"), u"PATH"), folder);
+    // Two bytes per character, no terminating zero.
+    EXPECT_EQ(ValueBytes(AppKey(u"Tapper.exe"), nullptr), exe.size() * 2);
+    EXPECT_EQ(ValueBytes(AppKey(u"Tapper.exe"), u"PATH"), folder.size() * 2);
 
     ASSERT_EQ(RegisterAppPath(u"Tapper.exe", 0), 1);
     EXPECT_FALSE(KeyExists(AppKey(u"Tapper.exe")));

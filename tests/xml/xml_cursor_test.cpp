@@ -224,6 +224,26 @@ TEST(XmlPath, TypedAttributeValues)
     EXPECT_EQ(x.GetDoc(), u"<r>\r\n    <y v=\"true\" n=\"123456789012\" f=\"true\" big=\"99999999999999999999\" s=\"8\"/>\r\n</r>");
 }
 
+TEST(XmlPath, LongValuesBehaveAsThirtyTwoBitNumbers)
+{
+    CXmlManager built;
+    ASSERT_EQ(built.AddElem(u"r"), 1);
+    ASSERT_EQ(built.AddAttr(u"a", 4294967297L), 1);  // 2^32 + 1
+    EXPECT_EQ(built.GetDoc(), u"<r a=\"1\"/>");
+
+    CXmlManager x;
+    ASSERT_EQ(x.SetDoc(u"<r><y b=\"0\" c=\"4294967296\" d=\"-4294967296\"/></r>"), 1);
+    EXPECT_EQ(x.SetAttrValue(u"r\\y", u"b", 2147483648L), 1);
+    std::u16string text;
+    EXPECT_EQ(x.GetAttrValue(u"r\\y", u"b", text), 1);
+    EXPECT_EQ(text, u"-2147483648");
+    long value = 0;
+    EXPECT_EQ(x.GetAttrValue(u"r\\y", u"c", value), 1);
+    EXPECT_EQ(value, 2147483647L);
+    EXPECT_EQ(x.GetAttrValue(u"r\\y", u"d", value), 1);
+    EXPECT_EQ(value, -2147483647L - 1);
+}
+
 TEST(XmlPath, BuiltRootAloneHasDepthZeroAndNoPaths)
 {
     CXmlManager x;

@@ -116,17 +116,21 @@ TEST_F(XmlFile, AnsiWithoutMarkStaysWithoutMark)
     EXPECT_EQ(ReadAll(Path("new.xml")), bytes);
 }
 
-TEST_F(XmlFile, AnsiFollowsTheCallingThreadsCodePage)
+TEST_F(XmlFile, AnsiUsesTheSystemCodePageInEveryThread)
 {
     std::u16string doc;
+    std::string saved;
     std::thread t([&] {
-        SetThreadLocale(0x0804);  // Chinese (PRC): code page 936
+        SetThreadLocale(0x0804);  // Chinese (PRC): thread code page 936
         CXmlManager x;
-        if (x.Load(DataPath("gbk.xml").c_str()))
+        if (x.Load(DataPath("cp1252.xml").c_str()))
             doc = x.GetDoc();
+        if (x.Save(Path("thread.xml").c_str()))
+            saved = ReadAll(Path("thread.xml"));
     });
     t.join();
-    EXPECT_EQ(doc, u"<list name=\"\u4e2d\u6587\">\r\n    <item id=\"1\">\u6d4b\u8bd5</item>\r\n</list>");
+    EXPECT_EQ(doc, kDoc);
+    EXPECT_EQ(saved.substr(0, 17), "<list name=\"Caf\xE9\"");
 }
 
 TEST_F(XmlFile, RefusedFilesLeaveAnEmptyDocument)

@@ -15,8 +15,9 @@
 
 namespace {
 
-// One ring of 32 result slots for the whole process. Only the choice of the
-// slot is locked; a result stays valid until 31 further calls by any thread.
+// One ring of 32 result slots for the whole process. Choosing a slot and
+// storing the result in it are locked; a result stays valid until 31 further
+// calls by any thread.
 constexpr std::size_t kRingSlots = 32;
 
 struct ResultRing {
@@ -46,16 +47,10 @@ LanguageSource& Source()
 
 const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) noexcept
 {
-    ResultRing& ring = Ring();
-    std::u16string* slotPtr;
-    {
-        const std::lock_guard guard(ring.lock);
-        if (ring.cursor == kRingSlots)
-            ring.cursor = 0;
-        slotPtr = &ring.slots[ring.cursor++];
-    }
-    std::u16string& slot = *slotPtr;
-
+    // The text is made outside the lock; only the copy into the ring's next
+    // slot is made under it, so that no two threads ever write one slot at
+    // the same time, even when the ring wraps while one of them formats.
+    std::u16string text;
     try {
         const std::u16string_view def = defText ? std::u16string_view(defText) : std::u16string_view();
 
@@ -66,21 +61,30 @@ const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) 
             ov::placeholder::CollectArguments(def, ov::placeholder::kMessageDialect, args);
 
         bool incomplete = false;
-        if (const char16_t* text = LoadResourceString(id)) {
-            slot = text;
+        if (const char16_t* translated = LoadResourceString(id)) {
+            text = translated;
         } else {
-            slot = def;
+            text = def;
             incomplete = true;
         }
-        if (!ov::placeholder::SubstituteAll(slot, subs))
+        if (!ov::placeholder::SubstituteAll(text, subs))
             incomplete = true;
         if (incomplete && g_bShowMUIErrInfo)
-            slot.insert(0, 1, u'*');
-        return slot.c_str();
+            text.insert(0, 1, u'*');
+    } catch (...) {
+        text.clear();
+    }
+    ResultRing& ring = Ring();
+    const std::lock_guard guard(ring.lock);
+    if (ring.cursor == kRingSlots)
+        ring.cursor = 0;
+    std::u16string& slot = ring.slots[ring.cursor++];
+    try {
+        slot = text;  // keeps the slot's storage when it is large enough
     } catch (...) {
         slot.clear();
-        return u"";
     }
+    return slot.c_str();
 }
 
 }  // namespace
@@ -90,7 +94,7 @@ const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noex
     std::u16string wide;
     try {
         if (defText)
-            wide = ov::AnsiToWide(defText);
+            wide = ov::AnsiToWide(defText, CP_THREAD_ACP);
     } catch (...) {
         return u"";
     }

@@ -1,7 +1,9 @@
 #pragma once
-// ANSI code pages over iconv. The process code page is the legacy Windows
-// code page of the locale's language (never UTF-8); each thread converts with
-// the code page of its own thread locale. OV_ACP overrides the process value.
+// ANSI code pages over iconv. The system (process) code page is the legacy
+// Windows code page of the locale's language (never UTF-8); OV_ACP overrides
+// it. Each thread also has a thread code page, that of its thread locale (the
+// system page until SetThreadLocale). CP_ACP names the system page,
+// CP_THREAD_ACP the calling thread's.
 #include <string>
 #include <string_view>
 
@@ -16,7 +18,7 @@ using LCID = DWORD;
 // MultiByteToWideChar: fail (return 0) on a byte sequence the code page does not define.
 constexpr DWORD MB_ERR_INVALID_CHARS = 0x08;
 
-// Code page of the calling thread (follows SetThreadLocale).
+// The system code page; the same in every thread.
 UINT GetACP();
 LCID GetThreadLocale();
 // Makes the calling thread use the code page of lcid's language.
@@ -27,11 +29,16 @@ UINT CodePageOfLanguage(LCID lcid);
 // "en_us" (case ignored; "C" and "POSIX" give 1033); 0 when unknown.
 LCID LcidOfLocaleName(std::string_view name);
 // True for the code pages the conversions support (874, 932, 936, 949, 950,
-// 1250-1258, CP_UTF8).
+// 1250-1258, 20127 US-ASCII, 20866 KOI8-R, 21866 KOI8-U, 28591-28599,
+// 28603 and 28605 ISO-8859, 51932 EUC-JP, 54936 GB18030, CP_UTF8).
 bool IsValidCodePage(UINT cp);
+// Code page of a character set name as XML declarations give it
+// ("ISO-8859-1", "windows-1252", "GBK", "Shift_JIS", "UTF-8"...; case,
+// hyphens and underscores ignored); 0 when unknown.
+UINT CodePageOfCharset(std::string_view name);
 
-// Win32-shaped conversions; cp may be CP_ACP or CP_THREAD_ACP (both the calling
-// thread's page). Lengths of -1 mean a NUL-terminated source whose NUL is
+// Win32-shaped conversions; cp may be CP_ACP (the system page), CP_OEMCP
+// (here the system page too) or CP_THREAD_ACP (the calling thread's page). Lengths of -1 mean a NUL-terminated source whose NUL is
 // converted too; a destination size of 0 asks for the size needed; a
 // destination too small gives 0. Wide characters the code page lacks become
 // defaultChar (or '?') and set *usedDefault; byte sequences it does not define
@@ -44,7 +51,9 @@ int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars,
                         int dstBytes, const char* defaultChar, BOOL* usedDefault);
 
 namespace ov {
-// Whole-string forms of the conversions above in the calling thread's code page.
+// Code page of the calling thread's locale (follows SetThreadLocale).
+UINT ThreadCodePage();
+// Whole-string forms of the conversions above.
 std::u16string AnsiToWide(std::string_view ansi, UINT cp = CP_ACP);
 std::string WideToAnsi(std::u16string_view wide, UINT cp = CP_ACP);
 std::u16string Utf8ToWide(std::string_view utf8);
