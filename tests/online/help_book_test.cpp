@@ -49,8 +49,9 @@ TEST_P(HelpBook, HasEveryPageWithIntactLinks)
     // The contents page leads to every other page.
     const std::string contents = Read(book / Narrow(kHelpContents));
     for (const char16_t* page : kPages) {
-        if (std::u16string_view(page) != kHelpContents)
+        if (std::u16string_view(page) != kHelpContents) {
             EXPECT_NE(contents.find("href=\"" + Narrow(page) + "\""), std::string::npos) << Narrow(page);
+        }
     }
     EXPECT_TRUE(fs::is_regular_file(fs::path(OV_SOURCE_MUI) / GetParam() / "Website" / "tapper.html"));
 }
