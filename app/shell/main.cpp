@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "console.h"
+#include "platform/fdlimit.h"
 
 int main(int argc, char** argv) {
+    // Each host holds a socket: thousands of hosts need more than the soft limit.
+    ov::RaiseOpenFileLimit();
     const ConsoleOptions options = ParseConsoleOptions(argc, argv);
     if (options.help) {
         std::fputs(ConsoleUsage(), stdout);

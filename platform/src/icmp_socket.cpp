@@ -8,7 +8,6 @@
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -193,10 +192,8 @@ Match ParseDatagramPacket(const std::byte* packet, std::size_t size, IPAddr sour
     return m;
 }
 
-EchoHandle::EchoHandle(SocketKind kind, UniqueFd socket, UniqueFd wake,
-                       std::uint16_t identifier) noexcept
-    : m_kind(kind), m_socket(std::move(socket)), m_wake(std::move(wake)),
-      m_identifier(identifier) {}
+EchoHandle::EchoHandle(SocketKind kind, UniqueFd socket, std::uint16_t identifier) noexcept
+    : m_kind(kind), m_socket(std::move(socket)), m_identifier(identifier) {}
 
 EchoHandle::~EchoHandle() { m_magic = 0; }
 
@@ -210,9 +207,6 @@ EchoHandle* EchoHandle::From(HANDLE handle) noexcept {
 std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
     UniqueFd sock = OpenIcmpSocket(kind);
     if (!sock.Valid())
-        return nullptr;
-    UniqueFd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (!wake.Valid())
         return nullptr;
     const int on = 1;
     // Kernel receive time stamps, for a response time that leaves out the
@@ -290,7 +284,7 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
         }
     }
     try {
-        return std::make_unique<EchoHandle>(kind, std::move(sock), std::move(wake), identifier);
+        return std::make_unique<EchoHandle>(kind, std::move(sock), identifier);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -298,8 +292,9 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
 
 void EchoHandle::Cancel() noexcept {
     m_cancelled.store(true, std::memory_order_release);
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto n = ::write(m_wake.Get(), &one, sizeof one);
+    // Shutting a datagram or raw socket down wakes every poll on it (it then
+    // reports end of input), connected or not; the socket is used no more.
+    ::shutdown(m_socket.Get(), SHUT_RDWR);
 }
 
 bool EchoHandle::ApplyOptions(const IP_OPTION_INFORMATION* options) noexcept {
@@ -551,10 +546,10 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
         const std::int64_t remaining = deadline - ClockNs(CLOCK_MONOTONIC);
         if (remaining <= 0)
             return fail(IP_REQ_TIMED_OUT);
-        pollfd fds[2] = {{m_socket.Get(), POLLIN, 0}, {m_wake.Get(), POLLIN, 0}};
+        pollfd fds[1] = {{m_socket.Get(), POLLIN, 0}};
         const timespec wait{static_cast<time_t>(remaining / 1'000'000'000),
                             static_cast<long>(remaining % 1'000'000'000)};
-        const int ready = ::ppoll(fds, 2, &wait, nullptr);
+        const int ready = ::ppoll(fds, 1, &wait, nullptr);
         if (ready < 0 && errno != EINTR)
             return fail(IP_GENERAL_FAILURE);
         if (m_cancelled.load(std::memory_order_acquire))
