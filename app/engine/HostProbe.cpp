@@ -6,6 +6,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "NameLookup.h"
 #include "PingServices.h"
 #include "platform/clock.h"
 
@@ -26,9 +27,6 @@ DWORD TimeLeft(DWORD delay, DWORD elapsed) noexcept {
 
 // Extra room in the reply buffer beyond the reply record and the echoed data.
 constexpr std::size_t kReplySlack = 8;
-// Port number handed to the resolver with the host name.
-constexpr char kResolverService[] = "33434";
-
 // The resolver takes names in UTF-8 on this system; cut at a character boundary.
 std::string ToResolverName(const std::u16string& wide) {
     std::string out;
@@ -110,24 +108,6 @@ std::u16string FromResolverName(const char* name) {
     return out;
 }
 
-// Closes the resolver's result list on every path.
-class AddrInfoHolder {
-public:
-    AddrInfoHolder() = default;
-    ~AddrInfoHolder() { BoundFreeAddrInfo(m_result); }
-    AddrInfoHolder(const AddrInfoHolder&) = delete;
-    AddrInfoHolder& operator=(const AddrInfoHolder&) = delete;
-    addrinfo** Out() noexcept {
-        BoundFreeAddrInfo(m_result);
-        m_result = nullptr;
-        return &m_result;
-    }
-    const addrinfo* Get() const noexcept { return m_result; }
-
-private:
-    addrinfo* m_result = nullptr;
-};
-
 }  // namespace
 
 CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings)
@@ -159,6 +139,9 @@ void CHostProbe::RequestQuit() noexcept {
     // The worker clears the handle under this lock before closing it, so the
     // handle cannot be closed while it is being cancelled.
     std::lock_guard lock(m_stateLock);
+    if (m_lookup) {
+        m_lookup->Abandon();  // its late result is dropped
+    }
     const PFN_IcmpCancelEcho cancel = PingServices().pIcmpCancelEcho;
     if (m_icmpHandle != INVALID_HANDLE_VALUE && cancel != nullptr) {
         cancel(m_icmpHandle);
@@ -325,33 +308,35 @@ void CHostProbe::Resolve() noexcept {
     }
     Record(PE_RESOLVING);
 
-    const std::string name = ToResolverName(GetHostName());
-    // Only IPv4 results: the first result is taken as an IPv4 address.
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    AddrInfoHolder result;
-    bool resolved = false;
-    for (WORD attempt = 0; attempt < probe; ++attempt) {
+    // The lookup is published so that a quit request can abandon it at once.
+    std::shared_ptr<CNameLookup> lookup = CNameLookup::Start(ToResolverName(GetHostName()), probe);
+    if (!lookup) {
+        Record(PE_RESOLVE_FAILED);
+        SetState(HS_FAILED);
+        return;
+    }
+    {
+        std::lock_guard lock(m_stateLock);
+        m_lookup = lookup;
         if (Quitting()) {
-            break;
-        }
-        if (BoundGetAddrInfo(name.c_str(), kResolverService, &hints, result.Out()) == 0) {
-            resolved = true;
-            break;
+            lookup->Abandon();
         }
     }
-    const addrinfo* first = result.Get();
-    if (resolved && first != nullptr && first->ai_addr != nullptr &&
-        first->ai_family == AF_INET && first->ai_addrlen >= sizeof(sockaddr_in)) {
-        sockaddr_in in{};
-        std::memcpy(&in, first->ai_addr, sizeof(in));
+    const addrinfo* first = lookup->Wait();
+    {
         std::lock_guard lock(m_stateLock);
-        if (first->ai_canonname != nullptr) {
-            m_hostName = FromResolverName(first->ai_canonname);
+        m_lookup.reset();
+        if (first != nullptr && first->ai_addr != nullptr && first->ai_family == AF_INET &&
+            first->ai_addrlen >= sizeof(sockaddr_in)) {
+            sockaddr_in in{};
+            std::memcpy(&in, first->ai_addr, sizeof(in));
+            if (first->ai_canonname != nullptr) {
+                m_hostName = FromResolverName(first->ai_canonname);
+            }
+            m_address = in.sin_addr.s_addr;
+            m_state = HS_RESOLVED;
+            return;
         }
-        m_address = in.sin_addr.s_addr;
-        m_state = HS_RESOLVED;
-        return;
     }
     Record(PE_RESOLVE_FAILED);
     SetState(HS_FAILED);

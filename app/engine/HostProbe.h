@@ -1,12 +1,15 @@
 #pragma once
 // One target host of a ping run and the worker thread that probes it.
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "PingTypes.h"
+
+class CNameLookup;
 #include "platform/event.h"
 #include "platform/icmp.h"
 #include "platform/wintypes.h"
@@ -89,7 +92,8 @@ public:
     DWORD GetIndex() const noexcept { return m_index; }
 
     // Asks the worker to end without waiting for it: every wait of the worker
-    // (gate, cycle pause, echo, between resolution attempts) ends promptly.
+    // (gate, cycle pause, echo, name lookup) ends promptly; a lookup under way
+    // is abandoned and its late result dropped.
     // The destructor then only joins. Lets the owner signal all hosts first.
     void RequestQuit() noexcept;
 
@@ -114,6 +118,7 @@ private:
     std::u16string m_country;
     DWORD m_state = HS_NEW;
     HANDLE m_icmpHandle = INVALID_HANDLE_VALUE;  // published for RequestQuit's cancel
+    std::shared_ptr<CNameLookup> m_lookup;       // published for RequestQuit's abandon
 
     mutable std::mutex m_settingsLock;
     PING_SETTINGS m_settings;

@@ -63,18 +63,23 @@ public:
             m_fd = signalfd(-1, &m_set, SFD_NONBLOCK | SFD_CLOEXEC);
         }
     }
-    ~SignalCatcher() {
+    ~SignalCatcher() { Release(); }
+    SignalCatcher(const SignalCatcher&) = delete;
+    SignalCatcher& operator=(const SignalCatcher&) = delete;
+
+    int Fd() const noexcept { return m_fd.Get(); }
+    // Consumes pending signals and restores the old mask: from now on the
+    // signals take their usual action, so a second Ctrl+C ends the process
+    // at once even while the run is being torn down.
+    void Release() noexcept {
         if (m_fd.Valid()) {
             Drain();
         }
         if (m_blocked) {
             pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+            m_blocked = false;
         }
     }
-    SignalCatcher(const SignalCatcher&) = delete;
-    SignalCatcher& operator=(const SignalCatcher&) = delete;
-
-    int Fd() const noexcept { return m_fd.Get(); }
     // Consumes pending signals; true when at least one arrived.
     bool Drain() noexcept {
         bool any = false;
@@ -320,6 +325,9 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
         }
     }
 
+    // The run is over; what is left (printing, deleting the hosts) must not
+    // hold back another Ctrl+C.
+    signals.Release();
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
             host->SetNotifyWindow(nullptr, 0);

@@ -1,9 +1,16 @@
 // The console mode end to end against our ICMP responder in a network
 // namespace: lost requests, delays, a host that never answers, exit status.
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "doc/console_run.h"
 #include "support/netns_fixture.h"
@@ -120,6 +127,73 @@ TEST_F(ConsoleNetns, OneSilentHostAmongOthersGivesStatusOne) {
     const auto lines = SplitLines(r.out);
     EXPECT_EQ(StatLinesOf(lines, host).at(3), "Packets Received:2") << r.out;
     EXPECT_EQ(StatLinesOf(lines, silent).at(3), "Packets Received:0") << r.out;
+}
+
+// A name server in the client namespace that takes every question and never
+// answers, and a resolver configuration naming it, for a child run under a
+// mount namespace of its own (the machine's configuration stays untouched).
+class SilentNameServer {
+public:
+    SilentNameServer() {
+        m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(53);
+        at.sin_addr.s_addr = htonl(0x7F000035);  // 127.0.0.53
+        m_listening = m_socket >= 0 &&
+                      ::bind(m_socket, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+        m_config = (std::filesystem::temp_directory_path() /
+                    ("ov-resolv-" + std::to_string(::getpid()) + ".conf"))
+                       .string();
+        std::ofstream(m_config) << "nameserver 127.0.0.53\noptions timeout:30 attempts:1\n";
+    }
+    ~SilentNameServer() {
+        if (m_socket >= 0) {
+            ::close(m_socket);
+        }
+        std::filesystem::remove(m_config);
+    }
+    SilentNameServer(const SilentNameServer&) = delete;
+    SilentNameServer& operator=(const SilentNameServer&) = delete;
+
+    bool Listening() const noexcept { return m_listening; }
+    // argv running the program with args under this resolver configuration.
+    std::vector<std::string> Command(const std::string& args) const {
+        return {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+                "mount --bind \"$1\" /etc/resolv.conf && exec \"$0\" " + args, TapperPath(),
+                m_config};
+    }
+
+private:
+    int m_socket = -1;
+    bool m_listening = false;
+    std::string m_config;
+};
+
+TEST_F(ConsoleNetns, InterruptDuringASlowNameLookupEndsAtOnce) {
+    if (access("/usr/bin/unshare", X_OK) != 0) {
+        GTEST_SKIP() << "needs unshare to give the program a resolver configuration of its own";
+    }
+    Respond({});
+    SilentNameServer dns;
+    ASSERT_TRUE(dns.Listening());
+    const std::string host = Dotted(net.ResponderAddress());
+    for (const int sig : {SIGINT, SIGTERM}) {
+        ConsoleRun run(dns.Command("--console -d100 -p1 silent.example " + host));
+        ASSERT_TRUE(run.WaitForOutput("bytes = ", 20s)) << sig;
+        // The name server keeps the lookup waiting.
+        ASSERT_FALSE(run.WaitForOutput("Could not resolve", 1500ms)) << sig;
+        const auto begin = std::chrono::steady_clock::now();
+        run.Signal(sig);
+        const ConsoleResult r = run.Finish(20s);
+        // The lookup would take 30 s; the run ends without waiting for it.
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s) << sig;
+        EXPECT_EQ(r.signal, 0) << sig;
+        EXPECT_EQ(r.status, 1) << sig << r.err;  // the unresolved host got no reply
+        const auto lines = SplitLines(r.out);
+        EXPECT_EQ(StatLinesOf(lines, host).size(), 8u) << r.out;
+        EXPECT_EQ(StatLinesOf(lines, "silent.example").size(), 8u) << r.out;
+    }
 }
 
 }  // namespace

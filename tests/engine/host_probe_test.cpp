@@ -491,6 +491,29 @@ TEST_F(HostProbeTest, DeletionDuringResolutionStopsBetweenAttempts) {
     EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
 }
 
+TEST_F(HostProbeTest, DeletionDuringOneSlowLookupAbandonsIt) {
+    // One attempt that takes far longer than any deletion may.
+    ResolverScope resolver(/*fail=*/false, 4000);
+    PING_SETTINGS settings = FastSettings();
+    settings.Probe = 1;
+    RecordingTarget target;
+    auto host = std::make_unique<CHostProbe>(0, u"localhost", settings);
+    host->SetNotifyWindow(&target, WM_PING_NOTIFY);
+    ASSERT_TRUE(WaitUntil([] { return g_resolver.calls.load() >= 1; }));
+    const auto begin = Clock::now();
+    host->RequestQuit();
+    ASSERT_TRUE(WaitUntil([&] { return host->GetState() == HS_FAILED; }, 1s));
+    PING_EVENT last{};
+    host->GetLastEvent(last);
+    EXPECT_EQ(last.type, PE_RESOLVE_FAILED);
+    EXPECT_EQ(target.Count(PN_PREPARED), 1u);
+    host.reset();
+    EXPECT_LT(Clock::now() - begin, 1s);
+    EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
+    // The abandoned attempt ends later on its own and its result is dropped.
+    EXPECT_EQ(g_resolver.calls.load(), 1);
+}
+
 TEST_F(HostProbeTest, SignallingEveryHostFirstMakesDeletingManyQuick) {
     PING_SETTINGS settings = FastSettings();
     settings.TimeOut = 60000;
