@@ -183,6 +183,14 @@ void CHostProbe::SetSettings(const PING_SETTINGS& settings) {
     m_settingsChanged.Set();
 }
 
+void CHostProbe::SetRequestLimit(DWORD limit) {
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_requestLimit = limit;
+    }
+    m_settingsChanged.Set();
+}
+
 PING_SETTINGS CHostProbe::GetSettings() const {
     std::lock_guard lock(m_settingsLock);
     return m_settings;
@@ -362,9 +370,14 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         address = m_address;
     }
     PING_SETTINGS settings;
+    DWORD limit = 0;
     {
         std::lock_guard lock(m_settingsLock);
         settings = m_settings;
+        limit = m_requestLimit;
+    }
+    if (limit != 0 && m_requestsSent >= limit) {
+        return INFINITE;  // all requests of a counted run are out
     }
     // Unsigned difference: a wrap of the tick count is harmless.
     if (m_hasSent && now - m_lastSendTick < settings.TimeDelay) {
@@ -372,6 +385,7 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     }
     m_lastSendTick = now;
     m_hasSent = true;
+    ++m_requestsSent;
 
     // The request size travels as 16 bits, so no more than that is kept.
     const WORD requestSize = static_cast<WORD>(settings.Size);

@@ -70,6 +70,9 @@ public:
     void SetSettings(const PING_SETTINGS& settings);
     // This host's copy of the settings.
     PING_SETTINGS GetSettings() const;
+    // Makes the worker send no more than limit requests in all (0: no limit);
+    // set it before Start for an exact count.
+    void SetRequestLimit(DWORD limit);
     // Where to post notifications; (nullptr, 0) turns them off. Once it returns,
     // the previous target receives no further call.
     void SetNotifyWindow(IPingNotifyTarget* target, UINT messageId);
@@ -122,6 +125,7 @@ private:
 
     mutable std::mutex m_settingsLock;
     PING_SETTINGS m_settings;
+    DWORD m_requestLimit = 0;
 
     mutable std::mutex m_statsLock;
     PING_STATS m_stats{};
@@ -144,6 +148,7 @@ private:
     std::vector<BYTE> m_replyBuffer;
     DWORD m_payloadSize = 0;
     DWORD m_lastSendTick = 0;
+    DWORD m_requestsSent = 0;
     bool m_hasSent = false;  // the first request goes out at once, whatever the tick count
 
     std::thread m_thread;

@@ -150,38 +150,39 @@ void PrintLine(std::FILE* f, std::u16string_view line) {
 // Per-host progress of the printing.
 struct HostProgress {
     DWORD printed = 0;   // events printed (absolute count)
-    DWORD requests = 0;  // replies and losses printed
-    bool done = false;   // reached the request count, or failed
+    bool done = false;   // sent every request of a counted run, or failed
 };
 
-bool IsRequest(const PING_EVENT& e) noexcept { return e.type == PE_REPLY || e.type == PE_LOST; }
-
-// Prints the events of host that came since the last call, up to the request
-// limit (0: none); stops the host once it reached the limit.
+// Prints the events of host that came since the last call; a host that sent
+// the requested number of requests (limit, 0: none) is stopped once they are out.
 void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit,
                     CEventRing& scratch, const CLogTexts& texts, std::FILE* out) {
-    if (progress.done || host.GetEventCount() == progress.printed) {
+    if (progress.done) {
         return;
     }
-    host.CopyEvents(scratch);
-    const DWORD count = scratch.Count();
-    const DWORD retained = scratch.Retained();
-    DWORD from = progress.printed;
-    if (count - from > retained) {
-        from = count - retained;  // fell behind by more than a ring: the oldest are gone
-    }
-    const std::u16string name = host.GetHostName();
-    for (DWORD n = from; n != count; ++n) {
-        const PING_EVENT& e = scratch.Oldest(retained - (count - n));
-        PrintLine(out, FormatClassicLine(e, name, texts));
-        if (IsRequest(e) && limit != 0 && ++progress.requests >= limit) {
-            host.Stop();
-            progress.done = true;
-            break;
+    // Counters first: a request counted here is already in the ring copied below.
+    PING_STATS stats{};
+    host.GetStatistics(stats);
+    const bool finished = limit != 0 && stats.sent >= limit;
+    if (host.GetEventCount() != progress.printed) {
+        host.CopyEvents(scratch);
+        const DWORD count = scratch.Count();
+        const DWORD retained = scratch.Retained();
+        DWORD from = progress.printed;
+        if (count - from > retained) {
+            from = count - retained;  // fell behind by more than a ring: the oldest are gone
         }
+        const std::u16string name = host.GetHostName();
+        for (DWORD n = from; n != count; ++n) {
+            PrintLine(out, FormatClassicLine(scratch.Oldest(retained - (count - n)), name, texts));
+        }
+        progress.printed = count;
+        std::fflush(out);
     }
-    progress.printed = count;
-    std::fflush(out);
+    if (finished) {
+        host.Stop();
+        progress.done = true;
+    }
 }
 
 void PrintStatistics(const COvPingDoc& doc, std::FILE* out) {
@@ -280,6 +281,8 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     ConsoleFrame frame(doc);
     doc.SetFrame(&frame);
     frame.SetHostEntryText(hosts);
+    // The workers count their requests, so a counted run sends exactly that many.
+    doc.SetRequestLimit(static_cast<DWORD>(options.count));
     doc.StartRun(hosts);
 
     const CLogTexts texts;

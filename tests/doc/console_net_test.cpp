@@ -123,6 +123,16 @@ TEST_F(ConsoleNetTest, ManyHostsRunUnderALowSoftDescriptorLimit) {
     EXPECT_EQ(CountMatching(lines, std::regex("Packets Received:1")), 300);
 }
 
+TEST_F(ConsoleNetTest, ACountedRunSendsExactlyThatManyRequestsPerHost) {
+    // Many hosts without delay: the printing falls behind the workers.
+    ConsoleRun run({TapperPath(), "--console", "--count=5", "-d0", LoopbackHosts(300)});
+    const ConsoleResult r = run.Finish(120s);
+    const auto lines = SplitLines(r.out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CountMatching(lines, std::regex("Packets Sent:5")), 300);
+    EXPECT_EQ(CountMatching(lines, std::regex(R"(.*: bytes = 64 time .*)")), 1500);
+}
+
 TEST(ConsoleInputTest, InvalidHostTextIsRefused) {
     ConsoleRun run({TapperPath(), "--console", "127.0.0.1:80"});
     const ConsoleResult r = run.Finish(20s);

@@ -205,6 +205,22 @@ TEST_F(HostProbeTest, ResolvesAtOnceAndSendsTheFirstRequestWhenTheGateOpens) {
     EXPECT_EQ(m_fake.SendCalls(), 1u);
 }
 
+TEST_F(HostProbeTest, ARequestLimitStopsTheWorkerAfterExactlyThatMany) {
+    PING_SETTINGS settings = FastSettings();
+    auto host = MakeReadyHost(settings);
+    host->SetRequestLimit(3);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 3; }));
+    std::this_thread::sleep_for(400ms);  // four more cycles without the limit
+    EXPECT_EQ(Stats(*host).sent, 3u);
+    EXPECT_EQ(m_fake.SendCalls(), 3u);
+    // A higher limit lets it go on to the new count.
+    host->SetRequestLimit(5);
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 5; }));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(m_fake.SendCalls(), 5u);
+}
+
 TEST_F(HostProbeTest, AZeroMinimumIsReplacedByTheNextReply) {
     m_fake.Script({{0, IP_SUCCESS, 64, 0, false},
                    {5, IP_SUCCESS, 64, 400, false},
