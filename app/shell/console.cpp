@@ -296,7 +296,10 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
         }
     }
 
-    const bool started = doc.IsRunning();
+    // Once the input was taken and the service bound the run has started,
+    // even when every host then fails (sooner or later than its gate opened):
+    // the exit status depends on the outcome, not on that timing.
+    const bool started = doc.GetHostCount() != 0;
     bool interrupted = false;
     while (started && !interrupted) {
         bool allDone = true;

@@ -130,53 +130,59 @@ TEST_F(ConsoleNetns, OneSilentHostAmongOthersGivesStatusOne) {
 }
 
 // A name server in the client namespace that takes every question and never
-// answers, and a resolver configuration naming it, for a child run under a
-// mount namespace of its own (the machine's configuration stays untouched).
-class SilentNameServer {
+// answers (silent), or an address where none listens, so that every lookup
+// fails at once; and a resolver configuration naming it, for a child run under
+// a mount namespace of its own (the machine's configuration stays untouched).
+class TestNameServer {
 public:
-    SilentNameServer() {
-        m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(53);
-        at.sin_addr.s_addr = htonl(0x7F000035);  // 127.0.0.53
-        m_listening = m_socket >= 0 &&
+    explicit TestNameServer(bool silent) {
+        const std::uint32_t address = silent ? 0x7F000035 : 0x7F000036;  // 127.0.0.53 / .54
+        if (silent) {
+            m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            sockaddr_in at{};
+            at.sin_family = AF_INET;
+            at.sin_port = htons(53);
+            at.sin_addr.s_addr = htonl(address);
+            m_ready = m_socket >= 0 &&
                       ::bind(m_socket, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+        }
         m_config = (std::filesystem::temp_directory_path() /
                     ("ov-resolv-" + std::to_string(::getpid()) + ".conf"))
                        .string();
-        std::ofstream(m_config) << "nameserver 127.0.0.53\noptions timeout:30 attempts:1\n";
+        std::ofstream(m_config) << "nameserver " << Dotted(htonl(address))
+                                << "\noptions timeout:30 attempts:1\n";
     }
-    ~SilentNameServer() {
+    ~TestNameServer() {
         if (m_socket >= 0) {
             ::close(m_socket);
         }
         std::filesystem::remove(m_config);
     }
-    SilentNameServer(const SilentNameServer&) = delete;
-    SilentNameServer& operator=(const SilentNameServer&) = delete;
+    TestNameServer(const TestNameServer&) = delete;
+    TestNameServer& operator=(const TestNameServer&) = delete;
 
-    bool Listening() const noexcept { return m_listening; }
+    bool Ready() const noexcept { return m_ready; }
     // argv running the program with args under this resolver configuration.
     std::vector<std::string> Command(const std::string& args) const {
         return {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
                 "mount --bind \"$1\" /etc/resolv.conf && exec \"$0\" " + args, TapperPath(),
                 m_config};
     }
+    static bool Available() { return access("/usr/bin/unshare", X_OK) == 0; }
 
 private:
     int m_socket = -1;
-    bool m_listening = false;
+    bool m_ready = true;
     std::string m_config;
 };
 
 TEST_F(ConsoleNetns, InterruptDuringASlowNameLookupEndsAtOnce) {
-    if (access("/usr/bin/unshare", X_OK) != 0) {
+    if (!TestNameServer::Available()) {
         GTEST_SKIP() << "needs unshare to give the program a resolver configuration of its own";
     }
     Respond({});
-    SilentNameServer dns;
-    ASSERT_TRUE(dns.Listening());
+    TestNameServer dns(/*silent=*/true);
+    ASSERT_TRUE(dns.Ready());
     const std::string host = Dotted(net.ResponderAddress());
     for (const int sig : {SIGINT, SIGTERM}) {
         ConsoleRun run(dns.Command("--console -d100 -p1 silent.example " + host));
@@ -194,6 +200,28 @@ TEST_F(ConsoleNetns, InterruptDuringASlowNameLookupEndsAtOnce) {
         EXPECT_EQ(StatLinesOf(lines, host).size(), 8u) << r.out;
         EXPECT_EQ(StatLinesOf(lines, "silent.example").size(), 8u) << r.out;
     }
+}
+
+TEST_F(ConsoleNetns, ExitStatusDependsOnTheOutcomeOnly) {
+    if (!TestNameServer::Available()) {
+        GTEST_SKIP() << "needs unshare to give the program a resolver configuration of its own";
+    }
+    Respond({});
+    TestNameServer dns(/*silent=*/false);
+    const std::string host = Dotted(net.ResponderAddress());
+    // Hosts whose names fail at once, before or after their gates open: the
+    // run started, and they got no reply.
+    for (int i = 0; i < 4; ++i) {
+        ConsoleRun run(dns.Command("--console --count=2 -d0 -p1 gone.example,gone2.example"));
+        const ConsoleResult r = run.Finish(30s);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(Count(SplitLines(r.out), std::regex(".*Could not resolve Host name.*")), 2)
+            << r.out;
+    }
+    ConsoleRun mixed(dns.Command("--console --count=2 -d0 -p1 gone.example " + host));
+    EXPECT_EQ(mixed.Finish(30s).status, 1);
+    ConsoleRun fine(dns.Command("--console --count=2 -d0 " + host));
+    EXPECT_EQ(fine.Finish(30s).status, 0);
 }
 
 }  // namespace
