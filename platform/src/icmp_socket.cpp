@@ -444,6 +444,21 @@ Match EchoHandle::Drain(bool errorQueue, IPAddr destination,
     return {};
 }
 
+void EchoHandle::ClearStaleErrors() noexcept {
+    // An ICMP error that arrives after its request timed out leaves a pending
+    // socket error (which would fail the next send) and an entry on the error
+    // queue. Neither belongs to the request about to go out.
+    const int fd = m_socket.Get();
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error == 0)
+        return;
+    std::int64_t ignored;
+    Drain(true, 0, ignored);  // quotes only earlier sequence numbers: nothing matches
+    // Taking an entry off the queue may set the pending error again.
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+}
+
 bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
     if (m_kind != SocketKind::Raw || destination == m_connected)
         return true;
@@ -488,6 +503,7 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
         return fail(IP_BAD_OPTION);
 
     ++m_sequence;
+    ClearStaleErrors();
     const std::int64_t sendMono = ClockNs(CLOCK_MONOTONIC);
     if (!ConnectTo(destination) || !SendRequest(destination, requestData, requestSize)) {
         const int error = errno;

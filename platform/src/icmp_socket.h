@@ -87,6 +87,8 @@ private:
     // queue is empty.
     Match Drain(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs) noexcept;
     bool ConnectTo(IPAddr destination) noexcept;
+    // Forgets errors that earlier requests left on the socket.
+    void ClearStaleErrors() noexcept;
     Match ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs,
                   bool& empty) noexcept;
 
