@@ -272,10 +272,10 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
         code[8].jf = 19 - 9;
         code[15].jf = 19 - 16;
         sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
-        // Errors reported by routers on the way arrive on the error queue,
-        // as on datagram sockets (the socket is connected to its peer).
-        if (::setsockopt(sock.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
-            ::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0 ||
+        // Error reporting is turned on only once the socket is connected (at
+        // its first send): an unconnected raw socket would be handed every
+        // ICMP error of the machine that quotes an ICMP packet.
+        if (::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0 ||
             ::setsockopt(sock.Get(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
             return nullptr;
         // Packets queued between socket() and the filter did not pass it.
@@ -467,6 +467,13 @@ bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
     peer.sin_addr.s_addr = destination;
     if (::connect(m_socket.Get(), reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0)
         return false;
+    if (m_connected == 0) {
+        // Errors reported by routers on the way now arrive on the error
+        // queue, as on datagram sockets, but only those about this peer.
+        const int on = 1;
+        if (::setsockopt(m_socket.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0)
+            return false;
+    }
     m_connected = destination;
     return true;
 }

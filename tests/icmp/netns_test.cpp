@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <future>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -165,6 +166,40 @@ TEST_P(IcmpNetns, AnErrorArrivingAfterItsRequestTimedOutIsNotChargedToTheNext) {
     ASSERT_EQ(Echo(2000), 1u) << reply().Status;
     EXPECT_EQ(reply().Status, IP_SUCCESS);
     EXPECT_EQ(Echo(2000), 1u);
+}
+
+// Bytes waiting unread on every ICMP socket of this thread's namespace.
+long QueuedOnIcmpSockets() {
+    long total = 0;
+    for (const char* table : {"/proc/thread-self/net/raw", "/proc/thread-self/net/icmp"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);  // column titles
+        while (std::getline(in, line)) {
+            // sl, local address, remote address, state, then "tx_queue:rx_queue".
+            std::istringstream fields(line);
+            std::string skip, queues;
+            fields >> skip >> skip >> skip >> skip >> queues;
+            const auto colon = queues.find(':');
+            if (colon != std::string::npos) {
+                total += std::stol(queues.substr(colon + 1), nullptr, 16);
+            }
+        }
+    }
+    return total;
+}
+
+TEST_P(IcmpNetns, AnIdleHandleCollectsNoErrorsOfOtherRequests) {
+    Respond({"--error=unreach:1", std::string("--error-from=") + ov::test::NetnsPair::kThirdNode});
+    const HANDLE idle = create();
+    ASSERT_NE(idle, INVALID_HANDLE_VALUE);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(Echo(2000), 1u);
+        EXPECT_EQ(reply().Status, IP_DEST_HOST_UNREACHABLE);
+    }
+    // The handle that got the errors took them; no other socket keeps a copy.
+    EXPECT_EQ(QueuedOnIcmpSockets(), 0);
+    EXPECT_TRUE(close(idle));
 }
 
 TEST_P(IcmpNetns, StaleForeignAndMisaddressedRepliesAreIgnored) {
