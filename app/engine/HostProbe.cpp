@@ -163,6 +163,7 @@ bool CHostProbe::Start() {
 void CHostProbe::Stop() {
     m_runGate.Reset();
     SetState(HS_READY);
+    m_wake.Set();  // a worker sleeping with the gate open goes back to the gate
 }
 
 bool CHostProbe::IsBusy() const {
@@ -180,7 +181,7 @@ void CHostProbe::SetSettings(const PING_SETTINGS& settings) {
         std::lock_guard lock(m_settingsLock);
         m_settings = settings;
     }
-    m_settingsChanged.Set();
+    m_wake.Set();
 }
 
 void CHostProbe::SetRequestLimit(DWORD limit) {
@@ -188,7 +189,7 @@ void CHostProbe::SetRequestLimit(DWORD limit) {
         std::lock_guard lock(m_settingsLock);
         m_requestLimit = limit;
     }
-    m_settingsChanged.Set();
+    m_wake.Set();
 }
 
 PING_SETTINGS CHostProbe::GetSettings() const {
@@ -275,6 +276,7 @@ void CHostProbe::Worker() noexcept {
     }
 
     Prepare();  // a host resolves as soon as it exists, started or not
+    m_hasAddress = GetState() == HS_READY;
 
     for (;;) {
         // The gate stays open until Stop; a quit request wakes the wait too.
@@ -283,7 +285,7 @@ void CHostProbe::Worker() noexcept {
             break;
         }
         const DWORD pause = PingOnce(icmp);
-        if (ov::WaitAny({&m_quitSignal, &m_settingsChanged}, pause) == 0) {
+        if (ov::WaitAny({&m_quitSignal, &m_wake}, pause) == 0) {
             break;
         }
     }
@@ -363,8 +365,13 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     {
         std::lock_guard lock(m_stateLock);
         // A Stop between the gate wait and here leaves the host stopped.
-        if ((m_state != HS_READY && m_state != HS_PINGING) || !m_runGate.IsSet()) {
-            return kCyclePauseMs;
+        if (!m_runGate.IsSet()) {
+            return 0;
+        }
+        // A failed host (or one stopped before its name resolved) has nothing
+        // to send to: it sleeps instead of checking every cycle.
+        if ((m_state != HS_READY && m_state != HS_PINGING) || !m_hasAddress) {
+            return INFINITE;
         }
         m_state = HS_PINGING;
         address = m_address;

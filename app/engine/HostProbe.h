@@ -109,7 +109,8 @@ private:
     void Resolve() noexcept;
     void LookupCountryOfAddress() noexcept;
     // Sends one request when the delay has passed; returns how long the worker
-    // may pause before the next one can be due.
+    // may pause before the next one can be due (INFINITE: it can send no more
+    // until it is stopped, deleted or its settings change).
     DWORD PingOnce(HANDLE icmpHandle) noexcept;
     bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
 
@@ -139,8 +140,9 @@ private:
     ov::WaitGroup m_waits;
     ov::Event m_runGate{m_waits, ov::Event::ResetMode::Manual};
     ov::Event m_quitSignal{m_waits, ov::Event::ResetMode::Manual};
-    // Set by SetSettings, so that a pause sized for the old delay ends early.
-    ov::Event m_settingsChanged{m_waits, ov::Event::ResetMode::Auto};
+    // Set by SetSettings, SetRequestLimit and Stop, so that a pause sized for
+    // the old settings (or a host's sleep once it can send no more) ends early.
+    ov::Event m_wake{m_waits, ov::Event::ResetMode::Auto};
     std::atomic<bool> m_quit{false};
 
     // Worker only.
@@ -150,6 +152,7 @@ private:
     DWORD m_lastSendTick = 0;
     DWORD m_requestsSent = 0;
     bool m_hasSent = false;  // the first request goes out at once, whatever the tick count
+    bool m_hasAddress = false;  // the preparation resolved the name
 
     std::thread m_thread;
 };

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -366,6 +368,39 @@ TEST_F(HostProbeTest, StopAndStartOnAFailedHost) {
     EXPECT_EQ(m_fake.SendCalls(), 0u);
     host.Stop();
     EXPECT_EQ(host.GetState(), HS_READY);
+}
+
+// Voluntary context switches of every thread of this process so far.
+long VoluntarySwitches() {
+    long total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                total += std::stol(line.substr(24));
+            }
+        }
+    }
+    return total;
+}
+
+TEST_F(HostProbeTest, AHostThatCanNoLongerSendSleepsUntilStoppedOrChanged) {
+    ResolverScope resolver(/*fail=*/true, 100);
+    CHostProbe host(0, u"no.such.host", FastSettings());
+    ASSERT_TRUE(host.Start());  // the gate opens while the name is still being looked up
+    ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
+    std::this_thread::sleep_for(100ms);
+    const long before = VoluntarySwitches();
+    std::this_thread::sleep_for(1s);
+    // A worker checking every cycle would wake ten times in that second.
+    EXPECT_LT(VoluntarySwitches() - before, 5);
+    // Stopped and started again, it still sends nothing: it has no address.
+    host.Stop();
+    EXPECT_TRUE(host.Start());
+    host.SetSettings(FastSettings());
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(m_fake.SendCalls(), 0u);
 }
 
 TEST_F(HostProbeTest, StopClosesTheGateAndStartReopensIt) {
