@@ -44,3 +44,15 @@ DWORD CEventRing::NewestIndex() const noexcept {
     }
     return m_start == 0 ? m_capacity - 1 : m_start - 1;
 }
+
+DWORD CEventRing::CopySince(DWORD from, std::vector<PING_EVENT>& out) const {
+    out.clear();
+    const DWORD retained = Retained();
+    // Unsigned differences: a wrap of the count is harmless.
+    const DWORD fresh = std::min(m_count - from, retained);
+    out.reserve(fresh);
+    for (DWORD i = retained - fresh; i != retained; ++i) {
+        out.push_back(Oldest(i));
+    }
+    return m_count;
+}

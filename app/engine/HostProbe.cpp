@@ -240,6 +240,11 @@ void CHostProbe::CopyEvents(CEventRing& target) const {
     target.CopyFrom(m_events);
 }
 
+DWORD CHostProbe::CopyEventsSince(DWORD from, std::vector<PING_EVENT>& out) const {
+    std::lock_guard lock(m_statsLock);
+    return m_events.CopySince(from, out);
+}
+
 void CHostProbe::Record(std::int32_t type) noexcept {
     PING_EVENT event{};
     event.type = type;

@@ -91,6 +91,9 @@ public:
     // Copies the whole ring into target when target is not the host's own ring
     // and is at least as large; otherwise does nothing.
     void CopyEvents(CEventRing& target) const;
+    // Replaces out with the events recorded since the event count was from (the
+    // retained ones, oldest first) and returns the count, in one look.
+    DWORD CopyEventsSince(DWORD from, std::vector<PING_EVENT>& out) const;
     // Position in the document's host list; the notifications' second parameter.
     DWORD GetIndex() const noexcept { return m_index; }
 

@@ -3,6 +3,7 @@
 // recorded outcome, a host's counters and the fixed event ring.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/icmp.h"
 #include "platform/wintypes.h"
@@ -78,6 +79,11 @@ public:
     const PING_EVENT& Oldest(DWORD i) const noexcept;
     // Array index of the newest event; only meaningful when count > 0.
     DWORD NewestIndex() const noexcept;
+    // Replaces out with the retained events pushed since the count was from
+    // (the oldest first; all retained ones when from fell out of the ring);
+    // returns the count. A caller that passes the last count back reads each
+    // event once.
+    DWORD CopySince(DWORD from, std::vector<PING_EVENT>& out) const;
 
 private:
     std::unique_ptr<PING_EVENT[]> m_events;

@@ -156,7 +156,7 @@ struct HostProgress {
 // Prints the events of host that came since the last call; a host that sent
 // the requested number of requests (limit, 0: none) is stopped once they are out.
 void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit,
-                    CEventRing& scratch, const CLogTexts& texts, std::FILE* out) {
+                    std::vector<PING_EVENT>& fresh, const CLogTexts& texts, std::FILE* out) {
     if (progress.done) {
         return;
     }
@@ -165,18 +165,11 @@ void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limi
     host.GetStatistics(stats);
     const bool finished = limit != 0 && stats.sent >= limit;
     if (host.GetEventCount() != progress.printed) {
-        host.CopyEvents(scratch);
-        const DWORD count = scratch.Count();
-        const DWORD retained = scratch.Retained();
-        DWORD from = progress.printed;
-        if (count - from > retained) {
-            from = count - retained;  // fell behind by more than a ring: the oldest are gone
-        }
+        progress.printed = host.CopyEventsSince(progress.printed, fresh);
         const std::u16string name = host.GetHostName();
-        for (DWORD n = from; n != count; ++n) {
-            PrintLine(out, FormatClassicLine(scratch.Oldest(retained - (count - n)), name, texts));
+        for (const PING_EVENT& event : fresh) {
+            PrintLine(out, FormatClassicLine(event, name, texts));
         }
-        progress.printed = count;
         std::fflush(out);
     }
     if (finished) {
@@ -286,7 +279,7 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     doc.StartRun(hosts);
 
     const CLogTexts texts;
-    CEventRing scratch;
+    std::vector<PING_EVENT> fresh;  // reused for every host
     std::vector<HostProgress> progress(doc.GetHostCount());
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
@@ -308,10 +301,10 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
             if (host == nullptr) {
                 continue;
             }
-            PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+            PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
             if (!progress[i].done && host->GetState() == HS_FAILED) {
                 // Nothing more can happen on a failed host once its events are out.
-                PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+                PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
                 progress[i].done = true;
             }
             allDone = allDone && progress[i].done;
@@ -345,7 +338,7 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Events recorded until the stop still belong to the run.
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
-            PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+            PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
         }
     }
     PrintStatistics(doc, out);

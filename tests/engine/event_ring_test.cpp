@@ -101,4 +101,30 @@ TEST(EventRing, CopyNeedsAnotherRingAtLeastAsLarge) {
     }
 }
 
+TEST(EventRing, CopySinceTakesOnlyTheNewEventsOnce) {
+    CEventRing ring(10);
+    std::vector<PING_EVENT> out(3);
+    EXPECT_EQ(ring.CopySince(0, out), 0u);
+    EXPECT_TRUE(out.empty());
+    PushNumbered(ring, 1, 4);
+    DWORD seen = ring.CopySince(0, out);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out.front().type, 1);
+    EXPECT_EQ(out.back().type, 4);
+    EXPECT_EQ(ring.CopySince(seen, out), 4u);
+    EXPECT_TRUE(out.empty());  // nothing new
+    PushNumbered(ring, 5, 12);  // wraps: 3..12 retained
+    seen = ring.CopySince(seen, out);
+    EXPECT_EQ(seen, 12u);
+    ASSERT_EQ(out.size(), 8u);
+    EXPECT_EQ(out.front().type, 5);
+    EXPECT_EQ(out.back().type, 12);
+    // A reader that fell more than a ring behind gets what is left.
+    PushNumbered(ring, 13, 40);
+    EXPECT_EQ(ring.CopySince(seen, out), 40u);
+    ASSERT_EQ(out.size(), 10u);
+    EXPECT_EQ(out.front().type, 31);
+    EXPECT_EQ(out.back().type, 40);
+}
+
 }  // namespace
