@@ -239,8 +239,10 @@ const char* ConsoleUsage() noexcept {
            "             (without it the run lasts until Ctrl+C or SIGTERM)\n"
            "  -dN delay between requests (ms)   -wN reply timeout (ms)\n"
            "  -lN data size (bytes)             -iN time-to-live\n"
-           "  -vN type of service               -f  don't fragment\n"
+           "  -vN type of service               -f  IP flags value 1\n"
            "  -pN name-resolution attempts      -tN statistics refresh (ms)\n"
+           "  (-f leaves the packets as they are; don't-fragment is flags value 2,\n"
+           "   which only the saved settings can hold)\n"
            "Hosts are separated by blanks, commas or semicolons.\n"
            "Exit status: 0 every host replied, 1 some host got no reply,\n"
            "2 the run could not start.\n";

@@ -99,6 +99,20 @@ TEST_F(ConsoleNetns, DelayedRepliesShowTheirTime) {
     EXPECT_GE(std::stoi(m[1]), 40);
 }
 
+TEST_F(ConsoleNetns, FlagSwitchDoesNotForbidFragments) {
+    // The link carries 1500 bytes; 3000 data bytes go out only in fragments.
+    Respond({});
+    const std::string host = Dotted(net.ResponderAddress());
+    ConsoleRun run({TapperPath(), "--console", "--count=2", "-d0", "-f", "-l3000", host});
+    const ConsoleResult r = run.Finish(60s);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(Count(SplitLines(r.out), std::regex(R"(.*: bytes = 3000 time.*)")), 2) << r.out;
+    ConsoleRun usage({TapperPath(), "--help"});
+    const ConsoleResult u = usage.Finish(20s);
+    EXPECT_EQ(u.out.find("-f  don't fragment"), std::string::npos);
+    EXPECT_NE(u.out.find("-f  IP flags value 1"), std::string::npos);
+}
+
 TEST_F(ConsoleNetns, AHostWithoutRepliesGivesStatusOne) {
     Respond({"--loss=1"});
     const std::string host = Dotted(net.ResponderAddress());
