@@ -127,4 +127,34 @@ TEST(EventRing, CopySinceTakesOnlyTheNewEventsOnce) {
     EXPECT_EQ(out.back().type, 40);
 }
 
+TEST(EventRing, GrowingNeverMovesAnEventAlreadyHeld) {
+    CEventRing ring;
+    ring.Push(EventNumbered(1));
+    const PING_EVENT& first = ring.At(0);
+    const PING_EVENT* const where = &first;
+    PushNumbered(ring, 2, 5000);  // every block of the ring now exists
+    EXPECT_EQ(&ring.At(0), where);
+    EXPECT_EQ(first.type, 1);
+    for (DWORD i = 0; i < 5000; ++i) {
+        ASSERT_EQ(ring.At(i).type, static_cast<std::int32_t>(i + 1)) << i;
+    }
+}
+
+TEST(EventRing, CopyFromASparseRingLeavesNoOldEntriesBehind) {
+    CEventRing full;
+    PushNumbered(full, 1, 5000);
+    CEventRing sparse;
+    PushNumbered(sparse, 100, 102);
+    ASSERT_TRUE(full.CopyFrom(sparse));
+    EXPECT_EQ(full.Count(), 3u);
+    EXPECT_EQ(full.At(2).type, 102);
+    // Entries the source never wrote read as zero in the copy, as in the source.
+    EXPECT_EQ(full.At(3).type, 0);
+    EXPECT_EQ(full.At(4999).type, 0);
+    CEventRing copy;
+    ASSERT_TRUE(copy.CopyFrom(full));
+    EXPECT_EQ(copy.At(1).type, 101);
+    EXPECT_EQ(copy.At(200).type, 0);
+}
+
 }  // namespace
