@@ -3,11 +3,14 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -286,7 +289,8 @@ TEST_F(HostProbeTest, RepliesLaterThanTheTimeoutOrWithAnErrorAreLost) {
 TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
     for (WORD probe : {WORD{0}, WORD{1}, WORD{3}}) {
         SCOPED_TRACE(probe);
-        ResolverScope resolver(/*fail=*/true, 0);
+        // Each attempt takes a while, so the target is in place before the end.
+        ResolverScope resolver(/*fail=*/true, 50);
         PING_SETTINGS settings = FastSettings();
         settings.Probe = probe;
         RecordingTarget target;
@@ -294,6 +298,10 @@ TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
         host.SetNotifyWindow(&target, WM_PING_NOTIFY);
         ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
         EXPECT_EQ(g_resolver.calls.load(), probe == 0 ? 1 : probe);
+        // A failed preparation is announced like a successful one.
+        ASSERT_TRUE(WaitUntil([&] { return target.Count(PN_PREPARED) == 1; }));
+        EXPECT_EQ(target.Notes().at(0).index, 4u);
+        EXPECT_EQ(target.Notes().size(), 1u);
         EXPECT_EQ(host.GetAddress(), 0u);
         CEventRing ring;
         host.CopyEvents(ring);
@@ -304,7 +312,8 @@ TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
 }
 
 TEST_F(HostProbeTest, ResolutionAsksForIPv4OnlyAndNotifiesWhenPrepared) {
-    ResolverScope resolver(/*fail=*/false, 0);
+    // The lookup takes a while, so the target is in place before it ends.
+    ResolverScope resolver(/*fail=*/false, 100);
     RecordingTarget target;
     CHostProbe host(7, u"localhost", FastSettings());
     host.SetNotifyWindow(&target, WM_PING_NOTIFY);
@@ -316,12 +325,10 @@ TEST_F(HostProbeTest, ResolutionAsksForIPv4OnlyAndNotifiesWhenPrepared) {
     }
     EXPECT_EQ(host.GetAddress(), kLoopback);
     EXPECT_EQ(host.GetHostName(), u"localhost");
-    // The target may have been set after the preparation ended.
-    if (!target.Notes().empty()) {
-        EXPECT_EQ(target.Notes()[0].what, PN_PREPARED);
-        EXPECT_EQ(target.Notes()[0].index, 7u);
-        EXPECT_EQ(target.Notes()[0].message, WM_PING_NOTIFY);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return !target.Notes().empty(); }));
+    EXPECT_EQ(target.Notes()[0].what, PN_PREPARED);
+    EXPECT_EQ(target.Notes()[0].index, 7u);
+    EXPECT_EQ(target.Notes()[0].message, WM_PING_NOTIFY);
 }
 
 TEST_F(HostProbeTest, NamesGoToTheResolverInUtf8CutAt1024Bytes) {
@@ -603,6 +610,65 @@ TEST_F(HostProbeTest, DeletionWithoutCancelWaitsOnlyForTheCurrentEcho) {
     host.reset();
     EXPECT_EQ(noCancel.SendCalls(), 1u);  // no further request after the quit
     EXPECT_EQ(noCancel.CloseCalls(), 1);
+}
+
+// A target whose posts block until the test lets them go, as a queue whose
+// lock another thread holds would.
+class BlockingTarget final : public IPingNotifyTarget {
+public:
+    void PostPingNotify(UINT, int what, DWORD) noexcept override {
+        std::unique_lock lock(m_lock);
+        m_waiting.push_back(what);
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    // Waits until a post of what is blocked in the target.
+    bool WaitForBlockedPost(int what) {
+        std::unique_lock lock(m_lock);
+        return m_changed.wait_for(lock, 10s, [&] {
+            return std::find(m_waiting.begin(), m_waiting.end(), what) != m_waiting.end();
+        });
+    }
+    void Open() {
+        std::lock_guard lock(m_lock);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<int> m_waiting;
+    bool m_open = false;
+};
+
+TEST_F(HostProbeTest, AWorkerBlockedInItsTargetHoldsNothingTheOwnerNeeds) {
+    BlockingTarget target;
+    auto host = MakeReadyHost(FastSettings());
+    host->SetNotifyWindow(&target, WM_PING_NOTIFY);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(target.WaitForBlockedPost(PN_REPLY));
+    // The worker sits in the target: the reply it announces is recorded, and
+    // every call of the owner's thread but SetNotifyWindow goes through.
+    auto owner = std::async(std::launch::async, [&] {
+        EXPECT_EQ(Stats(*host).sent, 1u);
+        PING_EVENT last{};
+        host->GetLastEvent(last);
+        EXPECT_EQ(last.type, PE_REPLY);
+        CEventRing ring;
+        host->CopyEvents(ring);
+        EXPECT_EQ(ring.Count(), host->GetEventCount());
+        EXPECT_EQ(host->GetState(), HS_PINGING);
+        EXPECT_EQ(host->GetAddress(), kLoopback);
+        host->SetSettings(FastSettings());
+        host->Stop();
+    });
+    EXPECT_EQ(owner.wait_for(2s), std::future_status::ready) << "the owner waited for the worker";
+    target.Open();
+    owner.wait();
+    // Released, the worker goes back to its closed gate; deleting it is prompt.
+    host.reset();
+    EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
 }
 
 TEST_F(HostProbeTest, AWorkerNeverWaitsForItsNotificationTarget) {
