@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/errqueue.h>
-#include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
@@ -232,51 +231,17 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
             ::setsockopt(sock.Get(), SOL_IP, IP_RECVTOS, &on, sizeof on) != 0)
             return nullptr;
     } else {
-        // A raw socket sees every ICMP packet of the machine. Connecting it
-        // to the destination (at the first send) keeps other hosts' packets
-        // away without a copy; an identifier unique within the process and a
-        // packet filter keep out those of other requests to the same host.
+        // A raw socket sees every ICMP packet of the machine. Until it is
+        // connected to its destination (at the first send) its type filter
+        // lets nothing in; connected, the kernel passes it only packets from
+        // that peer, before making any copy. Replies of the same peer to other
+        // requests are told apart by the identifier, unique in the process.
         static std::atomic<std::uint32_t> counter{0};
         const std::uint32_t n = counter.fetch_add(1);
         identifier = static_cast<std::uint16_t>((static_cast<std::uint32_t>(::getpid()) * 2654435761u) + n * 40503u);
-        icmp_filter types{};
-        types.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
-                       (1u << kTimeExceeded) | (1u << kParamProblem));
-        const std::uint32_t id = identifier;
-        constexpr std::uint32_t kAccept = 0x40000;
-        sock_filter code[] = {
-            /* 0 */ BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),            // X = IP header length
-            /* 1 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),             // ICMP type
-            /* 2 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply, 0, 2),
-            /* 3 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),             // identifier
-            /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 12, 13),
-            /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kDestUnreachable, 3, 0),
-            /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded, 2, 0),
-            /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kParamProblem, 1, 0),
-            /* 8 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kSourceQuench, 0, 10),
-            /* 9 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),             // quoted IP header
-            /* 10 */ BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0xf),
-            /* 11 */ BPF_STMT(BPF_ALU | BPF_LSH | BPF_K, 2),
-            /* 12 */ BPF_STMT(BPF_ALU | BPF_ADD | BPF_X, 0),
-            /* 13 */ BPF_STMT(BPF_MISC | BPF_TAX, 0),                  // X = start of quoted ICMP - 8
-            /* 14 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),            // quoted ICMP type
-            /* 15 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoRequest, 0, 3),
-            /* 16 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 12),           // quoted identifier
-            /* 17 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 0, 1),
-            /* 18 */ BPF_STMT(BPF_RET | BPF_K, kAccept),
-            /* 19 */ BPF_STMT(BPF_RET | BPF_K, 0),
-        };
-        // Jumps from 4 and 8 land on 18 (accept) and 19 (drop).
-        code[4].jt = 18 - 5;
-        code[4].jf = 19 - 5;
-        code[8].jf = 19 - 9;
-        code[15].jf = 19 - 16;
-        sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
-        // Error reporting is turned on only once the socket is connected (at
-        // its first send): an unconnected raw socket would be handed every
-        // ICMP error of the machine that quotes an ICMP packet.
-        if (::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0 ||
-            ::setsockopt(sock.Get(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
+        icmp_filter none{};
+        none.data = ~0u;
+        if (::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &none, sizeof none) != 0)
             return nullptr;
         // Packets queued between socket() and the filter did not pass it.
         std::byte scratch[64];
@@ -469,9 +434,14 @@ bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
         return false;
     if (m_connected == 0) {
         // Errors reported by routers on the way now arrive on the error
-        // queue, as on datagram sockets, but only those about this peer.
+        // queue, as on datagram sockets, but only those about this peer; the
+        // type filter opens for replies and errors from the peer itself.
         const int on = 1;
-        if (::setsockopt(m_socket.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0)
+        icmp_filter types{};
+        types.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
+                       (1u << kTimeExceeded) | (1u << kParamProblem));
+        if (::setsockopt(m_socket.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
+            ::setsockopt(m_socket.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0)
             return false;
     }
     m_connected = destination;
