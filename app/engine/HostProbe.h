@@ -4,7 +4,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "PingTypes.h"
@@ -12,6 +11,7 @@
 class CNameLookup;
 #include "platform/event.h"
 #include "platform/icmp.h"
+#include "platform/thread.h"
 #include "platform/wintypes.h"
 
 // Host states; bit flags (Start tests bit HS_PINGING and the mask 7).
@@ -157,5 +157,5 @@ private:
     bool m_hasSent = false;  // the first request goes out at once, whatever the tick count
     bool m_hasAddress = false;  // the preparation resolved the name
 
-    std::thread m_thread;
+    ov::Thread m_thread;
 };
