@@ -135,15 +135,19 @@ void CHostProbe::RequestQuit() noexcept {
     m_quit.store(true, std::memory_order_release);
     m_quitSignal.Set();
     m_runGate.Set();  // a worker waiting at the closed gate wakes up
-    // The worker clears the handle under this lock before closing it, so the
-    // handle cannot be closed while it is being cancelled.
-    std::lock_guard lock(m_stateLock);
-    if (m_lookup) {
-        m_lookup->Abandon();  // its late result is dropped
+    std::shared_ptr<CNameLookup> lookup;
+    {
+        // The worker clears the handle under this lock before closing it, so
+        // the handle cannot be closed while it is being cancelled.
+        std::lock_guard lock(m_stateLock);
+        lookup = m_lookup;
+        const PFN_IcmpCancelEcho cancel = PingServices().pIcmpCancelEcho;
+        if (m_icmpHandle != INVALID_HANDLE_VALUE && cancel != nullptr) {
+            cancel(m_icmpHandle);
+        }
     }
-    const PFN_IcmpCancelEcho cancel = PingServices().pIcmpCancelEcho;
-    if (m_icmpHandle != INVALID_HANDLE_VALUE && cancel != nullptr) {
-        cancel(m_icmpHandle);
+    if (lookup) {
+        lookup->Abandon();  // its late result is dropped
     }
 }
 
