@@ -4,8 +4,8 @@
 #include <sys/socket.h>
 
 #include <cstring>
-#include <system_error>
 
+#include "NameLookup.h"
 #include "PingServices.h"
 #include "platform/clock.h"
 
@@ -24,11 +24,12 @@ DWORD TimeLeft(DWORD delay, DWORD elapsed) noexcept {
     return elapsed < delay ? delay - elapsed : 1;
 }
 
+// A worker's stack: its deepest call (a numeric name through the resolver) needs
+// a few kilobytes; the default of 8 MiB made thousands of hosts slow to start.
+constexpr std::size_t kWorkerStackBytes = 256 * 1024;
+
 // Extra room in the reply buffer beyond the reply record and the echoed data.
 constexpr std::size_t kReplySlack = 8;
-// Port number handed to the resolver with the host name.
-constexpr char kResolverService[] = "33434";
-
 // The resolver takes names in UTF-8 on this system; cut at a character boundary.
 std::string ToResolverName(const std::u16string& wide) {
     std::string out;
@@ -110,24 +111,6 @@ std::u16string FromResolverName(const char* name) {
     return out;
 }
 
-// Closes the resolver's result list on every path.
-class AddrInfoHolder {
-public:
-    AddrInfoHolder() = default;
-    ~AddrInfoHolder() { BoundFreeAddrInfo(m_result); }
-    AddrInfoHolder(const AddrInfoHolder&) = delete;
-    AddrInfoHolder& operator=(const AddrInfoHolder&) = delete;
-    addrinfo** Out() noexcept {
-        BoundFreeAddrInfo(m_result);
-        m_result = nullptr;
-        return &m_result;
-    }
-    const addrinfo* Get() const noexcept { return m_result; }
-
-private:
-    addrinfo* m_result = nullptr;
-};
-
 }  // namespace
 
 CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings)
@@ -137,9 +120,7 @@ CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS
         Record(PE_NO_SERVICES);
         return;
     }
-    try {
-        m_thread = std::thread(&CHostProbe::Worker, this);
-    } catch (const std::system_error&) {
+    if (!m_thread.Start([this] { Worker(); }, kWorkerStackBytes)) {
         SetState(HS_FAILED);
         Record(PE_NO_THREAD);
     }
@@ -147,21 +128,26 @@ CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS
 
 CHostProbe::~CHostProbe() {
     RequestQuit();
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
+    m_thread.Join();
 }
 
 void CHostProbe::RequestQuit() noexcept {
     m_quit.store(true, std::memory_order_release);
     m_quitSignal.Set();
     m_runGate.Set();  // a worker waiting at the closed gate wakes up
-    // The worker clears the handle under this lock before closing it, so the
-    // handle cannot be closed while it is being cancelled.
-    std::lock_guard lock(m_stateLock);
-    const PFN_IcmpCancelEcho cancel = PingServices().pIcmpCancelEcho;
-    if (m_icmpHandle != INVALID_HANDLE_VALUE && cancel != nullptr) {
-        cancel(m_icmpHandle);
+    std::shared_ptr<CNameLookup> lookup;
+    {
+        // The worker clears the handle under this lock before closing it, so
+        // the handle cannot be closed while it is being cancelled.
+        std::lock_guard lock(m_stateLock);
+        lookup = m_lookup;
+        const PFN_IcmpCancelEcho cancel = PingServices().pIcmpCancelEcho;
+        if (m_icmpHandle != INVALID_HANDLE_VALUE && cancel != nullptr) {
+            cancel(m_icmpHandle);
+        }
+    }
+    if (lookup) {
+        lookup->Abandon();  // its late result is dropped
     }
 }
 
@@ -180,6 +166,7 @@ bool CHostProbe::Start() {
 void CHostProbe::Stop() {
     m_runGate.Reset();
     SetState(HS_READY);
+    m_wake.Set();  // a worker sleeping with the gate open goes back to the gate
 }
 
 bool CHostProbe::IsBusy() const {
@@ -197,7 +184,15 @@ void CHostProbe::SetSettings(const PING_SETTINGS& settings) {
         std::lock_guard lock(m_settingsLock);
         m_settings = settings;
     }
-    m_settingsChanged.Set();
+    m_wake.Set();
+}
+
+void CHostProbe::SetRequestLimit(DWORD limit) {
+    {
+        std::lock_guard lock(m_settingsLock);
+        m_requestLimit = limit;
+    }
+    m_wake.Set();
 }
 
 PING_SETTINGS CHostProbe::GetSettings() const {
@@ -248,6 +243,11 @@ void CHostProbe::CopyEvents(CEventRing& target) const {
     target.CopyFrom(m_events);
 }
 
+DWORD CHostProbe::CopyEventsSince(DWORD from, std::vector<PING_EVENT>& out) const {
+    std::lock_guard lock(m_statsLock);
+    return m_events.CopySince(from, out);
+}
+
 void CHostProbe::Record(std::int32_t type) noexcept {
     PING_EVENT event{};
     event.type = type;
@@ -284,6 +284,7 @@ void CHostProbe::Worker() noexcept {
     }
 
     Prepare();  // a host resolves as soon as it exists, started or not
+    m_hasAddress = GetState() == HS_READY;
 
     for (;;) {
         // The gate stays open until Stop; a quit request wakes the wait too.
@@ -292,7 +293,7 @@ void CHostProbe::Worker() noexcept {
             break;
         }
         const DWORD pause = PingOnce(icmp);
-        if (ov::WaitAny({&m_quitSignal, &m_settingsChanged}, pause) == 0) {
+        if (ov::WaitAny({&m_quitSignal, &m_wake}, pause) == 0) {
             break;
         }
     }
@@ -325,33 +326,35 @@ void CHostProbe::Resolve() noexcept {
     }
     Record(PE_RESOLVING);
 
-    const std::string name = ToResolverName(GetHostName());
-    // Only IPv4 results: the first result is taken as an IPv4 address.
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    AddrInfoHolder result;
-    bool resolved = false;
-    for (WORD attempt = 0; attempt < probe; ++attempt) {
+    // The lookup is published so that a quit request can abandon it at once.
+    std::shared_ptr<CNameLookup> lookup = CNameLookup::Start(ToResolverName(GetHostName()), probe);
+    if (!lookup) {
+        Record(PE_RESOLVE_FAILED);
+        SetState(HS_FAILED);
+        return;
+    }
+    {
+        std::lock_guard lock(m_stateLock);
+        m_lookup = lookup;
         if (Quitting()) {
-            break;
-        }
-        if (BoundGetAddrInfo(name.c_str(), kResolverService, &hints, result.Out()) == 0) {
-            resolved = true;
-            break;
+            lookup->Abandon();
         }
     }
-    const addrinfo* first = result.Get();
-    if (resolved && first != nullptr && first->ai_addr != nullptr &&
-        first->ai_family == AF_INET && first->ai_addrlen >= sizeof(sockaddr_in)) {
-        sockaddr_in in{};
-        std::memcpy(&in, first->ai_addr, sizeof(in));
+    const addrinfo* first = lookup->Wait();
+    {
         std::lock_guard lock(m_stateLock);
-        if (first->ai_canonname != nullptr) {
-            m_hostName = FromResolverName(first->ai_canonname);
+        m_lookup.reset();
+        if (first != nullptr && first->ai_addr != nullptr && first->ai_family == AF_INET &&
+            first->ai_addrlen >= sizeof(sockaddr_in)) {
+            sockaddr_in in{};
+            std::memcpy(&in, first->ai_addr, sizeof(in));
+            if (first->ai_canonname != nullptr) {
+                m_hostName = FromResolverName(first->ai_canonname);
+            }
+            m_address = in.sin_addr.s_addr;
+            m_state = HS_RESOLVED;
+            return;
         }
-        m_address = in.sin_addr.s_addr;
-        m_state = HS_RESOLVED;
-        return;
     }
     Record(PE_RESOLVE_FAILED);
     SetState(HS_FAILED);
@@ -370,16 +373,26 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     {
         std::lock_guard lock(m_stateLock);
         // A Stop between the gate wait and here leaves the host stopped.
-        if ((m_state != HS_READY && m_state != HS_PINGING) || !m_runGate.IsSet()) {
-            return kCyclePauseMs;
+        if (!m_runGate.IsSet()) {
+            return 0;
+        }
+        // A failed host (or one stopped before its name resolved) has nothing
+        // to send to: it sleeps instead of checking every cycle.
+        if ((m_state != HS_READY && m_state != HS_PINGING) || !m_hasAddress) {
+            return INFINITE;
         }
         m_state = HS_PINGING;
         address = m_address;
     }
     PING_SETTINGS settings;
+    DWORD limit = 0;
     {
         std::lock_guard lock(m_settingsLock);
         settings = m_settings;
+        limit = m_requestLimit;
+    }
+    if (limit != 0 && m_requestsSent >= limit) {
+        return INFINITE;  // all requests of a counted run are out
     }
     // Unsigned difference: a wrap of the tick count is harmless.
     if (m_hasSent && now - m_lastSendTick < settings.TimeDelay) {
@@ -387,6 +400,7 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     }
     m_lastSendTick = now;
     m_hasSent = true;
+    ++m_requestsSent;
 
     // The request size travels as 16 bits, so no more than that is kept.
     const WORD requestSize = static_cast<WORD>(settings.Size);

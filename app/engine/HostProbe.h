@@ -1,14 +1,17 @@
 #pragma once
 // One target host of a ping run and the worker thread that probes it.
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "PingTypes.h"
+
+class CNameLookup;
 #include "platform/event.h"
 #include "platform/icmp.h"
+#include "platform/thread.h"
 #include "platform/wintypes.h"
 
 // Host states; bit flags (Start tests bit HS_PINGING and the mask 7).
@@ -67,6 +70,9 @@ public:
     void SetSettings(const PING_SETTINGS& settings);
     // This host's copy of the settings.
     PING_SETTINGS GetSettings() const;
+    // Makes the worker send no more than limit requests in all (0: no limit);
+    // set it before Start for an exact count.
+    void SetRequestLimit(DWORD limit);
     // Where to post notifications; (nullptr, 0) turns them off. Once it returns,
     // the previous target receives no further call.
     void SetNotifyWindow(IPingNotifyTarget* target, UINT messageId);
@@ -85,11 +91,15 @@ public:
     // Copies the whole ring into target when target is not the host's own ring
     // and is at least as large; otherwise does nothing.
     void CopyEvents(CEventRing& target) const;
+    // Replaces out with the events recorded since the event count was from (the
+    // retained ones, oldest first) and returns the count, in one look.
+    DWORD CopyEventsSince(DWORD from, std::vector<PING_EVENT>& out) const;
     // Position in the document's host list; the notifications' second parameter.
     DWORD GetIndex() const noexcept { return m_index; }
 
     // Asks the worker to end without waiting for it: every wait of the worker
-    // (gate, cycle pause, echo, between resolution attempts) ends promptly.
+    // (gate, cycle pause, echo, name lookup) ends promptly; a lookup under way
+    // is abandoned and its late result dropped.
     // The destructor then only joins. Lets the owner signal all hosts first.
     void RequestQuit() noexcept;
 
@@ -102,7 +112,8 @@ private:
     void Resolve() noexcept;
     void LookupCountryOfAddress() noexcept;
     // Sends one request when the delay has passed; returns how long the worker
-    // may pause before the next one can be due.
+    // may pause before the next one can be due (INFINITE: it can send no more
+    // until it is stopped, deleted or its settings change).
     DWORD PingOnce(HANDLE icmpHandle) noexcept;
     bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
 
@@ -114,9 +125,11 @@ private:
     std::u16string m_country;
     DWORD m_state = HS_NEW;
     HANDLE m_icmpHandle = INVALID_HANDLE_VALUE;  // published for RequestQuit's cancel
+    std::shared_ptr<CNameLookup> m_lookup;       // published for RequestQuit's abandon
 
     mutable std::mutex m_settingsLock;
     PING_SETTINGS m_settings;
+    DWORD m_requestLimit = 0;
 
     mutable std::mutex m_statsLock;
     PING_STATS m_stats{};
@@ -130,8 +143,9 @@ private:
     ov::WaitGroup m_waits;
     ov::Event m_runGate{m_waits, ov::Event::ResetMode::Manual};
     ov::Event m_quitSignal{m_waits, ov::Event::ResetMode::Manual};
-    // Set by SetSettings, so that a pause sized for the old delay ends early.
-    ov::Event m_settingsChanged{m_waits, ov::Event::ResetMode::Auto};
+    // Set by SetSettings, SetRequestLimit and Stop, so that a pause sized for
+    // the old settings (or a host's sleep once it can send no more) ends early.
+    ov::Event m_wake{m_waits, ov::Event::ResetMode::Auto};
     std::atomic<bool> m_quit{false};
 
     // Worker only.
@@ -139,7 +153,9 @@ private:
     std::vector<BYTE> m_replyBuffer;
     DWORD m_payloadSize = 0;
     DWORD m_lastSendTick = 0;
+    DWORD m_requestsSent = 0;
     bool m_hasSent = false;  // the first request goes out at once, whatever the tick count
+    bool m_hasAddress = false;  // the preparation resolved the name
 
-    std::thread m_thread;
+    ov::Thread m_thread;
 };

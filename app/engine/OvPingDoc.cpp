@@ -85,6 +85,9 @@ void COvPingDoc::StartRun(std::u16string_view text) {
 
     bool running = false;
     for (const auto& host : m_hosts) {
+        if (host && m_requestLimit != 0) {
+            host->SetRequestLimit(m_requestLimit);
+        }
         if (host && host->Start()) {
             running = true;
         }

@@ -71,6 +71,9 @@ public:
     DWORD& PollTime() noexcept { return m_pollTime; }
     DWORD PollTime() const noexcept { return m_pollTime; }
 
+    // Requests each host of the next run sends before it stops (0: no limit).
+    void SetRequestLimit(DWORD limit) noexcept { m_requestLimit = limit; }
+
     // Registers a view for hints (not owned; remove it before it dies).
     void AddView(IPingView* view);
     // Unregisters a view.
@@ -111,6 +114,7 @@ private:
 
     PING_SETTINGS m_settings{};
     DWORD m_pollTime = 500;
+    DWORD m_requestLimit = 0;
     std::vector<std::unique_ptr<CHostProbe>> m_hosts;
     UINT m_current = 0;
     bool m_running = false;

@@ -3,6 +3,7 @@
 // recorded outcome, a host's counters and the fixed event ring.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/icmp.h"
 #include "platform/wintypes.h"
@@ -45,26 +46,31 @@ struct PING_STATS {
     DWORD total;
 };
 
-// Fixed ring of events. Rules: count is every push since creation or Clear,
+// Ring of events. Rules: count is every push since creation or Clear,
 // never capped (it wraps only after 2^32 pushes); while count < capacity the
 // events sit at 0..count-1 and start is 0; once full, each push overwrites the
 // oldest entry, which is at start, and advances start (back to 0 at capacity).
 // So the i-th oldest retained event is at (start + i) mod capacity.
+// Storage grows with the events held, in blocks that never move once made, so
+// that a reference into the ring stays valid while the ring grows; entries
+// never written read as zero.
 class CEventRing {
 public:
     static constexpr DWORD kDefaultCapacity = 5000;
 
-    // A zeroed ring of capacity entries (at least 1).
+    // An empty ring of capacity entries (at least 1).
     explicit CEventRing(DWORD capacity = kDefaultCapacity);
     CEventRing(const CEventRing&) = delete;
     CEventRing& operator=(const CEventRing&) = delete;
 
-    // Appends event, overwriting the oldest one when the ring is full.
+    // Appends event, overwriting the oldest one when the ring is full. When no
+    // memory is left for a new block the event is counted but reads as zero.
     void Push(const PING_EVENT& event) noexcept;
     // Forgets every event (count and start back to 0).
     void Clear() noexcept;
     // Copies count, start and all capacity entries from other, when other is
-    // not this ring and this ring is at least as large; false otherwise.
+    // not this ring and this ring is at least as large; false otherwise (and
+    // when memory runs out, which leaves this ring empty).
     bool CopyFrom(const CEventRing& other) noexcept;
 
     DWORD Capacity() const noexcept { return m_capacity; }
@@ -73,15 +79,29 @@ public:
     // Number of events held: min(count, capacity).
     DWORD Retained() const noexcept { return m_count < m_capacity ? m_count : m_capacity; }
     // Entry at array index i (i < capacity).
-    const PING_EVENT& At(DWORD i) const noexcept { return m_events[i]; }
+    const PING_EVENT& At(DWORD i) const noexcept;
     // The i-th oldest retained event (i < Retained()).
     const PING_EVENT& Oldest(DWORD i) const noexcept;
     // Array index of the newest event; only meaningful when count > 0.
     DWORD NewestIndex() const noexcept;
+    // Replaces out with the retained events pushed since the count was from
+    // (the oldest first; all retained ones when from fell out of the ring);
+    // returns the count. A caller that passes the last count back reads each
+    // event once.
+    DWORD CopySince(DWORD from, std::vector<PING_EVENT>& out) const;
 
 private:
-    std::unique_ptr<PING_EVENT[]> m_events;
+    // 73 events (4088 bytes) and the allocator's 8-byte header fill one 4 KiB
+    // page, so a full ring of 5000 takes the 69 pages one array of it takes.
+    static constexpr DWORD kBlockEvents = 73;
+    using Block = std::unique_ptr<PING_EVENT[]>;
+
+    // The block holding index i, made (zeroed) when missing; null without memory.
+    PING_EVENT* Slot(DWORD i) noexcept;
+    DWORD BlockCount() const noexcept { return (m_capacity + kBlockEvents - 1) / kBlockEvents; }
+
     DWORD m_capacity;
+    std::unique_ptr<Block[]> m_blocks;  // BlockCount() entries, null until used
     DWORD m_count = 0;
     DWORD m_start = 0;
 };

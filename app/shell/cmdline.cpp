@@ -40,7 +40,7 @@ void CCommandLine::HandleCommandLineParam(std::u16string_view text, bool flag, b
             switch (text.front()) {
                 case u'a': m_bAutoStart = 1; break;
                 case u'd': settings.TimeDelay = static_cast<DWORD>(number); break;
-                case u'f': settings.IPOption.Flags = 1; break;
+                case u'f': settings.IPOption.Flags = 1; break;  // not don't-fragment (2)
                 case u'i': settings.IPOption.Ttl = static_cast<BYTE>(number); break;
                 case u'l': settings.Size = static_cast<DWORD>(number); break;
                 case u'p': settings.Probe = static_cast<WORD>(number); break;

@@ -63,18 +63,23 @@ public:
             m_fd = signalfd(-1, &m_set, SFD_NONBLOCK | SFD_CLOEXEC);
         }
     }
-    ~SignalCatcher() {
+    ~SignalCatcher() { Release(); }
+    SignalCatcher(const SignalCatcher&) = delete;
+    SignalCatcher& operator=(const SignalCatcher&) = delete;
+
+    int Fd() const noexcept { return m_fd.Get(); }
+    // Consumes pending signals and restores the old mask: from now on the
+    // signals take their usual action, so a second Ctrl+C ends the process
+    // at once even while the run is being torn down.
+    void Release() noexcept {
         if (m_fd.Valid()) {
             Drain();
         }
         if (m_blocked) {
             pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+            m_blocked = false;
         }
     }
-    SignalCatcher(const SignalCatcher&) = delete;
-    SignalCatcher& operator=(const SignalCatcher&) = delete;
-
-    int Fd() const noexcept { return m_fd.Get(); }
     // Consumes pending signals; true when at least one arrived.
     bool Drain() noexcept {
         bool any = false;
@@ -145,38 +150,32 @@ void PrintLine(std::FILE* f, std::u16string_view line) {
 // Per-host progress of the printing.
 struct HostProgress {
     DWORD printed = 0;   // events printed (absolute count)
-    DWORD requests = 0;  // replies and losses printed
-    bool done = false;   // reached the request count, or failed
+    bool done = false;   // sent every request of a counted run, or failed
 };
 
-bool IsRequest(const PING_EVENT& e) noexcept { return e.type == PE_REPLY || e.type == PE_LOST; }
-
-// Prints the events of host that came since the last call, up to the request
-// limit (0: none); stops the host once it reached the limit.
+// Prints the events of host that came since the last call; a host that sent
+// the requested number of requests (limit, 0: none) is stopped once they are out.
 void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit,
-                    CEventRing& scratch, const CLogTexts& texts, std::FILE* out) {
-    if (progress.done || host.GetEventCount() == progress.printed) {
+                    std::vector<PING_EVENT>& fresh, const CLogTexts& texts, std::FILE* out) {
+    if (progress.done) {
         return;
     }
-    host.CopyEvents(scratch);
-    const DWORD count = scratch.Count();
-    const DWORD retained = scratch.Retained();
-    DWORD from = progress.printed;
-    if (count - from > retained) {
-        from = count - retained;  // fell behind by more than a ring: the oldest are gone
-    }
-    const std::u16string name = host.GetHostName();
-    for (DWORD n = from; n != count; ++n) {
-        const PING_EVENT& e = scratch.Oldest(retained - (count - n));
-        PrintLine(out, FormatClassicLine(e, name, texts));
-        if (IsRequest(e) && limit != 0 && ++progress.requests >= limit) {
-            host.Stop();
-            progress.done = true;
-            break;
+    // Counters first: a request counted here is already in the ring copied below.
+    PING_STATS stats{};
+    host.GetStatistics(stats);
+    const bool finished = limit != 0 && stats.sent >= limit;
+    if (host.GetEventCount() != progress.printed) {
+        progress.printed = host.CopyEventsSince(progress.printed, fresh);
+        const std::u16string name = host.GetHostName();
+        for (const PING_EVENT& event : fresh) {
+            PrintLine(out, FormatClassicLine(event, name, texts));
         }
+        std::fflush(out);
     }
-    progress.printed = count;
-    std::fflush(out);
+    if (finished) {
+        host.Stop();
+        progress.done = true;
+    }
 }
 
 void PrintStatistics(const COvPingDoc& doc, std::FILE* out) {
@@ -240,8 +239,10 @@ const char* ConsoleUsage() noexcept {
            "             (without it the run lasts until Ctrl+C or SIGTERM)\n"
            "  -dN delay between requests (ms)   -wN reply timeout (ms)\n"
            "  -lN data size (bytes)             -iN time-to-live\n"
-           "  -vN type of service               -f  don't fragment\n"
+           "  -vN type of service               -f  IP flags value 1\n"
            "  -pN name-resolution attempts      -tN statistics refresh (ms)\n"
+           "  (-f leaves the packets as they are; don't-fragment is flags value 2,\n"
+           "   which only the saved settings can hold)\n"
            "Hosts are separated by blanks, commas or semicolons.\n"
            "Exit status: 0 every host replied, 1 some host got no reply,\n"
            "2 the run could not start.\n";
@@ -275,10 +276,12 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     ConsoleFrame frame(doc);
     doc.SetFrame(&frame);
     frame.SetHostEntryText(hosts);
+    // The workers count their requests, so a counted run sends exactly that many.
+    doc.SetRequestLimit(static_cast<DWORD>(options.count));
     doc.StartRun(hosts);
 
     const CLogTexts texts;
-    CEventRing scratch;
+    std::vector<PING_EVENT> fresh;  // reused for every host
     std::vector<HostProgress> progress(doc.GetHostCount());
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
@@ -288,7 +291,10 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
         }
     }
 
-    const bool started = doc.IsRunning();
+    // Once the input was taken and the service bound the run has started,
+    // even when every host then fails (sooner or later than its gate opened):
+    // the exit status depends on the outcome, not on that timing.
+    const bool started = doc.GetHostCount() != 0;
     bool interrupted = false;
     while (started && !interrupted) {
         bool allDone = true;
@@ -297,10 +303,10 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
             if (host == nullptr) {
                 continue;
             }
-            PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+            PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
             if (!progress[i].done && host->GetState() == HS_FAILED) {
                 // Nothing more can happen on a failed host once its events are out.
-                PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+                PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
                 progress[i].done = true;
             }
             allDone = allDone && progress[i].done;
@@ -320,6 +326,9 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
         }
     }
 
+    // The run is over; what is left (printing, deleting the hosts) must not
+    // hold back another Ctrl+C.
+    signals.Release();
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
             host->SetNotifyWindow(nullptr, 0);
@@ -331,7 +340,7 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Events recorded until the stop still belong to the run.
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
-            PrintNewEvents(*host, progress[i], options.count, scratch, texts, out);
+            PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
         }
     }
     PrintStatistics(doc, out);

@@ -30,5 +30,6 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv);
 const char* ConsoleUsage() noexcept;
 
 // Runs the console mode and returns its exit status. Blocks SIGINT and SIGTERM
-// in the calling thread for the run (they end it) and restores the mask after.
+// in the calling thread for the run (the first one ends it) and restores the
+// mask as soon as the run ends, so that another one ends the process at once.
 int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err);

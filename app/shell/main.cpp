@@ -5,6 +5,7 @@
 
 #include "console.h"
 #include "platform/codepage.h"
+#include "platform/fdlimit.h"
 #include "setupmode.h"
 
 namespace {
@@ -18,6 +19,8 @@ void ShowOnStderr(const std::u16string& text, MessageIcon /*icon*/) {
 
 int main(int argc, char** argv) {
     const CCrashReporter crashReporter;
+    // Each host holds a socket: thousands of hosts need more than the soft limit.
+    ov::RaiseOpenFileLimit();
     std::vector<std::u16string> args;
     for (int i = 0; i < argc; ++i) {
         args.push_back(ov::Utf8ToWide(argv[i]));

@@ -1,11 +1,15 @@
 // Pings N loopback hosts (127.0.0.1, 127.0.0.2, ...) through the ping run
 // document for a while, then deletes them all, and prints one line:
 //   hosts=N seconds=S provider=NAME sent=X answered=Y cpu=SEC rss_kb=K delete_ms=D
-// cpu is the process's user+system time from the start of the run to its stop;
-// cpu_start the part of it spent creating the hosts.
+//   create_cpu=SEC steady_cpu=SEC steady_answered=Z
+// cpu is the process's user+system time from the start of the run to its stop.
+// create_cpu is the CPU time of creating N hosts until every one has resolved
+// its name and opened its socket (measured on a separate set of hosts that is
+// never started). steady_cpu and steady_answered cover the run from the end
+// of the warm-up (--warmup seconds) to its stop.
 //
-//   engine_hosts_bench [--hosts=N] [--seconds=S] [--delay=MS] [--timeout=MS]
-//                      [--size=BYTES] [--provider=auto|datagram|raw]
+//   engine_hosts_bench [--hosts=N] [--seconds=S] [--warmup=S] [--delay=MS]
+//                      [--timeout=MS] [--size=BYTES] [--provider=auto|datagram|raw]
 #include <sys/resource.h>
 
 #include <chrono>
@@ -15,9 +19,11 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "OvPingDoc.h"
 #include "PingServices.h"
+#include "platform/fdlimit.h"
 #include "platform/icmp.h"
 
 namespace {
@@ -42,10 +48,47 @@ std::u16string LoopbackHost(int n) {
     return std::u16string(text, text + length);
 }
 
+bool Prepared(const CHostProbe& host) {
+    const DWORD state = host.GetState();
+    return state != HS_NEW && state != HS_RESOLVED;
+}
+
+// CPU time of creating hosts hosts until each is prepared (never started).
+double CreationCpu(int hosts, const PING_SETTINGS& settings) {
+    const double cpu0 = CpuSeconds();
+    std::vector<std::unique_ptr<CHostProbe>> probes;
+    probes.reserve(static_cast<std::size_t>(hosts));
+    for (int i = 0; i < hosts; ++i)
+        probes.push_back(std::make_unique<CHostProbe>(static_cast<DWORD>(i), LoopbackHost(i), settings));
+    for (const auto& p : probes)
+        while (!Prepared(*p))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const double cpu = CpuSeconds() - cpu0;
+    for (const auto& p : probes)
+        p->RequestQuit();
+    return cpu;
+}
+
+// Replies of every host so far; their requests through sent.
+unsigned long long Answered(const COvPingDoc& doc, unsigned long long* sent = nullptr) {
+    unsigned long long answered = 0, total = 0;
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        if (const CHostProbe* h = doc.GetHost(i)) {
+            PING_STATS st{};
+            h->GetStatistics(st);
+            total += st.sent;
+            answered += st.sent - st.lost;
+        }
+    }
+    if (sent != nullptr)
+        *sent = total;
+    return answered;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int hosts = 10, seconds = 20;
+    int hosts = 10, seconds = 20, warmup = 3;
     DWORD delay = 1000, timeout = 500, size = 56;
     std::string provider = "auto";
     for (int i = 1; i < argc; ++i) {
@@ -54,6 +97,8 @@ int main(int argc, char** argv) {
             hosts = std::atoi(a + 8);
         else if (std::strncmp(a, "--seconds=", 10) == 0)
             seconds = std::atoi(a + 10);
+        else if (std::strncmp(a, "--warmup=", 9) == 0)
+            warmup = std::atoi(a + 9);
         else if (std::strncmp(a, "--delay=", 8) == 0)
             delay = static_cast<DWORD>(std::atoi(a + 8));
         else if (std::strncmp(a, "--timeout=", 10) == 0)
@@ -67,6 +112,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (warmup >= seconds)
+        warmup = seconds / 2;
+    // As the program does at start-up: a socket per host.
+    ov::RaiseOpenFileLimit();
     if (provider == "datagram")
         ov::icmp::SetProviders({&ov::icmp::DatagramProvider()});
     else if (provider == "raw")
@@ -89,29 +138,27 @@ int main(int argc, char** argv) {
     s.Probe = 1;
     s.IPOption = {64, 0, 0, 0, nullptr};
 
+    const double createCpu = CreationCpu(hosts, s);
+
     const double cpu0 = CpuSeconds();
     doc->StartRun(text);
-    const double cpuStart = CpuSeconds() - cpu0;
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    std::this_thread::sleep_for(std::chrono::seconds(warmup));
+    const double cpuWarm = CpuSeconds();
+    const unsigned long long answeredWarm = Answered(*doc);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds - warmup));
     doc->StopAll();
-    const double cpu = CpuSeconds() - cpu0;
+    const double cpuEnd = CpuSeconds();
 
-    unsigned long long sent = 0, answered = 0;
-    for (UINT i = 0; i < doc->GetHostCount(); ++i) {
-        if (CHostProbe* h = doc->GetHost(i)) {
-            PING_STATS st{};
-            h->GetStatistics(st);
-            sent += st.sent;
-            answered += st.sent - st.lost;
-        }
-    }
+    unsigned long long sent = 0;
+    const unsigned long long answered = Answered(*doc, &sent);
     const auto t0 = std::chrono::steady_clock::now();
     doc.reset();  // deletes every host
     const auto deleteMs = std::chrono::duration<double, std::milli>(
                               std::chrono::steady_clock::now() - t0).count();
     UnbindPingServices();
     std::printf("hosts=%d seconds=%d provider=%s sent=%llu answered=%llu cpu=%.3f rss_kb=%ld "
-                "delete_ms=%.1f cpu_start=%.3f\n",
-                hosts, seconds, used, sent, answered, cpu, PeakRssKb(), deleteMs, cpuStart);
+                "delete_ms=%.1f create_cpu=%.3f steady_cpu=%.3f steady_answered=%llu\n",
+                hosts, seconds, used, sent, answered, cpuEnd - cpu0, PeakRssKb(), deleteMs,
+                createCpu, cpuEnd - cpuWarm, answered - answeredWarm);
     return 0;
 }

@@ -3,12 +3,10 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/errqueue.h>
-#include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -193,10 +191,8 @@ Match ParseDatagramPacket(const std::byte* packet, std::size_t size, IPAddr sour
     return m;
 }
 
-EchoHandle::EchoHandle(SocketKind kind, UniqueFd socket, UniqueFd wake,
-                       std::uint16_t identifier) noexcept
-    : m_kind(kind), m_socket(std::move(socket)), m_wake(std::move(wake)),
-      m_identifier(identifier) {}
+EchoHandle::EchoHandle(SocketKind kind, UniqueFd socket, std::uint16_t identifier) noexcept
+    : m_kind(kind), m_socket(std::move(socket)), m_identifier(identifier) {}
 
 EchoHandle::~EchoHandle() { m_magic = 0; }
 
@@ -210,9 +206,6 @@ EchoHandle* EchoHandle::From(HANDLE handle) noexcept {
 std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
     UniqueFd sock = OpenIcmpSocket(kind);
     if (!sock.Valid())
-        return nullptr;
-    UniqueFd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (!wake.Valid())
         return nullptr;
     const int on = 1;
     // Kernel receive time stamps, for a response time that leaves out the
@@ -238,51 +231,17 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
             ::setsockopt(sock.Get(), SOL_IP, IP_RECVTOS, &on, sizeof on) != 0)
             return nullptr;
     } else {
-        // A raw socket sees every ICMP packet of the machine. Connecting it
-        // to the destination (at the first send) keeps other hosts' packets
-        // away without a copy; an identifier unique within the process and a
-        // packet filter keep out those of other requests to the same host.
+        // A raw socket sees every ICMP packet of the machine. Until it is
+        // connected to its destination (at the first send) its type filter
+        // lets nothing in; connected, the kernel passes it only packets from
+        // that peer, before making any copy. Replies of the same peer to other
+        // requests are told apart by the identifier, unique in the process.
         static std::atomic<std::uint32_t> counter{0};
         const std::uint32_t n = counter.fetch_add(1);
         identifier = static_cast<std::uint16_t>((static_cast<std::uint32_t>(::getpid()) * 2654435761u) + n * 40503u);
-        icmp_filter types{};
-        types.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
-                       (1u << kTimeExceeded) | (1u << kParamProblem));
-        const std::uint32_t id = identifier;
-        constexpr std::uint32_t kAccept = 0x40000;
-        sock_filter code[] = {
-            /* 0 */ BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),            // X = IP header length
-            /* 1 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),             // ICMP type
-            /* 2 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoReply, 0, 2),
-            /* 3 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),             // identifier
-            /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 12, 13),
-            /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kDestUnreachable, 3, 0),
-            /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kTimeExceeded, 2, 0),
-            /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kParamProblem, 1, 0),
-            /* 8 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kSourceQuench, 0, 10),
-            /* 9 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),             // quoted IP header
-            /* 10 */ BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0xf),
-            /* 11 */ BPF_STMT(BPF_ALU | BPF_LSH | BPF_K, 2),
-            /* 12 */ BPF_STMT(BPF_ALU | BPF_ADD | BPF_X, 0),
-            /* 13 */ BPF_STMT(BPF_MISC | BPF_TAX, 0),                  // X = start of quoted ICMP - 8
-            /* 14 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 8),            // quoted ICMP type
-            /* 15 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kEchoRequest, 0, 3),
-            /* 16 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 12),           // quoted identifier
-            /* 17 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 0, 1),
-            /* 18 */ BPF_STMT(BPF_RET | BPF_K, kAccept),
-            /* 19 */ BPF_STMT(BPF_RET | BPF_K, 0),
-        };
-        // Jumps from 4 and 8 land on 18 (accept) and 19 (drop).
-        code[4].jt = 18 - 5;
-        code[4].jf = 19 - 5;
-        code[8].jf = 19 - 9;
-        code[15].jf = 19 - 16;
-        sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
-        // Errors reported by routers on the way arrive on the error queue,
-        // as on datagram sockets (the socket is connected to its peer).
-        if (::setsockopt(sock.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
-            ::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0 ||
-            ::setsockopt(sock.Get(), SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
+        icmp_filter none{};
+        none.data = ~0u;
+        if (::setsockopt(sock.Get(), SOL_RAW, ICMP_FILTER, &none, sizeof none) != 0)
             return nullptr;
         // Packets queued between socket() and the filter did not pass it.
         std::byte scratch[64];
@@ -290,7 +249,7 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
         }
     }
     try {
-        return std::make_unique<EchoHandle>(kind, std::move(sock), std::move(wake), identifier);
+        return std::make_unique<EchoHandle>(kind, std::move(sock), identifier);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -298,8 +257,9 @@ std::unique_ptr<EchoHandle> EchoHandle::Open(SocketKind kind) noexcept {
 
 void EchoHandle::Cancel() noexcept {
     m_cancelled.store(true, std::memory_order_release);
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto n = ::write(m_wake.Get(), &one, sizeof one);
+    // Shutting a datagram or raw socket down wakes every poll on it (it then
+    // reports end of input), connected or not; the socket is used no more.
+    ::shutdown(m_socket.Get(), SHUT_RDWR);
 }
 
 bool EchoHandle::ApplyOptions(const IP_OPTION_INFORMATION* options) noexcept {
@@ -449,6 +409,21 @@ Match EchoHandle::Drain(bool errorQueue, IPAddr destination,
     return {};
 }
 
+void EchoHandle::ClearStaleErrors() noexcept {
+    // An ICMP error that arrives after its request timed out leaves a pending
+    // socket error (which would fail the next send) and an entry on the error
+    // queue. Neither belongs to the request about to go out.
+    const int fd = m_socket.Get();
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error == 0)
+        return;
+    std::int64_t ignored;
+    Drain(true, 0, ignored);  // quotes only earlier sequence numbers: nothing matches
+    // Taking an entry off the queue may set the pending error again.
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+}
+
 bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
     if (m_kind != SocketKind::Raw || destination == m_connected)
         return true;
@@ -457,6 +432,18 @@ bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
     peer.sin_addr.s_addr = destination;
     if (::connect(m_socket.Get(), reinterpret_cast<sockaddr*>(&peer), sizeof peer) != 0)
         return false;
+    if (m_connected == 0) {
+        // Errors reported by routers on the way now arrive on the error
+        // queue, as on datagram sockets, but only those about this peer; the
+        // type filter opens for replies and errors from the peer itself.
+        const int on = 1;
+        icmp_filter types{};
+        types.data = ~((1u << kEchoReply) | (1u << kDestUnreachable) | (1u << kSourceQuench) |
+                       (1u << kTimeExceeded) | (1u << kParamProblem));
+        if (::setsockopt(m_socket.Get(), SOL_IP, IP_RECVERR, &on, sizeof on) != 0 ||
+            ::setsockopt(m_socket.Get(), SOL_RAW, ICMP_FILTER, &types, sizeof types) != 0)
+            return false;
+    }
     m_connected = destination;
     return true;
 }
@@ -493,6 +480,7 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
         return fail(IP_BAD_OPTION);
 
     ++m_sequence;
+    ClearStaleErrors();
     const std::int64_t sendMono = ClockNs(CLOCK_MONOTONIC);
     if (!ConnectTo(destination) || !SendRequest(destination, requestData, requestSize)) {
         const int error = errno;
@@ -551,10 +539,10 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
         const std::int64_t remaining = deadline - ClockNs(CLOCK_MONOTONIC);
         if (remaining <= 0)
             return fail(IP_REQ_TIMED_OUT);
-        pollfd fds[2] = {{m_socket.Get(), POLLIN, 0}, {m_wake.Get(), POLLIN, 0}};
+        pollfd fds[1] = {{m_socket.Get(), POLLIN, 0}};
         const timespec wait{static_cast<time_t>(remaining / 1'000'000'000),
                             static_cast<long>(remaining % 1'000'000'000)};
-        const int ready = ::ppoll(fds, 2, &wait, nullptr);
+        const int ready = ::ppoll(fds, 1, &wait, nullptr);
         if (ready < 0 && errno != EINTR)
             return fail(IP_GENERAL_FAILURE);
         if (m_cancelled.load(std::memory_order_acquire))

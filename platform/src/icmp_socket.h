@@ -1,6 +1,7 @@
 #pragma once
-// One ICMP echo handle: a datagram or raw ICMP socket, its identifier and
-// sequence counter, and an eventfd that cancels a waiting echo.
+// One ICMP echo handle: a datagram or raw ICMP socket with its identifier and
+// sequence counter. It costs one descriptor: a cancel wakes a waiting echo by
+// shutting the socket down.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -76,7 +77,7 @@ public:
     void Cancel() noexcept;
     std::uint16_t Identifier() const noexcept { return m_identifier; }
 
-    EchoHandle(SocketKind kind, UniqueFd socket, UniqueFd wake, std::uint16_t identifier) noexcept;
+    EchoHandle(SocketKind kind, UniqueFd socket, std::uint16_t identifier) noexcept;
     ~EchoHandle();
 
 private:
@@ -86,6 +87,8 @@ private:
     // queue is empty.
     Match Drain(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs) noexcept;
     bool ConnectTo(IPAddr destination) noexcept;
+    // Forgets errors that earlier requests left on the socket.
+    void ClearStaleErrors() noexcept;
     Match ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs,
                   bool& empty) noexcept;
 
@@ -93,7 +96,6 @@ private:
     std::uint32_t m_magic = kMagic;
     SocketKind m_kind;
     UniqueFd m_socket;
-    UniqueFd m_wake;
     std::uint16_t m_identifier;
     std::uint16_t m_sequence = 0;
     IPAddr m_connected = 0;  // raw sockets: the peer the kernel matches for us

@@ -101,6 +101,38 @@ TEST_F(ConsoleNetTest, SignalsEndTheRunWithStatistics) {
     }
 }
 
+// count loopback addresses from 127.0.1.1 on, as one argument.
+std::string LoopbackHosts(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += "127.0." + std::to_string(1 + i / 250) + "." + std::to_string(1 + i % 250) + " ";
+    }
+    return text;
+}
+
+TEST_F(ConsoleNetTest, ManyHostsRunUnderALowSoftDescriptorLimit) {
+    // 300 hosts need more than 256 descriptors; the program raises its soft
+    // limit to the hard one and spends one descriptor per host.
+    const std::string command = "ulimit -Sn 256 && exec \"$0\" --console --count=1 -w3000 " +
+                                LoopbackHosts(300);
+    ConsoleRun run({"/bin/sh", "-c", command, TapperPath()});
+    const ConsoleResult r = run.Finish(120s);
+    const auto lines = SplitLines(r.out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CountMatching(lines, std::regex(R"(.*: bytes = 64 time .*)")), 300);
+    EXPECT_EQ(CountMatching(lines, std::regex("Packets Received:1")), 300);
+}
+
+TEST_F(ConsoleNetTest, ACountedRunSendsExactlyThatManyRequestsPerHost) {
+    // Many hosts without delay: the printing falls behind the workers.
+    ConsoleRun run({TapperPath(), "--console", "--count=5", "-d0", LoopbackHosts(300)});
+    const ConsoleResult r = run.Finish(120s);
+    const auto lines = SplitLines(r.out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CountMatching(lines, std::regex("Packets Sent:5")), 300);
+    EXPECT_EQ(CountMatching(lines, std::regex(R"(.*: bytes = 64 time .*)")), 1500);
+}
+
 TEST(ConsoleInputTest, InvalidHostTextIsRefused) {
     ConsoleRun run({TapperPath(), "--console", "127.0.0.1:80"});
     const ConsoleResult r = run.Finish(20s);

@@ -101,4 +101,60 @@ TEST(EventRing, CopyNeedsAnotherRingAtLeastAsLarge) {
     }
 }
 
+TEST(EventRing, CopySinceTakesOnlyTheNewEventsOnce) {
+    CEventRing ring(10);
+    std::vector<PING_EVENT> out(3);
+    EXPECT_EQ(ring.CopySince(0, out), 0u);
+    EXPECT_TRUE(out.empty());
+    PushNumbered(ring, 1, 4);
+    DWORD seen = ring.CopySince(0, out);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out.front().type, 1);
+    EXPECT_EQ(out.back().type, 4);
+    EXPECT_EQ(ring.CopySince(seen, out), 4u);
+    EXPECT_TRUE(out.empty());  // nothing new
+    PushNumbered(ring, 5, 12);  // wraps: 3..12 retained
+    seen = ring.CopySince(seen, out);
+    EXPECT_EQ(seen, 12u);
+    ASSERT_EQ(out.size(), 8u);
+    EXPECT_EQ(out.front().type, 5);
+    EXPECT_EQ(out.back().type, 12);
+    // A reader that fell more than a ring behind gets what is left.
+    PushNumbered(ring, 13, 40);
+    EXPECT_EQ(ring.CopySince(seen, out), 40u);
+    ASSERT_EQ(out.size(), 10u);
+    EXPECT_EQ(out.front().type, 31);
+    EXPECT_EQ(out.back().type, 40);
+}
+
+TEST(EventRing, GrowingNeverMovesAnEventAlreadyHeld) {
+    CEventRing ring;
+    ring.Push(EventNumbered(1));
+    const PING_EVENT& first = ring.At(0);
+    const PING_EVENT* const where = &first;
+    PushNumbered(ring, 2, 5000);  // every block of the ring now exists
+    EXPECT_EQ(&ring.At(0), where);
+    EXPECT_EQ(first.type, 1);
+    for (DWORD i = 0; i < 5000; ++i) {
+        ASSERT_EQ(ring.At(i).type, static_cast<std::int32_t>(i + 1)) << i;
+    }
+}
+
+TEST(EventRing, CopyFromASparseRingLeavesNoOldEntriesBehind) {
+    CEventRing full;
+    PushNumbered(full, 1, 5000);
+    CEventRing sparse;
+    PushNumbered(sparse, 100, 102);
+    ASSERT_TRUE(full.CopyFrom(sparse));
+    EXPECT_EQ(full.Count(), 3u);
+    EXPECT_EQ(full.At(2).type, 102);
+    // Entries the source never wrote read as zero in the copy, as in the source.
+    EXPECT_EQ(full.At(3).type, 0);
+    EXPECT_EQ(full.At(4999).type, 0);
+    CEventRing copy;
+    ASSERT_TRUE(copy.CopyFrom(full));
+    EXPECT_EQ(copy.At(1).type, 101);
+    EXPECT_EQ(copy.At(200).type, 0);
+}
+
 }  // namespace

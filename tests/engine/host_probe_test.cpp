@@ -3,9 +3,14 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -205,6 +210,22 @@ TEST_F(HostProbeTest, ResolvesAtOnceAndSendsTheFirstRequestWhenTheGateOpens) {
     EXPECT_EQ(m_fake.SendCalls(), 1u);
 }
 
+TEST_F(HostProbeTest, ARequestLimitStopsTheWorkerAfterExactlyThatMany) {
+    PING_SETTINGS settings = FastSettings();
+    auto host = MakeReadyHost(settings);
+    host->SetRequestLimit(3);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 3; }));
+    std::this_thread::sleep_for(400ms);  // four more cycles without the limit
+    EXPECT_EQ(Stats(*host).sent, 3u);
+    EXPECT_EQ(m_fake.SendCalls(), 3u);
+    // A higher limit lets it go on to the new count.
+    host->SetRequestLimit(5);
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 5; }));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(m_fake.SendCalls(), 5u);
+}
+
 TEST_F(HostProbeTest, AZeroMinimumIsReplacedByTheNextReply) {
     m_fake.Script({{0, IP_SUCCESS, 64, 0, false},
                    {5, IP_SUCCESS, 64, 400, false},
@@ -268,7 +289,8 @@ TEST_F(HostProbeTest, RepliesLaterThanTheTimeoutOrWithAnErrorAreLost) {
 TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
     for (WORD probe : {WORD{0}, WORD{1}, WORD{3}}) {
         SCOPED_TRACE(probe);
-        ResolverScope resolver(/*fail=*/true, 0);
+        // Each attempt takes a while, so the target is in place before the end.
+        ResolverScope resolver(/*fail=*/true, 50);
         PING_SETTINGS settings = FastSettings();
         settings.Probe = probe;
         RecordingTarget target;
@@ -276,6 +298,10 @@ TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
         host.SetNotifyWindow(&target, WM_PING_NOTIFY);
         ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
         EXPECT_EQ(g_resolver.calls.load(), probe == 0 ? 1 : probe);
+        // A failed preparation is announced like a successful one.
+        ASSERT_TRUE(WaitUntil([&] { return target.Count(PN_PREPARED) == 1; }));
+        EXPECT_EQ(target.Notes().at(0).index, 4u);
+        EXPECT_EQ(target.Notes().size(), 1u);
         EXPECT_EQ(host.GetAddress(), 0u);
         CEventRing ring;
         host.CopyEvents(ring);
@@ -286,7 +312,8 @@ TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
 }
 
 TEST_F(HostProbeTest, ResolutionAsksForIPv4OnlyAndNotifiesWhenPrepared) {
-    ResolverScope resolver(/*fail=*/false, 0);
+    // The lookup takes a while, so the target is in place before it ends.
+    ResolverScope resolver(/*fail=*/false, 100);
     RecordingTarget target;
     CHostProbe host(7, u"localhost", FastSettings());
     host.SetNotifyWindow(&target, WM_PING_NOTIFY);
@@ -298,12 +325,10 @@ TEST_F(HostProbeTest, ResolutionAsksForIPv4OnlyAndNotifiesWhenPrepared) {
     }
     EXPECT_EQ(host.GetAddress(), kLoopback);
     EXPECT_EQ(host.GetHostName(), u"localhost");
-    // The target may have been set after the preparation ended.
-    if (!target.Notes().empty()) {
-        EXPECT_EQ(target.Notes()[0].what, PN_PREPARED);
-        EXPECT_EQ(target.Notes()[0].index, 7u);
-        EXPECT_EQ(target.Notes()[0].message, WM_PING_NOTIFY);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return !target.Notes().empty(); }));
+    EXPECT_EQ(target.Notes()[0].what, PN_PREPARED);
+    EXPECT_EQ(target.Notes()[0].index, 7u);
+    EXPECT_EQ(target.Notes()[0].message, WM_PING_NOTIFY);
 }
 
 TEST_F(HostProbeTest, NamesGoToTheResolverInUtf8CutAt1024Bytes) {
@@ -350,6 +375,39 @@ TEST_F(HostProbeTest, StopAndStartOnAFailedHost) {
     EXPECT_EQ(m_fake.SendCalls(), 0u);
     host.Stop();
     EXPECT_EQ(host.GetState(), HS_READY);
+}
+
+// Voluntary context switches of every thread of this process so far.
+long VoluntarySwitches() {
+    long total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                total += std::stol(line.substr(24));
+            }
+        }
+    }
+    return total;
+}
+
+TEST_F(HostProbeTest, AHostThatCanNoLongerSendSleepsUntilStoppedOrChanged) {
+    ResolverScope resolver(/*fail=*/true, 100);
+    CHostProbe host(0, u"no.such.host", FastSettings());
+    ASSERT_TRUE(host.Start());  // the gate opens while the name is still being looked up
+    ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
+    std::this_thread::sleep_for(100ms);
+    const long before = VoluntarySwitches();
+    std::this_thread::sleep_for(1s);
+    // A worker checking every cycle would wake ten times in that second.
+    EXPECT_LT(VoluntarySwitches() - before, 5);
+    // Stopped and started again, it still sends nothing: it has no address.
+    host.Stop();
+    EXPECT_TRUE(host.Start());
+    host.SetSettings(FastSettings());
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(m_fake.SendCalls(), 0u);
 }
 
 TEST_F(HostProbeTest, StopClosesTheGateAndStartReopensIt) {
@@ -491,6 +549,29 @@ TEST_F(HostProbeTest, DeletionDuringResolutionStopsBetweenAttempts) {
     EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
 }
 
+TEST_F(HostProbeTest, DeletionDuringOneSlowLookupAbandonsIt) {
+    // One attempt that takes far longer than any deletion may.
+    ResolverScope resolver(/*fail=*/false, 4000);
+    PING_SETTINGS settings = FastSettings();
+    settings.Probe = 1;
+    RecordingTarget target;
+    auto host = std::make_unique<CHostProbe>(0, u"localhost", settings);
+    host->SetNotifyWindow(&target, WM_PING_NOTIFY);
+    ASSERT_TRUE(WaitUntil([] { return g_resolver.calls.load() >= 1; }));
+    const auto begin = Clock::now();
+    host->RequestQuit();
+    ASSERT_TRUE(WaitUntil([&] { return host->GetState() == HS_FAILED; }, 1s));
+    PING_EVENT last{};
+    host->GetLastEvent(last);
+    EXPECT_EQ(last.type, PE_RESOLVE_FAILED);
+    EXPECT_EQ(target.Count(PN_PREPARED), 1u);
+    host.reset();
+    EXPECT_LT(Clock::now() - begin, 1s);
+    EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
+    // The abandoned attempt ends later on its own and its result is dropped.
+    EXPECT_EQ(g_resolver.calls.load(), 1);
+}
+
 TEST_F(HostProbeTest, SignallingEveryHostFirstMakesDeletingManyQuick) {
     PING_SETTINGS settings = FastSettings();
     settings.TimeOut = 60000;
@@ -529,6 +610,65 @@ TEST_F(HostProbeTest, DeletionWithoutCancelWaitsOnlyForTheCurrentEcho) {
     host.reset();
     EXPECT_EQ(noCancel.SendCalls(), 1u);  // no further request after the quit
     EXPECT_EQ(noCancel.CloseCalls(), 1);
+}
+
+// A target whose posts block until the test lets them go, as a queue whose
+// lock another thread holds would.
+class BlockingTarget final : public IPingNotifyTarget {
+public:
+    void PostPingNotify(UINT, int what, DWORD) noexcept override {
+        std::unique_lock lock(m_lock);
+        m_waiting.push_back(what);
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    // Waits until a post of what is blocked in the target.
+    bool WaitForBlockedPost(int what) {
+        std::unique_lock lock(m_lock);
+        return m_changed.wait_for(lock, 10s, [&] {
+            return std::find(m_waiting.begin(), m_waiting.end(), what) != m_waiting.end();
+        });
+    }
+    void Open() {
+        std::lock_guard lock(m_lock);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<int> m_waiting;
+    bool m_open = false;
+};
+
+TEST_F(HostProbeTest, AWorkerBlockedInItsTargetHoldsNothingTheOwnerNeeds) {
+    BlockingTarget target;
+    auto host = MakeReadyHost(FastSettings());
+    host->SetNotifyWindow(&target, WM_PING_NOTIFY);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(target.WaitForBlockedPost(PN_REPLY));
+    // The worker sits in the target: the reply it announces is recorded, and
+    // every call of the owner's thread but SetNotifyWindow goes through.
+    auto owner = std::async(std::launch::async, [&] {
+        EXPECT_EQ(Stats(*host).sent, 1u);
+        PING_EVENT last{};
+        host->GetLastEvent(last);
+        EXPECT_EQ(last.type, PE_REPLY);
+        CEventRing ring;
+        host->CopyEvents(ring);
+        EXPECT_EQ(ring.Count(), host->GetEventCount());
+        EXPECT_EQ(host->GetState(), HS_PINGING);
+        EXPECT_EQ(host->GetAddress(), kLoopback);
+        host->SetSettings(FastSettings());
+        host->Stop();
+    });
+    EXPECT_EQ(owner.wait_for(2s), std::future_status::ready) << "the owner waited for the worker";
+    target.Open();
+    owner.wait();
+    // Released, the worker goes back to its closed gate; deleting it is prompt.
+    host.reset();
+    EXPECT_EQ(m_fake.CloseCalls(), m_fake.CreateCalls());
 }
 
 TEST_F(HostProbeTest, AWorkerNeverWaitsForItsNotificationTarget) {

@@ -1,5 +1,6 @@
 // Real echoes to 127.0.0.1 through each provider this process may use.
 #include <arpa/inet.h>
+#include <dirent.h>
 
 #include <cstring>
 #include <fstream>
@@ -35,6 +36,20 @@ std::string ReadSysctl(const char* path) {
 }
 
 std::string PingGroupRange() { return ReadSysctl("/proc/sys/net/ipv4/ping_group_range"); }
+
+// Descriptors this process holds open now.
+int OpenDescriptors() {
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return -1;
+    }
+    int n = 0;
+    while (readdir(dir) != nullptr) {
+        ++n;
+    }
+    closedir(dir);
+    return n;
+}
 
 int DefaultTtl() { return std::stoi(ReadSysctl("/proc/sys/net/ipv4/ip_default_ttl")); }
 
@@ -131,6 +146,21 @@ TEST_P(IcmpNet, CancelledHandleReturnsAtOnce) {
     EXPECT_EQ(api.send(handle, loopback, nullptr, 0, nullptr, buffer.data(),
                        static_cast<DWORD>(buffer.size()), 1000),
               0u);
+}
+
+TEST_P(IcmpNet, AHandleHoldsOneDescriptor) {
+    // Thousands of hosts hold a handle each: one descriptor per handle.
+    const int before = OpenDescriptors();
+    std::vector<HANDLE> handles;
+    for (int i = 0; i < 10; ++i) {
+        handles.push_back(api.create());
+        ASSERT_NE(handles.back(), INVALID_HANDLE_VALUE);
+    }
+    EXPECT_EQ(OpenDescriptors() - before, 10);
+    for (HANDLE h : handles) {
+        EXPECT_TRUE(api.close(h));
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, IcmpNet, ::testing::Values(true, false),

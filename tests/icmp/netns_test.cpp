@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <future>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -45,11 +48,14 @@ protected:
 
     // One echo of size bytes of 'A'; the reply is in reply().
     DWORD Echo(DWORD timeoutMs, WORD size = 32, BYTE ttl = 0, BYTE flags = 0) {
+        return EchoTo(net.ResponderAddress(), timeoutMs, size, ttl, flags);
+    }
+    DWORD EchoTo(IPAddr to, DWORD timeoutMs, WORD size = 32, BYTE ttl = 0, BYTE flags = 0) {
         request.assign(size, 'A');
         buffer.assign(sizeof(ICMP_ECHO_REPLY) + size + 8, 0);
         IP_OPTION_INFORMATION options{ttl, 0, flags, 0, nullptr};
-        return send(handle, net.ResponderAddress(), request.data(), size, &options,
-                    buffer.data(), static_cast<DWORD>(buffer.size()), timeoutMs);
+        return send(handle, to, request.data(), size, &options, buffer.data(),
+                    static_cast<DWORD>(buffer.size()), timeoutMs);
     }
     const ICMP_ECHO_REPLY& reply() const {
         return *reinterpret_cast<const ICMP_ECHO_REPLY*>(buffer.data());
@@ -139,6 +145,61 @@ TEST_P(IcmpNetns, IcmpErrorsComeBackAsOneErrorReply) {
         EXPECT_EQ(reply().Status, c.status) << c.error;
         EXPECT_EQ(reply().Address, net.ThirdNodeAddress()) << c.error;
     }
+}
+
+// Makes the client give up on an unanswered neighbour after one probe of
+// 100 ms instead of three of a second (this thread is in the client namespace).
+bool QuickNeighbourFailure() {
+    return std::ofstream("/proc/sys/net/ipv4/neigh/vc/mcast_solicit") << "1" &&
+           std::ofstream("/proc/sys/net/ipv4/neigh/vc/retrans_time_ms") << "100";
+}
+
+TEST_P(IcmpNetns, AnErrorArrivingAfterItsRequestTimedOutIsNotChargedToTheNext) {
+    Respond({});
+    ASSERT_TRUE(QuickNeighbourFailure());
+    // No node owns the third address: the neighbour lookup fails after the
+    // request timed out, and "host unreachable" arrives for a finished request.
+    EXPECT_EQ(EchoTo(net.ThirdNodeAddress(), 20), 0u);
+    EXPECT_EQ(reply().Status, IP_REQ_TIMED_OUT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // The next request goes out and gets its own answer.
+    ASSERT_EQ(Echo(2000), 1u) << reply().Status;
+    EXPECT_EQ(reply().Status, IP_SUCCESS);
+    EXPECT_EQ(Echo(2000), 1u);
+}
+
+// Bytes waiting unread on every ICMP socket of this thread's namespace.
+long QueuedOnIcmpSockets() {
+    long total = 0;
+    for (const char* table : {"/proc/thread-self/net/raw", "/proc/thread-self/net/icmp"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);  // column titles
+        while (std::getline(in, line)) {
+            // sl, local address, remote address, state, then "tx_queue:rx_queue".
+            std::istringstream fields(line);
+            std::string skip, queues;
+            fields >> skip >> skip >> skip >> skip >> queues;
+            const auto colon = queues.find(':');
+            if (colon != std::string::npos) {
+                total += std::stol(queues.substr(colon + 1), nullptr, 16);
+            }
+        }
+    }
+    return total;
+}
+
+TEST_P(IcmpNetns, AnIdleHandleCollectsNoErrorsOfOtherRequests) {
+    Respond({"--error=unreach:1", std::string("--error-from=") + ov::test::NetnsPair::kThirdNode});
+    const HANDLE idle = create();
+    ASSERT_NE(idle, INVALID_HANDLE_VALUE);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(Echo(2000), 1u);
+        EXPECT_EQ(reply().Status, IP_DEST_HOST_UNREACHABLE);
+    }
+    // The handle that got the errors took them; no other socket keeps a copy.
+    EXPECT_EQ(QueuedOnIcmpSockets(), 0);
+    EXPECT_TRUE(close(idle));
 }
 
 TEST_P(IcmpNetns, StaleForeignAndMisaddressedRepliesAreIgnored) {

@@ -1,0 +1,84 @@
+#include "NameLookup.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "PingServices.h"
+
+namespace {
+
+// Port number handed to the resolver with the host name.
+constexpr char kResolverService[] = "33434";
+
+// Names the resolver turns into an address without asking anyone.
+bool IsDottedAddress(const std::string& name) noexcept {
+    in_addr address{};
+    return ::inet_aton(name.c_str(), &address) != 0;
+}
+
+}  // namespace
+
+CNameLookup::CNameLookup(std::string name, WORD attempts) noexcept
+    : m_name(std::move(name)), m_attempts(attempts < 1 ? WORD{1} : attempts) {}
+
+CNameLookup::~CNameLookup() { BoundFreeAddrInfo(m_result); }
+
+std::shared_ptr<CNameLookup> CNameLookup::Start(std::string name, WORD attempts) {
+    const bool local = IsDottedAddress(name);
+    std::shared_ptr<CNameLookup> lookup;
+    try {
+        lookup = std::make_shared<CNameLookup>(std::move(name), attempts);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (!local) {
+        try {
+            // The thread shares the lookup, so an abandoned one outlives its host.
+            std::thread([lookup] { lookup->Run(); }).detach();
+            return lookup;
+        } catch (const std::system_error&) {
+            // No thread to spare: resolve here.
+        }
+    }
+    lookup->Run();
+    return lookup;
+}
+
+bool CNameLookup::Abandoned() const noexcept {
+    std::lock_guard lock(m_lock);
+    return m_abandoned;
+}
+
+void CNameLookup::Run() noexcept {
+    // Only IPv4 results: the first result is taken as an IPv4 address.
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    for (WORD attempt = 0; attempt < m_attempts && !Abandoned(); ++attempt) {
+        if (BoundGetAddrInfo(m_name.c_str(), kResolverService, &hints, &result) == 0) {
+            break;
+        }
+        result = nullptr;
+    }
+    std::lock_guard lock(m_lock);
+    m_result = result;
+    m_done = true;
+    m_changed.notify_all();
+}
+
+const addrinfo* CNameLookup::Wait() noexcept {
+    std::unique_lock lock(m_lock);
+    m_changed.wait(lock, [this] { return m_done || m_abandoned; });
+    return m_abandoned ? nullptr : m_result;
+}
+
+void CNameLookup::Abandon() noexcept {
+    std::lock_guard lock(m_lock);
+    m_abandoned = true;
+    m_changed.notify_all();
+}

@@ -1,0 +1,19 @@
+#include "platform/fdlimit.h"
+
+#include <sys/resource.h>
+
+namespace ov {
+
+bool RaiseOpenFileLimit() noexcept {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return false;
+    }
+    if (limit.rlim_cur == limit.rlim_max) {
+        return true;
+    }
+    limit.rlim_cur = limit.rlim_max;
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
+}  // namespace ov
