@@ -77,7 +77,9 @@ TEST_P(IcmpNetns, DelayedRepliesTakeTheDelay) {
         EXPECT_EQ(reply().Status, IP_SUCCESS);
         EXPECT_EQ(reply().Address, net.ResponderAddress());
         EXPECT_GE(reply().RoundTripTime, 20u);
-        EXPECT_LE(reply().RoundTripTime, 22u);
+        // The responder's own delay stretches when the machine is busy; the
+        // bound only catches a time taken from the wrong moments.
+        EXPECT_LE(reply().RoundTripTime, 120u);
         ASSERT_EQ(reply().DataSize, 32);
         EXPECT_EQ(std::memcmp(reply().Data, request.data(), 32), 0);
     }
