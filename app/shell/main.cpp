@@ -1,10 +1,32 @@
-// Entry point of the program. Until the window version exists every start
-// runs the console mode; "--console" asks for it explicitly.
+// Entry point of the program. The installer switches run their mode without
+// a window; until the window version exists every other start runs the
+// console mode where a display exists, and "--console" asks for it anywhere.
 #include <cstdio>
 
 #include "console.h"
+#include "platform/codepage.h"
+#include "setupmode.h"
+
+namespace {
+
+// Start-up messages of the installer modes, one line each on stderr.
+void ShowOnStderr(const std::u16string& text, MessageIcon /*icon*/) {
+    std::fprintf(stderr, "tapper: %s\n", ov::WideToUtf8(text).c_str());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    const CCrashReporter crashReporter;
+    std::vector<std::u16string> args;
+    for (int i = 0; i < argc; ++i) {
+        args.push_back(ov::Utf8ToWide(argv[i]));
+    }
+    // The console mode is a tool of its own and leaves the registry alone.
+    if (CStartup startup(std::move(args)); startup.ParseMode() != StartMode::Run) {
+        return RunInstallerMode(startup, startup.RunCommonSteps(), ShowOnStderr);
+    }
+
     const ConsoleOptions options = ParseConsoleOptions(argc, argv);
     if (options.help) {
         std::fputs(ConsoleUsage(), stdout);
@@ -15,6 +37,12 @@ int main(int argc, char** argv) {
         return kExitNotStarted;
     }
     if (!options.console) {
+        if (!HasDisplay()) {
+            std::fputs("tapper: no display to open a window on; use --console to ping "
+                       "without one (tapper --console --help)\n",
+                       stderr);
+            return kExitNotStarted;
+        }
         std::fputs("tapper: this build has no window version yet; running in the console "
                    "(--console)\n",
                    stderr);

@@ -175,6 +175,13 @@ std::string UserDataFolder() {
     return WithSlash(WithSlash(HomeFolder()) + ".local/share");
 }
 
+std::string UserStateFolder() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/') {
+        return WithSlash(state);
+    }
+    return WithSlash(WithSlash(HomeFolder()) + ".local/state");
+}
+
 std::string MakerSharedFolder() {
     return UserDataFolder() + "orvantek/";
 }

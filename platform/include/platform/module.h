@@ -48,6 +48,8 @@ std::string ModulePathOf(const void* address);
 std::string LongPath(const std::string& path);
 // The user's data folder ($XDG_DATA_HOME, else ~/.local/share), ending with "/".
 std::string UserDataFolder();
+// The user's state folder ($XDG_STATE_HOME, else ~/.local/state), ending with "/".
+std::string UserStateFolder();
 // The maker's shared folder below the user's data folder ("orvantek/"),
 // ending with "/"; not created here.
 std::string MakerSharedFolder();
