@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -238,6 +239,29 @@ TEST_F(InstallTest, DesktopEntryIconsMetainfoAndLauncher) {
 constexpr char kToolGuid[] = "{7A3C9E51-4B2D-4F86-9C1E-5D0B8A6F2E47}";
 constexpr char kAppPathKey[] = "App Paths\\tapper]";
 
+// The text of a hex(1) value (UTF-16 without its closing NUL, as the tool
+// entry stores it) in a registry file; ASCII characters only.
+std::string HexTextValue(const std::string& file, const std::string& name) {
+    const std::string start = "\"" + name + "\"=hex(1):";
+    size_t at = file.find(start);
+    if (at == std::string::npos) {
+        return {};
+    }
+    std::string bytes;
+    for (at += start.size(); at < file.size() && file[at] != '\n'; ++at) {
+        if (file[at] == '\\') {  // continued on the next line
+            at = file.find_first_not_of(" ", file.find('\n', at) + 1) - 1;
+        } else if (std::isxdigit(static_cast<unsigned char>(file[at]))) {
+            bytes += file[at];
+        }
+    }
+    std::string text;
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        text += static_cast<char>(std::stoi(bytes.substr(i, 2), nullptr, 16));
+    }
+    return text;
+}
+
 void WriteFile(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
@@ -255,7 +279,7 @@ TEST_F(InstallTest, InstallerModesOfTheInstalledProgram) {
     std::string machine = ReadFile(reg / "machine.reg");
     EXPECT_TRUE(Contains(user, "\"Language\"=\"zh_cn\"")) << user;
     EXPECT_TRUE(Contains(user, kToolGuid)) << user;
-    EXPECT_TRUE(Contains(user, "\"Command\"=\"" + Program() + "\"")) << user;
+    EXPECT_EQ(HexTextValue(user, "Command"), Program()) << user;
     EXPECT_TRUE(Contains(machine, kAppPathKey)) << machine;
     EXPECT_TRUE(fs::is_regular_file(Prefix() / "Tapper.ini"));
 
