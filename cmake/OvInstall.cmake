@@ -70,6 +70,9 @@ install(CODE "
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${ov_link}\")
 ")
 
+# The licence, where Debian looks for it.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${OV_SHARE_DIR}/doc/tapper RENAME copyright)
+
 # Desktop entry and AppStream metainfo.
 install(FILES ${OV_PACKAGING_DIR}/${OV_APP_ID}.desktop DESTINATION ${OV_SHARE_DIR}/applications)
 configure_file(${OV_PACKAGING_DIR}/${OV_APP_ID}.metainfo.xml.in
