@@ -228,6 +228,9 @@ TEST_F(InstallTest, DesktopEntryIconsMetainfoAndLauncher) {
         EXPECT_EQ(h, size) << dim;
     }
 
+    EXPECT_EQ(ReadFile(System() / "share/doc/tapper/copyright"),
+              ReadFile(fs::path(OV_SOURCE_DIR) / "LICENSE"));
+
     const fs::path launcher = System() / "bin" / "tapper";
     ASSERT_TRUE(fs::is_symlink(launcher)) << launcher;
     EXPECT_EQ(fs::read_symlink(launcher), fs::path(OV_INSTALL_PREFIX) / "tapper");
