@@ -22,7 +22,7 @@ endif()
 set(OV_INSTALL_PREFIX_CHOSEN ON CACHE INTERNAL "The install prefix has been chosen")
 set(OV_INSTALL_SYSTEM_PREFIX /usr/local CACHE PATH
     "Where the launcher, the desktop entry, the icons and the metainfo go (/usr in the Debian package)")
-# Also set by the online resources of the program; the metainfo names the same site.
+# The online resources of the program set it first; the metainfo names the same site.
 set(OV_WEB_BASE "https://www.orvantek.example" CACHE STRING
     "Base address of the maker's web site, without a closing /; every web address of the program is built from it")
 
@@ -104,12 +104,8 @@ else()
 endif()
 
 # Everything the install rules above take from the build: ninja ov_installed
-add_custom_target(ov_installed DEPENDS ${OV_INSTALLED_BINARIES} ov_mui_modules ovmfcstd_data ov_icons)
-# The help books arrive with the online resources, which are still being
-# merged; the guard goes once they are in.
-if(TARGET ov_mui_docs)
-  add_dependencies(ov_installed ov_mui_docs)
-endif()
+add_custom_target(ov_installed DEPENDS
+  ${OV_INSTALLED_BINARIES} ov_mui_modules ov_mui_docs ovmfcstd_data ov_icons)
 
 # Maintainer scripts of the package: registration after installation, removal
 # before removal, clean-up of what the registration wrote.

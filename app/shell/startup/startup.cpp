@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "MsgFormat.h"
+#include "alphabet.h"
 #include "langcheck.h"
 #include "ovcoder/OvBase64.h"
 #include "ovcppstd.h"
@@ -98,7 +99,7 @@ CCrashReporter::~CCrashReporter() {
 CStartup::CStartup(std::vector<std::u16string> args) : m_args(std::move(args)) {}
 
 void CStartup::SetCoderAlphabet() noexcept {
-    OvBase64_SetEncodeTable(kProgramBase64Alphabet);
+    OvBase64_SetEncodeTable(kOvBase64Alphabet);
 }
 
 void CStartup::NameProfileKey() {

@@ -25,10 +25,6 @@ inline constexpr char16_t kAutoCheckUpdateKey[] = u"EnableAutoCheckUpdate";
 // the last resort when no shared folder can be made.
 inline constexpr char kSharedFolderFallback[] = "/opt/orvantek/shared/";
 inline constexpr char kSharedFolderLastResort[] = "/";
-// The program's own Base64 alphabet: 64 symbols and the pad.
-inline constexpr char kProgramBase64Alphabet[] =
-    "QWERTYUIOPASDFGHJKLZXCVBNMmnbvcxzlkjhgfdsapoiuytrewq9876543210+/=";
-static_assert(sizeof(kProgramBase64Alphabet) == 66);
 
 // The mode a start runs in, chosen by the registration switches.
 enum class StartMode { Run, Register, Unregister };
