@@ -22,9 +22,6 @@ endif()
 set(OV_INSTALL_PREFIX_CHOSEN ON CACHE INTERNAL "The install prefix has been chosen")
 set(OV_INSTALL_SYSTEM_PREFIX /usr/local CACHE PATH
     "Where the launcher, the desktop entry, the icons and the metainfo go (/usr in the Debian package)")
-# The online resources of the program set it first; the metainfo names the same site.
-set(OV_WEB_BASE "https://www.orvantek.example" CACHE STRING
-    "Base address of the maker's web site, without a closing /; every web address of the program is built from it")
 
 set(OV_APP_ID com.orvantek.Tapper)
 set(OV_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
@@ -73,7 +70,8 @@ install(CODE "
 # The licence, where Debian looks for it.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${OV_SHARE_DIR}/doc/tapper RENAME copyright)
 
-# Desktop entry and AppStream metainfo.
+# Desktop entry and AppStream metainfo (its web addresses from OV_WEB_BASE,
+# the program's web site, app/shell/online).
 install(FILES ${OV_PACKAGING_DIR}/${OV_APP_ID}.desktop DESTINATION ${OV_SHARE_DIR}/applications)
 configure_file(${OV_PACKAGING_DIR}/${OV_APP_ID}.metainfo.xml.in
   ${PROJECT_BINARY_DIR}/packaging/${OV_APP_ID}.metainfo.xml @ONLY)
