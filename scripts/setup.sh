@@ -8,6 +8,8 @@ OV_PACKAGES=(
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
   iproute2
+  # icons, checks of the desktop files, the Debian package
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file
 )
 
 # Installs what is missing when we are root; otherwise names the one command
