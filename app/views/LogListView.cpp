@@ -180,16 +180,35 @@ void CLogListView::OnUpdate(UINT hint) {
         break;
     case HINT_NEW_EVENTS:
         if (CHostProbe* host = m_doc.GetCurrentHost()) {
-            if (m_ring.Count() >= host->GetEventCount()) {
-                break;
-            }
-            PING_EVENT event{};
-            host->GetLastEvent(event);
-            AppendEvent(event);
+            TakeNewEvents(*host);
         }
         break;
     default:
         break;
+    }
+}
+
+void CLogListView::TakeNewEvents(const CHostProbe& host) {
+    const DWORD hostCount = host.GetEventCount();
+    if (m_ring.Count() >= hostCount) {
+        return;
+    }
+    if (hostCount - m_ring.Count() == 1) {
+        PING_EVENT event{};
+        host.GetLastEvent(event);
+        AppendEvent(event);
+        return;
+    }
+    // Several events were recorded since the last notification was handled:
+    // take each of them, not the newest several times.
+    host.CopyEvents(m_scratch);
+    if (m_scratch.Count() <= m_ring.Count()) {
+        return;
+    }
+    const DWORD held = m_scratch.Retained();
+    const DWORD missing = std::min(m_scratch.Count() - m_ring.Count(), held);
+    for (DWORD i = held - missing; i < held; ++i) {
+        AppendEvent(m_scratch.Oldest(i));
     }
 }
 

@@ -37,7 +37,8 @@ public:
     const CEventRing& GetRing() const noexcept { return m_ring; }
 
     // Adds one event as a notification of the current host does, with the
-    // full-ring rules: the selection and the focus follow their events.
+    // full-ring rules: the selection and the focus follow their events. A
+    // notification handled late takes every event recorded meanwhile.
     void AppendEvent(const PING_EVENT& event);
     // Shows a copy of ring under caption, as a change of the current host does.
     void ShowEvents(const CEventRing& ring, const QString& caption);
@@ -66,9 +67,12 @@ private:
     // Column 0 spans width in classic view.
     void FitClassicColumn(int width);
     const PING_EVENT* EventAt(int row) const noexcept;
+    // Appends the events host recorded beyond this view's count.
+    void TakeNewEvents(const CHostProbe& host);
 
     COvPingDoc& m_doc;
     CEventRing m_ring;
+    CEventRing m_scratch;  // a host's ring when several events are due at once
     const CLogTexts m_texts;
     QString m_caption;
     std::u16string m_caption16;

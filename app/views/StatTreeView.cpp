@@ -140,6 +140,8 @@ CStatTreeView::CStatTreeView(COvPingDoc& doc, QWidget* parent)
     QPalette colours = palette();
     colours.setColor(QPalette::Base, kTreeBackground);
     colours.setColor(QPalette::Text, kTreeText);
+    // The delegate draws the marks; the style's selection band stays invisible.
+    colours.setColor(QPalette::Highlight, kTreeBackground);
     setPalette(colours);
 
     QAction* copyHost = OvAddCommand(this, ID_COPY_HOST, OvText(34013, u"&Copy Host"));

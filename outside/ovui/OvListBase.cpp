@@ -34,6 +34,11 @@ public:
             section < m_owner->GetColumnCount()) {
             return m_owner->m_columns[static_cast<std::size_t>(section)].title;
         }
+        if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole) {
+            return QVariant::fromValue(
+                (m_owner->GetColumnFormat(section) == OVLC_FMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) |
+                Qt::AlignVCenter);
+        }
         return {};
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
@@ -207,6 +212,8 @@ void COvListBase::SetItemCount(int count, unsigned flags) {
 
 void COvListBase::EnsureVisible(int row) {
     if (row >= 0 && row < GetItemCount()) {
+        // Rows appended since the last layout are not in the scroll range yet.
+        updateGeometries();
         scrollTo(m_model->index(row, 0), QAbstractItemView::EnsureVisible);
     }
 }
