@@ -13,3 +13,9 @@ target_link_libraries(ov_test_viewhost PUBLIC ov::common ov::views ov::engine ov
 add_executable(ov_screenshots ${CMAKE_CURRENT_LIST_DIR}/tools/screenshots.cpp)
 target_link_libraries(ov_screenshots PRIVATE ov_test_viewhost ov::msgfmt)
 add_dependencies(ov_screenshots ov_mui_modules)
+
+ov_add_test(views_gui_test LABELS gui
+  SOURCES ${OV_VIEWS_TESTS}/gui_main.cpp ${OV_VIEWS_TESTS}/ovui_test.cpp
+          ${OV_VIEWS_TESTS}/loglist_test.cpp ${OV_VIEWS_TESTS}/stattree_test.cpp
+  LIBS ov_test_viewhost Qt6::Test)
+set_property(TEST views_gui_test APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -279,8 +279,12 @@ void COvListBase::ShiftSelectionUp() {
     }
     const QModelIndex current = currentIndex();
     if (current.isValid() && current.row() > 0) {
+        // Moving the focus with its row must not scroll the list to it.
+        const bool scrolls = hasAutoScroll();
+        setAutoScroll(false);
         selection->setCurrentIndex(m_model->index(current.row() - 1, current.column()),
                                    QItemSelectionModel::NoUpdate);
+        setAutoScroll(scrolls);
     }
     if (!ranges.isEmpty()) {
         selection->select(shifted, QItemSelectionModel::ClearAndSelect);

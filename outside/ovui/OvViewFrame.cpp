@@ -19,7 +19,13 @@ COvViewFrame::COvViewFrame(QWidget* parent) : QMainWindow(parent, Qt::Widget) {
 COvViewFrame::~COvViewFrame() = default;
 
 bool COvViewFrame::Create(QWidget* view, const QString& title, std::span<const unsigned> buttons) {
-    if (view == nullptr || m_view != nullptr) {
+    if (view == nullptr) {
+        return false;
+    }
+    if (m_view != nullptr) {
+        // Taken over all the same, so that it dies with the frame.
+        view->hide();
+        view->setParent(this);
         return false;
     }
     m_view = view;
