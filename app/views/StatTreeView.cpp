@@ -64,7 +64,7 @@ public:
 
         const QFontMetrics metrics(font);
         QRect box = textRect;
-        box.setRight(box.left() + metrics.horizontalAdvance(text) + kTextPadding);
+        box.setWidth(metrics.horizontalAdvance(text) + kTextPadding);
         box = box.intersected(option.rect);
         painter->save();
         painter->fillRect(box, background);

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@
 #include "LogListFrame.h"
 #include "LogListView.h"
 #include "LogText.h"
+#include "MsgFormat.h"
 #include "ViewIds.h"
 #include "ovui/LightColor.h"
 #include "ovui/OvCommand.h"
@@ -305,6 +308,55 @@ TEST_F(LogListTest, ContextMenuOffersColumnCopiesInTableViewOnly) {
     rightClick();
     EXPECT_EQ(list->GetSelectedRows().size(), 3u);
     OvSetPopupMenuHook({});
+}
+
+TEST_F(LogListTest, KeysCopyAndSelectWhileTheListHasTheFocus) {
+    Fill(4);
+    QSignalSpy activated(frame.get(), &COvViewFrame::viewActivated);
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    list->clearFocus();
+    list->setFocus();
+    QApplication::processEvents();
+    ASSERT_GE(activated.count(), 1) << "the focus makes the list the active view";
+    EXPECT_EQ(activated.last()[0].value<QWidget*>(), list);
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list->GetSelectedRows().size(), 4u);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().count(QStringLiteral("\r\n")), 4);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().count(QStringLiteral("\r\n")), 4);
+}
+
+TEST(LogListLanguageTest, TextsComeFromTheLanguageModule) {
+    const char* bin = std::getenv("OV_BIN_DIR");
+    ASSERT_NE(bin, nullptr);
+    ASSERT_TRUE(SelectLanguageModule(
+        QString::fromUtf8(bin).append(QStringLiteral("/mui/de_de/OvPingRes.so")).toStdU16String()));
+    struct EnglishAgain {
+        ~EnglishAgain() { ResetLanguageModule(); }
+    } englishAgain;
+    COvPingDoc doc;
+    auto frame = CLogListFrame::New(doc);
+    ASSERT_NE(frame, nullptr);
+    CLogListView* list = frame->GetListView();
+    EXPECT_EQ(frame->GetToolBar()->windowTitle(), QStringLiteral("Protokollliste"));
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Zeitstempel"));
+    EXPECT_EQ(OvFindCommand(list, ID_EDIT_COPY)->text(), QStringLiteral("&Kopieren\tStrg+C"));
+    EXPECT_EQ(OvFindCommand(list, ID_TABLE_VIEW)->toolTip(), QStringLiteral("Listenansicht anzeigen"));
+    EXPECT_EQ(OvFindCommand(list, ID_COPY_COLUMN[0])->text(), QStringLiteral("Zeitstempel kopieren"));
+    list->SetViewMode(CLogListView::kTableView);
+    CEventRing ring;
+    ring.Push(Lost());
+    list->ShowEvents(ring, QStringLiteral("h"));
+    QMenu menu;
+    list->BuildContextMenu(menu);
+    EXPECT_EQ(menu.actions().at(1)->text(), QStringLiteral("Spalte kopieren"));
+    // Status texts follow the language active when the view was made.
+    EXPECT_EQ(list->model()->data(list->model()->index(0, 1), Qt::DisplayRole).toString(),
+              QStringLiteral("Zeitüberschreitung der Anforderung."));
 }
 
 // A run of one host on the fake provider, shown through the test window.

@@ -18,6 +18,7 @@
 #include "StatTreeModel.h"
 #include "StatTreeView.h"
 #include "ViewIds.h"
+#include "ovui/LightColor.h"
 #include "ovui/OvCommand.h"
 #include "support/fake_icmp.h"
 #include "support/view_host.h"
@@ -253,6 +254,46 @@ TEST_F(StatTreeTest, RefreshTimerFollowsRunAndSettings) {
     doc.ApplySettings();
     EXPECT_TRUE(tree->RefreshTimer().isActive());
     EXPECT_EQ(tree->RefreshTimer().interval(), 750);
+}
+
+TEST_F(StatTreeTest, HostLinesAreBlueAndTheMarkedItemsBoxIsTheTextWidthPlusSeven) {
+    RunToSteadyCounts();
+    tree->setCurrentIndex(Line(0, 2));
+    QApplication::processEvents();
+    const QImage shot = tree->viewport()->grab().toImage();
+    const auto count = [&](const QRect& r, auto pred) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = std::max(r.left(), 0); x <= r.right() && x < shot.width(); ++x) {
+                n += pred(shot.pixelColor(x, y));
+            }
+        }
+        return n;
+    };
+    const auto blue = [](const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; };
+    EXPECT_GT(count(tree->visualRect(HostNode(1)), blue), 10) << "host names are blue";
+    EXPECT_EQ(count(tree->visualRect(Line(1, 2)), blue), 0);
+
+    // The selected line gets the light background in a box as wide as its text + 7.
+    const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+    const QColor tint = LightColor(highlight, QColor(255, 255, 255), 16);
+    const QRect row = tree->visualRect(Line(0, 2));
+    const auto tinted = [&](const QColor& c) { return c == tint; };
+    int first = -1, last = -1;
+    for (int x = row.left(); x <= row.right(); ++x) {
+        if (tinted(shot.pixelColor(x, row.top() + 1))) {
+            first = first < 0 ? x : first;
+            last = x;
+        }
+    }
+    ASSERT_GE(first, 0);
+    QFont font = tree->font();
+    font.setUnderline(true);
+    const int textWidth = QFontMetrics(font).horizontalAdvance(Text(Line(0, 2)));
+    EXPECT_EQ(last - first + 1, textWidth + 7);
+    // Its host node is marked too (a line of it is selected); other hosts are not.
+    EXPECT_GT(count(tree->visualRect(HostNode(0)), tinted), 0);
+    EXPECT_EQ(count(tree->visualRect(HostNode(1)), tinted), 0);
 }
 
 TEST_F(StatTreeTest, AnEmptyHostListKeepsTheOldTree) {
