@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAbstractTableModel>
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -16,6 +17,16 @@ class COvListModel final : public QAbstractTableModel {
 public:
     explicit COvListModel(COvListBase* owner) : QAbstractTableModel(owner), m_owner(owner) {}
 
+    // Indexes carry a scrambled id: Qt hashes an index as (row << 4) + column +
+    // id, and with id 0 the persistent indexes of a selection crowd into a
+    // few hash buckets, so that every selection change probes long runs.
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override {
+        if (parent.isValid() || row < 0 || column < 0 || row >= m_rows || column >= m_owner->GetColumnCount()) {
+            return {};
+        }
+        const auto key = (static_cast<quintptr>(row) << 8) | static_cast<quintptr>(column);
+        return createIndex(row, column, static_cast<quintptr>(key * 0x9E3779B97F4A7C15ull));
+    }
     int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : m_rows; }
     int columnCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : m_owner->GetColumnCount();
@@ -204,7 +215,9 @@ void COvListBase::SetEnableSort(bool enable) {
 int COvListBase::GetItemCount() const noexcept { return m_model->Rows(); }
 
 void COvListBase::SetItemCount(int count, unsigned flags) {
-    m_model->SetRows(std::max(count, 0));
+    const int rows = std::max(count, 0);
+    m_rowsAdded = m_rowsAdded || rows > m_model->Rows();
+    m_model->SetRows(rows);
     if ((flags & OVLC_NOINVALIDATEALL) == 0) {
         InvalidateRows();
     }
@@ -213,7 +226,10 @@ void COvListBase::SetItemCount(int count, unsigned flags) {
 void COvListBase::EnsureVisible(int row) {
     if (row >= 0 && row < GetItemCount()) {
         // Rows appended since the last layout are not in the scroll range yet.
-        updateGeometries();
+        if (m_rowsAdded) {
+            updateGeometries();
+            m_rowsAdded = false;
+        }
         scrollTo(m_model->index(row, 0), QAbstractItemView::EnsureVisible);
     }
 }
@@ -286,9 +302,13 @@ void COvListBase::ShiftSelectionUp() {
                                    QItemSelectionModel::NoUpdate);
         setAutoScroll(scrolls);
     }
-    if (!ranges.isEmpty()) {
-        selection->select(shifted, QItemSelectionModel::ClearAndSelect);
+    if (ranges.isEmpty()) {
+        return;
     }
+    // Clearing first and then selecting lets the selection model report each
+    // step without comparing every old range with every new one.
+    selection->clearSelection();
+    selection->select(shifted, QItemSelectionModel::Select);
 }
 
 QString COvListBase::GetSelectedText() const {
@@ -392,6 +412,15 @@ void COvListBase::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void COvListBase::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    // Selected rows are coloured whole; repainting the visible rows is cheaper
+    // than working out the region of many ranges.
+    if (QAccessible::isActive()) {
+        QTableView::selectionChanged(selected, deselected);
+    }
+    viewport()->update();
 }
 
 void COvListBase::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

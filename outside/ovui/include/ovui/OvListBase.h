@@ -126,6 +126,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
     struct Column {
@@ -138,5 +139,6 @@ private:
     COvListModel* m_model = nullptr;
     std::vector<Column> m_columns;
     bool m_sortEnabled = false;
+    bool m_rowsAdded = false;  // the scroll range may lag behind the row count
     QString m_prompt;
 };
