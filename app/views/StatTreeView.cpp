@@ -254,14 +254,18 @@ void CStatTreeView::BuildContextMenu(QMenu& menu) const {
 
 void CStatTreeView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    const QModelIndex hit = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    // From the keyboard the menu is for the caret item, shown beside it.
+    const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex hit =
+        keyboard ? currentIndex() : indexAt(viewport()->mapFromGlobal(event->globalPos()));
     if (!hit.isValid()) {
         return;
     }
+    const QPoint at = keyboard ? viewport()->mapToGlobal(visualRect(hit).bottomLeft()) : event->globalPos();
     m_contextHost = hit.parent().isValid() ? hit.parent() : hit;
     QMenu menu(this);
     BuildContextMenu(menu);
-    OvTrackPopupMenu(menu, event->globalPos(), this);
+    OvTrackPopupMenu(menu, at, this);
     // Dismissed or not, the toolbar's Copy Host acts on the selected host again.
     m_contextHost = m_currentHost;
 }

@@ -48,7 +48,7 @@ class TreeRun {
 public:
     TreeRun() : m_scope({&m_provider}) {
         m_provider.SetDefault({.roundTripTime = 3});
-        m_doc.Settings().TimeDelay = 200;
+        m_doc.Settings().TimeDelay = 1500;  // the default delay
         m_doc.PollTime() = 500;
         m_frame = CStatTreeFrame::New(m_doc);
         m_frame->resize(400, 800);

@@ -223,6 +223,13 @@ TEST_F(StatTreeTest, CopyHostAfterARightClickCopiesThatLinesHost) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, empty, tree->viewport()->mapToGlobal(empty));
     QApplication::sendEvent(tree->viewport(), &event);
     EXPECT_TRUE(items.isEmpty());
+
+    // The menu key acts on the caret item.
+    tree->setCurrentIndex(Line(1, 6));
+    OvSetPopupMenuHook([&](QMenu& menu, const QPoint&) { return menu.actions().at(0); });
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, empty, tree->viewport()->mapToGlobal(empty));
+    QApplication::sendEvent(tree->viewport(), &key);
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith(QStringLiteral("127.0.0.2\r\n127.0.0.2\r\n")));
 }
 
 TEST_F(StatTreeTest, CopyAllTakesVisibleItemsOnlyAndEmptyTextTouchesNothing) {
