@@ -1,8 +1,7 @@
 #pragma once
-// Command ids of the log list and the statistics tree, their toolbars and
-// timers. Every command is a QAction of its view carrying its id
-// (OvAddCommand), so the main window's menus and keys reach it with
-// OvFindCommand(view, id).
+// Command ids of the log list and the statistics tree and their toolbars.
+// Every command is a QAction of its view carrying its id (OvAddCommand), so
+// the main window's menus and keys reach it with OvFindCommand(view, id).
 #include <array>
 
 // Log list view (CLogListView).
@@ -26,6 +25,3 @@ inline constexpr std::array<unsigned, 9> kLogListBar = {
     ID_LOG_CAPTION};
 // The statistics tree's toolbar.
 inline constexpr std::array<unsigned, 2> kStatTreeBar = {ID_COPY_HOST, ID_COPY_ALL};
-
-// The statistics tree's refresh timer; its period is the document's PollTime.
-inline constexpr unsigned kStatRefreshTimerId = 0x10102;
