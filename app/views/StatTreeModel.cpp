@@ -2,7 +2,36 @@
 
 #include "ovui/OvPictures.h"
 
-// Host nodes have internal id 0; a line's internal id is its host's row + 1.
+// Internal ids: a host node's is odd, a line's even; both are scrambled from
+// the host's row by an odd multiplier (which a line's id is undone with).
+// Qt hashes an index as (row << 4) + column + id; plain small ids would put
+// the persistent indexes that the view makes for 9000 items into a few runs
+// of hash buckets, and every expansion check would probe through them.
+namespace {
+
+static_assert(sizeof(quintptr) == 8, "the id arithmetic is 64-bit");
+constexpr quintptr kScramble = 0x9E3779B97F4A7C15ull;
+constexpr quintptr kUnscramble = 0xF1DE83E19937733Dull;  // kScramble * kUnscramble == 1
+constexpr quintptr kLow63 = ~quintptr{0} >> 1;
+
+quintptr HostId(int row) noexcept { return (static_cast<quintptr>(row) * kScramble) | 1u; }
+
+quintptr LineId(int hostRow) noexcept {
+    return ((static_cast<quintptr>(hostRow) + 1) * kScramble) << 1;
+}
+
+int HostRowOfLine(quintptr id) noexcept {
+    return static_cast<int>((((id >> 1) * kUnscramble) & kLow63) - 1);
+}
+
+}  // namespace
+
+
+bool CStatTreeModel::Snapshot::operator==(const Snapshot& other) const noexcept {
+    return stats.sent == other.stats.sent && stats.lost == other.stats.lost &&
+           stats.minimum == other.stats.minimum && stats.maximum == other.stats.maximum &&
+           stats.total == other.stats.total && address == other.address && country == other.country;
+}
 
 CStatTreeModel::CStatTreeModel(QObject* parent)
     : QAbstractItemModel(parent),
@@ -14,19 +43,20 @@ QModelIndex CStatTreeModel::index(int row, int column, const QModelIndex& parent
         return {};
     }
     if (!parent.isValid()) {
-        return row < HostCount() ? createIndex(row, 0, quintptr{0}) : QModelIndex();
+        return row < HostCount() ? createIndex(row, 0, HostId(row)) : QModelIndex();
     }
     if (IsHostNode(parent) && row < kLines) {
-        return createIndex(row, 0, static_cast<quintptr>(parent.row()) + 1);
+        return createIndex(row, 0, LineId(parent.row()));
     }
     return {};
 }
 
 QModelIndex CStatTreeModel::parent(const QModelIndex& child) const {
-    if (!child.isValid() || child.internalId() == 0) {
+    if (!child.isValid() || IsHostNode(child)) {
         return {};
     }
-    return createIndex(static_cast<int>(child.internalId() - 1), 0, quintptr{0});
+    const int hostRow = HostRowOfLine(child.internalId());
+    return createIndex(hostRow, 0, HostId(hostRow));
 }
 
 int CStatTreeModel::rowCount(const QModelIndex& parent) const {
@@ -39,7 +69,7 @@ int CStatTreeModel::rowCount(const QModelIndex& parent) const {
 int CStatTreeModel::columnCount(const QModelIndex&) const { return 1; }
 
 bool CStatTreeModel::IsHostNode(const QModelIndex& index) noexcept {
-    return index.isValid() && index.internalId() == 0;
+    return index.isValid() && (index.internalId() & 1u) != 0;
 }
 
 QString CStatTreeModel::Text(const QModelIndex& index) const {
@@ -49,7 +79,7 @@ QString CStatTreeModel::Text(const QModelIndex& index) const {
     if (IsHostNode(index)) {
         return index.row() < HostCount() ? Host(index.row()).name : QString();
     }
-    const int host = static_cast<int>(index.internalId() - 1);
+    const int host = HostRowOfLine(index.internalId());
     if (host >= HostCount() || index.row() >= kLines) {
         return {};
     }
@@ -82,10 +112,11 @@ void CStatTreeModel::Reset(std::vector<HostNode> hosts) {
     endResetModel();
 }
 
-void CStatTreeModel::SetLines(int row, Lines lines) {
+void CStatTreeModel::SetLines(int row, Lines lines, Snapshot source) {
     if (row < 0 || row >= HostCount()) {
         return;
     }
+    m_hosts[static_cast<std::size_t>(row)].source = std::move(source);
     Lines& old = m_hosts[static_cast<std::size_t>(row)].lines;
     int first = kLines;
     int last = -1;
@@ -98,7 +129,7 @@ void CStatTreeModel::SetLines(int row, Lines lines) {
         }
     }
     if (last >= 0) {
-        const auto id = static_cast<quintptr>(row) + 1;
-        emit dataChanged(createIndex(first, 0, id), createIndex(last, 0, id), {Qt::DisplayRole});
+        emit dataChanged(createIndex(first, 0, LineId(row)), createIndex(last, 0, LineId(row)),
+                         {Qt::DisplayRole});
     }
 }

@@ -9,6 +9,8 @@
 #include <QIcon>
 #include <QString>
 
+#include "PingTypes.h"
+
 // The item data of a host node: the host's index in the document's list.
 inline constexpr int kHostIndexRole = Qt::UserRole + 1;
 
@@ -17,10 +19,19 @@ public:
     static constexpr int kLines = 8;
     using Lines = std::array<QString, kLines>;
 
+    // What a host node's lines were made from; equal values give equal lines.
+    struct Snapshot {
+        PING_STATS stats{};
+        IPAddr address = 0;
+        std::u16string country;
+        bool operator==(const Snapshot& other) const noexcept;
+    };
+
     struct HostNode {
         QString name;
         unsigned hostIndex = 0;
         Lines lines;
+        Snapshot source;
     };
 
     explicit CStatTreeModel(QObject* parent = nullptr);
@@ -36,8 +47,8 @@ public:
     void Reset(std::vector<HostNode> hosts);
     int HostCount() const noexcept { return static_cast<int>(m_hosts.size()); }
     const HostNode& Host(int row) const { return m_hosts[static_cast<std::size_t>(row)]; }
-    // Rewrites the lines of host node row; repaints only what changed.
-    void SetLines(int row, Lines lines);
+    // Rewrites the lines of host node row made from source; repaints only what changed.
+    void SetLines(int row, Lines lines, Snapshot source);
     // The item's text (host name or line).
     QString Text(const QModelIndex& index) const;
     // True for a host node, false for a line or the root.

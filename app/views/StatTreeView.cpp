@@ -115,13 +115,17 @@ CStatTreeModel::Lines ToLines(const StatLines& lines) {
     return out;
 }
 
-// The eight lines of host from one snapshot of its counters.
-CStatTreeModel::Lines HostLines(const CHostProbe& host) {
-    PING_STATS stats{};
-    host.GetStatistics(stats);
-    const IPAddr address = host.GetAddress();
-    const std::u16string country = host.GetCountry();
-    return ToLines(FormatStatLines(stats, address, country));
+// One snapshot of a host's counters, address and country.
+CStatTreeModel::Snapshot TakeSnapshot(const CHostProbe& host) {
+    CStatTreeModel::Snapshot snapshot;
+    host.GetStatistics(snapshot.stats);
+    snapshot.address = host.GetAddress();
+    snapshot.country = host.GetCountry();
+    return snapshot;
+}
+
+CStatTreeModel::Lines LinesOf(const CStatTreeModel::Snapshot& s) {
+    return ToLines(FormatStatLines(s.stats, s.address, s.country));
 }
 
 }  // namespace
@@ -196,7 +200,9 @@ void CStatTreeView::Rebuild() {
         if (host == nullptr) {
             continue;
         }
-        nodes.push_back({ToQString(host->GetHostName()), i, HostLines(*host)});
+        CStatTreeModel::Snapshot snapshot = TakeSnapshot(*host);
+        CStatTreeModel::Lines lines = LinesOf(snapshot);
+        nodes.push_back({ToQString(host->GetHostName()), i, std::move(lines), std::move(snapshot)});
     }
     m_model->Reset(std::move(nodes));
     expandAll();
@@ -207,9 +213,16 @@ void CStatTreeView::Rebuild() {
 void CStatTreeView::Refresh() {
     for (int row = 0; row < m_model->HostCount(); ++row) {
         const CHostProbe* host = m_doc.GetHost(m_model->Host(row).hostIndex);
-        if (host != nullptr) {
-            m_model->SetLines(row, HostLines(*host));
+        if (host == nullptr) {
+            continue;
         }
+        // Most hosts have not sent since the last tick: their lines stand.
+        CStatTreeModel::Snapshot snapshot = TakeSnapshot(*host);
+        if (snapshot == m_model->Host(row).source) {
+            continue;
+        }
+        CStatTreeModel::Lines lines = LinesOf(snapshot);
+        m_model->SetLines(row, std::move(lines), std::move(snapshot));
     }
     if (isVisible()) {
         viewport()->update();
