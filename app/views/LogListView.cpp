@@ -196,8 +196,11 @@ void CLogListView::TakeNewEvents(const CHostProbe& host) {
     if (hostCount - m_ring.Count() == 1) {
         PING_EVENT event{};
         host.GetLastEvent(event);
-        AppendEvent(event);
-        return;
+        // Unless the host recorded another one meanwhile, this is the one missing.
+        if (host.GetEventCount() == hostCount) {
+            AppendEvent(event);
+            return;
+        }
     }
     // Several events were recorded since the last notification was handled:
     // take each of them, not the newest several times.
