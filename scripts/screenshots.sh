@@ -22,7 +22,6 @@ cmake -S "$OV_ROOT" -B "$BUILD" -G Ninja -DOV_BUILD_TESTS=ON >/dev/null
 cmake --build "$BUILD" --target ov_screenshots ov_mui_modules
 
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 for lang in en de_de zh_cn; do
   "$BUILD/bin/ov_screenshots" "$OUT" "$lang"
 done
