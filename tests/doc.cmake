@@ -2,7 +2,6 @@
 # console mode run end to end (net: 127.0.0.1; netns: our responder).
 set(OV_DOC_TESTS ${CMAKE_CURRENT_LIST_DIR}/doc)
 
-if(TARGET ov_viewtext AND TARGET ov_msgfmt)
 ov_add_test(doc_test LABELS unit
   SOURCES ${OV_DOC_TESTS}/cmdline_test.cpp ${OV_DOC_TESTS}/document_test.cpp
           ${OV_DOC_TESTS}/settings_test.cpp ${OV_DOC_TESTS}/text_test.cpp
@@ -10,20 +9,15 @@ ov_add_test(doc_test LABELS unit
           ${PROJECT_SOURCE_DIR}/app/shell/cmdline.cpp
   LIBS ov::engine ov::viewtext ov::msgfmt ov::platform)
 target_include_directories(doc_test PRIVATE ${PROJECT_SOURCE_DIR}/app/shell)
-endif()
 
-if(TARGET tapper)
 ov_add_test(doc_console_net_test LABELS net
   SOURCES ${OV_DOC_TESTS}/console_net_test.cpp ${OV_DOC_TESTS}/console_run.cpp
   LIBS ov::engine ov::platform)
 add_dependencies(doc_console_net_test tapper)
-endif()
 
 # The responder is defined by the ICMP tests, which are read after this file.
-if(TARGET tapper AND EXISTS ${CMAKE_CURRENT_LIST_DIR}/tools/icmp_responder.cpp)
 ov_add_test(doc_console_netns_test LABELS netns TIMEOUT 600
   SOURCES ${OV_DOC_TESTS}/console_netns_test.cpp ${OV_DOC_TESTS}/console_run.cpp
           ${CMAKE_CURRENT_LIST_DIR}/support/netns_fixture.cpp
   LIBS ov::platform)
 add_dependencies(doc_console_netns_test tapper ov_icmp_responder)
-endif()

@@ -17,11 +17,9 @@ ov_add_test(icmp_netns_test LABELS netns TIMEOUT 600
 add_dependencies(icmp_netns_test ov_icmp_responder)
 
 # Host probes over the real providers, in the same namespace test bed.
-if(TARGET ov::engine)
-  ov_add_test(engine_netns_test LABELS netns TIMEOUT 600
-    SOURCES ${OV_ICMP_TESTS}/engine_netns_test.cpp ${CMAKE_CURRENT_LIST_DIR}/support/netns_fixture.cpp
-    LIBS ov::engine ov::platform)
-  add_dependencies(engine_netns_test ov_icmp_responder)
-endif()
+ov_add_test(engine_netns_test LABELS netns TIMEOUT 600
+  SOURCES ${OV_ICMP_TESTS}/engine_netns_test.cpp ${CMAKE_CURRENT_LIST_DIR}/support/netns_fixture.cpp
+  LIBS ov::engine ov::platform)
+add_dependencies(engine_netns_test ov_icmp_responder)
 
 ov_add_fuzz(fuzz_icmp_packet SOURCES ${OV_ICMP_TESTS}/fuzz_icmp_packet.cpp LIBS ov::platform)

@@ -1,6 +1,5 @@
 # Web addresses, help books and the updater's answer and memory (no window);
 # the HTML view and the update check against a loopback HTTP server.
-find_package(Qt6 REQUIRED COMPONENTS Network Widgets Test)
 
 ov_add_test(online_test LABELS unit
   SOURCES online/address_test.cpp online/help_book_test.cpp online/update_answer_test.cpp

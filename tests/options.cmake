@@ -1,7 +1,4 @@
 # The option dialog, offscreen (gui); the program that grabs it as pictures.
-if(TARGET ov_optiondlg AND TARGET ov_msgfmt)
-find_package(Qt6 REQUIRED COMPONENTS Test Widgets)
-
 ov_add_test(options_dialog_test LABELS gui
   SOURCES options/optiondlg_test.cpp ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
   LIBS ov::optiondlg ov::engine ov::msgfmt ov::platform Qt6::Test)
@@ -11,4 +8,3 @@ add_dependencies(options_dialog_test ov_mui_modules)
 add_executable(ov_optiondlg_shot tools/optiondlg_shot.cpp)
 target_link_libraries(ov_optiondlg_shot PRIVATE ov::common ov::optiondlg ov::engine ov::msgfmt Qt6::Widgets)
 add_dependencies(ov_optiondlg_shot ov_mui_modules)
-endif()

@@ -95,6 +95,14 @@ void FakeIcmpProvider::SetDefault(const FakeReply& reply) {
     m_default = reply;
 }
 
+void FakeIcmpProvider::SetDestinationCycle(IPAddr destination, std::vector<FakeReply> replies) {
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_cycles, [destination](const Cycle& c) { return c.destination == destination; });
+    if (!replies.empty()) {
+        m_cycles.push_back(Cycle{destination, std::move(replies), 0});
+    }
+}
+
 int FakeIcmpProvider::LoadCalls() const {
     std::lock_guard lock(m_mutex);
     return m_loads;
@@ -206,7 +214,12 @@ DWORD FakeIcmpProvider::SendEchoEntry(HANDLE handle, IPAddr destination, void* r
     request.timeoutMs = timeoutMs;
     self->m_requests.push_back(std::move(request));
     FakeReply outcome = self->m_default;
-    if (!self->m_script.empty()) {
+    const auto cycle = std::find_if(self->m_cycles.begin(), self->m_cycles.end(),
+                                    [destination](const Cycle& c) { return c.destination == destination; });
+    if (cycle != self->m_cycles.end()) {
+        outcome = cycle->replies[cycle->next];
+        cycle->next = (cycle->next + 1) % cycle->replies.size();
+    } else if (!self->m_script.empty()) {
         outcome = self->m_script.front();
         self->m_script.pop_front();
     }

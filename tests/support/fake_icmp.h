@@ -53,6 +53,9 @@ public:
     void Script(std::vector<FakeReply> replies);
     // Outcome used when the script is exhausted.
     void SetDefault(const FakeReply& reply);
+    // Outcomes for requests to one destination (network byte order), taken in
+    // turn and begun again at the end; before the script and the default.
+    void SetDestinationCycle(IPAddr destination, std::vector<FakeReply> replies);
 
     int LoadCalls() const;
     int UnloadCalls() const;
@@ -84,6 +87,12 @@ private:
     std::string m_missingExport;
     std::deque<FakeReply> m_script;
     FakeReply m_default;
+    struct Cycle {
+        IPAddr destination = 0;
+        std::vector<FakeReply> replies;
+        std::size_t next = 0;
+    };
+    std::vector<Cycle> m_cycles;
     std::vector<FakeRequest> m_requests;
     std::vector<std::unique_ptr<Handle>> m_handles;
     int m_loads = 0;

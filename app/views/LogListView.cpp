@@ -1,0 +1,348 @@
+#include "LogListView.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QResizeEvent>
+
+#include "ViewIds.h"
+#include "ViewText.h"
+#include "ovui/LightColor.h"
+#include "ovui/OvCommand.h"
+#include "ovui/OvPictures.h"
+
+namespace {
+
+struct ColumnDef {
+    unsigned id;
+    const char16_t* title;
+    int width;
+};
+
+constexpr ColumnDef kColumns[kColCount] = {
+    {33021, u"TimeStamp", 120}, {33022, u"Status", 150}, {33023, u"Bytes", 50},
+    {33024, u"RTime", 80},      {33025, u"TTL", 40},
+};
+constexpr int kInitialFormat = OVLC_FMT_LEFT;
+constexpr int kColumnFlags = OVLC_FLAG_ALTTEXT;
+constexpr int kTableTimeStampWidth = 150;
+
+const QColor kLostText(255, 0, 0);
+const QColor kFocusBackground(100, 100, 200);
+
+}  // namespace
+
+CLogListView::CLogListView(COvPingDoc& doc, QWidget* parent)
+    : COvListView(parent), m_doc(doc), m_highlight(QApplication::palette().color(QPalette::Highlight)) {
+    AddCommands();
+    SetEmptyPrompt(OvText(34022, u"There are no items to show in this view."));
+    m_doc.AddView(this);
+}
+
+CLogListView::~CLogListView() { m_doc.RemoveView(this); }
+
+void CLogListView::AddCommands() {
+    m_copy = OvAddCommand(this, ID_EDIT_COPY, OvText(34002, u"&Copy\tCtrl+C"));
+    m_copy->setToolTip(OvText(34015, u"Copy Selected Data"));
+    m_copy->setIcon(OvPicture(QStringLiteral("list-copy")));
+    m_copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    connect(m_copy, &QAction::triggered, this, [this] {
+        if (m_viewMode == kTableView) {
+            CopyAsText();
+        } else {
+            CopyColumn(0);
+        }
+    });
+
+    QAction* selectAll = OvAddCommand(this, ID_EDIT_SELECT_ALL, OvText(34003, u"&Select All\tCtrl+A"));
+    selectAll->setToolTip(OvText(34016, u"Select All"));
+    selectAll->setIcon(OvPicture(QStringLiteral("list-select-all")));
+    selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    connect(selectAll, &QAction::triggered, this, [this] { SelectAll(); });
+
+    m_autoScrollCommand = OvAddCommand(this, ID_AUTO_SCROLL, OvText(34004, u"&Auto Scroll"));
+    m_autoScrollCommand->setToolTip(OvText(34017, u"Auto Scroll"));
+    m_autoScrollCommand->setIcon(OvPicture(QStringLiteral("list-auto-scroll")));
+    m_autoScrollCommand->setCheckable(true);
+    connect(m_autoScrollCommand, &QAction::triggered, this, [this] { SetAutoScroll(!m_autoScroll); });
+
+    m_classic = OvAddCommand(this, ID_CLASSIC_VIEW, OvText(34005, u"Class&ic View"));
+    m_classic->setToolTip(OvText(34018, u"Display classical view"));
+    m_classic->setIcon(OvPicture(QStringLiteral("list-classic-view")));
+    m_classic->setCheckable(true);
+    connect(m_classic, &QAction::triggered, this, [this] { SetViewMode(kClassicView); });
+
+    m_table = OvAddCommand(this, ID_TABLE_VIEW, OvText(34006, u"Ha&rbor View"));
+    m_table->setToolTip(OvText(34019, u"Display list view"));
+    m_table->setIcon(OvPicture(QStringLiteral("list-table-view")));
+    m_table->setCheckable(true);
+    connect(m_table, &QAction::triggered, this, [this] { SetViewMode(kTableView); });
+
+    static constexpr const char16_t* kCopyColumnTexts[kColCount] = {
+        u"Copy TimeStamp", u"Copy Status", u"Copy Bytes", u"Copy RTime", u"Copy TTL"};
+    for (int column = 0; column < kColCount; ++column) {
+        QAction* copyColumn = OvAddCommand(this, ID_COPY_COLUMN[static_cast<std::size_t>(column)],
+                                           OvText(34008 + static_cast<unsigned>(column),
+                                                  kCopyColumnTexts[column]));
+        connect(copyColumn, &QAction::triggered, this, [this, column] { CopyColumn(column); });
+        m_copyColumns.append(copyColumn);
+    }
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateCommands(); });
+    connect(model(), &QAbstractItemModel::modelReset, this, [this] { UpdateCommands(); });
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, [this] { UpdateCommands(); });
+    UpdateCommands();
+}
+
+void CLogListView::UpdateCommands() {
+    const bool selected = selectionModel()->hasSelection();
+    m_copy->setEnabled(selected);
+    for (QAction* copyColumn : m_copyColumns) {
+        copyColumn->setEnabled(selected);
+    }
+    m_autoScrollCommand->setChecked(m_autoScroll);
+    m_classic->setChecked(m_viewMode == kClassicView);
+    m_table->setChecked(m_viewMode == kTableView);
+}
+
+void CLogListView::OnInitialUpdate() {
+    for (const ColumnDef& c : kColumns) {
+        AddColumn(OvText(c.id, c.title), c.width, kInitialFormat, kColumnFlags);
+    }
+    SetEnableSort(false);
+    UpdateColumn(0);
+    SetViewMode(m_viewMode);
+    setFocus(Qt::OtherFocusReason);
+}
+
+void CLogListView::SetViewMode(int mode) {
+    m_viewMode = mode == kTableView ? kTableView : kClassicView;
+    if (m_viewMode == kTableView) {
+        for (int column = 1; column < GetColumnCount(); ++column) {
+            SetColumnFormat(column, OVLC_FMT_CENTER);
+        }
+        SetColumnWidth(0, kTableTimeStampWidth);
+        SetHeaderVisible(true);
+        SetShowGrid(true, true);
+    } else {
+        for (int column = 1; column < GetColumnCount(); ++column) {
+            SetColumnFormat(column, OVLC_FMT_HIDDEN);
+        }
+        SetHeaderVisible(false);
+        SetShowGrid(false, false);
+    }
+    UpdateCommands();
+    FitClassicColumn(viewport()->width());
+    InvalidateRows();
+}
+
+void CLogListView::SetAutoScroll(bool on) {
+    m_autoScroll = on;
+    UpdateCommands();
+}
+
+void CLogListView::FitClassicColumn(int width) {
+    if (m_viewMode == kClassicView && GetColumnCount() > 0) {
+        SetColumnWidth(0, width);
+    }
+}
+
+void CLogListView::resizeEvent(QResizeEvent* event) {
+    COvListView::resizeEvent(event);
+    // The new width reaches column 0 once the list has laid out its scroll bars.
+    QMetaObject::invokeMethod(
+        this, [this] { FitClassicColumn(viewport()->width()); }, Qt::QueuedConnection);
+}
+
+void CLogListView::OnUpdate(UINT hint) {
+    switch (hint) {
+    case HINT_RUN_STARTED:
+        m_ring.Clear();
+        SetItemCount(0);
+        emit captionChanged(m_caption);
+        InvalidateRows();
+        if (isVisible()) {
+            viewport()->repaint();
+        }
+        break;
+    case HINT_CURRENT_HOST:
+        if (CHostProbe* host = m_doc.GetCurrentHost()) {
+            host->CopyEvents(m_ring);
+            m_caption16 = host->GetHostName();
+            m_caption = ToQString(m_caption16);
+            SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
+            emit captionChanged(m_caption);
+        }
+        InvalidateRows();
+        break;
+    case HINT_NEW_EVENTS:
+        if (CHostProbe* host = m_doc.GetCurrentHost()) {
+            TakeNewEvents(*host);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CLogListView::TakeNewEvents(const CHostProbe& host) {
+    const DWORD hostCount = host.GetEventCount();
+    if (m_ring.Count() >= hostCount) {
+        return;
+    }
+    if (hostCount - m_ring.Count() == 1) {
+        PING_EVENT event{};
+        host.GetLastEvent(event);
+        // Unless the host recorded another one meanwhile, this is the one missing.
+        if (host.GetEventCount() == hostCount) {
+            AppendEvent(event);
+            return;
+        }
+    }
+    // Several events were recorded since the last notification was handled:
+    // take each of them, not the newest several times.
+    host.CopyEvents(m_scratch);
+    if (m_scratch.Count() <= m_ring.Count()) {
+        return;
+    }
+    const DWORD held = m_scratch.Retained();
+    const DWORD missing = std::min(m_scratch.Count() - m_ring.Count(), held);
+    for (DWORD i = held - missing; i < held; ++i) {
+        AppendEvent(m_scratch.Oldest(i));
+    }
+}
+
+void CLogListView::ShowEvents(const CEventRing& ring, const QString& caption) {
+    m_ring.CopyFrom(ring);
+    m_caption = caption;
+    m_caption16 = caption.toStdU16String();
+    SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
+    emit captionChanged(m_caption);
+    InvalidateRows();
+}
+
+void CLogListView::AppendEvent(const PING_EVENT& event) {
+    const DWORD capacity = m_ring.Capacity();
+    // Rows move only when an event drops out; the push that fills the ring
+    // drops none.
+    const bool dropsOldest = m_ring.Count() >= capacity;
+    m_ring.Push(event);
+    const int last = static_cast<int>(m_ring.Retained()) - 1;
+    if (!dropsOldest) {
+        SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
+        if (m_autoScroll) {
+            EnsureVisible(last);
+        }
+        return;
+    }
+    if (m_autoScroll) {
+        SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
+        EnsureVisible(last);
+        ShiftSelectionUp();
+        InvalidateRows();
+        return;
+    }
+    InvalidateRows();
+    const int top = GetTopIndex();
+    if (top != 0) {
+        // The rows on screen keep showing the same events, and so does the selection.
+        EnsureVisible(top - 1);
+        ShiftSelectionUp();
+    } else {
+        clearSelection();
+        EnsureVisible(last);
+    }
+}
+
+DWORD CLogListView::AbsoluteRow(int row) const noexcept {
+    const DWORD r = static_cast<DWORD>(row);
+    return m_ring.Count() < m_ring.Capacity() ? r : m_ring.Count() - m_ring.Capacity() + r;
+}
+
+const PING_EVENT* CLogListView::EventAt(int row) const noexcept {
+    if (m_ring.Count() == 0 || row < 0 || static_cast<DWORD>(row) >= m_ring.Retained()) {
+        return nullptr;
+    }
+    return &m_ring.Oldest(static_cast<DWORD>(row));
+}
+
+QString CLogListView::OnGetItemText(int item, int subItem) const {
+    const PING_EVENT* e = EventAt(item);
+    if (e == nullptr) {
+        return {};
+    }
+    if (m_viewMode == kTableView) {
+        return ToQString(FormatTableCell(*e, subItem, m_texts));
+    }
+    return ToQString(FormatClassicLine(*e, m_caption16, m_texts));
+}
+
+QString CLogListView::OnGetItemAltText(int item, int subItem) const {
+    const PING_EVENT* e = EventAt(item);
+    if (e == nullptr) {
+        return {};
+    }
+    if (m_viewMode == kTableView) {
+        return ToQString(FormatTableCellShort(*e, subItem, AbsoluteRow(item), m_texts));
+    }
+    return ToQString(FormatShortClassicLine(*e, static_cast<std::uint32_t>(item), m_texts));
+}
+
+QColor CLogListView::OnGetItemTextColor(int item, int, bool selected, bool focused) const {
+    QColor colour = GetTextColor();
+    const PING_EVENT* e = EventAt(item);
+    if (e != nullptr && e->type != PE_REPLY) {
+        colour = kLostText;
+    }
+    if (selected) {
+        colour = LightColor(m_highlight, colour, 30);
+    }
+    if (focused) {
+        colour = LightColor(m_highlight, colour, 16);
+    }
+    return colour;
+}
+
+QColor CLogListView::OnGetItemBkColor(int, int, bool selected, bool focused) const {
+    QColor colour = GetBkColor();
+    if (selected) {
+        colour = LightColor(m_highlight, colour, 30);
+    }
+    if (focused) {
+        colour = LightColor(kFocusBackground, colour, 16);
+    }
+    return colour;
+}
+
+void CLogListView::BuildContextMenu(QMenu& menu) const {
+    // The items are the Edit menu's: each command's own text.
+    const auto add = [this](QMenu& to, unsigned id) {
+        OvAddMenuCommand(to, id, OvFindCommand(this, id)->text(), this);
+    };
+    add(menu, ID_EDIT_COPY);
+    if (m_viewMode == kTableView) {
+        QMenu* columns = menu.addMenu(OvText(34007, u"Copy Colunm"));
+        for (const unsigned id : ID_COPY_COLUMN) {
+            add(*columns, id);
+        }
+    }
+    add(menu, ID_EDIT_SELECT_ALL);
+    menu.addSeparator();
+    add(menu, ID_AUTO_SCROLL);
+    menu.addSeparator();
+    add(menu, ID_CLASSIC_VIEW);
+    add(menu, ID_TABLE_VIEW);
+}
+
+void CLogListView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (GetItemCount() == 0) {
+        return;
+    }
+    QMenu menu(this);
+    BuildContextMenu(menu);
+    OvTrackPopupMenu(menu, event->globalPos(), this);
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The log list: every recorded outcome of the document's current host, one
+// row per event, from the view's own copy of the host's event ring, so that
+// drawing never locks a host. Classic view: one console-like line per event
+// in column 0, which spans the list's width; table view: five columns under a
+// header with a grid. Row r shows the r-th oldest retained event.
+#include <QString>
+
+#include "LogText.h"
+#include "OvPingDoc.h"
+#include "PingTypes.h"
+#include "ovui/OvListView.h"
+
+class QAction;
+class QMenu;
+
+class CLogListView final : public COvListView, public IPingView {
+    Q_OBJECT
+
+public:
+    enum : int { kClassicView = 0, kTableView = 1 };
+
+    // Registers with doc for its hints; loads the status texts in the language
+    // active now.
+    explicit CLogListView(COvPingDoc& doc, QWidget* parent = nullptr);
+    ~CLogListView() override;
+
+    void OnUpdate(UINT hint) override;
+
+    // Shows the classic (0) or table (1) presentation.
+    void SetViewMode(int mode);
+    int GetViewMode() const noexcept { return m_viewMode; }
+    void SetAutoScroll(bool on);
+    bool IsAutoScroll() const noexcept { return m_autoScroll; }
+    // Name of the host whose events are shown.
+    const QString& GetCaption() const noexcept { return m_caption; }
+    const CEventRing& GetRing() const noexcept { return m_ring; }
+
+    // Adds one event as a notification of the current host does, with the
+    // full-ring rules: the selection and the focus follow their events. A
+    // notification handled late takes every event recorded meanwhile.
+    void AppendEvent(const PING_EVENT& event);
+    // Shows a copy of ring under caption, as a change of the current host does.
+    void ShowEvents(const CEventRing& ring, const QString& caption);
+    // Number that row r has counted from the first event of the host.
+    DWORD AbsoluteRow(int row) const noexcept;
+
+    // Fills menu with the context menu's items for the present view mode.
+    void BuildContextMenu(QMenu& menu) const;
+
+signals:
+    // The caption changed (the frame shows it in its caption control).
+    void captionChanged(const QString& caption);
+
+protected:
+    void OnInitialUpdate() override;
+    QString OnGetItemText(int item, int subItem) const override;
+    QString OnGetItemAltText(int item, int subItem) const override;
+    QColor OnGetItemTextColor(int item, int subItem, bool selected, bool focused) const override;
+    QColor OnGetItemBkColor(int item, int subItem, bool selected, bool focused) const override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void AddCommands();
+    void UpdateCommands();
+    // Column 0 spans width in classic view.
+    void FitClassicColumn(int width);
+    const PING_EVENT* EventAt(int row) const noexcept;
+    // Appends the events host recorded beyond this view's count.
+    void TakeNewEvents(const CHostProbe& host);
+
+    COvPingDoc& m_doc;
+    CEventRing m_ring;
+    CEventRing m_scratch;  // a host's ring when several events are due at once
+    const CLogTexts m_texts;
+    QString m_caption;
+    std::u16string m_caption16;
+    bool m_autoScroll = true;
+    int m_viewMode = kClassicView;
+    QColor m_highlight;
+
+    QAction* m_copy = nullptr;
+    QAction* m_autoScrollCommand = nullptr;
+    QAction* m_classic = nullptr;
+    QAction* m_table = nullptr;
+    QList<QAction*> m_copyColumns;
+};

@@ -1,0 +1,135 @@
+#include "StatTreeModel.h"
+
+#include "ovui/OvPictures.h"
+
+// Internal ids: a host node's is odd, a line's even; both are scrambled from
+// the host's row by an odd multiplier (which a line's id is undone with).
+// Qt hashes an index as (row << 4) + column + id; plain small ids would put
+// the persistent indexes that the view makes for 9000 items into a few runs
+// of hash buckets, and every expansion check would probe through them.
+namespace {
+
+static_assert(sizeof(quintptr) == 8, "the id arithmetic is 64-bit");
+constexpr quintptr kScramble = 0x9E3779B97F4A7C15ull;
+constexpr quintptr kUnscramble = 0xF1DE83E19937733Dull;  // kScramble * kUnscramble == 1
+constexpr quintptr kLow63 = ~quintptr{0} >> 1;
+
+quintptr HostId(int row) noexcept { return (static_cast<quintptr>(row) * kScramble) | 1u; }
+
+quintptr LineId(int hostRow) noexcept {
+    return ((static_cast<quintptr>(hostRow) + 1) * kScramble) << 1;
+}
+
+int HostRowOfLine(quintptr id) noexcept {
+    return static_cast<int>((((id >> 1) * kUnscramble) & kLow63) - 1);
+}
+
+}  // namespace
+
+
+bool CStatTreeModel::Snapshot::operator==(const Snapshot& other) const noexcept {
+    return stats.sent == other.stats.sent && stats.lost == other.stats.lost &&
+           stats.minimum == other.stats.minimum && stats.maximum == other.stats.maximum &&
+           stats.total == other.stats.total && address == other.address && country == other.country;
+}
+
+CStatTreeModel::CStatTreeModel(QObject* parent)
+    : QAbstractItemModel(parent),
+      m_hostImage(OvPicture(QStringLiteral("tree-host"))),
+      m_lineImage(OvPicture(QStringLiteral("tree-line"))) {}
+
+QModelIndex CStatTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0) {
+        return {};
+    }
+    if (!parent.isValid()) {
+        return row < HostCount() ? createIndex(row, 0, HostId(row)) : QModelIndex();
+    }
+    if (IsHostNode(parent) && row < kLines) {
+        return createIndex(row, 0, LineId(parent.row()));
+    }
+    return {};
+}
+
+QModelIndex CStatTreeModel::parent(const QModelIndex& child) const {
+    if (!child.isValid() || IsHostNode(child)) {
+        return {};
+    }
+    const int hostRow = HostRowOfLine(child.internalId());
+    return createIndex(hostRow, 0, HostId(hostRow));
+}
+
+int CStatTreeModel::rowCount(const QModelIndex& parent) const {
+    if (!parent.isValid()) {
+        return HostCount();
+    }
+    return IsHostNode(parent) ? kLines : 0;
+}
+
+int CStatTreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+bool CStatTreeModel::IsHostNode(const QModelIndex& index) noexcept {
+    return index.isValid() && (index.internalId() & 1u) != 0;
+}
+
+QString CStatTreeModel::Text(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return {};
+    }
+    if (IsHostNode(index)) {
+        return index.row() < HostCount() ? Host(index.row()).name : QString();
+    }
+    const int host = HostRowOfLine(index.internalId());
+    if (host >= HostCount() || index.row() >= kLines) {
+        return {};
+    }
+    return Host(host).lines[static_cast<std::size_t>(index.row())];
+}
+
+QVariant CStatTreeModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) {
+        return {};
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return Text(index);
+    case Qt::DecorationRole:
+        return IsHostNode(index) ? m_hostImage : m_lineImage;
+    case kHostIndexRole:
+        return IsHostNode(index) ? QVariant(Host(index.row()).hostIndex) : QVariant();
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags CStatTreeModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void CStatTreeModel::Reset(std::vector<HostNode> hosts) {
+    beginResetModel();
+    m_hosts = std::move(hosts);
+    endResetModel();
+}
+
+void CStatTreeModel::SetLines(int row, Lines lines, Snapshot source) {
+    if (row < 0 || row >= HostCount()) {
+        return;
+    }
+    m_hosts[static_cast<std::size_t>(row)].source = std::move(source);
+    Lines& old = m_hosts[static_cast<std::size_t>(row)].lines;
+    int first = kLines;
+    int last = -1;
+    for (int i = 0; i < kLines; ++i) {
+        auto& text = old[static_cast<std::size_t>(i)];
+        if (text != lines[static_cast<std::size_t>(i)]) {
+            text = std::move(lines[static_cast<std::size_t>(i)]);
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    if (last >= 0) {
+        emit dataChanged(createIndex(first, 0, LineId(row)), createIndex(last, 0, LineId(row)),
+                         {Qt::DisplayRole});
+    }
+}

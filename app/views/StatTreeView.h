@@ -1,0 +1,62 @@
+#pragma once
+// The statistics tree: one host node per host of the run with eight statistic
+// lines beneath, rewritten in place on a timer at the document's poll
+// interval. Selecting a host (or one of its lines) makes it the document's
+// current host. Copy Host and Copy All put the lines on the clipboard, each
+// followed by "\r\n", with one final space.
+#include <QPersistentModelIndex>
+#include <QTimer>
+#include <QTreeView>
+
+#include "OvPingDoc.h"
+
+class CStatTreeModel;
+class QMenu;
+
+class CStatTreeView final : public QTreeView, public IPingView {
+    Q_OBJECT
+
+public:
+    // Registers with doc for its hints.
+    explicit CStatTreeView(COvPingDoc& doc, QWidget* parent = nullptr);
+    ~CStatTreeView() override;
+
+    void OnUpdate(UINT hint) override;
+
+    // Rebuilds every host node from the document's host list (an empty list
+    // leaves the tree as it is).
+    void Rebuild();
+    // Rewrites every host node's lines from its host.
+    void Refresh();
+    // The Copy Host and Copy All commands.
+    void CopyHost();
+    void CopyAll();
+    // What they put on the clipboard (before the final space).
+    QString HostText(const QModelIndex& host) const;
+    QString VisibleText() const;
+
+    CStatTreeModel* GetModel() const noexcept { return m_model; }
+    const QTimer& RefreshTimer() const noexcept { return m_refresh; }
+    // Host node that the selection made the current host; invalid for none.
+    QModelIndex CurrentHostItem() const { return m_currentHost; }
+    // Host node that Copy Host acts on.
+    QModelIndex ContextHostItem() const { return m_contextHost; }
+    // Fills menu with the right-click menu's items.
+    void BuildContextMenu(QMenu& menu) const;
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void StartRefreshTimer();
+
+    COvPingDoc& m_doc;
+    CStatTreeModel* m_model;
+    QTimer m_refresh;
+    QPersistentModelIndex m_currentHost;
+    QPersistentModelIndex m_contextHost;
+    bool m_rebuilding = false;
+};

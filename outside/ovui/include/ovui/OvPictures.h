@@ -1,0 +1,17 @@
+#pragma once
+// Our own pictures: one family of 16 x 16 SVG drawings in Qt resources,
+// drawn on the pixel grid with the same outline and accent colours, so that
+// they stay sharp at any device pixel ratio (the SVG icon engine renders them
+// per size). Files: ":/ovui/pictures/<name>.svg" in outside/ovui/pictures/;
+// a new picture is one more file there (the build picks it up).
+//
+// Names: list-copy, list-select-all, list-auto-scroll, list-classic-view,
+// list-table-view (log list bar); tree-copy-host, tree-copy-all (tree bar);
+// tree-host, tree-line (the statistics tree's host and statistic items).
+#include <QIcon>
+#include <QString>
+
+// The picture name as an icon; a null icon when there is no such picture.
+QIcon OvPicture(const QString& name);
+// Resource path of picture name.
+QString OvPicturePath(const QString& name);

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Renders the windows offscreen into PNG files for review:
+#   scripts/screenshots.sh OUTDIR
+# Each view during a run of three hosts on the fake ICMP provider (one losing
+# every third reply), in classic and table view, in English, German and
+# Chinese; OUTDIR/2x holds the English pictures at device pixel ratio 2.
+# Builds into $OV_BUILD_DIR (default: the test build, build-test).
+set -euo pipefail
+OV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$OV_ROOT/scripts/setup.sh"
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 OUTDIR" >&2
+  exit 2
+fi
+OUT=$1
+mkdir -p "$OUT"
+
+ov_ensure_packages "${OV_PACKAGES[@]}"
+BUILD=${OV_BUILD_DIR:-$OV_ROOT/build-test}
+cmake -S "$OV_ROOT" -B "$BUILD" -G Ninja -DOV_BUILD_TESTS=ON >/dev/null
+cmake --build "$BUILD" --target ov_screenshots ov_mui_modules
+
+export QT_QPA_PLATFORM=offscreen
+for lang in en de_de zh_cn; do
+  "$BUILD/bin/ov_screenshots" "$OUT" "$lang"
+done
+QT_SCALE_FACTOR=2 "$BUILD/bin/ov_screenshots" "$OUT/2x" en

@@ -1,0 +1,110 @@
+// Renders the log list and the statistics tree during a run of three hosts on
+// the fake ICMP provider (the third losing every third reply) into PNG files:
+//   ov_screenshots OUTDIR LANG     (LANG: en, de_de, zh_cn)
+// writes OUTDIR/LANG-classic.png, LANG-table.png and LANG-tree-line.png.
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <string>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "LogListView.h"
+#include "MsgFormat.h"
+#include "PingServices.h"
+#include "StatTreeModel.h"
+#include "StatTreeView.h"
+#include "support/fake_icmp.h"
+#include "support/view_host.h"
+
+namespace {
+
+using ov::test::FakeReply;
+
+IPAddr Address(const char* dotted) { return inet_addr(dotted); }
+
+void Wait(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+bool Save(QWidget& window, const QString& file) {
+    QApplication::processEvents();
+    if (!window.grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: ov_screenshots OUTDIR LANG\n");
+        return 2;
+    }
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    const std::string lang = argv[2];
+    QDir().mkpath(outDir);
+    if (lang != "en") {
+        const std::string module =
+            QApplication::applicationDirPath().toStdString() + "/mui/" + lang + "/OvPingRes.so";
+        if (!SelectLanguageModule(QString::fromStdString(module).toStdU16String())) {
+            std::fprintf(stderr, "cannot load %s\n", module.c_str());
+            return 1;
+        }
+    }
+
+    ov::test::FakeIcmpProvider provider;
+    provider.SetDestinationCycle(Address("127.0.0.1"), {{.roundTripTime = 3}, {.roundTripTime = 12}, {.roundTripTime = 7}});
+    provider.SetDestinationCycle(Address("127.0.0.2"), {{.roundTripTime = 0, .ttl = 128}});
+    provider.SetDestinationCycle(Address("127.0.0.3"),
+                                 {{.roundTripTime = 41, .ttl = 52}, {.roundTripTime = 38, .ttl = 52}, {.noReply = true}});
+    ov::test::ProviderScope scope({&provider});
+
+    int failures = 0;
+    {
+        COvPingDoc doc;
+        doc.Settings().TimeDelay = 100;
+        doc.Settings().TimeOut = 100;
+        doc.PollTime() = 200;
+        ov::test::ViewHost host(doc);
+        host.Window().resize(980, 440);
+        host.Window().show();
+        doc.StartRun(u"127.0.0.1 127.0.0.2 127.0.0.3");
+        Wait(1500);
+
+        // The lossy host is the one shown, with two rows selected.
+        CStatTreeView& tree = *host.TreeFrame().GetTreeView();
+        tree.setCurrentIndex(tree.GetModel()->index(2, 0, {}));
+        Wait(2200);
+        CLogListView& list = *host.LogFrame().GetListView();
+        const int last = list.GetItemCount() - 1;
+        list.SetRowSelected(last - 4, true);
+        list.SetRowSelected(last - 3, true);
+        list.SetFocusRow(last - 3);
+        const QString prefix = outDir + "/" + QString::fromStdString(lang);
+        failures += !Save(host.Window(), prefix + "-classic.png");
+        list.SetViewMode(CLogListView::kTableView);
+        failures += !Save(host.Window(), prefix + "-table.png");
+        // A statistic line of the second host selected: its host node is marked too.
+        tree.setCurrentIndex(tree.GetModel()->index(3, 0, tree.GetModel()->index(1, 0, {})));
+        Wait(300);
+        failures += !Save(host.Window(), prefix + "-tree-line.png");
+        doc.StopAll();
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,433 @@
+// The log list window: its ring and rows, the full-ring rules, both
+// presentations, copying, colours, the context menu and the notifications of
+// a real host on the fake ICMP provider.
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include "LogListFrame.h"
+#include "LogListView.h"
+#include "LogText.h"
+#include "MsgFormat.h"
+#include "ViewIds.h"
+#include "ovui/LightColor.h"
+#include "ovui/OvCommand.h"
+#include "ovui/OvStatic.h"
+#include "support/fake_icmp.h"
+#include "support/view_host.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A reply whose round-trip time tells the events apart.
+PING_EVENT Reply(DWORD rtt) {
+    PING_EVENT e{};
+    e.type = PE_REPLY;
+    e.time = 1700000000;
+    e.reply.RoundTripTime = rtt;
+    e.reply.DataSize = 32;
+    e.reply.Options.Ttl = 64;
+    return e;
+}
+
+PING_EVENT Lost() {
+    PING_EVENT e{};
+    e.type = PE_LOST;
+    e.time = 1700000000;
+    return e;
+}
+
+class LogListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frame = CLogListFrame::New(doc);
+        ASSERT_NE(frame, nullptr);
+        list = frame->GetListView();
+        frame->resize(700, 400);
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    }
+    // Shows count replies numbered 0.. by their round-trip time.
+    void Fill(DWORD count) {
+        CEventRing ring;
+        for (DWORD i = 0; i < count; ++i) {
+            ring.Push(Reply(i));
+        }
+        list->ShowEvents(ring, QStringLiteral("host"));
+    }
+    // Round-trip time (the event's number) shown in row.
+    DWORD EventNumber(int row) const { return list->GetRing().Oldest(static_cast<DWORD>(row)).reply.RoundTripTime; }
+
+    COvPingDoc doc;
+    std::unique_ptr<CLogListFrame> frame;
+    CLogListView* list = nullptr;
+};
+
+TEST_F(LogListTest, FrameHasTheLogListBarWithTheCaptionAtItsEnd) {
+    QToolBar* bar = frame->GetToolBar();
+    EXPECT_EQ(bar->windowTitle(), QStringLiteral("Log List"));
+    const auto actions = bar->actions();
+    ASSERT_EQ(actions.size(), 9);
+    EXPECT_EQ(OvCommandId(actions[0]), ID_EDIT_COPY);
+    EXPECT_EQ(OvCommandId(actions[1]), ID_EDIT_SELECT_ALL);
+    EXPECT_EQ(OvCommandId(actions[3]), ID_AUTO_SCROLL);
+    EXPECT_EQ(OvCommandId(actions[5]), ID_CLASSIC_VIEW);
+    EXPECT_EQ(OvCommandId(actions[6]), ID_TABLE_VIEW);
+    EXPECT_EQ(bar->widgetForAction(actions[8]), frame->GetCaptionControl());
+    Fill(3);
+    EXPECT_EQ(frame->GetCaptionControl()->GetCaption(), QStringLiteral("host"));
+    // Fresh views open in classic view with auto scroll on, focused.
+    EXPECT_EQ(list->GetViewMode(), CLogListView::kClassicView);
+    EXPECT_TRUE(OvFindCommand(list, ID_AUTO_SCROLL)->isChecked());
+    EXPECT_TRUE(OvFindCommand(list, ID_CLASSIC_VIEW)->isChecked());
+    EXPECT_FALSE(OvFindCommand(list, ID_TABLE_VIEW)->isChecked());
+    EXPECT_EQ(list->GetColumnCount(), 5);
+}
+
+TEST_F(LogListTest, SwitchingViewsSetsHeaderGridAndColumnWidths) {
+    EXPECT_FALSE(list->IsHeaderVisible());
+    EXPECT_FALSE(list->showGrid());
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetColumnWidth(0), list->viewport()->width());
+    for (int column = 1; column < 5; ++column) {
+        EXPECT_TRUE(list->isColumnHidden(column));
+    }
+
+    OvFindCommand(list, ID_TABLE_VIEW)->trigger();
+    EXPECT_EQ(list->GetViewMode(), CLogListView::kTableView);
+    EXPECT_TRUE(list->IsHeaderVisible());
+    EXPECT_TRUE(list->showGrid());
+    EXPECT_EQ(list->GetColumnWidth(0), 150);
+    EXPECT_EQ(list->GetColumnWidth(1), 150);
+    EXPECT_EQ(list->GetColumnWidth(4), 40);
+    EXPECT_TRUE(OvFindCommand(list, ID_TABLE_VIEW)->isChecked());
+    EXPECT_FALSE(OvFindCommand(list, ID_CLASSIC_VIEW)->isChecked());
+    // In table view a resize leaves column 0 alone.
+    frame->resize(500, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetColumnWidth(0), 150);
+
+    OvFindCommand(list, ID_CLASSIC_VIEW)->trigger();
+    EXPECT_FALSE(list->IsHeaderVisible());
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetColumnWidth(0), list->viewport()->width());
+    // After every resize column 0 spans the width again, with a scroll bar too.
+    frame->resize(820, 300);
+    Fill(200);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetColumnWidth(0), list->viewport()->width());
+    EXPECT_LT(list->viewport()->width(), list->width());
+}
+
+TEST_F(LogListTest, RowsShowTheRingOldestFirstAndTheAbsoluteNumberPastTheCapacity) {
+    Fill(6200);
+    EXPECT_EQ(list->GetItemCount(), 5000);
+    EXPECT_EQ(EventNumber(0), 1200u);
+    EXPECT_EQ(EventNumber(4999), 6199u);
+    EXPECT_EQ(list->AbsoluteRow(0), 1200u);
+    EXPECT_EQ(list->AbsoluteRow(4999), 6199u);
+    list->SetViewMode(CLogListView::kTableView);
+    // The table's short time stamp text is the absolute number; it keeps counting.
+    EXPECT_EQ(list->GetDisplayText(4999, 0, 5), QStringLiteral("6199"));
+    list->AppendEvent(Reply(6200));
+    EXPECT_EQ(list->GetDisplayText(4999, 0, 5), QStringLiteral("6200"));
+    EXPECT_EQ(list->GetItemCount(), 5000);
+    // The classic short line numbers rows by their index.
+    list->SetViewMode(CLogListView::kClassicView);
+    EXPECT_TRUE(list->GetDisplayText(4999, 0, 5).startsWith(QStringLiteral("[4999] ")));
+}
+
+TEST_F(LogListTest, FullRingWithAutoScrollMovesSelectionAndFocusWithTheirEvents) {
+    Fill(5000);
+    list->SetRowSelected(0, true);
+    list->SetRowSelected(1, true);
+    list->SetRowSelected(2500, true);
+    list->SetRowSelected(4999, true);
+    list->SetFocusRow(2500);
+    list->AppendEvent(Reply(5000));
+    EXPECT_EQ(list->GetItemCount(), 5000);
+    // Event 0 left; events 1, 2500 and 4999 moved up one row each.
+    EXPECT_EQ(list->GetSelectedRows(), (std::vector<int>{0, 2499, 4998}));
+    EXPECT_EQ(EventNumber(0), 1u);
+    EXPECT_EQ(EventNumber(2499), 2500u);
+    EXPECT_EQ(list->GetFocusRow(), 2499);
+    EXPECT_EQ(EventNumber(list->GetFocusRow()), 2500u);
+    // The newest row is in view.
+    QApplication::processEvents();
+    EXPECT_FALSE(list->visualRect(list->model()->index(4999, 0)).isEmpty());
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->model()->index(4999, 0))));
+}
+
+TEST_F(LogListTest, TheEventThatFillsTheRingMovesNoSelection) {
+    Fill(4999);
+    list->SetRowSelected(10, true);
+    list->SetFocusRow(10);
+    list->AppendEvent(Reply(4999));
+    EXPECT_EQ(list->GetItemCount(), 5000);
+    EXPECT_EQ(list->GetSelectedRows(), std::vector<int>{10});
+    EXPECT_EQ(list->GetFocusRow(), 10);
+    list->AppendEvent(Reply(5000));
+    EXPECT_EQ(list->GetSelectedRows(), std::vector<int>{9});
+    EXPECT_EQ(EventNumber(9), 10u);
+}
+
+TEST_F(LogListTest, FullRingWithoutAutoScrollKeepsTheRowsOnScreen) {
+    Fill(5000);
+    OvFindCommand(list, ID_AUTO_SCROLL)->trigger();
+    EXPECT_FALSE(list->IsAutoScroll());
+    EXPECT_FALSE(OvFindCommand(list, ID_AUTO_SCROLL)->isChecked());
+    list->EnsureVisible(3000);
+    QApplication::processEvents();
+    const int top = list->GetTopIndex();
+    ASSERT_GT(top, 0);
+    const DWORD topEvent = EventNumber(top);
+    list->SetRowSelected(top + 2, true);
+    const DWORD selectedEvent = EventNumber(top + 2);
+    list->AppendEvent(Reply(5000));
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetTopIndex(), top - 1);
+    EXPECT_EQ(EventNumber(list->GetTopIndex()), topEvent);
+    EXPECT_EQ(list->GetSelectedRows(), std::vector<int>{top + 1});
+    EXPECT_EQ(EventNumber(top + 1), selectedEvent);
+
+    // At the top, the selection goes and the newest row comes into view.
+    list->scrollToTop();
+    QApplication::processEvents();
+    ASSERT_EQ(list->GetTopIndex(), 0);
+    list->AppendEvent(Reply(5001));
+    QApplication::processEvents();
+    EXPECT_TRUE(list->GetSelectedRows().empty());
+    EXPECT_GT(list->GetTopIndex(), 4900);
+}
+
+TEST_F(LogListTest, CopyTakesLinesInClassicViewAndAllCellsInTableView) {
+    CEventRing ring;
+    ring.Push(Reply(5));
+    ring.Push(Lost());
+    list->ShowEvents(ring, QStringLiteral("example.host"));
+    const CLogTexts texts;
+    QAction* copy = OvFindCommand(list, ID_EDIT_COPY);
+    EXPECT_FALSE(copy->isEnabled());
+    QApplication::clipboard()->setText(QStringLiteral("untouched"));
+    OvFindCommand(list, ID_EDIT_SELECT_ALL)->trigger();
+    ASSERT_TRUE(copy->isEnabled());
+    copy->trigger();
+    const QString stamp = QString::fromStdU16String(FormatTimeStamp(1700000000));
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("[%1]Reply form example.host: bytes = 32 time = 5ms TTL = 64\r\n"
+                             "[%1]Reply form example.host: Request timed out.\r\n")
+                  .arg(stamp));
+
+    list->SetViewMode(CLogListView::kTableView);
+    copy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("%1\tSuccess\t32\t5\t64\r\n%1\tRequest timed out.\t\t\t\r\n").arg(stamp));
+    OvFindCommand(list, ID_COPY_COLUMN[3])->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("5\r\n\r\n"));
+
+    list->clearSelection();
+    EXPECT_FALSE(copy->isEnabled());
+}
+
+TEST_F(LogListTest, LostRowsAreRedAndSelectionTintsTheRow) {
+    CEventRing ring;
+    ring.Push(Reply(5));
+    ring.Push(Lost());
+    ring.Push(Lost());
+    list->ShowEvents(ring, QStringLiteral("h"));
+    list->SetRowSelected(2, true);
+    list->SetFocusRow(2);
+    QApplication::processEvents();
+    const QImage shot = list->viewport()->grab().toImage();
+    const QRect replyRow = list->visualRect(list->model()->index(0, 0));
+    const QRect lostRow = list->visualRect(list->model()->index(1, 0));
+    const QRect selectedRow = list->visualRect(list->model()->index(2, 0));
+    // Count pure red pixels in each row's text, and check the row backgrounds.
+    const auto redPixels = [&](const QRect& r) {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x < std::min(r.right(), 400); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                n += c.red() > 200 && c.green() < 110 && c.blue() < 110;
+            }
+        }
+        return n;
+    };
+    EXPECT_EQ(redPixels(replyRow), 0);
+    EXPECT_GT(redPixels(lostRow), 20);
+    const QColor white = shot.pixelColor(replyRow.right() - 2, replyRow.center().y());
+    EXPECT_EQ(white, list->GetBkColor());
+    const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+    const QColor tinted = LightColor(QColor(100, 100, 200), LightColor(highlight, list->GetBkColor(), 30), 16);
+    EXPECT_EQ(shot.pixelColor(selectedRow.right() - 2, selectedRow.center().y()), tinted);
+    EXPECT_EQ(shot.pixelColor(lostRow.right() - 2, lostRow.center().y()), list->GetBkColor());
+}
+
+TEST_F(LogListTest, ContextMenuOffersColumnCopiesInTableViewOnly) {
+    QStringList seen;
+    OvSetPopupMenuHook([&](QMenu& menu, const QPoint&) -> QAction* {
+        seen.clear();
+        for (QAction* a : menu.actions()) {
+            seen << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        }
+        return nullptr;
+    });
+    const auto rightClick = [&] {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 10), list->viewport()->mapToGlobal(QPoint(20, 10)));
+        QApplication::sendEvent(list->viewport(), &event);
+    };
+    rightClick();
+    EXPECT_TRUE(seen.isEmpty()) << "no menu for an empty list";
+    Fill(3);
+    rightClick();
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("&Copy\tCtrl+C"), QStringLiteral("&Select All\tCtrl+A"),
+                                 QStringLiteral("-"), QStringLiteral("&Auto Scroll"), QStringLiteral("-"),
+                                 QStringLiteral("Class&ic View"), QStringLiteral("Ha&rbor View")}));
+    list->SetViewMode(CLogListView::kTableView);
+    rightClick();
+    ASSERT_EQ(seen.size(), 8);
+    EXPECT_EQ(seen[1], QStringLiteral("Copy Colunm"));
+    EXPECT_EQ(seen[2], QStringLiteral("&Select All\tCtrl+A"));
+
+    // Choosing an item runs the view's command.
+    OvSetPopupMenuHook([&](QMenu& menu, const QPoint&) { return menu.actions().at(2); });
+    rightClick();
+    EXPECT_EQ(list->GetSelectedRows().size(), 3u);
+    OvSetPopupMenuHook({});
+}
+
+TEST_F(LogListTest, KeysCopyAndSelectWhileTheListHasTheFocus) {
+    Fill(4);
+    QSignalSpy activated(frame.get(), &COvViewFrame::viewActivated);
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    list->clearFocus();
+    list->setFocus();
+    QApplication::processEvents();
+    ASSERT_GE(activated.count(), 1) << "the focus makes the list the active view";
+    EXPECT_EQ(activated.last()[0].value<QWidget*>(), list);
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list->GetSelectedRows().size(), 4u);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().count(QStringLiteral("\r\n")), 4);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().count(QStringLiteral("\r\n")), 4);
+}
+
+TEST(LogListLanguageTest, TextsComeFromTheLanguageModule) {
+    const char* bin = std::getenv("OV_BIN_DIR");
+    ASSERT_NE(bin, nullptr);
+    ASSERT_TRUE(SelectLanguageModule(
+        QString::fromUtf8(bin).append(QStringLiteral("/mui/de_de/OvPingRes.so")).toStdU16String()));
+    struct EnglishAgain {
+        ~EnglishAgain() { ResetLanguageModule(); }
+    } englishAgain;
+    COvPingDoc doc;
+    auto frame = CLogListFrame::New(doc);
+    ASSERT_NE(frame, nullptr);
+    CLogListView* list = frame->GetListView();
+    EXPECT_EQ(frame->GetToolBar()->windowTitle(), QStringLiteral("Protokollliste"));
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Zeitstempel"));
+    EXPECT_EQ(OvFindCommand(list, ID_EDIT_COPY)->text(), QStringLiteral("&Kopieren\tStrg+C"));
+    EXPECT_EQ(OvFindCommand(list, ID_TABLE_VIEW)->toolTip(), QStringLiteral("Listenansicht anzeigen"));
+    EXPECT_EQ(OvFindCommand(list, ID_COPY_COLUMN[0])->text(), QStringLiteral("Zeitstempel kopieren"));
+    list->SetViewMode(CLogListView::kTableView);
+    CEventRing ring;
+    ring.Push(Lost());
+    list->ShowEvents(ring, QStringLiteral("h"));
+    QMenu menu;
+    list->BuildContextMenu(menu);
+    EXPECT_EQ(menu.actions().at(1)->text(), QStringLiteral("Spalte kopieren"));
+    // Status texts follow the language active when the view was made.
+    EXPECT_EQ(list->model()->data(list->model()->index(0, 1), Qt::DisplayRole).toString(),
+              QStringLiteral("Zeitüberschreitung der Anforderung."));
+}
+
+// A run of one host on the fake provider, shown through the test window.
+class LogListRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        provider.SetDefault({.roundTripTime = 2});
+        // Replies told apart by their times, so that a repeated event shows.
+        std::vector<ov::test::FakeReply> cycle;
+        for (DWORD rtt = 1; rtt <= 9; ++rtt) {
+            cycle.push_back({.roundTripTime = rtt});
+        }
+        provider.SetDestinationCycle(inet_addr("127.0.0.1"), cycle);
+        doc.Settings().TimeDelay = 100;
+        doc.Settings().TimeOut = 100;
+        host = std::make_unique<ov::test::ViewHost>(doc);
+        list = host->LogFrame().GetListView();
+    }
+    void TearDown() override {
+        doc.StopAll();
+        host.reset();
+    }
+    // Runs the GUI until pred holds or 10 s passed.
+    template <class Pred>
+    bool WaitFor(Pred pred) {
+        for (int i = 0; i < 1000 && !pred(); ++i) {
+            QApplication::processEvents();
+            std::this_thread::sleep_for(10ms);
+        }
+        return pred();
+    }
+
+    ov::test::FakeIcmpProvider provider;
+    ov::test::ProviderScope scope{{&provider}};
+    COvPingDoc doc;
+    std::unique_ptr<ov::test::ViewHost> host;
+    CLogListView* list = nullptr;
+};
+
+TEST_F(LogListRunTest, FollowsTheCurrentHostAndTakesEveryEventOfALateNotification) {
+    doc.StartRun(u"127.0.0.1");
+    CHostProbe* probe = doc.GetCurrentHost();
+    ASSERT_NE(probe, nullptr) << "the tree selected the first host";
+    EXPECT_EQ(list->GetCaption(), QStringLiteral("127.0.0.1"));
+    ASSERT_TRUE(WaitFor([&] { return list->GetItemCount() >= 3; }));
+    // Hold the GUI thread while the host records several events.
+    const DWORD before = probe->GetEventCount();
+    while (probe->GetEventCount() < before + 4) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(WaitFor([&] { return list->GetRing().Count() >= before + 4; }));
+    doc.StopAll();
+    CEventRing hostRing;
+    ASSERT_TRUE(WaitFor([&] { return list->GetRing().Count() == probe->GetEventCount(); }));
+    probe->CopyEvents(hostRing);
+    ASSERT_EQ(list->GetRing().Count(), hostRing.Count());
+    for (DWORD i = 0; i < hostRing.Retained(); ++i) {
+        EXPECT_EQ(list->GetRing().Oldest(i).type, hostRing.Oldest(i).type) << i;
+        EXPECT_EQ(list->GetRing().Oldest(i).time, hostRing.Oldest(i).time) << i;
+        EXPECT_EQ(list->GetRing().Oldest(i).reply.RoundTripTime, hostRing.Oldest(i).reply.RoundTripTime) << i;
+    }
+    EXPECT_GT(host->Notifications(), 0);
+}
+
+TEST_F(LogListRunTest, ANewRunClearsTheRows) {
+    doc.StartRun(u"127.0.0.1");
+    ASSERT_TRUE(WaitFor([&] { return list->GetItemCount() >= 2; }));
+    doc.StopAll();
+    doc.StartRun(u"127.0.0.2");
+    EXPECT_LE(list->GetItemCount(), 1);
+    EXPECT_EQ(list->GetCaption(), QStringLiteral("127.0.0.2"));
+}
+
+}  // namespace
