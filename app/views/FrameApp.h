@@ -1,0 +1,32 @@
+#pragma once
+// What the main window asks of the application: the commands it routes on
+// after the views, the document and itself, and the pieces the application
+// owns (help book, updater, online pane). The application implements it and
+// hands it to CMainFrame; a null pointer makes these commands do nothing.
+#include <QString>
+
+class QWidget;
+
+class IFrameApp {
+public:
+    virtual ~IFrameApp() = default;
+
+    // Help commands: 57671 and 57667 (contents), 57670 (help), 57669 (context
+    // help). `context` names the page of the active view or dialog, or is
+    // empty for the contents.
+    virtual void OnHelpCommand(unsigned int command, const QString& context) = 0;
+    // 32825 and 32826 (home page), 32828 (support forum).
+    virtual void OnWebCommand(unsigned int command) = 0;
+    // Update check: asked by the user (32827, mode 0) or automatic (timer
+    // 2304, mode 1; only when the online features are on).
+    virtual void OnUpdateCheck(QWidget* owner, bool automatic) = 0;
+    // 57664: the About box.
+    virtual void OnAbout(QWidget* owner) = 0;
+    // Whether the online features are on ("Tapper.ini" holds a value).
+    virtual bool OnlineFeaturesOn() const = 0;
+    // The content of the "Online Resource" pane, made the first time the pane
+    // is shown; the pane owns what it returns.
+    virtual QWidget* CreateOnlineResourceView(QWidget* parent) = 0;
+    // The user's language code ("en_us", "zh_cn", ...), for the logo banner.
+    virtual QString Language() const = 0;
+};
