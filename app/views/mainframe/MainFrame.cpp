@@ -44,7 +44,6 @@ constexpr char16_t kSettings[] = u"Settings";
 constexpr char16_t kWindowsPos[] = u"WindowsPos";
 constexpr int kDefaultWidth = 960;
 constexpr int kDefaultHeight = 640;
-constexpr int kChartRowMinimum = 50;
 
 // The popups of the menu bar, left to right.
 struct Popup {
@@ -198,6 +197,10 @@ void CMainFrame::BuildClient() {
         connect(m_logFrame, &COvViewFrame::viewActivated, this, [this](QWidget* view) { m_activeView = view; });
     }
     m_lowerSplitter->setSizes({300, 300});
+    // The chart row keeps its minimum; the lower row gives way (and has no
+    // height before the first run).
+    m_chartRow->setMinimumHeight(std::max(m_chartRow->minimumHeight(), kChartRowMinimum));
+    m_mainSplitter->setCollapsible(0, false);
     if (auto* chart = qobject_cast<COvViewFrame*>(m_chartRow)) {
         connect(chart, &COvViewFrame::viewActivated, this, [this](QWidget* view) { m_activeView = view; });
     }
@@ -501,10 +504,14 @@ void CMainFrame::OnStartStop() {
     ApplyChartRowHeight();
 }
 
+int ChartRowHeight(int clientHeight, bool runSeen, int share) {
+    const int ideal = runSeen && clientHeight > 0 ? clientHeight * share / 100 : clientHeight;
+    return std::max(ideal, kChartRowMinimum);
+}
+
 void CMainFrame::ApplyChartRowHeight() {
     const int h = m_mainSplitter->height();
-    const int ideal = m_runSeen && h > 0 ? h * m_chartShare / 100 : h;
-    const int row = std::max(ideal, kChartRowMinimum);
+    const int row = ChartRowHeight(h, m_runSeen, m_chartShare);
     m_mainSplitter->setSizes({row, std::max(h - row, 0)});
 }
 

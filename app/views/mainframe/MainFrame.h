@@ -46,6 +46,11 @@ inline constexpr unsigned ID_SUPPORT_FORUM = 32828;
 inline constexpr unsigned ID_ONLINE_PANE = 4000;
 inline constexpr unsigned ID_UPDATE_TIMER = 2304;
 
+// The chart row's height for a client height: all of it until the first
+// Start/Stop, share percent from then on; never below kChartRowMinimum.
+inline constexpr int kChartRowMinimum = 50;
+int ChartRowHeight(int clientHeight, bool runSeen, int share);
+
 class CMainFrame final : public QMainWindow, public IPingFrame {
     Q_OBJECT
 
