@@ -440,7 +440,9 @@ void CMainFrame::UpdateMenuItems() {
                 item->setCheckable(command->isCheckable());
                 item->setChecked(command->isChecked());
             } else if (id == ID_PING_STARTSTOP) {
-                item->setText(QString::fromStdU16String(m_doc.GetStartStopText()));
+                // Idle, the item keeps its own text with its mnemonic.
+                item->setText(m_doc.IsRunning() ? QString::fromStdU16String(m_doc.GetStartStopText())
+                                                : OvText(34201, u"&Start Ping"));
                 item->setEnabled(m_startStopAction->isEnabled());
             } else {
                 const bool frameCommand = id == ID_OPTIONS || id == ID_APP_EXIT;
