@@ -28,6 +28,7 @@
 #include "FrameApp.h"
 #include "HistoryComboBox.h"
 #include "HostEntry.h"
+#include "LockIndicators.h"
 #include "LogListFrame.h"
 #include "OptionDlg.h"
 #include "StatTreeFrame.h"
@@ -279,18 +280,35 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->addWidget(new QLabel(OvText(34228, u"Ready"), bar), 1);
-    // Lock indicators: Qt does not tell the keyboard's lock states, so the
-    // panes keep their place and stay empty.
+    // Lock indicators: each shows its text while its lock is on. Where the
+    // platform does not tell the states they keep their place and stay empty.
     const std::array<QString, 3> indicators = {OvText(34229, u"CAP"), OvText(34230, u"NUM"),
                                                OvText(34231, u"SCRL")};
-    for (const QString& text : indicators) {
-        auto* pane = new QLabel(bar);
-        pane->setObjectName(QStringLiteral("Indicator"));
-        pane->setAlignment(Qt::AlignCenter);
-        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(text) + 8);
-        pane->setProperty("indicatorText", text);
-        bar->addPermanentWidget(pane);
+    std::array<QLabel*, 3> panes{};
+    for (std::size_t i = 0; i < indicators.size(); ++i) {
+        panes[i] = new QLabel(bar);
+        panes[i]->setObjectName(QStringLiteral("Indicator"));
+        panes[i]->setAlignment(Qt::AlignCenter);
+        panes[i]->setMinimumWidth(panes[i]->fontMetrics().horizontalAdvance(indicators[i]) + 8);
+        bar->addPermanentWidget(panes[i]);
     }
+    if (!QueryLockStates()) {
+        return;
+    }
+    auto refresh = [panes, indicators] {
+        const auto states = QueryLockStates();
+        const std::array<bool, 3> on = {states && states->caps, states && states->num, states && states->scroll};
+        for (std::size_t i = 0; i < panes.size(); ++i) {
+            const QString text = on[i] ? indicators[i] : QString();
+            if (panes[i]->text() != text) {
+                panes[i]->setText(text);
+            }
+        }
+    };
+    refresh();
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, refresh);
+    poll->start(250);
 }
 
 void CMainFrame::BuildOnlinePane() {
@@ -457,7 +475,12 @@ void CMainFrame::UpdateMenuItems() {
 void CMainFrame::UpdateStartStopButton() {
     // Stopping stays possible while a run goes on, whatever the entry holds.
     const bool running = m_doc.IsRunning();
-    m_startStopAction->setText(QString::fromStdU16String(m_doc.GetStartStopText()));
+    // The document asks on every notification: change the button only when
+    // its text or state differs, so that it is not laid out again each time.
+    const QString text = QString::fromStdU16String(m_doc.GetStartStopText());
+    if (m_startStopAction->text() != text) {
+        m_startStopAction->setText(text);
+    }
     m_startStopAction->setEnabled(running || m_hostEntry->HasText());
 }
 
