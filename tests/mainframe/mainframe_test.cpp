@@ -6,6 +6,8 @@
 #include <string>
 
 #include <QAction>
+#include <QDockWidget>
+#include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +17,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "FrameApp.h"
 #include "HistoryComboBox.h"
 #include "HostEntry.h"
 #include "LogListFrame.h"
@@ -272,6 +275,53 @@ TEST_F(MainFrameTest, CommandsGoToTheActiveView) {
     EXPECT_NE(QApplication::focusWidget(), list);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), list);
+}
+
+// The application side: records what the window asks of it.
+class RecordingApp final : public IFrameApp {
+public:
+    void OnHelpCommand(unsigned int command, const QString&) override { help.push_back(command); }
+    void OnWebCommand(unsigned int command) override { web.push_back(command); }
+    void OnUpdateCheck(QWidget*, bool automatic) override { (automatic ? autoChecks : userChecks)++; }
+    void OnAbout(QWidget*) override { ++about; }
+    bool OnlineFeaturesOn() const override { return true; }
+    QWidget* CreateOnlineResourceView(QWidget* parent) override {
+        ++views;
+        return new QLabel(QStringLiteral("online"), parent);
+    }
+    QString Language() const override { return QStringLiteral("en_us"); }
+
+    std::vector<unsigned> help, web;
+    int autoChecks = 0, userChecks = 0, about = 0, views = 0;
+};
+
+TEST_F(MainFrameTest, ApplicationGetsHelpWebUpdateAndTheOnlinePane) {
+    RecordingApp app;
+    frame = std::make_unique<CMainFrame>(doc, &app, key);
+    ASSERT_NE(frame->OnlinePane(), nullptr);
+    EXPECT_EQ(app.views, 0);  // made on first show only
+    frame->ShowAtPlacement();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    QApplication::processEvents();
+    EXPECT_EQ(app.views, 1);
+    frame->OnlinePane()->hide();
+    frame->OnlinePane()->show();
+    QApplication::processEvents();
+    EXPECT_EQ(app.views, 1);
+
+    QTest::keyClick(frame.get(), Qt::Key_F1);
+    frame->MenuCommand(ID_HOME_PAGE)->trigger();
+    frame->MenuCommand(ID_CHECK_UPDATE)->trigger();
+    frame->MenuCommand(ID_APP_ABOUT)->trigger();
+    EXPECT_EQ(app.help, std::vector<unsigned>{ID_HELP_INDEX});
+    EXPECT_EQ(app.web, std::vector<unsigned>{ID_HOME_PAGE});
+    EXPECT_EQ(app.userChecks, 1);
+    EXPECT_EQ(app.about, 1);
+    // The automatic update check comes once, a second after creation.
+    QTest::qWait(1300);
+    EXPECT_EQ(app.autoChecks, 1);
+    QTest::qWait(1100);
+    EXPECT_EQ(app.autoChecks, 1);
 }
 
 }  // namespace

@@ -87,6 +87,9 @@ public:
     // The menu item of command id (first found), or null.
     QAction* MenuCommand(unsigned id) const;
 
+    // The bars have no menu of their own.
+    QMenu* createPopupMenu() override { return nullptr; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
