@@ -56,10 +56,14 @@ int main(int argc, char** argv) {
     wall.start();
     qint64 last = 0;
     qint64 longest = 0;
+    qint64 longestAt = 0;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = wall.elapsed();
-        longest = std::max(longest, now - last);
+        if (now - last > longest) {
+            longest = now - last;
+            longestAt = now;
+        }
         last = now;
     });
     tick.start(5);
@@ -76,8 +80,9 @@ int main(int argc, char** argv) {
     const double cpu = CpuSeconds() - cpuStart;
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
     std::printf("hosts %d, delay %d ms, %.1f s: process CPU %.2f s (%.1f %% of one core), "
-                "longest GUI stall %lld ms\n",
-                hosts, delay, elapsed, cpu, 100.0 * cpu / elapsed, static_cast<long long>(longest));
+                "longest GUI stall %lld ms (ending %.1f s into the run)\n",
+                hosts, delay, elapsed, cpu, 100.0 * cpu / elapsed, static_cast<long long>(longest),
+                static_cast<double>(longestAt) / 1000.0);
     doc.StopAll();
     return 0;
 }
