@@ -3,7 +3,8 @@
 #   scripts/screenshots.sh OUTDIR
 # Each view during a run of three hosts on the fake ICMP provider (one losing
 # every third reply), in classic and table view, in English, German and
-# Chinese; OUTDIR/2x holds the English pictures at device pixel ratio 2.
+# Chinese; the main window before and during a run and its menus, and the
+# option dialog, in each language; OUTDIR/2x holds the English pictures at device pixel ratio 2.
 # Builds into $OV_BUILD_DIR (default: the test build, build-test).
 set -euo pipefail
 OV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -19,10 +20,12 @@ mkdir -p "$OUT"
 ov_ensure_packages "${OV_PACKAGES[@]}"
 BUILD=${OV_BUILD_DIR:-$OV_ROOT/build-test}
 cmake -S "$OV_ROOT" -B "$BUILD" -G Ninja -DOV_BUILD_TESTS=ON >/dev/null
-cmake --build "$BUILD" --target ov_screenshots ov_mui_modules
+cmake --build "$BUILD" --target ov_screenshots ov_mainframe_shot ov_optiondlg_shot ov_mui_modules
 
 export QT_QPA_PLATFORM=offscreen
 for lang in en de_de zh_cn; do
   "$BUILD/bin/ov_screenshots" "$OUT" "$lang"
+  "$BUILD/bin/ov_mainframe_shot" "$OUT" "$lang"
 done
+"$BUILD/bin/ov_optiondlg_shot" "$OUT" en de_de zh_cn
 QT_SCALE_FACTOR=2 "$BUILD/bin/ov_screenshots" "$OUT/2x" en

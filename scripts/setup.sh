@@ -4,7 +4,7 @@
 OV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libssl-dev
-  qt6-base-dev qt6-svg-dev libqcustomplot-dev fonts-wqy-microhei
+  qt6-base-dev qt6-svg-dev libqcustomplot-dev fonts-wqy-microhei libx11-dev
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
   iproute2

@@ -7,6 +7,8 @@
 //
 // Names: list-copy, list-select-all, list-auto-scroll, list-classic-view,
 // list-table-view (log list bar); tree-copy-host, tree-copy-all (tree bar);
+// frame-start, frame-stop (Start/Stop button); logo-banner, logo-banner-zh
+// (the main window's maker banner, 128 x 32);
 // tree-host, tree-line (the statistics tree's host and statistic items).
 #include <QIcon>
 #include <QString>

@@ -1,0 +1,614 @@
+#include "MainFrame.h"
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <vector>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "ChartRow.h"
+#include "FrameApp.h"
+#include "HistoryComboBox.h"
+#include "HostEntry.h"
+#include "LockIndicators.h"
+#include "LogListFrame.h"
+#include "OptionDlg.h"
+#include "StatTreeFrame.h"
+#include "ViewIds.h"
+#include "ViewText.h"
+#include "WindowPlacement.h"
+#include "ovui/OvCommand.h"
+#include "ovui/OvPictures.h"
+#include "ovui/OvViewFrame.h"
+
+namespace {
+
+constexpr char16_t kSettings[] = u"Settings";
+constexpr char16_t kWindowsPos[] = u"WindowsPos";
+constexpr int kDefaultWidth = 960;
+constexpr int kDefaultHeight = 640;
+
+// The popups of the menu bar, left to right.
+struct Popup {
+    unsigned textId;
+    const char16_t* english;
+};
+
+constexpr Popup kPopups[] = {
+    {34200, u"&File"}, {34203, u"&Edit"}, {34209, u"&Chart"}, {34217, u"&Options"}, {34219, u"&Help"},
+};
+
+// One item of a popup menu: its popup, command, text, and whether a
+// separator follows it.
+struct MenuItem {
+    int popup;
+    unsigned id;
+    unsigned textId;
+    const char16_t* english;
+    bool separatorAfter;
+};
+
+constexpr MenuItem kMenuItems[] = {
+    {0, ID_PING_STARTSTOP, 34201, u"&Start Ping", true},
+    {0, ID_APP_EXIT, 34202, u"E&xit", false},
+    {1, ID_EDIT_COPY, 34204, u"&Copy\tCtrl+C", false},
+    {1, ID_EDIT_SELECT_ALL, 34205, u"&Select All\tCtrl+A", true},
+    {1, ID_AUTO_SCROLL, 34206, u"&Auto Scroll", true},
+    {1, ID_CLASSIC_VIEW, 34207, u"Class&ic View", false},
+    {1, ID_TABLE_VIEW, 34208, u"Ha&rbor View", false},
+    {2, 32794, 34210, u"3&D View", false},
+    {2, 32796, 34211, u"&Legend Box", false},
+    {2, 32795, 34212, u"&Gridline", true},
+    {2, 32798, 34213, u"&Line Chart", false},
+    {2, 32799, 34214, u"&Area Chart", false},
+    {2, 32800, 34215, u"&Bar Chart", true},
+    {2, 32807, 34216, u"&Save Chart", false},
+    {3, ID_OPTIONS, 34218, u"&Options...", false},
+    {4, ID_HELP_INDEX, 34220, u"&Contents", false},
+    {4, ID_CHECK_UPDATE, 34221, u"&Check for Latest Version...", true},
+    {4, ID_SUPPORT_FORUM, 34222, u"Official Orvantek Support &Forum", false},
+    {4, ID_HOME_PAGE, 34223, u"Orvantek &Home Page", true},
+    {4, ID_APP_ABOUT, 34224, u"&About...", false},
+};
+
+// The status bar prompt of a command.
+struct Prompt {
+    unsigned id;
+    unsigned textId;
+    const char16_t* english;
+};
+
+constexpr Prompt kPrompts[] = {
+    {ID_PING_STARTSTOP, 34240, u"Start pinging the hosts in the host entry, or stop the run"},
+    {ID_APP_EXIT, 34241, u"Quit the application"},
+    {ID_EDIT_COPY, 34242, u"Copy the selected rows to the clipboard"},
+    {ID_EDIT_SELECT_ALL, 34243, u"Select every row of the log list"},
+    {ID_AUTO_SCROLL, 34244, u"Keep the newest row in view"},
+    {ID_CLASSIC_VIEW, 34245, u"Show each event as one line of text"},
+    {ID_TABLE_VIEW, 34246, u"Show the events in columns"},
+    {32794, 34247, u"Draw the chart in three dimensions"},
+    {32796, 34248, u"Show or hide the legend box"},
+    {32795, 34249, u"Show or hide the gridlines"},
+    {32798, 34250, u"Draw the round-trip times as lines"},
+    {32799, 34251, u"Draw the round-trip times as areas"},
+    {32800, 34252, u"Draw the round-trip times as bars"},
+    {32807, 34253, u"Save the chart as a picture"},
+    {ID_OPTIONS, 34254, u"Change the ping settings"},
+    {ID_HELP_INDEX, 34255, u"Open the help contents"},
+    {ID_CHECK_UPDATE, 34256, u"Check whether a newer version is available"},
+    {ID_SUPPORT_FORUM, 34257, u"Open the official support forum"},
+    {ID_HOME_PAGE, 34258, u"Open the home page"},
+    {ID_LOGO, 34258, u"Open the home page"},
+    {ID_APP_ABOUT, 34259, u"Show the program's version and copyright"},
+    {ID_HOST_ENTRY, 34260, u"Type host names or IP addresses, separated by blanks, commas or semicolons"},
+};
+
+QString PromptOf(unsigned id) {
+    for (const Prompt& prompt : kPrompts) {
+        if (prompt.id == id) {
+            return OvText(prompt.textId, prompt.english);
+        }
+    }
+    return {};
+}
+
+bool IsChineseLanguage(const QString& language) {
+    const QString code = language.toLower();
+    return code == QLatin1String("zh_cn") || code == QLatin1String("zh_tw");
+}
+
+// The view that commands go to in a row widget: the frame's view, or the
+// widget itself.
+QWidget* ViewOf(QWidget* row) {
+    if (auto* frame = qobject_cast<COvViewFrame*>(row)) {
+        return frame->GetView();
+    }
+    return row;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKey)
+    : m_doc(doc), m_app(app), m_profile(profileKey), m_profileKey(std::move(profileKey)) {
+    setObjectName(QStringLiteral("MainFrame"));
+    BuildClient();
+    BuildMenus();
+    BuildToolBars();
+    BuildStatusBar();
+    BuildOnlinePane();
+    BuildAccelerators();
+    connect(&m_adapter, &COvPostTarget::posted, this, [this](unsigned message, qintptr, qintptr) {
+        if (message == WM_PING_NOTIFY) {
+            m_doc.NotifyViews(HINT_NEW_EVENTS);
+        }
+    });
+    m_doc.SetFrame(this);
+    SetMainTitle({});
+    UpdateRunControls(m_doc.IsRunning());
+    m_creating = false;
+    // The automatic update check, once, a second after start.
+    QTimer::singleShot(1000, this, [this] {
+        if (m_app != nullptr) {
+            m_app->OnUpdateCheck(this, true);
+        }
+    });
+}
+
+CMainFrame::~CMainFrame() {
+    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+        if (CHostProbe* host = m_doc.GetHost(i)) {
+            host->SetNotifyWindow(nullptr, 0);
+        }
+    }
+    m_doc.SetFrame(nullptr);
+}
+
+void CMainFrame::BuildClient() {
+    m_mainSplitter = new QSplitter(Qt::Vertical, this);
+    m_mainSplitter->setObjectName(QStringLiteral("MainSplitter"));
+    m_chartRow = CreateChartRow(m_mainSplitter, m_doc);
+    m_mainSplitter->addWidget(m_chartRow);
+    m_lowerSplitter = new QSplitter(Qt::Horizontal, m_mainSplitter);
+    m_mainSplitter->addWidget(m_lowerSplitter);
+    if (auto tree = CStatTreeFrame::New(m_doc)) {
+        m_treeFrame = tree.release();
+        m_lowerSplitter->addWidget(m_treeFrame);
+    }
+    if (auto log = CLogListFrame::New(m_doc)) {
+        m_logFrame = log.release();
+        m_lowerSplitter->addWidget(m_logFrame);
+        connect(m_logFrame, &COvViewFrame::viewActivated, this, [this](QWidget* view) { m_activeView = view; });
+    }
+    m_lowerSplitter->setSizes({300, 300});
+    // The chart row keeps its minimum; the lower row gives way (and has no
+    // height before the first run).
+    m_chartRow->setMinimumHeight(std::max(m_chartRow->minimumHeight(), kChartRowMinimum));
+    m_mainSplitter->setCollapsible(0, false);
+    if (auto* chart = qobject_cast<COvViewFrame*>(m_chartRow)) {
+        connect(chart, &COvViewFrame::viewActivated, this, [this](QWidget* view) { m_activeView = view; });
+    }
+    setCentralWidget(m_mainSplitter);
+    // After creation the chart is the active view.
+    m_activeView = ViewOf(m_chartRow);
+}
+
+QAction* CMainFrame::AddFrameCommand(QMenu* menu, unsigned id, unsigned textId, const char16_t* english) {
+    QAction* action = OvAddCommand(this, id, OvText(textId, english));
+    action->setStatusTip(PromptOf(id));
+    connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+    if (menu != nullptr) {
+        menu->addAction(action);
+    }
+    return action;
+}
+
+void CMainFrame::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setWindowTitle(OvText(34225, u"Menu Bar"));
+    for (int p = 0; p < static_cast<int>(std::size(kPopups)); ++p) {
+        QMenu* menu = bar->addMenu(OvText(kPopups[p].textId, kPopups[p].english));
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenuItems);
+        for (const MenuItem& item : kMenuItems) {
+            if (item.popup != p) {
+                continue;
+            }
+            AddFrameCommand(menu, item.id, item.textId, item.english);
+            if (item.separatorAfter) {
+                menu->addSeparator();
+            }
+        }
+    }
+}
+
+void CMainFrame::BuildToolBars() {
+    m_standardBar = new QToolBar(OvText(34226, u"Standard"), this);
+    m_standardBar->setObjectName(QStringLiteral("Standard"));
+    m_standardBar->setMovable(false);
+    m_standardBar->setFloatable(false);
+    m_standardBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_standardBar->setIconSize(QSize(24, 24));
+    addToolBar(Qt::TopToolBarArea, m_standardBar);
+
+    m_hostEntry = new COvHistoryComboBox(CMainProfile(m_profileKey), m_standardBar);
+    m_hostEntry->setObjectName(QStringLiteral("HostEntry"));
+    m_hostEntry->SetHistoryOptions(QStringLiteral("Settings\\History"), QStringLiteral("Item%d"), 16);
+    m_hostEntry->LoadHistory();
+    m_hostEntry->setStatusTip(PromptOf(ID_HOST_ENTRY));
+    m_hostEntry->setMinimumWidth(120);
+    m_standardBar->addWidget(m_hostEntry);
+    connect(m_hostEntry->lineEdit(), &QLineEdit::returnPressed, this, &CMainFrame::OnStartStop);
+
+    m_startStopAction = AddFrameCommand(nullptr, ID_PING_STARTSTOP, 33002, u"Start Ping");
+    m_standardBar->addAction(m_startStopAction);
+    m_startStop = qobject_cast<QToolButton*>(m_standardBar->widgetForAction(m_startStopAction));
+    if (m_startStop != nullptr) {
+        m_startStop->setObjectName(QStringLiteral("StartStop"));
+    }
+    m_hostEntry->SetLinked(true);
+    connect(m_hostEntry, &COvHistoryComboBox::hasTextChanged, this, &CMainFrame::UpdateStartStopButton);
+
+    auto* imageBar = new QToolBar(OvText(34227, u"Image"), this);
+    imageBar->setObjectName(QStringLiteral("Image"));
+    imageBar->setMovable(false);
+    imageBar->setFloatable(false);
+    imageBar->setIconSize(QSize(128, 32));
+    addToolBar(Qt::TopToolBarArea, imageBar);
+    const bool chinese = m_app != nullptr && IsChineseLanguage(m_app->Language());
+    QAction* logo = AddFrameCommand(nullptr, ID_LOGO, 34258, u"Open the home page");
+    logo->setIcon(OvPicture(chinese ? QStringLiteral("logo-banner-zh") : QStringLiteral("logo-banner")));
+    imageBar->addAction(logo);
+}
+
+void CMainFrame::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->addWidget(new QLabel(OvText(34228, u"Ready"), bar), 1);
+    // Lock indicators: each shows its text while its lock is on. Where the
+    // platform does not tell the states they keep their place and stay empty.
+    const std::array<QString, 3> indicators = {OvText(34229, u"CAP"), OvText(34230, u"NUM"),
+                                               OvText(34231, u"SCRL")};
+    std::array<QLabel*, 3> panes{};
+    for (std::size_t i = 0; i < indicators.size(); ++i) {
+        panes[i] = new QLabel(bar);
+        panes[i]->setObjectName(QStringLiteral("Indicator"));
+        panes[i]->setAlignment(Qt::AlignCenter);
+        panes[i]->setMinimumWidth(panes[i]->fontMetrics().horizontalAdvance(indicators[i]) + 8);
+        bar->addPermanentWidget(panes[i]);
+    }
+    if (!QueryLockStates()) {
+        return;
+    }
+    auto refresh = [panes, indicators] {
+        const auto states = QueryLockStates();
+        const std::array<bool, 3> on = {states && states->caps, states && states->num, states && states->scroll};
+        for (std::size_t i = 0; i < panes.size(); ++i) {
+            const QString text = on[i] ? indicators[i] : QString();
+            if (panes[i]->text() != text) {
+                panes[i]->setText(text);
+            }
+        }
+    };
+    refresh();
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, refresh);
+    poll->start(250);
+}
+
+void CMainFrame::BuildOnlinePane() {
+    if (m_app == nullptr || !m_app->OnlineFeaturesOn()) {
+        return;
+    }
+    m_onlinePane = new QDockWidget(OvText(34232, u"Online Resource"), this);
+    m_onlinePane->setObjectName(QStringLiteral("OnlineResource"));
+    m_onlinePane->setProperty("paneId", ID_ONLINE_PANE);
+    addDockWidget(Qt::LeftDockWidgetArea, m_onlinePane);
+    resizeDocks({m_onlinePane}, {260}, Qt::Horizontal);
+    resizeDocks({m_onlinePane}, {300}, Qt::Vertical);
+    connect(m_onlinePane, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible && m_onlineView == nullptr && m_app != nullptr) {
+            m_onlineView = m_app->CreateOnlineResourceView(m_onlinePane);
+            if (m_onlineView != nullptr) {
+                m_onlinePane->setWidget(m_onlineView);
+            }
+        }
+    });
+}
+
+void CMainFrame::BuildAccelerators() {
+    struct Accelerator {
+        QKeySequence keys;
+        unsigned id;
+    };
+    const Accelerator accelerators[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_O), ID_START_STOP_KEY},
+        {QKeySequence(Qt::Key_F1), ID_HELP_INDEX},
+        {QKeySequence(Qt::Key_F6), ID_NEXT_PANE},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE},
+    };
+    for (const Accelerator& accelerator : accelerators) {
+        auto* action = new QAction(this);
+        action->setShortcut(accelerator.keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        const unsigned id = accelerator.id;
+        connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+        addAction(action);
+    }
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+    // Copy and Select All reach here when the focused control did not take
+    // them itself (the log list has its own keys; an edit copies its text).
+    const QKeyCombination key = event->keyCombination();
+    if (key == QKeyCombination(Qt::ControlModifier, Qt::Key_C) ||
+        key == QKeyCombination(Qt::ControlModifier, Qt::Key_Insert)) {
+        RouteCommand(ID_EDIT_COPY);
+        return;
+    }
+    if (key == QKeyCombination(Qt::ControlModifier, Qt::Key_A)) {
+        RouteCommand(ID_EDIT_SELECT_ALL);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+QAction* CMainFrame::MenuCommand(unsigned id) const {
+    const auto menus = menuBar()->findChildren<QMenu*>();
+    for (const QMenu* menu : menus) {
+        const auto items = menu->actions();
+        for (QAction* item : items) {
+            if (OvCommandId(item) == id) {
+                return item;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool CMainFrame::RouteCommand(unsigned id) {
+    if (QAction* command = OvFindCommand(m_activeView, id)) {
+        if (!command->isEnabled()) {
+            return false;
+        }
+        command->trigger();
+        return true;
+    }
+    return RunFrameCommand(id);
+}
+
+bool CMainFrame::RunFrameCommand(unsigned id) {
+    switch (id) {
+    case ID_PING_STARTSTOP:
+    case ID_START_STOP_KEY:
+        OnStartStop();
+        return true;
+    case ID_OPTIONS: {
+        COptionDlg dialog(&m_doc, CProfile(m_profileKey), this);
+        connect(&dialog, &COptionDlg::helpRequested, this, [this](unsigned command) {
+            if (m_app != nullptr) {
+                m_app->OnHelpCommand(command, QStringLiteral("options"));
+            }
+        });
+        dialog.exec();
+        return true;
+    }
+    case ID_APP_EXIT:
+        close();
+        return true;
+    case ID_NEXT_PANE:
+    case ID_PREV_PANE:
+        SwitchPane(id == ID_NEXT_PANE);
+        return true;
+    default:
+        break;
+    }
+    if (m_app == nullptr) {
+        return false;
+    }
+    switch (id) {
+    case ID_HELP_INDEX:
+    case ID_HELP_FINDER:
+    case ID_HELP:
+    case ID_CONTEXT_HELP:
+        m_app->OnHelpCommand(id, {});
+        return true;
+    case ID_HOME_PAGE:
+    case ID_LOGO:
+    case ID_SUPPORT_FORUM:
+        m_app->OnWebCommand(id);
+        return true;
+    case ID_CHECK_UPDATE:
+        m_app->OnUpdateCheck(this, false);
+        return true;
+    case ID_APP_ABOUT:
+        m_app->OnAbout(this);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMainFrame::UpdateMenuItems() {
+    const auto menus = menuBar()->findChildren<QMenu*>();
+    for (const QMenu* menu : menus) {
+        const auto items = menu->actions();
+        for (QAction* item : items) {
+            const unsigned id = OvCommandId(item);
+            if (id == 0) {
+                continue;
+            }
+            if (const QAction* command = OvFindCommand(m_activeView, id)) {
+                item->setEnabled(command->isEnabled());
+                item->setCheckable(command->isCheckable());
+                item->setChecked(command->isChecked());
+            } else if (id == ID_PING_STARTSTOP) {
+                // Idle, the item keeps its own text with its mnemonic.
+                item->setText(m_doc.IsRunning() ? QString::fromStdU16String(m_doc.GetStartStopText())
+                                                : OvText(34201, u"&Start Ping"));
+                item->setEnabled(m_startStopAction->isEnabled());
+            } else {
+                const bool frameCommand = id == ID_OPTIONS || id == ID_APP_EXIT;
+                const bool appCommand = id == ID_HELP_INDEX || id == ID_CHECK_UPDATE ||
+                                        id == ID_SUPPORT_FORUM || id == ID_HOME_PAGE || id == ID_APP_ABOUT;
+                item->setEnabled(frameCommand || (appCommand && m_app != nullptr));
+            }
+        }
+    }
+}
+
+void CMainFrame::UpdateStartStopButton() {
+    // Stopping stays possible while a run goes on, whatever the entry holds.
+    const bool running = m_doc.IsRunning();
+    // The document asks on every notification: change the button only when
+    // its text or state differs, so that it is not laid out again each time.
+    const QString text = QString::fromStdU16String(m_doc.GetStartStopText());
+    if (m_startStopAction->text() != text) {
+        m_startStopAction->setText(text);
+    }
+    m_startStopAction->setEnabled(running || m_hostEntry->HasText());
+}
+
+void CMainFrame::UpdateRunControls(bool running) {
+    if (m_startStopAction->property("running").toInt() != (running ? 1 : 2)) {
+        m_startStopAction->setProperty("running", running ? 1 : 2);
+        m_startStopAction->setIcon(OvPicture(running ? QStringLiteral("frame-stop") : QStringLiteral("frame-start")));
+        m_hostEntry->setEnabled(!running);
+    }
+    UpdateStartStopButton();
+}
+
+void CMainFrame::SetMainTitle(std::u16string_view name) {
+    setWindowTitle(name.empty() ? QGuiApplication::applicationDisplayName() : ToQString(name));
+}
+
+void CMainFrame::SetHostEntryText(std::u16string_view text) {
+    m_hostEntry->setEditText(ToQString(text));
+}
+
+void CMainFrame::ShowStartStop() {
+    m_standardBar->show();
+    if (m_startStop != nullptr) {
+        m_startStop->show();
+    }
+}
+
+void CMainFrame::OnStartStop() {
+    if (m_doc.IsRunning()) {
+        m_doc.StopAll();
+    } else {
+        const std::u16string text = TrimHostEntryText(m_hostEntry->currentText().toStdU16String());
+        if (text.empty()) {
+            return;
+        }
+        if (HasInvalidHostChar(text)) {
+            QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+                            OvText(33042, u"Invalid IP addresses."), QMessageBox::Ok, this);
+            box.exec();
+            return;
+        }
+        m_hostEntry->AddToHistory(ToQString(text));
+        m_doc.StartRun(text);
+    }
+    m_runSeen = true;
+    ApplyChartRowHeight();
+}
+
+int ChartRowHeight(int clientHeight, bool runSeen, int share) {
+    const int ideal = runSeen && clientHeight > 0 ? clientHeight * share / 100 : clientHeight;
+    return std::max(ideal, kChartRowMinimum);
+}
+
+void CMainFrame::ApplyChartRowHeight() {
+    const int h = m_mainSplitter->height();
+    const int row = ChartRowHeight(h, m_runSeen, m_chartShare);
+    m_mainSplitter->setSizes({row, std::max(h - row, 0)});
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (m_creating) {
+        return;
+    }
+    ApplyChartRowHeight();
+    if (width() > 300) {
+        m_hostEntry->setFixedWidth(width() - 250);
+    }
+}
+
+void CMainFrame::SwitchPane(bool next) {
+    std::vector<QWidget*> panes;
+    for (QWidget* row : {m_chartRow, static_cast<QWidget*>(m_treeFrame), static_cast<QWidget*>(m_logFrame)}) {
+        QWidget* view = ViewOf(row);
+        if (view != nullptr && view->isVisible() && view->height() > 0 && view->focusPolicy() != Qt::NoFocus) {
+            panes.push_back(view);
+        }
+    }
+    if (panes.empty()) {
+        return;
+    }
+    const QWidget* focus = QApplication::focusWidget();
+    std::size_t current = panes.size();
+    for (std::size_t i = 0; i < panes.size(); ++i) {
+        if (focus != nullptr && (focus == panes[i] || panes[i]->isAncestorOf(focus))) {
+            current = i;
+        }
+    }
+    std::size_t target = 0;
+    if (current == panes.size()) {
+        target = next ? 0 : panes.size() - 1;
+    } else {
+        target = next ? (current + 1) % panes.size() : (current + panes.size() - 1) % panes.size();
+    }
+    panes[target]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+void CMainFrame::ShowAtPlacement() {
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.push_back(screen->geometry());
+    }
+    const auto placement = UnpackWindowPlacement(m_profile.GetBinary(kSettings, kWindowsPos), screens);
+    if (!placement) {
+        resize(kDefaultWidth, kDefaultHeight);
+        show();
+        return;
+    }
+    setGeometry(placement->normal);
+    if (placement->showCmd == kShowMaximized) {
+        showMaximized();
+    } else {
+        show();
+    }
+}
+
+void CMainFrame::SaveWindowPlacement() {
+    OvWindowPlacement placement;
+    placement.showCmd = isMinimized() ? kShowMinimized : isMaximized() ? kShowMaximized : kShowNormal;
+    placement.normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    if (!placement.normal.isValid()) {
+        placement.normal = geometry();
+    }
+    m_profile.WriteBinary(kSettings, kWindowsPos, PackWindowPlacement(placement));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_hostEntry->SaveHistory();
+    SaveWindowPlacement();
+    event->accept();
+}

@@ -1,0 +1,133 @@
+#pragma once
+// The program's top-level window: the chart row over the statistics tree and
+// the log list in two splitters, the menu bar, the "Standard" bar with the
+// host entry and the Start/Stop button, the "Image" bar with the logo
+// banner, the status bar and the "Online Resource" pane. It is the document's
+// frame: it turns the host entry's text into runs and relays the current
+// host's notifications to the views.
+//
+// Commands (QActions carrying their ids) go to the active view first, then
+// the document's Start/Stop, this window, and the application (IFrameApp).
+#include <string>
+
+#include <QMainWindow>
+
+#include "MainProfile.h"
+#include "OvPingDoc.h"
+#include "PingNotifyAdapter.h"
+
+class COvHistoryComboBox;
+class CLogListFrame;
+class CStatTreeFrame;
+class IFrameApp;
+class QDockWidget;
+class QLabel;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+
+// Command ids of the main window.
+inline constexpr unsigned ID_HOST_ENTRY = 32772;
+inline constexpr unsigned ID_START_STOP_KEY = 57601;  // Ctrl+O
+inline constexpr unsigned ID_OPTIONS = 32780;
+inline constexpr unsigned ID_APP_EXIT = 57665;
+inline constexpr unsigned ID_APP_ABOUT = 57664;
+inline constexpr unsigned ID_HELP_FINDER = 57667;
+inline constexpr unsigned ID_HELP = 57670;
+inline constexpr unsigned ID_CONTEXT_HELP = 57669;
+inline constexpr unsigned ID_HELP_INDEX = 57671;
+inline constexpr unsigned ID_NEXT_PANE = 57680;
+inline constexpr unsigned ID_PREV_PANE = 57681;
+inline constexpr unsigned ID_HOME_PAGE = 32825;
+inline constexpr unsigned ID_LOGO = 32826;
+inline constexpr unsigned ID_CHECK_UPDATE = 32827;
+inline constexpr unsigned ID_SUPPORT_FORUM = 32828;
+// The "Online Resource" pane and the automatic update check's timer.
+inline constexpr unsigned ID_ONLINE_PANE = 4000;
+inline constexpr unsigned ID_UPDATE_TIMER = 2304;
+
+// The chart row's height for a client height: all of it until the first
+// Start/Stop, share percent from then on; never below kChartRowMinimum.
+inline constexpr int kChartRowMinimum = 50;
+int ChartRowHeight(int clientHeight, bool runSeen, int share);
+
+class CMainFrame final : public QMainWindow, public IPingFrame {
+    Q_OBJECT
+
+public:
+    // The window on doc; app may be null (its commands then do nothing).
+    // The host history and the placement live below profileKey.
+    CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKey = kProfileKey);
+    ~CMainFrame() override;
+
+    // Shows the window at the stored placement, or at the default one.
+    void ShowAtPlacement();
+    // Runs command id the way a menu item or key does; false when nothing handled it.
+    bool RouteCommand(unsigned id);
+    // Start/Stop as the button does: stops a run, or starts one with the
+    // host entry's text once it is trimmed and valid.
+    void OnStartStop();
+
+    // IPingFrame.
+    void UpdateRunControls(bool running) override;
+    void SetMainTitle(std::u16string_view name) override;
+    IPingNotifyTarget* NotifyTarget() override { return &m_adapter; }
+    void ToggleStartStop() override { OnStartStop(); }
+    void SetHostEntryText(std::u16string_view text) override;
+    void ShowStartStop() override;
+
+    COvHistoryComboBox* HostEntry() const noexcept { return m_hostEntry; }
+    QToolButton* StartStopButton() const noexcept { return m_startStop; }
+    QSplitter* MainSplitter() const noexcept { return m_mainSplitter; }
+    QWidget* ChartRow() const noexcept { return m_chartRow; }
+    CStatTreeFrame* TreeFrame() const noexcept { return m_treeFrame; }
+    CLogListFrame* LogFrame() const noexcept { return m_logFrame; }
+    QWidget* ActiveView() const noexcept { return m_activeView; }
+    QDockWidget* OnlinePane() const noexcept { return m_onlinePane; }
+    // The menu item of command id (first found), or null.
+    QAction* MenuCommand(unsigned id) const;
+
+    // The bars have no menu of their own.
+    QMenu* createPopupMenu() override { return nullptr; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildClient();
+    void BuildMenus();
+    void BuildToolBars();
+    void BuildStatusBar();
+    void BuildOnlinePane();
+    void BuildAccelerators();
+    QAction* AddFrameCommand(QMenu* menu, unsigned id, unsigned textId, const char16_t* english);
+    bool RunFrameCommand(unsigned id);
+    void UpdateMenuItems();
+    void UpdateStartStopButton();
+    void ApplyChartRowHeight();
+    void SwitchPane(bool next);
+    void SaveWindowPlacement();
+
+    COvPingDoc& m_doc;
+    IFrameApp* m_app;
+    CMainProfile m_profile;
+    std::u16string m_profileKey;
+    CPingNotifyAdapter m_adapter;
+    QSplitter* m_mainSplitter = nullptr;
+    QSplitter* m_lowerSplitter = nullptr;
+    QWidget* m_chartRow = nullptr;
+    CStatTreeFrame* m_treeFrame = nullptr;
+    CLogListFrame* m_logFrame = nullptr;
+    QWidget* m_activeView = nullptr;
+    COvHistoryComboBox* m_hostEntry = nullptr;
+    QToolButton* m_startStop = nullptr;
+    QAction* m_startStopAction = nullptr;
+    QToolBar* m_standardBar = nullptr;
+    QDockWidget* m_onlinePane = nullptr;
+    QWidget* m_onlineView = nullptr;
+    int m_chartShare = 45;
+    bool m_creating = true;
+    bool m_runSeen = false;
+};

@@ -1,0 +1,327 @@
+// The main window driven through its host entry, buttons, menus and keys,
+// over a document whose hosts ping the scripted ICMP provider.
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <QAction>
+#include <QDockWidget>
+#include <QLabel>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "FrameApp.h"
+#include "HistoryComboBox.h"
+#include "HostEntry.h"
+#include "LogListFrame.h"
+#include "LogListView.h"
+#include "MainFrame.h"
+#include "MainProfile.h"
+#include "OvPingDoc.h"
+#include "StatTreeFrame.h"
+#include "ViewIds.h"
+#include "WindowPlacement.h"
+#include "support/fake_icmp.h"
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string dir = (std::filesystem::temp_directory_path() / "ov-mainframe-XXXXXX").string();
+        ASSERT_NE(mkdtemp(dir.data()), nullptr);
+        s_dir = dir;
+        setenv("OV_REGISTRY_DIR", s_dir.c_str(), 1);
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        std::filesystem::remove_all(s_dir, ec);
+    }
+
+    MainFrameTest() { fake.SetDefault({.roundTripTime = 2}); }
+    ~MainFrameTest() override {
+        frame.reset();
+        doc.StopAll();
+    }
+
+    static std::u16string KeyOfTest() {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        return u"Software\\Orvantek Test\\" + std::u16string(name.begin(), name.end());
+    }
+
+    // A new window on the document, shown at its stored placement.
+    CMainFrame& Open() {
+        frame = std::make_unique<CMainFrame>(doc, nullptr, key);
+        frame->ShowAtPlacement();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        return *frame;
+    }
+    void CloseAndForget() {
+        frame->close();
+        frame.reset();
+    }
+
+    // Types text into the host entry and presses the Start/Stop button;
+    // returns the text of a message box shown meanwhile (closed at once).
+    QString StartWith(const QString& text) {
+        frame->HostEntry()->setEditText(text);
+        QString shown;
+        QTimer watcher;
+        watcher.setInterval(10);
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                EXPECT_EQ(box->icon(), QMessageBox::Critical);
+                box->accept();
+            }
+        });
+        watcher.start();
+        frame->OnStartStop();
+        return shown;
+    }
+
+    QStringList History() const {
+        QStringList items;
+        for (int i = 0; i < frame->HostEntry()->count(); ++i) {
+            items << frame->HostEntry()->itemText(i);
+        }
+        return items;
+    }
+
+    static inline std::string s_dir;
+    std::u16string key = KeyOfTest();
+    ov::test::FakeIcmpProvider fake;
+    ov::test::ProviderScope scope{{&fake}};
+    COvPingDoc doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameTest, HostEntryTextIsTrimmedAndCheckedBeforeARunStarts) {
+    Open();
+    // Blanks and semicolons around a host go; the run is for the host alone.
+    EXPECT_EQ(StartWith(QStringLiteral("  ;127.0.0.1;. ")), QString());
+    ASSERT_TRUE(doc.IsRunning());
+    EXPECT_EQ(doc.GetHostCount(), 1u);
+    EXPECT_EQ(History(), QStringList{QStringLiteral("127.0.0.1")});
+    frame->OnStartStop();
+    ASSERT_FALSE(doc.IsRunning());
+
+    // A port makes the address invalid: message, no run, history untouched.
+    EXPECT_EQ(StartWith(QStringLiteral("127.0.0.2:8080")), QStringLiteral("Invalid host name or IP addresses."));
+    EXPECT_FALSE(doc.IsRunning());
+    EXPECT_EQ(History(), QStringList{QStringLiteral("127.0.0.1")});
+
+    // Every character of the invalid set inside the text is refused.
+    for (char16_t c : kHostEntryInvalidSet) {
+        const QString text = QStringLiteral("127.0.0") + QChar(c) + QStringLiteral("3");
+        EXPECT_FALSE(StartWith(text).isEmpty()) << text.toStdString();
+        EXPECT_FALSE(doc.IsRunning()) << text.toStdString();
+    }
+    EXPECT_EQ(frame->HostEntry()->count(), 1);
+}
+
+TEST_F(MainFrameTest, BlanksOnlyEnableTheButtonButStartNothing) {
+    Open();
+    QToolButton* button = frame->StartStopButton();
+    ASSERT_NE(button, nullptr);
+    frame->HostEntry()->setEditText(QString());
+    EXPECT_FALSE(button->isEnabled());
+    QTest::keyClicks(frame->HostEntry()->lineEdit(), QStringLiteral("   "));
+    EXPECT_TRUE(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(doc.IsRunning());
+    EXPECT_EQ(frame->HostEntry()->count(), 0);
+    // Nothing happened, so the chart still fills the window.
+    EXPECT_EQ(frame->MainSplitter()->sizes().at(1), 0);
+}
+
+TEST_F(MainFrameTest, RunControlsFollowTheRun) {
+    Open();
+    QToolButton* button = frame->StartStopButton();
+    const qint64 idleIcon = button->icon().cacheKey();
+    frame->HostEntry()->setEditText(QStringLiteral("127.0.0.1 127.0.0.2"));
+    QTest::keyClick(frame->HostEntry()->lineEdit(), Qt::Key_Return);  // Enter starts
+    ASSERT_TRUE(doc.IsRunning());
+    EXPECT_EQ(doc.GetHostCount(), 2u);
+    EXPECT_FALSE(frame->HostEntry()->isEnabled());
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->defaultAction()->text(), QStringLiteral("Stop Ping "));
+    EXPECT_NE(button->icon().cacheKey(), idleIcon);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(doc.IsRunning());
+    EXPECT_TRUE(frame->HostEntry()->isEnabled());
+    EXPECT_EQ(button->defaultAction()->text(), QStringLiteral("Start Ping"));
+}
+
+TEST_F(MainFrameTest, CtrlOStartsAndStopsLikeTheButton) {
+    Open();
+    frame->HostEntry()->setEditText(QStringLiteral("127.0.0.1"));
+    QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(doc.IsRunning());
+    QTest::keyClick(frame.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_FALSE(doc.IsRunning());
+}
+
+TEST_F(MainFrameTest, ChartRowTakesAllUntilTheFirstRunThenItsShareWithAMinimum) {
+    Open().resize(900, 700);
+    QApplication::processEvents();
+    QSplitter* splitter = frame->MainSplitter();
+    EXPECT_EQ(splitter->sizes().at(1), 0);
+
+    StartWith(QStringLiteral("127.0.0.1"));
+    const int h = splitter->height();
+    EXPECT_NEAR(splitter->sizes().at(0), h * 45 / 100, 2);
+    EXPECT_GT(splitter->sizes().at(1), 0);
+
+    // Every resize keeps the share.
+    frame->resize(900, 500);
+    QApplication::processEvents();
+    EXPECT_NEAR(splitter->sizes().at(0), splitter->height() * 45 / 100, 2);
+
+    // A low client area keeps at least 50 pixels of chart (the window's
+    // own minimum stops it above that, so the rule is asked directly).
+    EXPECT_EQ(ChartRowHeight(100, true, 45), 50);
+    EXPECT_EQ(ChartRowHeight(112, true, 45), 50);
+    EXPECT_EQ(ChartRowHeight(200, true, 45), 90);
+    EXPECT_EQ(ChartRowHeight(30, false, 45), 50);
+    EXPECT_EQ(ChartRowHeight(700, false, 45), 700);
+    // The host entry follows the window's width.
+    EXPECT_EQ(frame->HostEntry()->width(), 900 - 250);
+}
+
+TEST_F(MainFrameTest, HistoryIsCaseBlindHoldsSixteenAndSurvivesReopening) {
+    Open();
+    COvHistoryComboBox* entry = frame->HostEntry();
+    for (int i = 1; i <= 17; ++i) {
+        entry->AddToHistory(QStringLiteral("host%1").arg(i));
+    }
+    ASSERT_EQ(entry->count(), 16);
+    EXPECT_EQ(entry->itemText(0), QStringLiteral("host17"));
+    EXPECT_EQ(entry->itemText(15), QStringLiteral("host2"));  // host1 dropped
+
+    entry->AddToHistory(QStringLiteral("HOST5"));  // same entry, other case
+    EXPECT_EQ(entry->count(), 16);
+    EXPECT_EQ(entry->itemText(0), QStringLiteral("HOST5"));
+    EXPECT_EQ(entry->findText(QStringLiteral("host5"), Qt::MatchCaseSensitive), -1);
+
+    const QStringList before = History();
+    CloseAndForget();
+    Open();
+    EXPECT_EQ(History(), before);
+}
+
+TEST_F(MainFrameTest, PlacementRoundTripsAndBadValuesOpenAtTheDefault) {
+    Open().setGeometry(40, 50, 700, 480);
+    QApplication::processEvents();
+    const QRect placed = frame->geometry();
+    CloseAndForget();
+    Open();
+    EXPECT_EQ(frame->geometry(), placed);
+    CloseAndForget();
+
+    CMainProfile profile(key);
+    const QRect normal(30, 30, 640, 400);
+    auto packed = [&](UINT show, QRect rect) { return PackWindowPlacement({show, rect}); };
+    std::vector<BYTE> shortValue = packed(kShowNormal, normal);
+    shortValue.pop_back();
+    std::vector<BYTE> badLength = packed(kShowNormal, normal);
+    badLength[0] = 40;
+    const std::vector<std::vector<BYTE>> bad = {
+        shortValue, badLength, packed(kShowMinimized, normal),
+        packed(kShowNormal, QRect(200000, 200000, 640, 400)),  // wholly off-screen
+        packed(kShowNormal, QRect(30, 30, -5, 400)),
+    };
+    for (const auto& value : bad) {
+        ASSERT_TRUE(profile.WriteBinary(u"Settings", u"WindowsPos", value));
+        Open();
+        EXPECT_EQ(frame->size(), QSize(960, 640));
+        EXPECT_FALSE(frame->isMaximized());
+        frame.reset();
+    }
+    // A maximised window opens maximised over its normal rectangle.
+    const auto maximised = UnpackWindowPlacement(packed(kShowMaximized, normal), {QRect(0, 0, 800, 600)});
+    ASSERT_TRUE(maximised.has_value());
+    EXPECT_EQ(maximised->showCmd, kShowMaximized);
+    EXPECT_EQ(maximised->normal, normal);
+}
+
+TEST_F(MainFrameTest, CommandsGoToTheActiveView) {
+    Open();
+    CLogListView* list = frame->LogFrame()->GetListView();
+    QAction* autoScroll = frame->MenuCommand(ID_AUTO_SCROLL);
+    ASSERT_NE(autoScroll, nullptr);
+    const bool was = list->IsAutoScroll();
+    // The chart is active after creation: the log list's command is not reached.
+    autoScroll->trigger();
+    EXPECT_EQ(list->IsAutoScroll(), was);
+
+    StartWith(QStringLiteral("127.0.0.1"));  // the lower row gets its height
+    list->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(frame->ActiveView(), list);
+    autoScroll->trigger();
+    EXPECT_EQ(list->IsAutoScroll(), !was);
+
+    // F6 moves the focus from pane to pane; the log list stays the active view.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    EXPECT_NE(QApplication::focusWidget(), list);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), list);
+}
+
+// The application side: records what the window asks of it.
+class RecordingApp final : public IFrameApp {
+public:
+    void OnHelpCommand(unsigned int command, const QString&) override { help.push_back(command); }
+    void OnWebCommand(unsigned int command) override { web.push_back(command); }
+    void OnUpdateCheck(QWidget*, bool automatic) override { (automatic ? autoChecks : userChecks)++; }
+    void OnAbout(QWidget*) override { ++about; }
+    bool OnlineFeaturesOn() const override { return true; }
+    QWidget* CreateOnlineResourceView(QWidget* parent) override {
+        ++views;
+        return new QLabel(QStringLiteral("online"), parent);
+    }
+    QString Language() const override { return QStringLiteral("en_us"); }
+
+    std::vector<unsigned> help, web;
+    int autoChecks = 0, userChecks = 0, about = 0, views = 0;
+};
+
+TEST_F(MainFrameTest, ApplicationGetsHelpWebUpdateAndTheOnlinePane) {
+    RecordingApp app;
+    frame = std::make_unique<CMainFrame>(doc, &app, key);
+    ASSERT_NE(frame->OnlinePane(), nullptr);
+    EXPECT_EQ(app.views, 0);  // made on first show only
+    frame->ShowAtPlacement();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    QApplication::processEvents();
+    EXPECT_EQ(app.views, 1);
+    frame->OnlinePane()->hide();
+    frame->OnlinePane()->show();
+    QApplication::processEvents();
+    EXPECT_EQ(app.views, 1);
+
+    QTest::keyClick(frame.get(), Qt::Key_F1);
+    frame->MenuCommand(ID_HOME_PAGE)->trigger();
+    frame->MenuCommand(ID_CHECK_UPDATE)->trigger();
+    frame->MenuCommand(ID_APP_ABOUT)->trigger();
+    EXPECT_EQ(app.help, std::vector<unsigned>{ID_HELP_INDEX});
+    EXPECT_EQ(app.web, std::vector<unsigned>{ID_HOME_PAGE});
+    EXPECT_EQ(app.userChecks, 1);
+    EXPECT_EQ(app.about, 1);
+    // The automatic update check comes once, a second after creation.
+    QTest::qWait(1300);
+    EXPECT_EQ(app.autoChecks, 1);
+    QTest::qWait(1100);
+    EXPECT_EQ(app.autoChecks, 1);
+}
+
+}  // namespace
