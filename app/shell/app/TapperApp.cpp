@@ -95,7 +95,8 @@ int CTapperApp::InitInstance() {
             m_pDoc->StartRun(line.m_strHosts);
         }
     };
-    commandLine.HandleArguments(m_startup.Args());
+    const std::vector<std::u16string>& args = m_startup.Args();
+    commandLine.HandleArguments(std::vector<std::u16string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
 
     if (!BindPingServices()) {
         ShowMessage(nullptr, AppText(33000, u"Can't Start NetWork.\nApplication will exit."),
