@@ -4,6 +4,9 @@
 # Each view during a run of three hosts on the fake ICMP provider (one losing
 # every third reply), in classic and table view, in English, German and
 # Chinese; OUTDIR/2x holds the English pictures at device pixel ratio 2.
+# The application's own windows per language: the About box, the help
+# window, the online pane with its installed page and the update dialogs,
+# and the five language-check message boxes (English only).
 # Builds into $OV_BUILD_DIR (default: the test build, build-test).
 set -euo pipefail
 OV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -19,10 +22,11 @@ mkdir -p "$OUT"
 ov_ensure_packages "${OV_PACKAGES[@]}"
 BUILD=${OV_BUILD_DIR:-$OV_ROOT/build-test}
 cmake -S "$OV_ROOT" -B "$BUILD" -G Ninja -DOV_BUILD_TESTS=ON >/dev/null
-cmake --build "$BUILD" --target ov_screenshots ov_mui_modules
+cmake --build "$BUILD" --target ov_screenshots ov_app_shot ov_mui_modules ov_mui_docs
 
 export QT_QPA_PLATFORM=offscreen
 for lang in en de_de zh_cn; do
   "$BUILD/bin/ov_screenshots" "$OUT" "$lang"
 done
 QT_SCALE_FACTOR=2 "$BUILD/bin/ov_screenshots" "$OUT/2x" en
+"$BUILD/bin/ov_app_shot" "$OUT" en de_de zh_cn

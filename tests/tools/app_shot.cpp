@@ -18,7 +18,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
+#include <QDeadlineTimer>
 
 #include "AboutDlg.h"
 #include "HelpWindow.h"
@@ -57,9 +57,8 @@ private:
 };
 
 void Pump(const std::function<bool()>& done, int ms) {
-    QTimer timer;
-    timer.start(ms);
-    while (timer.isActive() && !done()) {
+    const QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired() && !done()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     }
 }
