@@ -5,6 +5,9 @@
 # every third reply), in classic and table view, in English, German and
 # Chinese; the main window before and during a run and its menus, and the
 # option dialog, in each language; OUTDIR/2x holds the English pictures at device pixel ratio 2.
+# The application's own windows per language: the About box, the help
+# window, the online pane with its installed page and the update dialogs,
+# and the five language-check message boxes (English only).
 # Builds into $OV_BUILD_DIR (default: the test build, build-test).
 set -euo pipefail
 OV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -20,7 +23,7 @@ mkdir -p "$OUT"
 ov_ensure_packages "${OV_PACKAGES[@]}"
 BUILD=${OV_BUILD_DIR:-$OV_ROOT/build-test}
 cmake -S "$OV_ROOT" -B "$BUILD" -G Ninja -DOV_BUILD_TESTS=ON >/dev/null
-cmake --build "$BUILD" --target ov_screenshots ov_mainframe_shot ov_optiondlg_shot ov_mui_modules
+cmake --build "$BUILD" --target ov_screenshots ov_mainframe_shot ov_optiondlg_shot ov_app_shot ov_mui_modules ov_mui_docs
 
 export QT_QPA_PLATFORM=offscreen
 for lang in en de_de zh_cn; do
@@ -29,3 +32,4 @@ for lang in en de_de zh_cn; do
 done
 "$BUILD/bin/ov_optiondlg_shot" "$OUT" en de_de zh_cn
 QT_SCALE_FACTOR=2 "$BUILD/bin/ov_screenshots" "$OUT/2x" en
+"$BUILD/bin/ov_app_shot" "$OUT" en de_de zh_cn

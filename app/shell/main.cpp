@@ -1,18 +1,34 @@
 // Entry point of the program. The installer switches run their mode without
-// a window; until the window version exists every other start runs the
-// console mode where a display exists, and "--console" asks for it anywhere.
+// a window; "--console" runs the console mode anywhere; every other start
+// opens the window, which needs a display.
 #include <cstdio>
+
+#include <QApplication>
 
 #include "console.h"
 #include "platform/codepage.h"
 #include "platform/fdlimit.h"
 #include "setupmode.h"
+#include "TapperApp.h"
 
 namespace {
 
 // Start-up messages of the installer modes, one line each on stderr.
 void ShowOnStderr(const std::u16string& text, MessageIcon /*icon*/) {
     std::fprintf(stderr, "tapper: %s\n", ov::WideToUtf8(text).c_str());
+}
+
+// The window version: the application object over the toolkit's one.
+int RunWindow(int argc, char** argv, std::vector<std::u16string> args) {
+    QApplication qapp(argc, argv);
+    CTapperApp app(std::move(args));
+    if (app.InitInstance() == 0) {
+        app.ExitInstance();
+        return kExitNotStarted;
+    }
+    const int rc = QApplication::exec();
+    app.ExitInstance();
+    return rc;
 }
 
 }  // namespace
@@ -26,7 +42,7 @@ int main(int argc, char** argv) {
         args.push_back(ov::Utf8ToWide(argv[i]));
     }
     // The console mode is a tool of its own and leaves the registry alone.
-    if (CStartup startup(std::move(args)); startup.ParseMode() != StartMode::Run) {
+    if (CStartup startup(args); startup.ParseMode() != StartMode::Run) {
         return RunInstallerMode(startup, startup.RunCommonSteps(), ShowOnStderr);
     }
 
@@ -46,9 +62,7 @@ int main(int argc, char** argv) {
                        stderr);
             return kExitNotStarted;
         }
-        std::fputs("tapper: this build has no window version yet; running in the console "
-                   "(--console)\n",
-                   stderr);
+        return RunWindow(argc, argv, std::move(args));
     }
     return RunConsole(options, stdout, stderr);
 }

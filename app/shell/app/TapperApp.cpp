@@ -1,0 +1,213 @@
+#include "TapperApp.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMainWindow>
+
+#include "AboutDlg.h"
+#include "AppText.h"
+#include "HelpWindow.h"
+#include "MainWindowFactory.h"
+#include "OnlineAddress.h"
+#include "OnlineResourceView.h"
+#include "OvPingDoc.h"
+#include "PingProfile.h"
+#include "PingServices.h"
+#include "PingSettings.h"
+#include "cmdline.h"
+#include "ovupdate/OvUpdate.h"
+
+namespace {
+
+// Help commands of the main window.
+constexpr unsigned int ID_HELP_FINDER = 57667;
+constexpr unsigned int ID_CONTEXT_HELP = 57669;
+constexpr unsigned int ID_HELP = 57670;
+constexpr unsigned int ID_DEFAULT_HELP = 57671;
+// Web commands.
+constexpr unsigned int ID_HOME_PAGE = 32825;
+constexpr unsigned int ID_LOGO = 32826;
+constexpr unsigned int ID_FORUM = 32828;
+
+QString Q(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+
+void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+    box.button(QMessageBox::Ok)->setText(AppText(34507, u"OK"));
+    box.exec();
+}
+
+}  // namespace
+
+CTapperApp::CTapperApp(std::vector<std::u16string> args)
+    : m_startup(std::move(args)),
+      m_showMessage(ShowMessageBox),
+      m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {}
+
+CTapperApp::~CTapperApp() {
+    ExitInstance();
+}
+
+void CTapperApp::ShowMessage(QWidget* owner, const QString& text, const QString& caption,
+                             QMessageBox::Icon icon) const {
+    if (m_showMessage) {
+        m_showMessage(owner, text, caption, icon);
+    }
+}
+
+int CTapperApp::InitInstance() {
+    m_startup.RunCommonSteps();
+    m_startup.FindLanguageAndFolder();
+    // Before a module is in use the application's name is the English title.
+    m_startup.ChooseLanguageResources([this](const std::u16string& text, MessageIcon icon) {
+        ShowMessage(nullptr, Q(text), Q(kEnglishTitle),
+                    icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
+    });
+    m_strTitle = m_startup.TranslatedTitle();
+    QApplication::setApplicationDisplayName(Q(m_strTitle));
+    m_bHelpFile = HasHelpBook(m_startup.AppDir(), m_startup.Language()) ? 1 : 0;
+    m_startup.OpenConfigFile();
+    m_bAutoCheckUpdate = m_startup.ReadAutoCheckUpdate();
+
+    m_pDoc = std::make_unique<COvPingDoc>();
+    m_pMainWnd = CreateMainWindow(m_pDoc.get(), this);
+    if (!m_pMainWnd) {
+        return 0;
+    }
+    m_strTitle = m_startup.TranslatedTitle();
+
+    const CProfile profile;
+    LoadSettings(profile, *m_pDoc);
+
+    // The command line changes this run only; nothing of it is saved.
+    CCommandLine commandLine(*m_pDoc);
+    commandLine.onLast = [this](CCommandLine& line) {
+        if (auto* frame = dynamic_cast<IPingFrame*>(m_pMainWnd.get())) {
+            frame->SetHostEntryText(line.m_strHosts);
+            if (line.m_bAutoStart != 0) {
+                frame->ToggleStartStop();
+            }
+        } else if (line.m_bAutoStart != 0) {
+            m_pDoc->StartRun(line.m_strHosts);
+        }
+    };
+    const std::vector<std::u16string>& args = m_startup.Args();
+    commandLine.HandleArguments(std::vector<std::u16string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
+
+    if (!BindPingServices()) {
+        ShowMessage(nullptr, AppText(33000, u"Can't Start NetWork.\nApplication will exit."),
+                    AppText(33001, u"Error"), QMessageBox::NoIcon);
+        return 0;
+    }
+    m_bServicesBound = 1;
+
+    SetMainTitle(u"");
+    ShowMainWindow(*m_pMainWnd);
+
+    m_pUpdate = std::make_unique<COvUpdate>(
+        Q(kEnglishTitle), Q(kProgramVersion),
+        Q(OnlineAddress(ADDR_UPDATE_CHECK, m_startup.Language())));
+    return 1;
+}
+
+int CTapperApp::ExitInstance() {
+    m_pHelp.reset();
+    m_pMainWnd.reset();
+    // The hosts' workers are joined here, before the services they use go.
+    m_pDoc.reset();
+    if (m_bServicesBound != 0) {
+        UnbindPingServices();
+        m_bServicesBound = 0;
+    }
+    m_pUpdate.reset();
+    return 0;
+}
+
+void CTapperApp::SetMainTitle(std::u16string_view name) {
+    if (!m_pMainWnd) {
+        return;
+    }
+    const std::u16string caption =
+        name.empty() ? m_strTitle : std::u16string(name) + u" - " + m_strTitle;
+    m_pMainWnd->setWindowTitle(Q(caption));
+}
+
+QString CTapperApp::Language() const {
+    return Q(m_startup.Language());
+}
+
+void CTapperApp::OpenAddress(int which) const {
+    const std::u16string address = OnlineAddress(static_cast<OV_ADDRESS>(which), m_startup.Language());
+    if (!address.empty() && m_openUrl) {
+        m_openUrl(QUrl(Q(address)));
+    }
+}
+
+void CTapperApp::OpenOnlineHelp() {
+    OpenAddress(ADDR_ONLINE_HELP);
+}
+
+void CTapperApp::ShowHelpPage(const QString& page) {
+    if (!m_pHelp) {
+        m_pHelp = std::make_unique<CHelpWindow>(
+            Q(HelpBookFolder(m_startup.AppDir(), m_startup.Language())), Q(m_strTitle));
+    }
+    m_pHelp->ShowPage(page);
+}
+
+void CTapperApp::OnHelpCommand(unsigned int command, const QString& context) {
+    if (m_bHelpFile == 0) {
+        OpenOnlineHelp();
+        return;
+    }
+    switch (command) {
+    case ID_DEFAULT_HELP:
+    case ID_HELP_FINDER:
+        ShowHelpPage(QString());
+        break;
+    case ID_HELP:
+    case ID_CONTEXT_HELP:
+        ShowHelpPage(context);  // the contents when there is no such page
+        break;
+    default:
+        break;
+    }
+}
+
+void CTapperApp::OnWebCommand(unsigned int command) {
+    switch (command) {
+    case ID_HOME_PAGE:
+    case ID_LOGO:
+        OpenAddress(ADDR_HOME_PAGE);
+        break;
+    case ID_FORUM:
+        OpenAddress(ADDR_FORUM);
+        break;
+    default:
+        break;
+    }
+}
+
+void CTapperApp::OnUpdateCheck(QWidget* owner, bool automatic) {
+    if (!m_pUpdate || (automatic && m_bAutoCheckUpdate == 0)) {
+        return;
+    }
+    m_pUpdate->DoUpdate(owner, automatic ? 1 : 0, QString());
+}
+
+void CTapperApp::OnAbout(QWidget* owner) {
+    CAboutDlg dialog(Q(m_strTitle), Q(kProgramVersion), owner);
+    dialog.exec();
+}
+
+QWidget* CTapperApp::CreateOnlineResourceView(QWidget* parent) {
+    auto* view = new COnlineResourceView(
+        Q(OnlineAddress(ADDR_ONLINE_RESOURCE, m_startup.Language())),
+        Q(LocalResourcePage(m_startup.AppDir(), m_startup.Language())), parent);
+    view->OnInitialUpdate();
+    return view;
+}
