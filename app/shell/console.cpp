@@ -183,7 +183,6 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
                 writer.Event(event, name, address);
             }
         }
-        writer.Flush();
     }
     if (finished) {
         host.Stop();
@@ -298,6 +297,8 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
             }
             allDone = allDone && progress[i].done;
         }
+        // One write for what every host had, however many hosts there are.
+        writer->Flush();
         if (allDone) {
             break;
         }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <optional>
@@ -236,7 +237,6 @@ protected:
         char dir[] = "/tmp/ov_console_format_XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
         setenv("OV_REGISTRY_DIR", dir, 1);
-        setenv("TZ", "UTC", 1);
     }
 
     // The fixed series: five replies and one unreachable (lost) request.
@@ -348,7 +348,21 @@ TEST(ConsoleStatsTest, SpansCountLossAndMicroseconds) {
     EXPECT_EQ(f.Mean(), 1000.0);
     EXPECT_EQ(f.LossPercent(), 50.0);
     EXPECT_EQ(MsText(1234), "1.234");
-    EXPECT_EQ(IsoTime(0), "1970-01-01T00:00:00+00:00");
+}
+
+TEST(ConsoleStatsTest, TimesCarryTheirOffsetFromUtc) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old != nullptr ? old : "";
+    for (const auto& [zone, text] : std::vector<std::pair<const char*, const char*>>{
+             {"UTC0", "1970-01-01T00:00:00+00:00"},
+             {"CET-1", "1970-01-01T01:00:00+01:00"},
+             {"<-0330>3:30", "1969-12-31T20:30:00-03:30"}}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        EXPECT_EQ(IsoTime(0), text) << zone;
+    }
+    if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    tzset();
 }
 
 // ---- formats over the fake provider ----
