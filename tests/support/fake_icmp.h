@@ -18,11 +18,11 @@ namespace ov::test {
 // One scripted outcome of IcmpSendEcho.
 struct FakeReply {
     DWORD roundTripTime = 1;     // reported RoundTripTime
-    DWORD roundTripUs = ov::icmp::kNoRoundTripUs;  // microseconds noted beside it, if any
     DWORD status = IP_SUCCESS;   // reported Status
     BYTE ttl = 64;               // reported Options.Ttl
     DWORD delayMs = 0;           // how long the call takes before it answers
     bool noReply = false;        // wait the whole timeout, then return 0
+    DWORD roundTripUs = ov::icmp::kNoRoundTripUs;  // microseconds noted beside it, if any
 };
 
 // What one IcmpSendEcho call was given.
