@@ -57,10 +57,11 @@ run_tapper() {  # label, extra options...
   shift
   # SIGTERM ends the run as Ctrl+C does: the summaries still come.
   cpu=$(in_netns timeout -s TERM "$SECS" "$TAPPER" --console "--delay=$DELAY" "$@" $HOSTS)
+  # Requests only (replies and losses), not the one "resolving" event per host.
   case "$label" in
-    classic) events=$(grep -c '^\[' "$WORK/out" || true) ;;
-    csv) events=$(grep -c '^event,' "$WORK/out" || true) ;;
-    json) events=$(grep -c '"type":"event"' "$WORK/out" || true) ;;
+    classic) events=$(($(grep -c '^\[' "$WORK/out" || true) - N)) ;;
+    csv) events=$(grep -cE '^event,([^,]*,){3}(reply|lost),' "$WORK/out" || true) ;;
+    json) events=$(grep -cE '"status":"(reply|lost)"' "$WORK/out" || true) ;;
     quiet) events=$(grep -o '"sent":[0-9]*' "$WORK/out" | awk -F: '{ s += $2 } END { print s + 0 }') ;;
   esac
   if [ "$label" = quiet ]; then
