@@ -8,18 +8,21 @@
 #
 #   bench/console_output.sh                (N=1000, D=200, S=30)
 #   OV_BENCH_HOSTS=1000 OV_BENCH_DELAY=200 OV_BENCH_SECONDS=30
+#   OV_BENCH_RUNS=1        rounds of all five runs; the table shows medians
 #   OV_BENCH_TAPPER=path   use this program instead of a Release build
 #
 # Columns: events = reply and loss lines written (fping: its reply lines;
 # quiet: the requests its summary counts); CPU s = user + system seconds of
 # the whole process; us/event = CPU per event in microseconds; output
 # us/event = the format's CPU per event above the quiet run's; MB = bytes
-# written.
+# written. The machine's other load moves CPU figures by more than the
+# output costs: run it on a quiet machine, with several rounds.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 N=${OV_BENCH_HOSTS:-1000}
 DELAY=${OV_BENCH_DELAY:-200}
 SECS=${OV_BENCH_SECONDS:-30}
+RUNS=${OV_BENCH_RUNS:-1}
 
 [ "$(id -u)" -eq 0 ] || { echo "needs root (network namespaces)" >&2; exit 1; }
 OV_ROOT=$ROOT
@@ -50,8 +53,8 @@ in_netns() {
   awk '/^TIME/ { print $2 + $3 }' "$WORK/out.time"
 }
 
-rows=()
-quiet_per=0
+# Per run label: space-separated values of every round.
+declare -A EVENTS=() CPU=() BYTES=()
 run_tapper() {  # label, extra options...
   local label=$1 cpu events
   shift
@@ -64,28 +67,40 @@ run_tapper() {  # label, extra options...
     json) events=$(grep -cE '"status":"(reply|lost)"' "$WORK/out" || true) ;;
     quiet) events=$(grep -o '"sent":[0-9]*' "$WORK/out" | awk -F: '{ s += $2 } END { print s + 0 }') ;;
   esac
-  if [ "$label" = quiet ]; then
-    quiet_per=$(awk -v c="$cpu" -v e="$events" 'BEGIN { print (e > 0 ? c * 1e6 / e : 0) }')
-  fi
-  add_row "tapper $label" "$events" "$cpu" "$(stat -c %s "$WORK/out")"
+  record "tapper $label" "$events" "$cpu"
 }
 
-add_row() {  # tool events cpu bytes
-  rows+=("$(awk -v t="$1" -v e="$2" -v c="$3" -v b="$4" -v q="$quiet_per" 'BEGIN {
-    per = e > 0 ? c * 1e6 / e : 0
-    extra = (q > 0 && t !~ /quiet|fping/) ? sprintf("%.2f", per - q) : "-"
-    printf "%-16s %9d %8.2f %9.2f %9s %8.1f\n", t, e, c, per, extra, b / 1048576
-  }')")
+record() {  # label events cpu
+  EVENTS[$1]+="$2 "
+  CPU[$1]+="$3 "
+  BYTES[$1]+="$(stat -c %s "$WORK/out") "
 }
 
-run_tapper quiet --format=json --quiet
-run_tapper classic
-run_tapper csv --format=csv
-run_tapper json --format=json
+# CPU microseconds per event of each round, then their median.
+per_event() {
+  paste <(tr ' ' '\n' <<<"${CPU[$1]}") <(tr ' ' '\n' <<<"${EVENTS[$1]}") |
+    awk 'NF == 2 && $2 > 0 { print $1 * 1e6 / $2 }' | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR ? v[int((NR + 1) / 2)] : 0) }'
+}
+median() { tr ' ' '\n' <<<"$1" | awk 'NF' | sort -g | awk '{ v[NR] = $1 } END { print (NR ? v[int((NR + 1) / 2)] : 0) }'; }
+
 count=$((SECS * 1000 / DELAY))
-cpu=$(in_netns timeout -s INT "$((SECS + 15))" fping -D -c "$count" -p "$DELAY" -i 0 -t 500 $HOSTS)
-add_row "fping -D -c" "$(grep -c ' bytes, ' "$WORK/out" || true)" "$cpu" "$(stat -c %s "$WORK/out")"
+for ((round = 0; round < RUNS; round++)); do
+  run_tapper quiet --format=json --quiet
+  run_tapper classic
+  run_tapper csv --format=csv
+  run_tapper json --format=json
+  cpu=$(in_netns timeout -s INT "$((SECS + 15))" fping -D -c "$count" -p "$DELAY" -i 0 -t 500 $HOSTS)
+  record "fping -D -c" "$(grep -c ' bytes, ' "$WORK/out" || true)" "$cpu"
+done
 
-echo "$N hosts, one request per host every $DELAY ms, $SECS s per run ($(nproc) cores, $(date -u +%FT%TZ))"
+quiet=$(per_event "tapper quiet")
+echo "$N hosts, one request per host every $DELAY ms, $SECS s per run, medians of $RUNS rounds ($(nproc) cores, $(date -u +%FT%TZ))"
 printf '%-16s %9s %8s %9s %9s %8s\n' run events "CPU s" us/event "output us" MB
-printf '%s\n' "${rows[@]}"
+for label in "tapper quiet" "tapper classic" "tapper csv" "tapper json" "fping -D -c"; do
+  awk -v t="$label" -v e="$(median "${EVENTS[$label]}")" -v c="$(median "${CPU[$label]}")" \
+    -v p="$(per_event "$label")" -v q="$quiet" -v b="$(median "${BYTES[$label]}")" 'BEGIN {
+    extra = (t ~ /quiet|fping/) ? "-" : sprintf("%.2f", p - q)
+    printf "%-16s %9d %8.2f %9.2f %9s %8.1f\n", t, e, c, p, extra, b / 1048576
+  }'
+done
