@@ -394,8 +394,10 @@ TEST_F(ConsoleFormatTest, JsonLinesCarryMicrosecondsAndTheSummary) {
         EXPECT_TRUE(std::regex_match(o["time"].Str(), iso)) << o["time"].Str();
         if (o["type"].Str() != "event") continue;
         EXPECT_EQ(o["host"].Str(), "127.0.0.1");
-        EXPECT_EQ(o["address"].Str(), "127.0.0.1");
         statuses.push_back(o["status"].Str());
+        // Null only while the name is not resolved yet, which a request never sees.
+        if (o["status"].Str() == "resolving" && o["address"].IsNull()) continue;
+        EXPECT_EQ(o["address"].Str(), "127.0.0.1");
         if (o["status"].Str() == "reply") {
             rtts.push_back(o["rtt_ms"].Num());
             EXPECT_EQ(o["ttl"].Num(), 64);
