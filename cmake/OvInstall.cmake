@@ -69,6 +69,14 @@ install(CODE "
 
 # The licence, where Debian looks for it.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${OV_SHARE_DIR}/doc/tapper RENAME copyright)
+# The manual page, compressed as Debian keeps them.
+set(OV_MANPAGE_GZ ${PROJECT_BINARY_DIR}/packaging/tapper.1.gz)
+add_custom_command(OUTPUT ${OV_MANPAGE_GZ}
+  COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${PROJECT_SOURCE_DIR}/app/shell/tapper.1 ${OV_MANPAGE_GZ}
+  DEPENDS ${PROJECT_SOURCE_DIR}/app/shell/tapper.1
+  VERBATIM)
+add_custom_target(ov_manpage ALL DEPENDS ${OV_MANPAGE_GZ})
+install(FILES ${OV_MANPAGE_GZ} DESTINATION ${OV_SHARE_DIR}/man/man1)
 
 # Desktop entry and AppStream metainfo (its web addresses from OV_WEB_BASE,
 # the program's web site, app/shell/online).

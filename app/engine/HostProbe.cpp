@@ -411,9 +411,11 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         m_payloadSize = requestSize;
     }
 
+    ov::icmp::TakeRoundTripUs();  // nothing left from an earlier call
     const DWORD replies = PingServices().pIcmpSendEcho(
         icmpHandle, address, m_payload.data(), requestSize, &settings.IPOption,
         m_replyBuffer.data(), static_cast<DWORD>(m_replyBuffer.size()), settings.TimeOut);
+    const DWORD finerUs = ov::icmp::TakeRoundTripUs();
     if (replies == 0 && Quitting()) {
         return 0;  // the echo was cancelled because the host is being deleted
     }
@@ -433,6 +435,12 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
             event.type = PE_REPLY;
             event.reply = reply;
             event.reply.Data = nullptr;  // would point into this worker's buffer
+            // A finer time must agree with the milliseconds it refines.
+            event.roundTripUs =
+                finerUs / 1000 == reply.RoundTripTime
+                    ? finerUs
+                    : static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                          std::uint64_t{reply.RoundTripTime} * 1000, 0xFFFFFFFEu));
             m_stats.minimum = m_stats.minimum == 0
                                   ? reply.RoundTripTime
                                   : std::min(m_stats.minimum, reply.RoundTripTime);

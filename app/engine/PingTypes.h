@@ -33,6 +33,11 @@ enum : std::int32_t {
 // pointer refers to the worker's buffer and is never followed).
 struct PING_EVENT {
     std::int32_t type;
+    // For a reply: its round-trip time in microseconds as the ICMP layer
+    // measured it (RoundTripTime * 1000 when the layer measures only whole
+    // milliseconds); 0 otherwise. It fills the room before time, so the
+    // event keeps its size.
+    std::uint32_t roundTripUs;
     std::int64_t time;  // seconds since 1970-01-01 00:00 UTC
     ICMP_ECHO_REPLY reply;
 };

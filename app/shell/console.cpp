@@ -1,7 +1,7 @@
 #include "console.h"
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
+#include <ctime>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,12 +12,12 @@
 
 #include "HostEntry.h"
 #include "HostProbe.h"
-#include "LogText.h"
 #include "MsgFormat.h"
+#include "console_output.h"
 #include "OvPingDoc.h"
 #include "PingServices.h"
 #include "PingSettings.h"
-#include "StatText.h"
+#include "platform/clock.h"
 #include "cmdline.h"
 #include "platform/codepage.h"
 
@@ -147,16 +147,19 @@ void PrintLine(std::FILE* f, std::u16string_view line) {
     std::fputc('\n', f);
 }
 
-// Per-host progress of the printing.
+// Per-host progress of the printing and the figures taken from its events.
 struct HostProgress {
-    DWORD printed = 0;   // events printed (absolute count)
-    bool done = false;   // sent every request of a counted run, or failed
+    DWORD read = 0;        // events read (absolute count)
+    bool done = false;     // sent every request of a counted run, or failed
+    RttFigures interval;   // since the last periodic summary
+    RttFigures total;      // since the start
 };
 
-// Prints the events of host that came since the last call; a host that sent
-// the requested number of requests (limit, 0: none) is stopped once they are out.
-void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit,
-                    std::vector<PING_EVENT>& fresh, const CLogTexts& texts, std::FILE* out) {
+// Reads the events of host that came since the last call, counts them and
+// hands them to the writer unless quiet; a host that sent the requested number
+// of requests (limit, 0: none) is stopped once they are read.
+void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit, bool quiet,
+                   std::vector<PING_EVENT>& fresh, IConsoleWriter& writer) {
     if (progress.done) {
         return;
     }
@@ -164,13 +167,22 @@ void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limi
     PING_STATS stats{};
     host.GetStatistics(stats);
     const bool finished = limit != 0 && stats.sent >= limit;
-    if (host.GetEventCount() != progress.printed) {
-        progress.printed = host.CopyEventsSince(progress.printed, fresh);
+    if (host.GetEventCount() != progress.read) {
+        progress.read = host.CopyEventsSince(progress.read, fresh);
         const std::u16string name = host.GetHostName();
+        const IPAddr address = host.GetAddress();
         for (const PING_EVENT& event : fresh) {
-            PrintLine(out, FormatClassicLine(event, name, texts));
+            if (event.type == PE_REPLY) {
+                progress.interval.AddReply(event.roundTripUs);
+                progress.total.AddReply(event.roundTripUs);
+            } else if (event.type == PE_LOST) {
+                progress.interval.AddLost();
+                progress.total.AddLost();
+            }
+            if (!quiet) {
+                writer.Event(event, name, address);
+            }
         }
-        std::fflush(out);
     }
     if (finished) {
         host.Stop();
@@ -178,75 +190,31 @@ void PrintNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limi
     }
 }
 
-void PrintStatistics(const COvPingDoc& doc, std::FILE* out) {
-    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
-        const CHostProbe* host = doc.GetHost(i);
-        if (host == nullptr) {
-            continue;
-        }
-        PING_STATS stats{};
-        host->GetStatistics(stats);
-        const StatLines lines = FormatStatLines(stats, host->GetAddress(), host->GetCountry());
-        std::fputc('\n', out);
-        PrintLine(out, host->GetHostName());
-        for (const std::u16string& line : lines) {
-            PrintLine(out, line);
+// Everything a summary says about host; ring is scratch space.
+HostSummary Summarize(const CHostProbe& host, const HostProgress& progress,
+                      std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts) {
+    HostSummary summary;
+    summary.name = host.GetHostName();
+    summary.address = host.GetAddress();
+    summary.country = host.GetCountry();
+    host.GetStatistics(summary.stats);
+    summary.total = progress.total;
+    host.CopyEventsSince(0, ring);  // every event the ring holds
+    rtts.clear();
+    for (const PING_EVENT& event : ring) {
+        if (event.type == PE_REPLY) {
+            rtts.push_back(event.roundTripUs);
         }
     }
-    std::fflush(out);
+    summary.spread = ComputeSpread(rtts);
+    return summary;
 }
 
-bool ParseCount(const char* text, unsigned long& count) {
-    if (*text < '0' || *text > '9') {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value == 0 || value > 0xFFFFFFFFull) {
-        return false;
-    }
-    count = static_cast<unsigned long>(value);
-    return true;
+std::int64_t MonotonicMs() {
+    return static_cast<std::int64_t>(ov::MonotonicNanoseconds() / 1'000'000);
 }
 
 }  // namespace
-
-ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
-    ConsoleOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--console") == 0) {
-            options.console = true;
-        } else if (std::strcmp(arg, "--help") == 0) {
-            options.help = true;
-        } else if (std::strncmp(arg, "--count=", 8) == 0) {
-            if (!ParseCount(arg + 8, options.count)) {
-                options.error = std::string("invalid request count: ") + arg;
-            }
-        } else if (std::strncmp(arg, "--", 2) == 0 && arg[2] != '\0') {
-            options.error = std::string("unknown option: ") + arg;
-        } else {
-            options.args.push_back(ov::Utf8ToWide(arg));
-        }
-    }
-    return options;
-}
-
-const char* ConsoleUsage() noexcept {
-    return "usage: tapper --console [--count=N] [switches] host...\n"
-           "  --count=N  send N requests per host, then print the statistics\n"
-           "             (without it the run lasts until Ctrl+C or SIGTERM)\n"
-           "  -dN delay between requests (ms)   -wN reply timeout (ms)\n"
-           "  -lN data size (bytes)             -iN time-to-live\n"
-           "  -vN type of service               -f  IP flags value 1\n"
-           "  -pN name-resolution attempts      -tN statistics refresh (ms)\n"
-           "  (-f leaves the packets as they are; don't-fragment is flags value 2,\n"
-           "   which only the saved settings can hold)\n"
-           "Hosts are separated by blanks, commas or semicolons.\n"
-           "Exit status: 0 every host replied, 1 some host got no reply,\n"
-           "2 the run could not start.\n";
-}
 
 int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Before any worker exists, so that every thread inherits the blocked mask.
@@ -280,8 +248,10 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     doc.SetRequestLimit(static_cast<DWORD>(options.count));
     doc.StartRun(hosts);
 
-    const CLogTexts texts;
-    std::vector<PING_EVENT> fresh;  // reused for every host
+    const std::unique_ptr<IConsoleWriter> writer = MakeConsoleWriter(options.format, out);
+    writer->Begin();
+    std::vector<PING_EVENT> fresh;          // reused for every host
+    std::vector<std::uint32_t> rtts;        // reused for every summary
     std::vector<HostProgress> progress(doc.GetHostCount());
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
@@ -290,6 +260,22 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
             progress[i].done = true;
         }
     }
+    auto readAll = [&](UINT i, CHostProbe& host) {
+        ReadNewEvents(host, progress[i], options.count, options.quiet, fresh, *writer);
+    };
+    const std::int64_t summaryPeriodMs = static_cast<std::int64_t>(options.summaryEvery) * 1000;
+    std::int64_t nextSummaryMs = MonotonicMs() + summaryPeriodMs;
+    auto periodicSummary = [&] {
+        const std::int64_t now = std::time(nullptr);
+        for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+            if (const CHostProbe* host = doc.GetHost(i)) {
+                writer->Interval(now, Summarize(*host, progress[i], fresh, rtts),
+                                 progress[i].interval);
+                progress[i].interval = RttFigures{};
+            }
+        }
+        writer->Flush();
+    };
 
     // Once the input was taken and the service bound the run has started,
     // even when every host then fails (sooner or later than its gate opened):
@@ -303,20 +289,33 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
             if (host == nullptr) {
                 continue;
             }
-            PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
+            readAll(i, *host);
             if (!progress[i].done && host->GetState() == HS_FAILED) {
                 // Nothing more can happen on a failed host once its events are out.
-                PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
+                readAll(i, *host);
                 progress[i].done = true;
             }
             allDone = allDone && progress[i].done;
         }
+        // One write for what every host had, however many hosts there are.
+        writer->Flush();
         if (allDone) {
             break;
         }
-        pollfd fds[2] = {{signals.Fd(), POLLIN, 0}, {frame.ReadFd(), POLLIN, 0}};
         // The timeout is a fallback only; notifications and signals wake the loop.
-        if (::poll(fds, 2, 250) > 0) {
+        int timeoutMs = 250;
+        if (summaryPeriodMs != 0) {
+            const std::int64_t left = nextSummaryMs - MonotonicMs();
+            if (left <= 0) {
+                periodicSummary();
+                // Skip summaries missed by a stalled loop rather than bunch them.
+                nextSummaryMs += summaryPeriodMs * (1 - left / summaryPeriodMs);
+                continue;
+            }
+            timeoutMs = static_cast<int>(std::min<std::int64_t>(timeoutMs, left));
+        }
+        pollfd fds[2] = {{signals.Fd(), POLLIN, 0}, {frame.ReadFd(), POLLIN, 0}};
+        if (::poll(fds, 2, timeoutMs) > 0) {
             if ((fds[0].revents & POLLIN) != 0 && signals.Drain()) {
                 interrupted = true;
             }
@@ -340,10 +339,16 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Events recorded until the stop still belong to the run.
     for (UINT i = 0; i < doc.GetHostCount(); ++i) {
         if (CHostProbe* host = doc.GetHost(i)) {
-            PrintNewEvents(*host, progress[i], options.count, fresh, texts, out);
+            readAll(i, *host);
         }
     }
-    PrintStatistics(doc, out);
+    const std::int64_t endTime = std::time(nullptr);
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        if (const CHostProbe* host = doc.GetHost(i)) {
+            writer->Summary(endTime, Summarize(*host, progress[i], fresh, rtts));
+        }
+    }
+    writer->Flush();
     doc.SetFrame(nullptr);
 
     if (!started) {

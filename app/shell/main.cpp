@@ -47,13 +47,17 @@ int main(int argc, char** argv) {
     }
 
     const ConsoleOptions options = ParseConsoleOptions(argc, argv);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "tapper: %s\n%s", options.error.c_str(), ConsoleUsage());
+        return kExitNotStarted;
+    }
     if (options.help) {
         std::fputs(ConsoleUsage(), stdout);
         return 0;
     }
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "tapper: %s\n%s", options.error.c_str(), ConsoleUsage());
-        return kExitNotStarted;
+    if (options.version) {
+        std::printf("tapper %s\n", OV_TAPPER_VERSION);
+        return 0;
     }
     if (!options.console) {
         if (!HasDisplay()) {

@@ -71,10 +71,22 @@ private:
     const char* m_name;
 };
 
+thread_local DWORD t_roundTripUs = kNoRoundTripUs;
+
 std::mutex g_providersLock;
 std::vector<Provider*> g_providers;  // empty: the default order
 
 }  // namespace
+
+void NoteRoundTripUs(DWORD microseconds) noexcept {
+    t_roundTripUs = microseconds == kNoRoundTripUs ? microseconds - 1 : microseconds;
+}
+
+DWORD TakeRoundTripUs() noexcept {
+    const DWORD value = t_roundTripUs;
+    t_roundTripUs = kNoRoundTripUs;
+    return value;
+}
 
 Provider& DatagramProvider() {
     static SocketProvider<SocketKind::Datagram> provider("icmp-datagram");

@@ -522,7 +522,11 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
             arrival = std::clamp(arrival, sendMono, nowMono);
             reply->Address = m.address;
             reply->Status = m.status;
-            reply->RoundTripTime = static_cast<DWORD>((arrival - sendMono) / 1'000'000);
+            const std::int64_t elapsedNs = arrival - sendMono;
+            reply->RoundTripTime = static_cast<DWORD>(elapsedNs / 1'000'000);
+            // The kernel stamps in nanoseconds; the caller may take microseconds.
+            NoteRoundTripUs(static_cast<DWORD>(
+                std::min<std::int64_t>(elapsedNs / 1'000, std::int64_t{kNoRoundTripUs} - 1)));
             reply->Options.Ttl = m.ttl;
             reply->Options.Tos = m.tos;
             reply->Options.Flags = m.flags;

@@ -226,6 +226,25 @@ TEST_F(HostProbeTest, ARequestLimitStopsTheWorkerAfterExactlyThatMany) {
     EXPECT_EQ(m_fake.SendCalls(), 5u);
 }
 
+TEST_F(HostProbeTest, AReplyKeepsTheMicrosecondsOnlyWhenTheyAgreeWithItsMilliseconds) {
+    // Noted and agreeing; none noted; noted but not matching the milliseconds.
+    m_fake.Script({{3, IP_SUCCESS, 64, 0, false, 3457},
+                   {2, IP_SUCCESS, 64, 0, false},
+                   {4, IP_SUCCESS, 64, 0, false, 9999}});
+    m_fake.SetDefault({0, IP_SUCCESS, 64, 0, true});
+    auto host = MakeReadyHost(FastSettings());
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(WaitUntil([&] { return Stats(*host).sent >= 3; }));
+    std::vector<PING_EVENT> events;
+    host->CopyEventsSince(0, events);
+    ASSERT_GE(events.size(), 4u);
+    EXPECT_EQ(events[0].roundTripUs, 0u);  // resolving
+    EXPECT_EQ(events[1].roundTripUs, 3457u);
+    EXPECT_EQ(events[2].roundTripUs, 2000u);
+    EXPECT_EQ(events[3].roundTripUs, 4000u);
+    EXPECT_EQ(events[3].reply.RoundTripTime, 4u);
+}
+
 TEST_F(HostProbeTest, AZeroMinimumIsReplacedByTheNextReply) {
     m_fake.Script({{0, IP_SUCCESS, 64, 0, false},
                    {5, IP_SUCCESS, 64, 400, false},

@@ -93,6 +93,11 @@ TEST_P(IcmpNet, LoopbackAnswersWithOurDataAndTtl) {
         EXPECT_EQ(reply->Status, IP_SUCCESS);
         EXPECT_EQ(reply->Address, loopback);
         EXPECT_LT(reply->RoundTripTime, 100u);
+        // The kernel's stamp gives microseconds beside the milliseconds.
+        const DWORD us = ov::icmp::TakeRoundTripUs();
+        ASSERT_NE(us, ov::icmp::kNoRoundTripUs);
+        EXPECT_EQ(us / 1000, reply->RoundTripTime);
+        EXPECT_EQ(ov::icmp::TakeRoundTripUs(), ov::icmp::kNoRoundTripUs);  // taken once
         // The kernel answers with its own default time-to-live.
         EXPECT_EQ(reply->Options.Ttl, DefaultTtl());
         ASSERT_EQ(reply->DataSize, request.size());

@@ -241,6 +241,9 @@ DWORD FakeIcmpProvider::SendEchoEntry(HANDLE handle, IPAddr destination, void* r
     reply.Address = destination;
     reply.Status = outcome.status;
     reply.RoundTripTime = outcome.roundTripTime;
+    if (outcome.roundTripUs != ov::icmp::kNoRoundTripUs) {
+        ov::icmp::NoteRoundTripUs(outcome.roundTripUs);
+    }
     reply.DataSize = requestSize;
     reply.Data = out + sizeof(ICMP_ECHO_REPLY);
     reply.Options.Ttl = outcome.ttl;

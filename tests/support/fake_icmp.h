@@ -22,6 +22,7 @@ struct FakeReply {
     BYTE ttl = 64;               // reported Options.Ttl
     DWORD delayMs = 0;           // how long the call takes before it answers
     bool noReply = false;        // wait the whole timeout, then return 0
+    DWORD roundTripUs = ov::icmp::kNoRoundTripUs;  // microseconds noted beside it, if any
 };
 
 // What one IcmpSendEcho call was given.

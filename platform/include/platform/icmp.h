@@ -81,6 +81,15 @@ Provider& DatagramProvider();
 // Raw ICMP socket (root or CAP_NET_RAW).
 Provider& RawProvider();
 
+// The round-trip time of an answered echo in microseconds, beside the whole
+// milliseconds of ICMP_ECHO_REPLY.RoundTripTime. A provider that measures
+// finer notes it on the calling thread before IcmpSendEcho returns; the
+// caller takes it right after the call. kNoRoundTripUs: nothing was noted.
+constexpr DWORD kNoRoundTripUs = 0xFFFFFFFFu;
+void NoteRoundTripUs(DWORD microseconds) noexcept;
+// Returns the value noted on this thread since the last take and forgets it.
+DWORD TakeRoundTripUs() noexcept;
+
 // The providers BindPingServices tries, in order: datagram, then raw.
 std::vector<Provider*> Providers();
 // Tests replace the list (an empty vector restores the default).

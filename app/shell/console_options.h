@@ -1,0 +1,31 @@
+#pragma once
+// The console mode's own options: the "--" names beside the single-letter
+// switches of the window version, each value checked against its range.
+#include <string>
+#include <vector>
+
+// Output format of the console mode.
+enum class ConsoleFormat { Classic, Csv, Json };
+
+// What the program's own options asked for; everything else is passed on to
+// the ping command line.
+struct ConsoleOptions {
+    bool console = false;               // --console given
+    bool help = false;                  // --help given
+    bool version = false;               // --version given
+    bool quiet = false;                 // --quiet: summaries only, no event lines
+    ConsoleFormat format = ConsoleFormat::Classic;
+    unsigned long count = 0;            // --count=N: requests per host; 0 means until a signal
+    unsigned long summaryEvery = 0;     // --summary-every=S: seconds; 0 means none
+    std::vector<std::u16string> args;   // switches and hosts, in order
+    std::string error;                  // the first bad option, said in a sentence
+};
+
+// Separates the program's own "--" options from the ping arguments. A long
+// ping option ("--delay=200" or "--delay 200") is checked against its range
+// and passed on as its single-letter switch ("-d200"); the first bad option
+// is described in error.
+ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv);
+
+// Usage text of the console mode.
+const char* ConsoleUsage() noexcept;
