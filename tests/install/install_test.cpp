@@ -230,6 +230,7 @@ TEST_F(InstallTest, DesktopEntryIconsMetainfoAndLauncher) {
 
     EXPECT_EQ(ReadFile(System() / "share/doc/tapper/copyright"),
               ReadFile(fs::path(OV_SOURCE_DIR) / "LICENSE"));
+    EXPECT_GT(fs::file_size(System() / "share/man/man1/tapper.1.gz"), 0u);
 
     const fs::path launcher = System() / "bin" / "tapper";
     ASSERT_TRUE(fs::is_symlink(launcher)) << launcher;
