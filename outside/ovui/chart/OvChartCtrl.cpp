@@ -445,7 +445,6 @@ void COvChartCtrl::RebuildPlottables()
         if (m_gallery == OVCHART_BAR) {
             auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
             bars->setWidthType(QCPBars::wtPlotCoords);
-            bars->setPen(QPen(color.darker(120)));
             bars->setBrush(color);
             if (m_galleryCount > 1) {
                 const std::size_t group = s / std::size_t(m_galleryCount);
@@ -459,7 +458,7 @@ void COvChartCtrl::RebuildPlottables()
             if (m_3d) {
                 auto* back = new QCPBars(m_plot->xAxis, m_plot->yAxis);
                 back->setWidthType(QCPBars::wtPlotCoords);
-                back->setPen(QPen(dark));
+                back->setPen(Qt::NoPen);
                 back->setBrush(dark);
                 if (bars->barsGroup())
                     back->setBarsGroup(bars->barsGroup());
@@ -572,6 +571,9 @@ void COvChartCtrl::FillPlottables()
         } else if (auto* bars = qobject_cast<QCPBars*>(look.main)) {
             const double w = bars->barsGroup() ? barWidth / m_galleryCount : barWidth;
             bars->setWidth(w);
+            // Outlines would cover bars narrower than a few pixels.
+            const bool outlined = w * pixels / range.size() >= 3.0;
+            bars->setPen(outlined ? QPen(bars->brush().color().darker(120)) : QPen(Qt::NoPen));
             SetPoints<QCPBarsData>(*bars->data(), reduced[s], 0.0, 0.0);
             if (auto* back = qobject_cast<QCPBars*>(look.back)) {
                 back->setWidth(w);

@@ -1,0 +1,7 @@
+# Chart control of the outside UI library, driven as a widget offscreen.
+if(TARGET ov::chart)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  ov_add_test(chart_test LABELS gui
+    SOURCES chart/chart_ctrl_test.cpp
+    LIBS ov::chart Qt6::Test)
+endif()
