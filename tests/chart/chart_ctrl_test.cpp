@@ -157,27 +157,30 @@ TEST_F(ChartTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
     ShowAndDraw();
     ASSERT_EQ(chart->FirstPoint(), total - 70001);
 
-    const auto data = chart->Plot()->graph(0)->data();
-    ASSERT_GT(data->size(), 100);
-    // Column width: the keys stand at column centres c * step + (step - 1) / 2.
-    std::vector<double> keys;
-    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
-        if (keys.empty() || it->key != keys.back())
-            keys.push_back(it->key);
-    const auto step = std::int64_t(std::llround(keys[1] - keys[0]));
+    // Columns of `step` points aligned to multiples of step, as wide as the
+    // axis allows; the line draws the maxima, its lower edge the minima.
+    QCustomPlot* plot = chart->Plot();
+    const auto step = std::int64_t(std::ceil((chart->VisibleLast() - chart->VisibleFirst()) / plot->axisRect()->width()));
     ASSERT_GT(step, 32);
-    EXPECT_LE(double(data->size()), 3.0 * double(keys.size()));
-
-    std::vector<double> expected;
-    auto gap = [&expected] {
-        if (expected.empty() || !std::isnan(expected.back()))
-            expected.push_back(std::numeric_limits<double>::quiet_NaN());
-    };
-    for (double key : keys) {
-        const std::int64_t begin = std::llround(key - double(step - 1) / 2.0);
+    struct EXPECTED
+    {
+        std::vector<double> keys, upper, lower;
+        void Gap(double key)
+        {
+            if (upper.empty() || !std::isnan(upper.back()))
+                Add(key, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN());
+        }
+        void Add(double key, double hi, double lo)
+        {
+            keys.push_back(key);
+            upper.push_back(hi);
+            lower.push_back(lo);
+        }
+    } expected;
+    for (std::int64_t c = chart->FirstPoint() / step; c <= (chart->EndPoint() - 1) / step; ++c) {
         double lo = 1e300, hi = -1e300;
         bool finite = false, before = false, after = false;
-        for (std::int64_t i = std::max(begin, chart->FirstPoint()); i < std::min(begin + step, chart->EndPoint()); ++i) {
+        for (std::int64_t i = std::max(c * step, chart->FirstPoint()); i < std::min((c + 1) * step, chart->EndPoint()); ++i) {
             const double v = chart->Value(0, i);
             if (v == OVCHART_HIDDEN) {
                 (finite ? after : before) = true;
@@ -187,25 +190,36 @@ TEST_F(ChartTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
                 hi = std::max(hi, v);
             }
         }
-        if (before)
-            gap();
-        if (finite) {
-            expected.push_back(lo);
-            if (hi != lo)
-                expected.push_back(hi);
+        const double left = double(c * step), right = left + double(step - 1);
+        if (!finite) {
+            expected.Gap(left);
+            continue;
         }
-        if (after)
-            gap();
+        if (before) {
+            expected.Gap(left);
+            expected.Add(left, hi, lo);
+        }
+        expected.Add((left + right) / 2.0, hi, lo);
+        if (after) {
+            expected.Add(right, hi, lo);
+            expected.Gap(right);
+        }
     }
-    std::vector<double> seen;
-    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
-        seen.push_back(it->value);
-    ASSERT_EQ(seen.size(), expected.size());
-    for (std::size_t i = 0; i < seen.size(); ++i) {
-        if (std::isnan(expected[i]))
-            EXPECT_TRUE(std::isnan(seen[i])) << i;
-        else
-            EXPECT_FLOAT_EQ(seen[i], expected[i]) << i;
+    ASSERT_GT(expected.keys.size(), 1000u);
+    const auto upper = plot->graph(0)->data();
+    const auto lower = plot->graph(1)->data();
+    ASSERT_EQ(std::size_t(upper->size()), expected.keys.size());
+    ASSERT_EQ(std::size_t(lower->size()), expected.keys.size());
+    for (std::size_t i = 0; i < expected.keys.size(); ++i) {
+        const double hi = upper->at(int(i))->value;
+        const double lo = lower->at(int(i))->value;
+        EXPECT_EQ(upper->at(int(i))->key, expected.keys[i]) << i;
+        if (std::isnan(expected.upper[i])) {
+            EXPECT_TRUE(std::isnan(hi) && std::isnan(lo)) << i;
+        } else {
+            EXPECT_FLOAT_EQ(hi, expected.upper[i]) << i;
+            EXPECT_FLOAT_EQ(lo, expected.lower[i]) << i;
+        }
     }
 }
 

@@ -9,17 +9,20 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr double kNaND = std::numeric_limits<double>::quiet_NaN();
 
-void PushGap(std::vector<CHART_POINT>& out, double key)
+void PushGap(CHART_REDUCED& out, double key)
 {
-    if (out.empty() || !std::isnan(out.back().value))
-        out.push_back({key, kNaND});
+    if (out.upper.empty() || !std::isnan(out.upper.back().value)) {
+        out.upper.push_back({key, kNaND});
+        out.lower.push_back({key, kNaND});
+    }
 }
 
-void PushValue(std::vector<CHART_POINT>& out, double key, float v, double& lo, double& hi)
+void PushValue(CHART_REDUCED& out, double key, float low, float high, double& lo, double& hi)
 {
-    out.push_back({key, v});
-    lo = std::min(lo, double(v));
-    hi = std::max(hi, double(v));
+    out.upper.push_back({key, high});
+    out.lower.push_back({key, low});
+    lo = std::min(lo, double(low));
+    hi = std::max(hi, double(high));
 }
 
 } // namespace
@@ -173,7 +176,7 @@ std::size_t CChartBuffer::Bytes() const noexcept
 }
 
 void CChartBuffer::Reduce(int series, std::int64_t from, std::int64_t to, std::int64_t step,
-                          std::vector<CHART_POINT>& out, double& lo, double& hi) const
+                          CHART_REDUCED& out, double& lo, double& hi) const
 {
     from = std::max(from, m_first);
     to = std::min(to, m_end - 1);
@@ -190,7 +193,7 @@ void CChartBuffer::Reduce(int series, std::int64_t from, std::int64_t to, std::i
             if (std::isnan(v))
                 PushGap(out, double(i));
             else
-                PushValue(out, double(i), v, lo, hi);
+                PushValue(out, double(i), v, v, lo, hi);
             if (++slot == cap)
                 slot = 0;
         }
@@ -218,15 +221,22 @@ void CChartBuffer::Reduce(int series, std::int64_t from, std::int64_t to, std::i
                     slot = 0;
             }
         }
-        const double key = double(c * step) + double(step - 1) / 2.0;
-        if (col.bits & kGapBefore)
-            PushGap(out, key);
-        if (col.bits & kFinite) {
-            PushValue(out, key, col.lo, lo, hi);
-            if (col.hi != col.lo)
-                PushValue(out, key, col.hi, lo, hi);
+        // Beside a gap the column's values reach its edge, so that a column
+        // between two gaps still shows as a band one column wide.
+        const double left = double(c * step);
+        const double right = left + double(step - 1);
+        if (!(col.bits & kFinite)) {
+            PushGap(out, left);
+            continue;
         }
-        if (col.bits & kGapAfter)
-            PushGap(out, key);
+        if (col.bits & kGapBefore) {
+            PushGap(out, left);
+            PushValue(out, left, col.lo, col.hi, lo, hi);
+        }
+        PushValue(out, (left + right) / 2.0, col.lo, col.hi, lo, hi);
+        if (col.bits & kGapAfter) {
+            PushValue(out, right, col.lo, col.hi, lo, hi);
+            PushGap(out, right);
+        }
     }
 }

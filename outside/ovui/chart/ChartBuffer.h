@@ -19,6 +19,15 @@ struct CHART_POINT
     double value;
 };
 
+// A series reduced for drawing: the maximum of each column (or the point
+// itself) in upper, the minimum at the same key in lower; a NaN value in both
+// marks a gap.
+struct CHART_REDUCED
+{
+    std::vector<CHART_POINT> upper;
+    std::vector<CHART_POINT> lower;
+};
+
 class CChartBuffer
 {
 public:
@@ -43,11 +52,14 @@ public:
 
     // Reduces points [from, to] of a series (clamped to the kept ones) to
     // columns of `step` points aligned to multiples of step: each column gives
-    // its minimum and maximum at its centre and a NaN point where it holds a
-    // gap. step 1 gives the points themselves. Runs of gaps give one NaN.
+    // its maximum and minimum at its centre; where it holds hidden points
+    // before (after) its first shown one, a gap and the same extremes at its
+    // left (right) edge come before (after) them. A column of hidden points
+    // only is a gap. step 1 gives the points themselves. Runs of gaps give
+    // one gap.
     // lo/hi widen to the finite values seen.
     void Reduce(int series, std::int64_t from, std::int64_t to, std::int64_t step,
-                std::vector<CHART_POINT>& out, double& lo, double& hi) const;
+                CHART_REDUCED& out, double& lo, double& hi) const;
 
 private:
     // Gap bits of a run of points.

@@ -77,6 +77,11 @@ struct COvChartCtrl::SeriesLook
     QString legend;
     QCPAbstractPlottable* main = nullptr;  // owned by the plot
     QCPAbstractPlottable* back = nullptr;  // 3D copy behind it, owned by the plot
+    // Lines of more points than pixels: main draws the column maxima, low
+    // the minima, and the band between them is filled (one polygon fill
+    // instead of a vertical line per column: far fewer pixels visited).
+    QCPGraph* low = nullptr;
+    QCPGraph* backLow = nullptr;
 };
 
 COvChartCtrl::COvChartCtrl(QWidget* parent)
@@ -442,6 +447,8 @@ void COvChartCtrl::RebuildPlottables()
         const QColor color = SeriesColor(int(s));
         const QColor dark = color.darker(160);
         look.back = nullptr;
+        look.low = nullptr;
+        look.backLow = nullptr;
         if (m_gallery == OVCHART_BAR) {
             auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
             bars->setWidthType(QCPBars::wtPlotCoords);
@@ -466,12 +473,15 @@ void COvChartCtrl::RebuildPlottables()
             }
         } else {
             auto* graph = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-            graph->setPen(QPen(color, m_3d ? 1.0 : 1.5));
+            graph->setPen(QPen(color, 1.0));  // wider pens take the slow stroker
             look.main = graph;
             if (m_gallery == OVCHART_AREA) {
                 QColor fill = color;
                 fill.setAlpha(m_3d ? 255 : 110);
                 graph->setBrush(fill);
+            } else {
+                look.low = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
+                look.low->setPen(QPen(color, 1.0));
             }
             if (m_3d) {
                 auto* back = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
@@ -479,14 +489,17 @@ void COvChartCtrl::RebuildPlottables()
                 if (m_gallery == OVCHART_AREA) {
                     back->setBrush(dark);
                 } else {
-                    // The band between the line and its copy makes a ribbon.
-                    graph->setChannelFillGraph(back);
-                    QColor band = color.darker(130);
-                    band.setAlpha(200);
-                    graph->setBrush(band);
+                    look.backLow = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
+                    look.backLow->setPen(QPen(dark));
+                    look.backLow->setLayer(kDepthLayer);
+                    look.backLow->removeFromLegend();
+                    back->setChannelFillGraph(look.backLow);
+                    back->setBrush(dark);
                 }
                 look.back = back;
             }
+            if (look.low)
+                look.low->removeFromLegend();
         }
         look.main->setName(look.legend);
         if (look.back) {
@@ -531,23 +544,16 @@ void COvChartCtrl::FillPlottables()
     const auto from = std::int64_t(std::floor(range.lower)) - step;
     const auto to = std::int64_t(std::ceil(range.upper)) + step;
 
-    std::vector<std::vector<CHART_POINT>> reduced(m_looks.size());
+    std::vector<CHART_REDUCED> reduced(m_looks.size());
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (std::size_t s = 0; s < m_looks.size(); ++s) {
         m_buffer->Reduce(int(s), from, to, step, reduced[s], lo, hi);
         if (m_gallery == OVCHART_BAR) {
             // Bars show the maximum of a column and nothing for gaps.
-            std::vector<CHART_POINT>& pts = reduced[s];
-            std::size_t n = 0;
-            for (std::size_t i = 0; i < pts.size(); ++i) {
-                if (std::isnan(pts[i].value))
-                    continue;
-                if (n > 0 && pts[n - 1].key == pts[i].key)
-                    --n;
-                pts[n++] = pts[i];
-            }
-            pts.resize(n);
+            std::vector<CHART_POINT>& pts = reduced[s].upper;
+            pts.erase(std::remove_if(pts.begin(), pts.end(), [](const CHART_POINT& p) { return std::isnan(p.value); }),
+                      pts.end());
         }
     }
     if (lo > hi) {
@@ -558,26 +564,43 @@ void COvChartCtrl::FillPlottables()
     const double yUpper = hi > yLower ? hi + (hi - yLower) * 0.1 : yLower + 1.0;
     m_plot->yAxis->setRange(yLower, yUpper);
 
+    const bool banded = step > 1;
+    const std::vector<CHART_POINT> none;
     const double dKey = m_3d ? kDepthPixels * range.size() / pixels : 0.0;
     const int height = std::max(10, m_plot->axisRect()->height());
     const double dValue = m_3d ? kDepthPixels * (yUpper - yLower) / height : 0.0;
     const double barWidth = double(step) * 0.8;
     for (std::size_t s = 0; s < m_looks.size(); ++s) {
         SeriesLook& look = m_looks[s];
+        const CHART_REDUCED& r = reduced[s];
         if (auto* graph = qobject_cast<QCPGraph*>(look.main)) {
-            SetPoints<QCPGraphData>(*graph->data(), reduced[s], 0.0, 0.0);
-            if (auto* back = qobject_cast<QCPGraph*>(look.back))
-                SetPoints<QCPGraphData>(*back->data(), reduced[s], dKey, dValue);
+            SetPoints<QCPGraphData>(*graph->data(), r.upper, 0.0, 0.0);
+            auto* back = qobject_cast<QCPGraph*>(look.back);
+            if (back)
+                SetPoints<QCPGraphData>(*back->data(), r.upper, dKey, dValue);
+            if (look.low) {
+                SetPoints<QCPGraphData>(*look.low->data(), banded ? r.lower : none, 0.0, 0.0);
+                if (look.backLow)
+                    SetPoints<QCPGraphData>(*look.backLow->data(), banded ? r.lower : none, dKey, dValue);
+                // A band of column extremes, or in 3D a ribbon from the line
+                // to its copy behind.
+                QCPGraph* other = banded ? look.low : back;
+                graph->setChannelFillGraph(other);
+                QColor fill = graph->pen().color();
+                if (!banded)
+                    fill = fill.darker(130);
+                graph->setBrush(other ? QBrush(fill) : QBrush(Qt::NoBrush));
+            }
         } else if (auto* bars = qobject_cast<QCPBars*>(look.main)) {
             const double w = bars->barsGroup() ? barWidth / m_galleryCount : barWidth;
             bars->setWidth(w);
             // Outlines would cover bars narrower than a few pixels.
             const bool outlined = w * pixels / range.size() >= 3.0;
             bars->setPen(outlined ? QPen(bars->brush().color().darker(120)) : QPen(Qt::NoPen));
-            SetPoints<QCPBarsData>(*bars->data(), reduced[s], 0.0, 0.0);
+            SetPoints<QCPBarsData>(*bars->data(), r.upper, 0.0, 0.0);
             if (auto* back = qobject_cast<QCPBars*>(look.back)) {
                 back->setWidth(w);
-                SetPoints<QCPBarsData>(*back->data(), reduced[s], dKey, dValue);
+                SetPoints<QCPBarsData>(*back->data(), r.upper, dKey, dValue);
             }
         }
     }
