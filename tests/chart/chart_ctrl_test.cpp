@@ -2,6 +2,8 @@
 // the scrolling buffer at its real size, failures, label and mouse events.
 #include "OvChartCtrl.h"
 
+#include "ChartBuffer.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,94 +135,87 @@ TEST_F(ChartTest, GapsReachThePlotAsBreaks)
     EXPECT_EQ(seen[3], 8.0);
 }
 
-// The reduction through the per-32-point summaries must equal a plain scan of
-// every kept point, column by column, also after the ring has wrapped.
-TEST_F(ChartTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
+// The reduction through the summaries must equal a plain scan of every kept
+// point, column by column: for raw points, for columns narrower and wider
+// than a summary run, after the ring has wrapped and after a smaller capacity
+// rebuilt the summaries.
+TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
 {
-    ASSERT_EQ(chart->SetRealTimeBufferSize(70001), 1);
-    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 0), 1);
-    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    CChartBuffer buffer;
+    buffer.Reset(1, 70001);
     std::mt19937 random(7);
-    std::uniform_real_distribution<double> value(0.0, 100.0);
-    const int total = 100000;
-    for (int half = 0; half < 2; ++half) {
-        ASSERT_EQ(chart->OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, 1, 0), 1);
-        for (int p = 0; p < total / 2; ++p) {
-            // Gaps of varied length, some inside a column, some across columns.
-            const int i = half * total / 2 + p;
-            const bool hidden = (i % 997) < (i % 5) * 40 || i % 389 == 0;
-            ASSERT_EQ(chart->SetValue(0, p, hidden ? OVCHART_HIDDEN : value(random)), 1);
-        }
-        ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    std::uniform_real_distribution<float> value(0.0f, 100.0f);
+    for (int i = 0; i < 100000; ++i) {
+        // Gaps of varied length, some inside a column, some across columns.
+        const bool hidden = (i % 997) < (i % 5) * 40 || i % 389 == 0;
+        const float v = hidden ? std::numeric_limits<float>::quiet_NaN() : value(random);
+        buffer.Append(&v);
     }
-    ASSERT_EQ(chart->SetRealTimeMode(OVCHART_RT_OFF), 1);
-    ShowAndDraw();
-    ASSERT_EQ(chart->FirstPoint(), total - 70001);
+    ASSERT_EQ(buffer.First(), 100000 - 70001);
 
-    // Columns of `step` points aligned to multiples of step, as wide as the
-    // axis allows; the line draws the maxima, its lower edge the minima.
-    QCustomPlot* plot = chart->Plot();
-    const auto step = std::int64_t(std::ceil((chart->VisibleLast() - chart->VisibleFirst()) / plot->axisRect()->width()));
-    ASSERT_GT(step, 32);
-    struct EXPECTED
-    {
+    auto check = [&buffer](std::int64_t step) {
         std::vector<double> keys, upper, lower;
-        void Gap(double key)
-        {
-            if (upper.empty() || !std::isnan(upper.back()))
-                Add(key, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN());
-        }
-        void Add(double key, double hi, double lo)
-        {
+        auto add = [&](double key, double hi, double lo) {
             keys.push_back(key);
             upper.push_back(hi);
             lower.push_back(lo);
-        }
-    } expected;
-    for (std::int64_t c = chart->FirstPoint() / step; c <= (chart->EndPoint() - 1) / step; ++c) {
-        double lo = 1e300, hi = -1e300;
-        bool finite = false, before = false, after = false;
-        for (std::int64_t i = std::max(c * step, chart->FirstPoint()); i < std::min((c + 1) * step, chart->EndPoint()); ++i) {
-            const double v = chart->Value(0, i);
-            if (v == OVCHART_HIDDEN) {
-                (finite ? after : before) = true;
-            } else {
-                finite = true;
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
+        };
+        auto gap = [&](double key) {
+            if (upper.empty() || !std::isnan(upper.back()))
+                add(key, std::nan(""), std::nan(""));
+        };
+        for (std::int64_t c = buffer.First() / step; c <= (buffer.End() - 1) / step; ++c) {
+            double lo = 1e300, hi = -1e300;
+            bool finite = false, before = false, after = false;
+            for (std::int64_t i = std::max(c * step, buffer.First()); i < std::min((c + 1) * step, buffer.End()); ++i) {
+                const float v = buffer.At(0, i);
+                if (std::isnan(v)) {
+                    (finite ? after : before) = true;
+                } else {
+                    finite = true;
+                    lo = std::min(lo, double(v));
+                    hi = std::max(hi, double(v));
+                }
+            }
+            const double left = double(c * step), right = left + double(step - 1);
+            if (!finite) {
+                gap(left);
+                continue;
+            }
+            if (before) {
+                gap(left);
+                add(left, hi, lo);
+            }
+            add((left + right) / 2.0, hi, lo);
+            if (after) {
+                add(right, hi, lo);
+                gap(right);
             }
         }
-        const double left = double(c * step), right = left + double(step - 1);
-        if (!finite) {
-            expected.Gap(left);
-            continue;
+        CHART_REDUCED r;
+        double lo = 1e300, hi = -1e300;
+        buffer.Reduce(0, buffer.First(), buffer.End() - 1, step, r, lo, hi);
+        ASSERT_EQ(r.upper.size(), keys.size()) << step;
+        ASSERT_EQ(r.lower.size(), keys.size()) << step;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            EXPECT_EQ(r.upper[i].key, keys[i]) << step << " " << i;
+            EXPECT_EQ(r.lower[i].key, keys[i]) << step << " " << i;
+            if (std::isnan(upper[i])) {
+                EXPECT_TRUE(std::isnan(r.upper[i].value) && std::isnan(r.lower[i].value)) << step << " " << i;
+            } else {
+                EXPECT_EQ(r.upper[i].value, upper[i]) << step << " " << i;
+                EXPECT_EQ(r.lower[i].value, lower[i]) << step << " " << i;
+            }
         }
-        if (before) {
-            expected.Gap(left);
-            expected.Add(left, hi, lo);
-        }
-        expected.Add((left + right) / 2.0, hi, lo);
-        if (after) {
-            expected.Add(right, hi, lo);
-            expected.Gap(right);
-        }
-    }
-    ASSERT_GT(expected.keys.size(), 1000u);
-    const auto upper = plot->graph(0)->data();
-    const auto lower = plot->graph(1)->data();
-    ASSERT_EQ(std::size_t(upper->size()), expected.keys.size());
-    ASSERT_EQ(std::size_t(lower->size()), expected.keys.size());
-    for (std::size_t i = 0; i < expected.keys.size(); ++i) {
-        const double hi = upper->at(int(i))->value;
-        const double lo = lower->at(int(i))->value;
-        EXPECT_EQ(upper->at(int(i))->key, expected.keys[i]) << i;
-        if (std::isnan(expected.upper[i])) {
-            EXPECT_TRUE(std::isnan(hi) && std::isnan(lo)) << i;
-        } else {
-            EXPECT_FLOAT_EQ(hi, expected.upper[i]) << i;
-            EXPECT_FLOAT_EQ(lo, expected.lower[i]) << i;
-        }
-    }
+    };
+    for (std::int64_t step : {1, 7, 64, 100, 192, 1000})
+        check(step);
+    buffer.SetCapacity(50003);
+    EXPECT_EQ(buffer.First(), 100000 - 50003);
+    check(192);
+    // Wider windows are read in whole summary runs.
+    EXPECT_EQ(CChartBuffer::ColumnStep(360000.0, 1880), 192);
+    EXPECT_EQ(CChartBuffer::ColumnStep(300.0, 1880), 1);
 }
 
 TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)
@@ -234,7 +229,6 @@ TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)
     ASSERT_EQ(chart->SetGallerySeriesCount(3), 1);
     ShowAndDraw();
     QCustomPlot* plot = chart->Plot();
-    ASSERT_EQ(plot->plottableCount(), 3);
     auto* first = qobject_cast<QCPBars*>(plot->plottable(0));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(first->barsGroup(), nullptr);

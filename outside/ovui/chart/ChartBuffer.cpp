@@ -73,6 +73,14 @@ std::size_t CChartBuffer::SummaryCapacity() const noexcept
     return std::size_t(m_capacity) / kBucket + 2;
 }
 
+std::int64_t CChartBuffer::ColumnStep(double points, int pixels) noexcept
+{
+    const auto step = std::max<std::int64_t>(1, std::int64_t(std::ceil(points / std::max(1, pixels))));
+    if (step <= kBucket)
+        return step;
+    return (step + kBucket / 2) / kBucket * kBucket;
+}
+
 void CChartBuffer::Reset(int series, int capacity)
 {
     m_series.clear();

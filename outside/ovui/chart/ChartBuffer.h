@@ -31,7 +31,12 @@ struct CHART_REDUCED
 class CChartBuffer
 {
 public:
-    static constexpr int kBucket = 32;
+    static constexpr int kBucket = 64;
+
+    // Points per reduced column for a window of `points` points on `pixels`
+    // pixel columns: at least one pixel's worth, and beyond one summary run a
+    // whole number of runs, so that columns are read from summaries only.
+    static std::int64_t ColumnStep(double points, int pixels) noexcept;
 
     // Empties the buffer: series of no points, the next point gets index 0.
     void Reset(int series, int capacity);

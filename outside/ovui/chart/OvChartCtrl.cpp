@@ -1,6 +1,7 @@
 #include "OvChartCtrl.h"
 
 #include "ChartBuffer.h"
+#include "ChartColumns.h"
 #include "ChartTicker.h"
 
 #include <QKeyEvent>
@@ -77,11 +78,6 @@ struct COvChartCtrl::SeriesLook
     QString legend;
     QCPAbstractPlottable* main = nullptr;  // owned by the plot
     QCPAbstractPlottable* back = nullptr;  // 3D copy behind it, owned by the plot
-    // Lines of more points than pixels: main draws the column maxima, low
-    // the minima, and the band between them is filled (one polygon fill
-    // instead of a vertical line per column: far fewer pixels visited).
-    QCPGraph* low = nullptr;
-    QCPGraph* backLow = nullptr;
 };
 
 COvChartCtrl::COvChartCtrl(QWidget* parent)
@@ -95,6 +91,9 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
     m_plot->setGeometry(rect());
     m_plot->setBackground(Qt::white);
     m_plot->addLayer(kDepthLayer, m_plot->layer("main"), QCustomPlot::limBelow);
+    // One paint buffer for all layers: the overlay would take a second one of
+    // the plot's full size, for the selection rectangle we never draw.
+    m_plot->layer("overlay")->setMode(QCPLayer::lmLogical);
     m_plot->setNotAntialiasedElements(QCP::aePlottables);
     m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     m_plot->axisRect()->setRangeDrag(Qt::Horizontal);
@@ -447,8 +446,6 @@ void COvChartCtrl::RebuildPlottables()
         const QColor color = SeriesColor(int(s));
         const QColor dark = color.darker(160);
         look.back = nullptr;
-        look.low = nullptr;
-        look.backLow = nullptr;
         if (m_gallery == OVCHART_BAR) {
             auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
             bars->setWidthType(QCPBars::wtPlotCoords);
@@ -479,9 +476,6 @@ void COvChartCtrl::RebuildPlottables()
                 QColor fill = color;
                 fill.setAlpha(m_3d ? 255 : 110);
                 graph->setBrush(fill);
-            } else {
-                look.low = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-                look.low->setPen(QPen(color, 1.0));
             }
             if (m_3d) {
                 auto* back = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
@@ -489,17 +483,12 @@ void COvChartCtrl::RebuildPlottables()
                 if (m_gallery == OVCHART_AREA) {
                     back->setBrush(dark);
                 } else {
-                    look.backLow = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-                    look.backLow->setPen(QPen(dark));
-                    look.backLow->setLayer(kDepthLayer);
-                    look.backLow->removeFromLegend();
-                    back->setChannelFillGraph(look.backLow);
-                    back->setBrush(dark);
+                    // The band between the line and its copy makes a ribbon.
+                    graph->setChannelFillGraph(back);
+                    graph->setBrush(color.darker(130));
                 }
                 look.back = back;
             }
-            if (look.low)
-                look.low->removeFromLegend();
         }
         look.main->setName(look.legend);
         if (look.back) {
@@ -507,6 +496,8 @@ void COvChartCtrl::RebuildPlottables()
             look.back->removeFromLegend();
         }
     }
+    m_columns = new CChartColumns(m_plot->xAxis, m_plot->yAxis);
+    m_columns->removeFromLegend();
     m_plottablesDirty = false;
 }
 
@@ -535,12 +526,14 @@ void COvChartCtrl::UpdateWindow()
 
 void COvChartCtrl::FillPlottables()
 {
+    if (m_plottablesDirty)
+        RebuildPlottables();
     const QCPRange range = m_plot->xAxis->range();
     int pixels = m_plot->axisRect()->width();
     if (pixels < 10)
         pixels = std::max(10, width() - 80);
     m_pixelsUsed = m_plot->axisRect()->width();
-    const auto step = std::max<std::int64_t>(1, std::int64_t(std::ceil(range.size() / pixels)));
+    const std::int64_t step = CChartBuffer::ColumnStep(range.size(), pixels);
     const auto from = std::int64_t(std::floor(range.lower)) - step;
     const auto to = std::int64_t(std::ceil(range.upper)) + step;
 
@@ -564,33 +557,26 @@ void COvChartCtrl::FillPlottables()
     const double yUpper = hi > yLower ? hi + (hi - yLower) * 0.1 : yLower + 1.0;
     m_plot->yAxis->setRange(yLower, yUpper);
 
+    // More points than pixels: the columns plottable draws every series.
     const bool banded = step > 1;
-    const std::vector<CHART_POINT> none;
+    const CHART_REDUCED none;
+    m_columns->Clear();
+    m_columns->SetLook(m_gallery != OVCHART_LINE, m_3d ? int(kDepthPixels) : 0);
     const double dKey = m_3d ? kDepthPixels * range.size() / pixels : 0.0;
     const int height = std::max(10, m_plot->axisRect()->height());
     const double dValue = m_3d ? kDepthPixels * (yUpper - yLower) / height : 0.0;
     const double barWidth = double(step) * 0.8;
     for (std::size_t s = 0; s < m_looks.size(); ++s) {
         SeriesLook& look = m_looks[s];
-        const CHART_REDUCED& r = reduced[s];
+        const CHART_REDUCED& r = banded ? none : reduced[s];
+        if (banded) {
+            const QColor color = SeriesColor(int(s));
+            m_columns->AddSeries(reduced[s], color.rgb(), color.darker(160).rgb());
+        }
         if (auto* graph = qobject_cast<QCPGraph*>(look.main)) {
             SetPoints<QCPGraphData>(*graph->data(), r.upper, 0.0, 0.0);
-            auto* back = qobject_cast<QCPGraph*>(look.back);
-            if (back)
+            if (auto* back = qobject_cast<QCPGraph*>(look.back))
                 SetPoints<QCPGraphData>(*back->data(), r.upper, dKey, dValue);
-            if (look.low) {
-                SetPoints<QCPGraphData>(*look.low->data(), banded ? r.lower : none, 0.0, 0.0);
-                if (look.backLow)
-                    SetPoints<QCPGraphData>(*look.backLow->data(), banded ? r.lower : none, dKey, dValue);
-                // A band of column extremes, or in 3D a ribbon from the line
-                // to its copy behind.
-                QCPGraph* other = banded ? look.low : back;
-                graph->setChannelFillGraph(other);
-                QColor fill = graph->pen().color();
-                if (!banded)
-                    fill = fill.darker(130);
-                graph->setBrush(other ? QBrush(fill) : QBrush(Qt::NoBrush));
-            }
         } else if (auto* bars = qobject_cast<QCPBars*>(look.main)) {
             const double w = bars->barsGroup() ? barWidth / m_galleryCount : barWidth;
             bars->setWidth(w);

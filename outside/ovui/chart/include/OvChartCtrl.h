@@ -8,7 +8,7 @@
 // last OpenData with OVCHART_VALUES alone. The control keeps a scrolling
 // buffer of the newest points of every series (SetRealTimeBufferSize; the
 // oldest point leaves when a new one arrives) as 32-bit floats, plus a
-// minimum/maximum summary per 32 points, and hands the plot only the visible
+// minimum/maximum summary per 64 points, and hands the plot only the visible
 // window reduced to the minimum and maximum of each pixel column, gaps kept.
 // Memory and drawing cost therefore do not grow with the length of a run.
 //
@@ -36,13 +36,15 @@
 // key, or dragging the window up to the newest point make it follow again.
 // Real-time mode OVCHART_RT_OFF shows the whole buffer.
 //
-// Look. Galleries line, bar and area. The series-count parameter of a gallery
-// is the number of series whose bars stand side by side in one point's slot
-// (1: the bars of all series overlap, later series in front); lines and areas
-// keep it without visible effect. The 3D view gives every series depth: a
-// darker copy of the series shifted 6 pixels right and up stands behind it,
-// joined to it by a shaded band (lines become ribbons, areas and bars become
-// slabs).
+// Look. Galleries line, bar and area. Where the window holds more points than
+// the axis has pixels, a line shows as a band from the minimum to the maximum
+// of each pixel column, an area and bars show the maxima. The series-count
+// parameter of a gallery is the number of series whose bars stand side by
+// side in one point's slot (1: the bars of all series overlap, later series in
+// front); lines and areas keep it without visible effect. The 3D view gives
+// every series depth: a darker copy of the series shifted 6 pixels right and
+// up stands behind it; a thin line is joined to its copy by a shaded band and
+// becomes a ribbon, bands, areas and bars become slabs.
 //
 // Results: 1 for success, 0 for failure; a failing call changes nothing.
 // All calls belong to the GUI thread.
@@ -92,6 +94,7 @@ inline constexpr int OVCHART_DEFAULT_BUFFER = 360000;
 inline constexpr int OVCHART_MAX_BUFFER = 1 << 24;
 
 class CChartBuffer;
+class CChartColumns;
 class CChartTicker;
 class QCPAbstractPlottable;
 class QCPBarsGroup;
@@ -196,6 +199,7 @@ private:
     std::unique_ptr<Batch> m_batch;
     std::vector<SeriesLook> m_looks;
     std::vector<std::unique_ptr<QCPBarsGroup>> m_barsGroups;
+    CChartColumns* m_columns = nullptr;  // owned by the plot
     LabelHandler m_labelHandler;
     MouseHandler m_mouseHandler;
 
