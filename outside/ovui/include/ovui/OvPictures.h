@@ -7,7 +7,9 @@
 //
 // Names: list-copy, list-select-all, list-auto-scroll, list-classic-view,
 // list-table-view (log list bar); tree-copy-host, tree-copy-all (tree bar);
-// tree-host, tree-line (the statistics tree's host and statistic items).
+// tree-host, tree-line (the statistics tree's host and statistic items);
+// chart-save, chart-3d, chart-legend, chart-grid, chart-line, chart-area,
+// chart-bar (chart bar).
 #include <QIcon>
 #include <QString>
 
