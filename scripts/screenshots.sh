@@ -2,8 +2,10 @@
 # Renders the windows offscreen into PNG files for review:
 #   scripts/screenshots.sh OUTDIR
 # Each view during a run of three hosts on the fake ICMP provider (one losing
-# every third reply), in classic and table view, in English, German and
-# Chinese; OUTDIR/2x holds the English pictures at device pixel ratio 2.
+# every third reply): the log list in classic and table view, the tree, and
+# the chart in its line, area and bar gallery with 3D on and off, with and
+# without the legend box; in English, German and Chinese; OUTDIR/2x holds the
+# English pictures at device pixel ratio 2.
 # Builds into $OV_BUILD_DIR (default: the test build, build-test).
 set -euo pipefail
 OV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
