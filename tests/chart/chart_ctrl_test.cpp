@@ -208,14 +208,18 @@ TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
             }
         }
     };
-    for (std::int64_t step : {1, 7, 64, 100, 192, 1000})
+    for (std::int64_t step : {1, 7, 100, 128, 192, 256, 1280})
         check(step);
     buffer.SetCapacity(50003);
     EXPECT_EQ(buffer.First(), 100000 - 50003);
-    check(192);
-    // Wider windows are read in whole summary runs.
-    EXPECT_EQ(CChartBuffer::ColumnStep(360000.0, 1880), 192);
+    check(256);
+    // Wider windows are read in whole summary runs, about one per pixel.
+    const std::int64_t wide = CChartBuffer::ColumnStep(360000.0, 1880);
+    EXPECT_EQ(wide % CChartBuffer::kBucket, 0);
+    EXPECT_GE(wide * 3, 2 * 192);
+    EXPECT_LE(wide * 2, 3 * 192);
     EXPECT_EQ(CChartBuffer::ColumnStep(300.0, 1880), 1);
+    EXPECT_EQ(CChartBuffer::ColumnStep(3000.0, 1000), 3);
 }
 
 TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)

@@ -8,7 +8,7 @@
 // last OpenData with OVCHART_VALUES alone. The control keeps a scrolling
 // buffer of the newest points of every series (SetRealTimeBufferSize; the
 // oldest point leaves when a new one arrives) as 32-bit floats, plus a
-// minimum/maximum summary per 64 points, and hands the plot only the visible
+// minimum/maximum summary per 128 points, and hands the plot only the visible
 // window reduced to the minimum and maximum of each pixel column, gaps kept.
 // Memory and drawing cost therefore do not grow with the length of a run.
 //
