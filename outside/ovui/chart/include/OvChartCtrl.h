@@ -23,9 +23,10 @@
 //                                   hidden history, series not written get
 //                                   hidden points;
 //   CloseData(OVCHART_VALUES [| OVCHART_SCROLL])
-//                                   commits the batch and redraws once; with
-//                                   OVCHART_SCROLL a following plot moves on to
-//                                   the newest point.
+//                                   commits the batch and redraws once (a
+//                                   hidden control draws when shown); the
+//                                   scroll bits are accepted, and a following
+//                                   plot always moves on to the newest point.
 // An OpenData while a batch is open drops the open batch, so a caller that
 // abandons its calls after a failure leaves the control usable.
 //
