@@ -95,5 +95,9 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     if (!Save(chart, folder, QStringLiteral("line-all")))
         ++failed;
+    chart.Set3D(true);
+    QApplication::processEvents();
+    if (!Save(chart, folder, QStringLiteral("line-all-3d")))
+        ++failed;
     return failed ? 1 : 0;
 }

@@ -208,14 +208,50 @@ TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
             }
         }
     };
-    for (std::int64_t step : {1, 7, 64, 100, 192, 1000})
+    for (std::int64_t step : {1, 7, 100, 128, 192, 256, 1280})
         check(step);
     buffer.SetCapacity(50003);
     EXPECT_EQ(buffer.First(), 100000 - 50003);
-    check(192);
-    // Wider windows are read in whole summary runs.
-    EXPECT_EQ(CChartBuffer::ColumnStep(360000.0, 1880), 192);
+    check(256);
+    // Wider windows are read in whole summary runs, about one per pixel.
+    const std::int64_t wide = CChartBuffer::ColumnStep(360000.0, 1880);
+    EXPECT_EQ(wide % CChartBuffer::kBucket, 0);
+    EXPECT_GE(wide * 3, 2 * 192);
+    EXPECT_LE(wide * 2, 3 * 192);
     EXPECT_EQ(CChartBuffer::ColumnStep(300.0, 1880), 1);
+    EXPECT_EQ(CChartBuffer::ColumnStep(3000.0, 1000), 3);
+}
+
+// Far more points than pixels: the columns painted in the picture keep a
+// long gap empty and stand at the series' value.
+TEST_F(ChartTest, ReducedColumnsKeepGapsInThePicture)
+{
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 100000), 1);
+    for (int p = 0; p < 100000; ++p)
+        ASSERT_EQ(chart->SetValue(0, p, p >= 40000 && p < 60000 ? OVCHART_HIDDEN : 50.0), 1);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    ASSERT_EQ(chart->SetRealTimeMode(OVCHART_RT_OFF), 1);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.bmp"));
+    ASSERT_EQ(chart->Export(OVCHART_FORMAT_BMP, path), 1);
+    const QImage image(path);
+    ASSERT_FALSE(image.isNull());
+    QCustomPlot* plot = chart->Plot();
+    const QColor color = qobject_cast<QCPGraph*>(plot->plottable(0))->pen().color();
+    auto rowsOfColor = [&](double point) {
+        std::vector<int> rows;
+        const int x = int(plot->xAxis->coordToPixel(point));
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixelColor(x, y) == color)
+                rows.push_back(y);
+        return rows;
+    };
+    const std::vector<int> shown = rowsOfColor(20000);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_NEAR(shown.front(), plot->yAxis->coordToPixel(50.0), 1.0);
+    EXPECT_LE(shown.size(), 2u);
+    EXPECT_TRUE(rowsOfColor(50000).empty());
+    EXPECT_FALSE(rowsOfColor(70000).empty());
 }
 
 TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)

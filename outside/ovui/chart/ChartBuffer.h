@@ -31,7 +31,7 @@ struct CHART_REDUCED
 class CChartBuffer
 {
 public:
-    static constexpr int kBucket = 64;
+    static constexpr int kBucket = 128;
 
     // Points per reduced column for a window of `points` points on `pixels`
     // pixel columns: at least one pixel's worth, and beyond one summary run a

@@ -8,9 +8,10 @@ CChartColumns::CChartColumns(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPAbstract
     setAntialiased(false);
 }
 
-void CChartColumns::Clear()
+void CChartColumns::Clear(double keyBase)
 {
     m_series.clear();
+    m_keyBase = keyBase;
 }
 
 void CChartColumns::SetLook(bool fromBase, int depthPixels)
@@ -21,8 +22,9 @@ void CChartColumns::SetLook(bool fromBase, int depthPixels)
 
 void CChartColumns::AddSeries(const CHART_REDUCED& reduced, QRgb color, QRgb depthColor)
 {
-    SERIES s{{}, color, depthColor};
+    SERIES s{{}, {}, color, depthColor};
     s.columns.reserve(reduced.upper.size());
+    s.joined.reserve(reduced.upper.size());
     bool joined = false;
     for (std::size_t i = 0; i < reduced.upper.size(); ++i) {
         const double hi = reduced.upper[i].value;
@@ -30,7 +32,8 @@ void CChartColumns::AddSeries(const CHART_REDUCED& reduced, QRgb color, QRgb dep
             joined = false;
             continue;
         }
-        s.columns.push_back({reduced.upper[i].key, float(reduced.lower[i].value), float(hi), joined});
+        s.columns.push_back({float(reduced.upper[i].key - m_keyBase), float(reduced.lower[i].value), float(hi)});
+        s.joined.push_back(joined);
         joined = true;
     }
     m_series.push_back(std::move(s));
@@ -81,39 +84,36 @@ void CChartColumns::FillSpan(QImage& image, int column, int y0, int y1, QRgb col
     }
 }
 
-void CChartColumns::DrawSeries(QImage& image, const SERIES& series, QRgb color, int shift)
+void CChartColumns::DrawSeries(QImage& image, const STRIP& strip, const SERIES& series, CURSOR& at, QRgb color,
+                               int shift)
 {
-    const int columns = image.height();
     const int rows = image.width();
-    const QRect area = clipRect();
-    // Both axes are linear: pixel = offset + scale * coordinate.
-    const double x0 = keyAxis()->coordToPixel(0.0) - area.left() + shift;
-    const double xs = keyAxis()->coordToPixel(1.0) - area.left() + shift - x0;
-    const double y0 = valueAxis()->coordToPixel(0.0) - area.top() - shift;
-    const double ys = valueAxis()->coordToPixel(1.0) - area.top() - shift - y0;
-    int prevX = -1;
-    double prevTop = 0, prevBottom = 0;
-    for (const COLUMN& c : series.columns) {
-        const int x = int(std::lround(x0 + xs * c.key));
-        const double hi = y0 + ys * c.hi;
-        const double lo = m_fromBase ? y0 : y0 + ys * c.lo;
+    const double x0 = m_x0 + shift;
+    const double y0 = m_y0 - shift;
+    for (; at.i < series.columns.size(); ++at.i) {
+        const COLUMN& c = series.columns[at.i];
+        const int x = int(std::lround(x0 + m_xs * c.key));
+        const double hi = y0 + m_ys * c.hi;
+        const double lo = m_fromBase ? y0 : y0 + m_ys * c.lo;
         double top = hi, bottom = lo;
         // Meet the previous column like a line from it would.
-        const bool join = c.joined && prevX >= 0;
+        const bool join = series.joined[at.i] && at.prevX >= 0;
         if (join && !m_fromBase) {
-            top = std::min(top, prevBottom);
-            bottom = std::max(bottom, prevTop);
+            top = std::min(top, at.prevBottom);
+            bottom = std::max(bottom, at.prevTop);
         }
-        const int from = join ? std::max(prevX + 1, x - 64) : x;
-        prevX = x;
-        prevTop = hi;
-        prevBottom = lo;
+        const int from = join ? std::max(at.prevX + 1, x - 64) : x;
         const int a = std::clamp(int(std::lround(top)), 0, rows);
         const int b = std::clamp(int(std::lround(bottom)) + 1, 0, rows);
-        if (a >= b)
-            continue;
-        for (int px = std::max(from, 0); px <= std::min(x, columns - 1); ++px)
-            FillSpan(image, px, a, b, color);
+        if (a < b)
+            for (int px = std::max(from, strip.left); px <= std::min(x, strip.right - 1); ++px)
+                FillSpan(image, px - strip.left, a, b, color);
+        // A column beyond the strip is taken up again by the next one.
+        if (x >= strip.right)
+            break;
+        at.prevX = x;
+        at.prevTop = hi;
+        at.prevBottom = lo;
     }
 }
 
@@ -124,18 +124,34 @@ void CChartColumns::draw(QCPPainter* painter)
     const QRect area = clipRect();
     if (area.width() < 1 || area.height() < 1)
         return;
-    // Rows of this image are the plot's columns from right to left; turned by
-    // 90 degrees clockwise it stands upright.
-    QImage image(area.height(), area.width(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    m_painted.resize(std::size_t(area.width()));
-    for (RUNS& runs : m_painted)
-        runs.clear();
-    // Front to back: later series stand before earlier ones, 3D copies behind all.
-    for (auto s = m_series.rbegin(); s != m_series.rend(); ++s)
-        DrawSeries(image, *s, s->color, 0);
-    if (m_depth > 0)
-        for (auto s = m_series.rbegin(); s != m_series.rend(); ++s)
-            DrawSeries(image, *s, s->depthColor, m_depth);
-    painter->drawImage(area.topLeft(), image.transformed(QTransform().rotate(90)));
+    // Both axes are linear: pixel = offset + scale * coordinate, here
+    // relative to the plot area.
+    m_x0 = keyAxis()->coordToPixel(m_keyBase) - area.left();
+    m_xs = keyAxis()->coordToPixel(m_keyBase + 1.0) - area.left() - m_x0;
+    m_y0 = valueAxis()->coordToPixel(0.0) - area.top();
+    m_ys = valueAxis()->coordToPixel(1.0) - area.top() - m_y0;
+
+    // The area is painted in strips of columns. Rows of the strip's image
+    // are its columns from right to left; turned by 90 degrees clockwise it
+    // stands upright. A strip's image stays in the cache while it is filled.
+    constexpr int kStrip = 256;
+    QImage image(area.height(), kStrip, QImage::Format_ARGB32_Premultiplied);
+    m_painted.resize(kStrip);
+    std::vector<CURSOR> front(m_series.size()), depth(m_series.size());
+    for (STRIP strip{0, 0}; strip.left < area.width(); strip.left = strip.right) {
+        strip.right = std::min(area.width(), strip.left + kStrip);
+        image.fill(Qt::transparent);
+        for (RUNS& runs : m_painted)
+            runs.clear();
+        // Front to back: later series stand before earlier ones, 3D copies
+        // behind all.
+        for (std::size_t k = m_series.size(); k-- > 0;)
+            DrawSeries(image, strip, m_series[k], front[k], m_series[k].color, 0);
+        if (m_depth > 0)
+            for (std::size_t k = m_series.size(); k-- > 0;)
+                DrawSeries(image, strip, m_series[k], depth[k], m_series[k].depthColor, m_depth);
+        const QImage upright = image.transformed(QTransform().rotate(90));
+        painter->drawImage(QPoint(area.left() + strip.left, area.top()), upright,
+                           QRect(0, 0, strip.right - strip.left, area.height()));
+    }
 }

@@ -5,10 +5,11 @@
 // to its maximum (areas, bars), each span stretched to meet its neighbour's.
 // The spans are filled straight into an image whose rows are the plot's
 // columns, so that each span is one contiguous fill, and the image is turned
-// upright once. Series are painted front to back and a pixel once painted is
-// not painted again, so the cost follows the plot's area, not the point
-// count or the number of series; the polygon rasterizer, which is very slow
-// on shapes this jagged, is not used.
+// upright; this goes in strips of columns small enough to stay in the cache.
+// Series are painted front to back and a pixel once painted is not painted
+// again, so the cost follows the plot's area, not the point count or the
+// number of series; the polygon rasterizer, very slow on shapes this jagged,
+// is not used.
 #include <qcustomplot.h>
 
 #include <utility>
@@ -23,7 +24,8 @@ public:
 
     // Replaces everything drawn: per series its reduced points and colours.
     // fromBase: spans start at the value 0 (areas, bars) instead of the minimum.
-    void Clear();
+    // keyBase: a key near the window, kept keys are offsets from it.
+    void Clear(double keyBase);
     void AddSeries(const CHART_REDUCED& reduced, QRgb color, QRgb depthColor);
     void SetLook(bool fromBase, int depthPixels);
 
@@ -36,17 +38,17 @@ protected:
     void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override;
 
 private:
-    // One column of a series; joined: no gap since the previous column.
+    // One column of a series, its key as an offset from the key base.
     struct COLUMN
     {
-        double key;
+        float key;
         float lo;
         float hi;
-        bool joined;
     };
     struct SERIES
     {
         std::vector<COLUMN> columns;
+        std::vector<bool> joined;  // no gap since the previous column
         QRgb color;
         QRgb depthColor;
     };
@@ -55,12 +57,29 @@ private:
     // disjoint [from, to) runs.
     using RUNS = std::vector<std::pair<int, int>>;
 
-    void DrawSeries(QImage& image, const SERIES& series, QRgb color, int shift);
+    // Plot columns [left, right) painted at once.
+    struct STRIP
+    {
+        int left;
+        int right;
+    };
+    // Where a series' painting stands: its next column and the one before.
+    struct CURSOR
+    {
+        std::size_t i = 0;
+        int prevX = -1;
+        double prevTop = 0;
+        double prevBottom = 0;
+    };
+
+    void DrawSeries(QImage& image, const STRIP& strip, const SERIES& series, CURSOR& at, QRgb color, int shift);
     void FillSpan(QImage& image, int column, int y0, int y1, QRgb color);
 
     std::vector<RUNS> m_painted;
+    double m_x0 = 0, m_xs = 1, m_y0 = 0, m_ys = 1;  // pixel mapping of one draw
 
     std::vector<SERIES> m_series;
+    double m_keyBase = 0.0;
     bool m_fromBase = false;
     int m_depth = 0;
 };

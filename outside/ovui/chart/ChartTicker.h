@@ -28,7 +28,7 @@ protected:
 
 private:
     int m_axis;
-    const Handler& m_handler;  // the control's, which outlives its axes
+    const Handler& m_handler;  // the control's; called only while it draws
     std::int64_t m_first = 0;
     std::int64_t m_end = 0;
 };

@@ -537,16 +537,29 @@ void COvChartCtrl::FillPlottables()
     const auto from = std::int64_t(std::floor(range.lower)) - step;
     const auto to = std::int64_t(std::ceil(range.upper)) + step;
 
-    std::vector<CHART_REDUCED> reduced(m_looks.size());
+    // More points than pixels: the columns plottable draws every series,
+    // straight from one reduced series at a time. Otherwise the series' own
+    // plottables draw the points.
+    const bool banded = step > 1;
+    m_columns->Clear(range.lower);
+    m_columns->SetLook(m_gallery != OVCHART_LINE, m_3d ? int(kDepthPixels) : 0);
+    std::vector<CHART_REDUCED> reduced(banded ? 0 : m_looks.size());
+    CHART_REDUCED scratch;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
     for (std::size_t s = 0; s < m_looks.size(); ++s) {
-        m_buffer->Reduce(int(s), from, to, step, reduced[s], lo, hi);
-        if (m_gallery == OVCHART_BAR) {
-            // Bars show the maximum of a column and nothing for gaps.
-            std::vector<CHART_POINT>& pts = reduced[s].upper;
-            pts.erase(std::remove_if(pts.begin(), pts.end(), [](const CHART_POINT& p) { return std::isnan(p.value); }),
-                      pts.end());
+        CHART_REDUCED& r = banded ? scratch : reduced[s];
+        r.upper.clear();
+        r.lower.clear();
+        m_buffer->Reduce(int(s), from, to, step, r, lo, hi);
+        if (banded) {
+            const QColor color = SeriesColor(int(s));
+            m_columns->AddSeries(r, color.rgb(), color.darker(160).rgb());
+        } else if (m_gallery == OVCHART_BAR) {
+            // Bars show nothing for gaps.
+            r.upper.erase(std::remove_if(r.upper.begin(), r.upper.end(),
+                                         [](const CHART_POINT& p) { return std::isnan(p.value); }),
+                          r.upper.end());
         }
     }
     if (lo > hi) {
@@ -557,22 +570,14 @@ void COvChartCtrl::FillPlottables()
     const double yUpper = hi > yLower ? hi + (hi - yLower) * 0.1 : yLower + 1.0;
     m_plot->yAxis->setRange(yLower, yUpper);
 
-    // More points than pixels: the columns plottable draws every series.
-    const bool banded = step > 1;
-    const CHART_REDUCED none;
-    m_columns->Clear();
-    m_columns->SetLook(m_gallery != OVCHART_LINE, m_3d ? int(kDepthPixels) : 0);
     const double dKey = m_3d ? kDepthPixels * range.size() / pixels : 0.0;
     const int height = std::max(10, m_plot->axisRect()->height());
     const double dValue = m_3d ? kDepthPixels * (yUpper - yLower) / height : 0.0;
     const double barWidth = double(step) * 0.8;
+    const CHART_REDUCED none;
     for (std::size_t s = 0; s < m_looks.size(); ++s) {
         SeriesLook& look = m_looks[s];
         const CHART_REDUCED& r = banded ? none : reduced[s];
-        if (banded) {
-            const QColor color = SeriesColor(int(s));
-            m_columns->AddSeries(reduced[s], color.rgb(), color.darker(160).rgb());
-        }
         if (auto* graph = qobject_cast<QCPGraph*>(look.main)) {
             SetPoints<QCPGraphData>(*graph->data(), r.upper, 0.0, 0.0);
             if (auto* back = qobject_cast<QCPGraph*>(look.back))

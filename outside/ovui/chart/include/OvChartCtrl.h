@@ -8,7 +8,7 @@
 // last OpenData with OVCHART_VALUES alone. The control keeps a scrolling
 // buffer of the newest points of every series (SetRealTimeBufferSize; the
 // oldest point leaves when a new one arrives) as 32-bit floats, plus a
-// minimum/maximum summary per 64 points, and hands the plot only the visible
+// minimum/maximum summary per 128 points, and hands the plot only the visible
 // window reduced to the minimum and maximum of each pixel column, gaps kept.
 // Memory and drawing cost therefore do not grow with the length of a run.
 //
@@ -23,9 +23,10 @@
 //                                   hidden history, series not written get
 //                                   hidden points;
 //   CloseData(OVCHART_VALUES [| OVCHART_SCROLL])
-//                                   commits the batch and redraws once; with
-//                                   OVCHART_SCROLL a following plot moves on to
-//                                   the newest point.
+//                                   commits the batch and redraws once (a
+//                                   hidden control draws when shown); the
+//                                   scroll bits are accepted, and a following
+//                                   plot always moves on to the newest point.
 // An OpenData while a batch is open drops the open batch, so a caller that
 // abandons its calls after a failure leaves the control usable.
 //
