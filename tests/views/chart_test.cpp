@@ -65,8 +65,10 @@ protected:
         }
         return pred();
     }
+    // The host's newest event; type -1 when it has none yet.
     PING_EVENT LastEvent(UINT host) const {
         PING_EVENT event{};
+        event.type = -1;
         doc.GetHost(host)->GetLastEvent(event);
         return event;
     }
@@ -323,7 +325,6 @@ TEST_F(ChartTest, AFailingControlCallAbandonsTheRestOfTheHandler) {
     doc.StopAll();
     doc.SetRequestLimit(0);
     StartAndSettle(u"127.0.0.1 127.0.0.3");
-    ASSERT_TRUE(WaitFor([&] { return LastEvent(0).type == PE_REPLY && LastEvent(1).type == PE_REPLY; }));
     view->Sample();
     EXPECT_EQ(chart->SeriesCount(), 2);
     EXPECT_TRUE(chart->HasLegendBox());
