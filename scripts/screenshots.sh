@@ -2,9 +2,11 @@
 # Renders the windows offscreen into PNG files for review:
 #   scripts/screenshots.sh OUTDIR
 # Each view during a run of three hosts on the fake ICMP provider (one losing
-# every third reply), in classic and table view, in English, German and
-# Chinese; the main window before and during a run and its menus, and the
-# option dialog, in each language; OUTDIR/2x holds the English pictures at device pixel ratio 2.
+# every third reply): the log list in classic and table view, the tree, and
+# the chart in its line, area and bar gallery with 3D on and off, with and
+# without the legend box; the main window before and during a run and its
+# menus, and the option dialog; in English, German and Chinese; OUTDIR/2x
+# holds the English pictures at device pixel ratio 2.
 # The application's own windows per language: the About box, the help
 # window, the online pane with its installed page and the update dialogs,
 # and the five language-check message boxes (English only).

@@ -1,5 +1,6 @@
 #pragma once
-// Command ids of the log list and the statistics tree and their toolbars.
+// Command ids of the log list, the statistics tree and the chart and their
+// toolbars.
 // Every command is a QAction of its view carrying its id (OvAddCommand), so
 // the main window's menus and keys reach it with OvFindCommand(view, id).
 #include <array>
@@ -25,3 +26,17 @@ inline constexpr std::array<unsigned, 9> kLogListBar = {
     ID_LOG_CAPTION};
 // The statistics tree's toolbar.
 inline constexpr std::array<unsigned, 2> kStatTreeBar = {ID_COPY_HOST, ID_COPY_ALL};
+
+// Chart view (CChartView).
+inline constexpr unsigned ID_CHART_3D = 32794;      // 3D view (check mark)
+inline constexpr unsigned ID_CHART_GRID = 32795;    // grid lines of both axes (check mark)
+inline constexpr unsigned ID_CHART_LEGEND = 32796;  // legend box (check mark)
+inline constexpr unsigned ID_CHART_LINE = 32798;    // line gallery (check mark)
+inline constexpr unsigned ID_CHART_AREA = 32799;    // area gallery (check mark)
+inline constexpr unsigned ID_CHART_BAR = 32800;     // bar gallery (check mark)
+inline constexpr unsigned ID_CHART_SAVE = 32807;    // save the chart as a bitmap file
+
+// The chart's toolbar.
+inline constexpr std::array<unsigned, 9> kChartBar = {
+    ID_CHART_SAVE, 0, ID_CHART_3D, ID_CHART_LEGEND, ID_CHART_GRID, 0, ID_CHART_LINE, ID_CHART_AREA,
+    ID_CHART_BAR};

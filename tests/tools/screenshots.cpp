@@ -1,7 +1,11 @@
-// Renders the log list and the statistics tree during a run of three hosts on
-// the fake ICMP provider (the third losing every third reply) into PNG files:
+// Renders the log list, the statistics tree and the chart during a run of
+// three hosts on the fake ICMP provider (the third losing every third reply)
+// into PNG files:
 //   ov_screenshots OUTDIR LANG     (LANG: en, de_de, zh_cn)
-// writes OUTDIR/LANG-classic.png, LANG-table.png and LANG-tree-line.png.
+// writes OUTDIR/LANG-classic.png, LANG-table.png, LANG-tree-line.png and the
+// chart in its three galleries with 3D on and off, with the legend box:
+// LANG-chart-{line,area,bar}-{3d,flat}.png, and without it:
+// LANG-chart-line-nolegend.png.
 #include <arpa/inet.h>
 
 #include <cstdio>
@@ -12,11 +16,15 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "ChartFrame.h"
+#include "ChartView.h"
 #include "LogListView.h"
 #include "MsgFormat.h"
 #include "PingServices.h"
 #include "StatTreeModel.h"
 #include "StatTreeView.h"
+#include "ViewIds.h"
+#include "ovui/OvCommand.h"
 #include "support/fake_icmp.h"
 #include "support/view_host.h"
 
@@ -43,6 +51,42 @@ bool Save(QWidget& window, const QString& file) {
     }
     std::printf("%s\n", qPrintable(file));
     return true;
+}
+
+// The chart of a run in every look.
+int SaveCharts(const QString& prefix) {
+    COvPingDoc doc;
+    doc.Settings().TimeDelay = 100;
+    doc.Settings().TimeOut = 100;
+    doc.PollTime() = 50;
+    auto frame = CChartFrame::New(doc);
+    if (!frame) {
+        std::fprintf(stderr, "cannot build the chart\n");
+        return 1;
+    }
+    frame->resize(980, 420);
+    frame->show();
+    doc.StartRun(u"127.0.0.1 127.0.0.2 127.0.0.3");
+    Wait(9000);
+    doc.StopAll();
+    CChartView& view = *frame->GetChartView();
+    const auto run = [&view](unsigned id) { OvSendCommand(&view, id); };
+    int failures = 0;
+    struct Look {
+        unsigned gallery;
+        const char* name;
+    };
+    for (const Look look : {Look{ID_CHART_LINE, "line"}, Look{ID_CHART_AREA, "area"}, Look{ID_CHART_BAR, "bar"}}) {
+        run(look.gallery);
+        failures += !Save(*frame, prefix + "-chart-" + look.name + "-3d.png");
+        run(ID_CHART_3D);
+        failures += !Save(*frame, prefix + "-chart-" + look.name + "-flat.png");
+        run(ID_CHART_3D);
+    }
+    run(ID_CHART_LINE);
+    run(ID_CHART_LEGEND);
+    failures += !Save(*frame, prefix + "-chart-line-nolegend.png");
+    return failures;
 }
 
 }  // namespace
@@ -105,6 +149,7 @@ int main(int argc, char** argv) {
         Wait(300);
         failures += !Save(host.Window(), prefix + "-tree-line.png");
         doc.StopAll();
+        failures += SaveCharts(prefix);
     }
     return failures == 0 ? 0 : 1;
 }

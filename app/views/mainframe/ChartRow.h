@@ -3,6 +3,6 @@
 class COvPingDoc;
 class QWidget;
 
-// The chart row's widget on doc, parented to parent. A COvViewFrame when the
-// chart is built in; a plain empty widget otherwise.
+// The chart frame on doc, parented to parent; an empty widget when the chart
+// cannot be made.
 QWidget* CreateChartRow(QWidget* parent, COvPingDoc& doc);
