@@ -165,6 +165,8 @@ TEST_F(AppTest, HelpCommandsOpenTheBookAtTheirPage) {
     EXPECT_TRUE(app->HelpWindow()->Browser()->isBackwardAvailable());
     app->HelpWindow()->Browser()->backward();
     EXPECT_EQ(app->HelpWindow()->CurrentPage(), "loglist.html");
+    app->OnHelpCommand(57670, "options");  // the option dialog's context
+    EXPECT_EQ(app->HelpWindow()->CurrentPage(), "options.html");
     app->OnHelpCommand(57670, "no-such-page.html");
     EXPECT_EQ(app->HelpWindow()->CurrentPage(), "index.html");
     EXPECT_TRUE(opened.isEmpty());

@@ -52,7 +52,11 @@ CHelpWindow::CHelpWindow(const QString& folder, const QString& title, QWidget* p
 }
 
 void CHelpWindow::ShowPage(const QString& page) {
+    // Contexts name a page with or without its ".html" ("options", "loglist.html").
     QString file = m_folder + page;
+    if (!page.isEmpty() && QFileInfo(page).suffix().isEmpty()) {
+        file += QStringLiteral(".html");
+    }
     if (page.isEmpty() || !QFileInfo(file).isFile()) {
         file = m_folder + QString::fromStdU16String(kHelpContents);
     }
