@@ -27,9 +27,9 @@ PAGE = """<!DOCTYPE html>
 
 
 def load(code):
-    spec = importlib.util.spec_from_file_location("helptext_" + code, ROOT / "tools" / f"helptext_{code}.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("helptext_" + code, ROOT / "tools" / f"helptext_{code}.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -23,7 +23,7 @@ namespace {
 
 // One slider row: its caption, unit text (id 0: none), range, the step that
 // is both tick interval and page size, and the value "Load Default" sets.
-struct ROW_SPEC {
+struct ROW_LAYOUT {
     UINT captionId;
     const char16_t* caption;
     UINT unitId;
@@ -37,7 +37,7 @@ struct ROW_SPEC {
 constexpr UINT kUnitBytes = 34307;
 constexpr UINT kUnitMilliseconds = 34308;
 
-constexpr ROW_SPEC kRows[COptionDlg::RowCount] = {
+constexpr ROW_LAYOUT kRows[COptionDlg::RowCount] = {
     {34301, u"Packet Size", kUnitBytes, u"Bytes", 32, 1024, 32, 64},
     {34302, u"Packet Time-To-Live", 0, nullptr, 1, 255, 1, 255},
     {34303, u"Ping Timeout", kUnitMilliseconds, u"milliseconds", 100, 2000, 100, 500},
@@ -134,8 +134,8 @@ void COptionDlg::BuildControls() {
     grid->setColumnStretch(1, 1);
     const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("00000"));
     for (int r = 0; r < RowCount; ++r) {
-        const ROW_SPEC& spec = kRows[r];
-        auto* caption = new QLabel(Text(spec.captionId, spec.caption), this);
+        const ROW_LAYOUT& rowLayout = kRows[r];
+        auto* caption = new QLabel(Text(rowLayout.captionId, rowLayout.caption), this);
         auto* slider = new QSlider(Qt::Horizontal, this);
         slider->setTickPosition(QSlider::TicksBelow);
         slider->setAccessibleName(caption->text().trimmed());
@@ -150,8 +150,8 @@ void COptionDlg::BuildControls() {
         grid->addWidget(slider, 2 * r + 1, 1, Qt::AlignTop);
         grid->addWidget(value, 2 * r + 1, 2, Qt::AlignTop);
         QLabel* unit = nullptr;
-        if (spec.unitId != 0) {
-            unit = new QLabel(Text(spec.unitId, spec.unit), this);
+        if (rowLayout.unitId != 0) {
+            unit = new QLabel(Text(rowLayout.unitId, rowLayout.unit), this);
             grid->addWidget(unit, 2 * r + 1, 3, Qt::AlignTop);
         }
         // Value and unit texts are centred on the slider's handle, not on
@@ -224,15 +224,15 @@ void COptionDlg::InitFromDocument() {
     }
     // Labels are written once at the end, not on every set-up step.
     for (const Row row : kInitOrder) {
-        const ROW_SPEC& spec = kRows[row];
+        const ROW_LAYOUT& rowLayout = kRows[row];
         QSlider* slider = m_sliders[row];
         const QSignalBlocker block(slider);
-        slider->setRange(spec.minimum, spec.maximum);
-        slider->setTickInterval(spec.step);
-        slider->setPageStep(spec.step);
+        slider->setRange(rowLayout.minimum, rowLayout.maximum);
+        slider->setTickInterval(rowLayout.step);
+        slider->setPageStep(rowLayout.step);
         // Clamped before narrowing, so that a huge value shows at the top end.
         slider->setValue(static_cast<int>(
-            std::clamp<std::int64_t>(DocValue(*m_doc, row), spec.minimum, spec.maximum)));
+            std::clamp<std::int64_t>(DocValue(*m_doc, row), rowLayout.minimum, rowLayout.maximum)));
     }
     UpdateValueLabels();
 }
