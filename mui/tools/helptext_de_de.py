@@ -314,7 +314,6 @@ Dienstart und Flags behalten ihre Werte; entfernen Sie den Abschnitt <code>Icmp<
 """)
 
 WEBSITE = ("Orvantek Ping Tool – Online-Ressourcen", """
-<h1>Orvantek Ping Tool</h1>
 <p>Dies ist die mit dem Programm installierte Kopie der Seite „Online-Ressourcen“. Sie
 erscheint, wenn die Website des Herstellers nicht erreichbar ist.</p>
 <h2>Erste Schritte</h2>

@@ -300,7 +300,6 @@ flags keep their values; remove the <code>Icmp</code> section from
 """)
 
 WEBSITE = ("Orvantek Ping Tool – Online Resource", """
-<h1>Orvantek Ping Tool</h1>
 <p>This is the copy of the Online Resource page installed with the program. It is shown
 when the maker's web site cannot be reached.</p>
 <h2>Getting started</h2>

@@ -236,7 +236,6 @@ PAGES["troubleshooting"] = ("故障排除", """
 """)
 
 WEBSITE = ("Orvantek Ping 工具 – 在线资源", """
-<h1>Orvantek Ping 工具</h1>
 <p>这是随程序安装的“在线资源”页面副本，在无法访问厂商网站时显示。</p>
 <h2>入门</h2>
 <ul>
