@@ -4,24 +4,6 @@
 
 namespace {
 
-// Closes a registry key when it goes out of scope.
-class KeyHolder {
-public:
-    KeyHolder() = default;
-    ~KeyHolder() {
-        if (m_key != nullptr) {
-            RegCloseKey(m_key);
-        }
-    }
-    KeyHolder(const KeyHolder&) = delete;
-    KeyHolder& operator=(const KeyHolder&) = delete;
-    HKEY* Out() noexcept { return &m_key; }
-    HKEY Get() const noexcept { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 std::u16string SectionPath(const std::u16string& key, std::u16string_view section) {
     std::u16string path = key;
     path += u'\\';
@@ -35,7 +17,7 @@ CProfile::CProfile(std::u16string key) : m_key(std::move(key)) {}
 
 UINT CProfile::GetProfileInt(std::u16string_view section, std::u16string_view entry,
                              int defaultValue) const {
-    KeyHolder key;
+    ov::RegKey key;
     const std::u16string path = SectionPath(m_key, section);
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
         return static_cast<UINT>(defaultValue);
@@ -53,7 +35,7 @@ UINT CProfile::GetProfileInt(std::u16string_view section, std::u16string_view en
 }
 
 bool CProfile::WriteProfileInt(std::u16string_view section, std::u16string_view entry, int value) {
-    KeyHolder key;
+    ov::RegKey key;
     const std::u16string path = SectionPath(m_key, section);
     if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE, nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {

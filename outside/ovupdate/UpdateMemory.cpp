@@ -9,24 +9,6 @@ namespace {
 // Longest remembered text, in characters; longer values are ignored.
 constexpr DWORD kMaxValueChars = 64;
 
-// Closes a key when it goes out of scope.
-class KeyHolder {
-public:
-    KeyHolder() = default;
-    ~KeyHolder()
-    {
-        if (m_key != nullptr)
-            RegCloseKey(m_key);
-    }
-    KeyHolder(const KeyHolder&) = delete;
-    KeyHolder& operator=(const KeyHolder&) = delete;
-    HKEY* Out() noexcept { return &m_key; }
-    HKEY Get() const noexcept { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 }  // namespace
 
 CUpdateMemory::CUpdateMemory(std::u16string_view product)
@@ -37,7 +19,7 @@ CUpdateMemory::CUpdateMemory(std::u16string_view product)
 
 std::u16string CUpdateMemory::Read(const char16_t* name) const
 {
-    KeyHolder key;
+    ov::RegKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, m_key.c_str(), 0, KEY_QUERY_VALUE, key.Out()) != ERROR_SUCCESS)
         return {};
     char16_t buffer[kMaxValueChars + 1] = {};
@@ -54,7 +36,7 @@ std::u16string CUpdateMemory::Read(const char16_t* name) const
 
 bool CUpdateMemory::Write(const char16_t* name, std::u16string_view value)
 {
-    KeyHolder key;
+    ov::RegKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                         key.Out(), nullptr) != ERROR_SUCCESS)
         return false;

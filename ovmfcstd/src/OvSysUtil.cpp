@@ -13,31 +13,13 @@
 
 namespace {
 
-// Owns one open registry key.
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY* Out() noexcept { return &m_key; }
-    HKEY Get() const noexcept { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 constexpr char16_t kAppPathsKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 
 // Deletes subKey of parent with every key below it.
 void DeleteKeyTree(HKEY parent, const std::u16string& subKey)
 {
     {
-        RegKey key;
+        ov::RegKey key;
         if (RegOpenKeyExW(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, key.Out()) != ERROR_SUCCESS)
             return;
         // Always enumerate index 0: each deletion shifts the rest down.
@@ -50,7 +32,7 @@ void DeleteKeyTree(HKEY parent, const std::u16string& subKey)
             const std::u16string child(name, chars);
             DeleteKeyTree(key.Get(), child);
             // A child that would not go away would loop for ever.
-            RegKey check;
+            ov::RegKey check;
             if (RegOpenKeyExW(key.Get(), child.c_str(), 0, KEY_READ, check.Out()) == ERROR_SUCCESS)
                 break;
         }
@@ -157,13 +139,13 @@ int RegisterAppPath(std::u16string name, int reg) noexcept
         if (name.empty())
             return 0;
 
-        RegKey appPaths;
+        ov::RegKey appPaths;
         if (reg) {
             // The store may not hold the key yet: create it when registering.
             if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_ALL_ACCESS, nullptr, appPaths.Out(), nullptr) != ERROR_SUCCESS)
                 return 1;
-            RegKey app;
+            ov::RegKey app;
             if (RegCreateKeyExW(appPaths.Get(), name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_ALL_ACCESS, nullptr, app.Out(), nullptr) == ERROR_SUCCESS) {
                 SetString(app.Get(), nullptr, path);

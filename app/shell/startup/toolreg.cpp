@@ -10,24 +10,6 @@ bool Empty(const char16_t* text) noexcept {
     return text == nullptr || text[0] == 0;
 }
 
-// Closes a registry key when it goes out of scope.
-class OpenKey {
-public:
-    OpenKey() = default;
-    ~OpenKey() {
-        if (m_key != nullptr) {
-            RegCloseKey(m_key);
-        }
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY* Out() noexcept { return &m_key; }
-    HKEY Get() const noexcept { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
 // A string value whose stored data is its characters without the closing NUL.
 bool SetString(HKEY key, const char16_t* name, const char16_t* text) {
     const std::u16string value = text != nullptr ? text : u"";
@@ -45,7 +27,7 @@ int RegisterHarborTool(const char16_t* guid, const char16_t* title, const char16
     }
     try {
         const std::u16string path = std::u16string(kHarborToolsKey) + u"\\" + guid;
-        OpenKey key;
+        ov::RegKey key;
         if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_READ | KEY_WRITE, nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {
             return 0;
@@ -68,7 +50,7 @@ int UnregisterHarborTool(const char16_t* guid) {
     if (Empty(guid)) {
         return 0;
     }
-    OpenKey tools;
+    ov::RegKey tools;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kHarborToolsKey, 0, KEY_ALL_ACCESS, tools.Out()) !=
         ERROR_SUCCESS) {
         return 0;

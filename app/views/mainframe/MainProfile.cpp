@@ -2,28 +2,6 @@
 
 #include "platform/registry.h"
 
-namespace {
-
-// An open registry key, closed when it goes out of scope.
-class OpenKey {
-public:
-    OpenKey() = default;
-    ~OpenKey() {
-        if (m_key != nullptr) {
-            RegCloseKey(m_key);
-        }
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY* Out() noexcept { return &m_key; }
-    HKEY Get() const noexcept { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
-
-}  // namespace
-
 CMainProfile::CMainProfile(std::u16string key) : m_key(std::move(key)) {}
 
 std::u16string CMainProfile::SectionPath(std::u16string_view section) const {
@@ -35,7 +13,7 @@ std::u16string CMainProfile::SectionPath(std::u16string_view section) const {
 
 std::vector<BYTE> CMainProfile::Read(std::u16string_view section, std::u16string_view entry,
                                      DWORD wanted) const {
-    OpenKey key;
+    ov::RegKey key;
     const std::u16string path = SectionPath(section);
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
         return {};
@@ -58,7 +36,7 @@ std::vector<BYTE> CMainProfile::Read(std::u16string_view section, std::u16string
 
 bool CMainProfile::Write(std::u16string_view section, std::u16string_view entry, DWORD type,
                          const BYTE* data, DWORD size) {
-    OpenKey key;
+    ov::RegKey key;
     const std::u16string path = SectionPath(section);
     if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                         nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {

@@ -66,3 +66,22 @@ LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classChars, DWORD* reser
                       DWORD* maxValueNameChars, DWORD* maxValueBytes, DWORD* securityBytes,
                       void* lastWriteTime);
 LONG RegCloseKey(HKEY key);
+
+namespace ov {
+
+// An open registry key, closed when it goes out of scope. Out() is what the
+// open and create calls fill; Get() what the other calls take.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey() { if (m_key != nullptr) RegCloseKey(m_key); }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    HKEY* Out() noexcept { return &m_key; }
+    HKEY Get() const noexcept { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+}  // namespace ov
