@@ -2,6 +2,7 @@
 # utilities of ovcppstd; the language and path services of ovmui.
 ov_add_test(registry_test LABELS unit
   SOURCES registry/registry_test.cpp registry/codepage_test.cpp registry/file_replace_test.cpp
+    registry/stored_file_test.cpp
   LIBS ov::platform)
 
 ov_add_test(cppstd_test LABELS unit

@@ -1,14 +1,13 @@
 #include "ovcppstd.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <ctime>
+#include <limits>
 #include <string_view>
 
 #include "platform/codepage.h"
+#include "platform/stored_file.h"
 #include "version_note.h"
 
 namespace {
@@ -20,23 +19,6 @@ size_t Length(LPCWSTR text) noexcept {
     }
     return n;
 }
-
-// Closes a file descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd) noexcept : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const noexcept { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 bool IsFolder(const std::string& path) {
     struct stat st {};
@@ -79,30 +61,17 @@ std::u16string FormatDateTime(std::int64_t seconds) {
 }
 
 BOOL GetFileVersion(const std::string& path, DWORD* high, DWORD* low) {
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Only the headers and the note are read, so a large program is fine.
+    const ov::StoredFile file(path, std::numeric_limits<std::uint64_t>::max());
+    if (!file.IsOpen()) {
         return FALSE;
     }
-    const ov::ByteReader reader = [&fd](std::uint64_t offset, void* buf, std::size_t n) {
-        auto* out = static_cast<char*>(buf);
-        while (n > 0) {
-            const ssize_t got = ::pread(fd.get(), out, n, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            out += got;
-            offset += static_cast<std::uint64_t>(got);
-            n -= static_cast<std::size_t>(got);
-        }
-        return true;
+    const ov::ByteReader reader = [&file](std::uint64_t offset, void* buf, std::size_t n) {
+        return file.ReadAt(offset, buf, n);
     };
     DWORD h = 0;
     DWORD l = 0;
-    if (!ov::FindVersionNote(reader, static_cast<std::uint64_t>(st.st_size), &h, &l)) {
+    if (!ov::FindVersionNote(reader, file.Size(), &h, &l)) {
         return FALSE;
     }
     if (high != nullptr) {

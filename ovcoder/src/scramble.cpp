@@ -2,15 +2,13 @@
 #include "scramble.h"
 
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
-
-#include <sys/stat.h>
 
 #include "ovcoder/OvCrypt.h"
 #include "platform/codepage.h"
 #include "platform/file_replace.h"
+#include "platform/stored_file.h"
 
 namespace ovcoder {
 namespace {
@@ -23,30 +21,14 @@ unsigned RandomNibble() noexcept
     return static_cast<unsigned>(engine() >> 7) & 15;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-FilePtr OpenFile(const char16_t* path, const char* mode)
-{
-    if (!path || !*path)
-        return nullptr;
-    const std::string name = ov::WideToUtf8(path);
-    return FilePtr(std::fopen(name.c_str(), mode));
-}
-
-// Reads the whole file; false when it cannot be opened or read.
+// Reads the whole file; false when it cannot be read, is no regular file
+// or is larger than an encoded file may be.
 bool ReadWholeFile(const char16_t* path, std::vector<unsigned char>& bytes)
 {
-    const FilePtr f = OpenFile(path, "rb");
-    struct stat st {};
-    // Only regular files have a size to go by (a folder opens too).
-    if (!f || fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!path || !*path)
         return false;
-    bytes.assign(static_cast<std::size_t>(st.st_size), 0);
-    return std::fread(bytes.data(), 1, bytes.size(), f.get()) == bytes.size() &&
-           std::fgetc(f.get()) == EOF;
+    ov::StoredFile file(ov::WideToUtf8(path), ov::kMaxConfigFileBytes);
+    return file.ReadAll(bytes);
 }
 
 }  // namespace

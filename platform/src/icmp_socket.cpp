@@ -78,21 +78,6 @@ bool IsErrorType(unsigned type) noexcept {
 
 }  // namespace
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-void UniqueFd::Reset() noexcept {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-}
-
 UniqueFd OpenIcmpSocket(SocketKind kind) noexcept {
     const int type = kind == SocketKind::Datagram ? SOCK_DGRAM : SOCK_RAW;
     return UniqueFd(::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));

@@ -9,29 +9,13 @@
 #include <vector>
 
 #include "platform/icmp.h"
+#include "platform/unique_fd.h"
 
 namespace ov::icmp::detail {
 
 enum class SocketKind { Datagram, Raw };
 
-// Closes a file descriptor on destruction.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) noexcept : m_fd(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const noexcept { return m_fd; }
-    bool Valid() const noexcept { return m_fd >= 0; }
-    void Reset() noexcept;
-
-private:
-    int m_fd = -1;
-};
+using ov::UniqueFd;
 
 // Opens a socket of this kind (non-blocking, close-on-exec), or an invalid fd.
 UniqueFd OpenIcmpSocket(SocketKind kind) noexcept;

@@ -13,7 +13,9 @@
 #include <optional>
 #include <vector>
 
+#include "module_image.h"
 #include "platform/codepage.h"
+#include "platform/stored_file.h"
 
 namespace {
 
@@ -107,6 +109,11 @@ Module& Module::operator=(Module&& other) noexcept {
 bool Module::Load(const std::string& path) {
     Free();
     if (path.empty()) {
+        return false;
+    }
+    // The file is looked at before the loader maps it: a FIFO would block the
+    // loader for good, and a file cut short would fault inside it.
+    if (const StoredFile file(path, kMaxModuleFileBytes); !detail::ModuleImageFits(file)) {
         return false;
     }
     m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

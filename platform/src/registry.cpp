@@ -33,7 +33,9 @@
 #include <unordered_map>
 
 #include "platform/codepage.h"
+#include "platform/escape.h"
 #include "platform/file_replace.h"
+#include "platform/stored_file.h"
 #include "registry_format.h"
 
 struct OvRegKey {
@@ -53,24 +55,6 @@ constexpr REGSAM kWriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | 0x0020 /* c
 constexpr size_t kMaxKeyNameChars = 255;
 constexpr size_t kMaxValueNameChars = 16383;
 constexpr DWORD kMaxValueBytes = 64u << 20;
-
-// Closes a file descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd = -1) noexcept : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const noexcept { return m_fd; }
-    bool valid() const noexcept { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 struct Root {
     const char16_t* name;
@@ -135,24 +119,6 @@ Root& RootAt(int index) {
     return r;
 }
 
-bool ReadAll(int fd, std::string& out) {
-    out.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof(buffer));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        out.append(buffer, static_cast<size_t>(n));
-    }
-}
-
 bool MakeFolders(const std::string& folder, mode_t mode) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) == 0) {
@@ -196,23 +162,27 @@ std::string TimeSuffix() {
     return buf;
 }
 
-// Moves a file that does not parse out of the way and says so once.
-// Returns false when it could not be moved (the file stays untouched).
-bool SetAside(Root& r, const std::string& text, const std::string& why) {
+// Moves a damaged file out of the way and says so; mark identifies the damage
+// so that one that cannot be moved is reported once. Returns false when it
+// could not be moved (the file stays untouched).
+bool SetAside(Root& r, const std::string& mark, const std::string& why) {
     std::string aside = r.file + ".damaged-" + TimeSuffix();
     struct stat st {};
     for (int n = 2; ::lstat(aside.c_str(), &st) == 0; ++n) {
         aside = r.file + ".damaged-" + TimeSuffix() + "-" + std::to_string(n);
     }
+    // The paths come from the environment: printed with their controls escaped.
     if (::rename(r.file.c_str(), aside.c_str()) == 0) {
         std::fprintf(stderr, "registry: %s could not be read (%s); kept as %s, starting empty\n",
-                     r.file.c_str(), why.c_str(), aside.c_str());
+                     ov::EscapeControls(r.file).c_str(), why.c_str(),
+                     ov::EscapeControls(aside).c_str());
         return true;
     }
-    if (r.reported != text) {
-        r.reported = text;
+    if (r.reported != mark) {
+        r.reported = mark;
+        const int error = errno;
         std::fprintf(stderr, "registry: %s could not be read (%s) and cannot be moved aside: %s\n",
-                     r.file.c_str(), why.c_str(), std::strerror(errno));
+                     ov::EscapeControls(r.file).c_str(), why.c_str(), std::strerror(error));
     }
     return false;
 }
@@ -223,8 +193,8 @@ bool SetAside(Root& r, const std::string& text, const std::string& why) {
 class RootLock {
 public:
     explicit RootLock(const Root& r) : m_fd(OpenLockFile(r)) {
-        if (m_fd.valid()) {
-            while (::flock(m_fd.get(), LOCK_EX) != 0) {
+        if (m_fd.Valid()) {
+            while (::flock(m_fd.Get(), LOCK_EX) != 0) {
                 if (errno != EINTR) {
                     m_locked = false;
                     return;
@@ -238,59 +208,74 @@ public:
 private:
     static int OpenLockFile(const Root& r) {
         const int fd = ::open((r.file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, r.fileMode);
-        return fd >= 0 ? fd : ::open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
+        return fd >= 0 ? fd : ::open(r.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
 
-    Fd m_fd;
+    ov::UniqueFd m_fd;
     bool m_locked = false;
 };
 
 enum class Load { Ok, Damaged, Error };
 
 // Reads the root's file; a missing file is an empty text with exists false.
-bool ReadRaw(const Root& r, std::string& text, bool& exists) {
+// A folder, FIFO or device in its place, or a file over the cap, is damage
+// (why says which) that is never read.
+Load ReadRaw(const Root& r, std::string& text, bool& exists, std::string& why) {
     text.clear();
-    const Fd fd(::open(r.file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-        exists = false;
-        return errno == ENOENT;
+    ov::StoredFile file(r.file, ov::kMaxHiveFileBytes);
+    exists = file.Status() != ov::StoredFileStatus::Missing;
+    if (!exists || file.ReadAll(text)) {
+        return Load::Ok;
     }
-    exists = true;
-    return ReadAll(fd.get(), text);
+    if (file.Status() == ov::StoredFileStatus::Unreadable) {
+        return Load::Error;
+    }
+    why = ov::StoredFileProblem(file.Status(), file.Error());
+    return Load::Damaged;
 }
 
 // Reads and parses the root's file into r.hive (empty when missing).
 Load ReadFile(Root& r, std::string& text, std::string& why) {
     bool exists = false;
-    if (!ReadRaw(r, text, exists)) {
-        return Load::Error;
+    if (const Load raw = ReadRaw(r, text, exists, why); raw != Load::Ok) {
+        return raw;
     }
     r.present = exists;
     return ov::reg::ParseHive(text, r.name, r.hive, why) ? Load::Ok : Load::Damaged;
+}
+
+// What identifies one damage of a root: the text that does not parse, or,
+// for a file with no text (refused or empty), the reason; never empty.
+std::string DamageMark(const std::string& text, const std::string& why) {
+    return text.empty() ? "\x01" + why : text;
 }
 
 // The root's keys as stored now (read path, no lock unless damaged).
 Hive& Current(Root& r) {
     std::string text;
     bool exists = false;
-    if (!ReadRaw(r, text, exists)) {
+    std::string why;
+    const Load raw = ReadRaw(r, text, exists, why);
+    if (raw == Load::Error) {
         r.cached = false;
         r.hive.Reset();
         return r.hive;
     }
-    if (r.cached && exists == r.present && text == r.text) {
-        return r.hive;
-    }
-    std::string why;
-    r.present = exists;
-    if (ov::reg::ParseHive(text, r.name, r.hive, why)) {
-        r.text = std::move(text);
-        r.cached = true;
-        return r.hive;
+    if (raw == Load::Ok) {
+        if (r.cached && exists == r.present && text == r.text) {
+            return r.hive;
+        }
+        r.present = exists;
+        if (ov::reg::ParseHive(text, r.name, r.hive, why)) {
+            r.text = std::move(text);
+            r.cached = true;
+            return r.hive;
+        }
     }
     r.cached = false;
     r.hive.Reset();
-    if (text == r.reported) {
+    const std::string mark = DamageMark(text, why);
+    if (mark == r.reported) {
         return r.hive;  // known damage that could not be moved aside
     }
     // Look again under the lock: a writer may have replaced it meanwhile.
@@ -305,10 +290,10 @@ Hive& Current(Root& r) {
         }
         r.hive.Reset();
         if (result == Load::Damaged) {
-            SetAside(r, again, why);
+            SetAside(r, DamageMark(again, why), why);
         }
     } else {
-        SetAside(r, text, why);
+        SetAside(r, mark, why);
     }
     return r.hive;
 }
@@ -350,7 +335,7 @@ LONG Mutate(Root& r, const std::function<LONG(Hive&, bool*)>& change) {
     }
     if (result == Load::Damaged) {
         r.hive.Reset();
-        if (!SetAside(r, before, why)) {
+        if (!SetAside(r, DamageMark(before, why), why)) {
             return ERROR_BADDB;  // never write over a file we could not keep
         }
         r.present = false;

@@ -1,5 +1,11 @@
 // Encoded configuration file: values, file layout and checksum recomputed
 // independently, damaged files, odd bodies, and a fixed vector file.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -217,6 +223,64 @@ TEST(ConfigFileTest, FilesThatAreMissingShortOrNotFilesAreRefused)
     std::u16string text;
     EXPECT_EQ(config.GetValue(u"S", u"K", text), 1);
     EXPECT_EQ(text, u"kept");
+}
+
+// Peak memory of a child (kilobytes) that reads path; -1 when the read
+// accepted the file, blocked (the alarm ends it) or the child failed.
+long PeakKbOfRefusedRead(const std::filesystem::path& path)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(30);
+        CConfigFile config;
+        const int read = config.ReadEncoded(path.u16string().c_str());
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const long peak = read == 0 ? usage.ru_maxrss : -1;
+        [[maybe_unused]] const ssize_t n = ::write(fds[1], &peak, sizeof peak);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    long peak = -1;
+    if (::read(fds[0], &peak, sizeof peak) != static_cast<ssize_t>(sizeof peak))
+        peak = -1;
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
+}
+
+TEST(ConfigFileTest, SpecialAndHugeFilesAreRefusedWithoutWaitingOrFillingMemory)
+{
+    TempDir dir;
+    rusage self{};
+    ::getrusage(RUSAGE_SELF, &self);
+    // A child starts with the parent's pages; what it reads comes on top.
+    const long bound = self.ru_maxrss + 64 * 1024;
+
+    const auto fifo = dir.File("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto zero = dir.File("zero.ini");
+    std::filesystem::create_symlink("/dev/zero", zero);
+    const auto folder = dir.File("folder.ini");
+    std::filesystem::create_directory(folder);
+    const auto sparse = dir.File("sparse.ini");
+    const int fd = ::open(sparse.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 2LL << 30), 0);
+    ::close(fd);
+    // A sound file over the 1 MB a configuration file may have.
+    const auto large = dir.File("large.ini");
+    WriteFile(large, Image(std::vector<unsigned char>(1 << 20, 0x5A)));
+
+    for (const auto& path : {fifo, zero, folder, sparse, large}) {
+        const long peak = PeakKbOfRefusedRead(path);
+        EXPECT_GE(peak, 0) << path;
+        EXPECT_LT(peak, bound) << path;
+    }
 }
 
 TEST(ConfigFileTest, BodiesOfAnyLengthStayInBounds)

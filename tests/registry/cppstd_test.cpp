@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -134,6 +136,15 @@ TEST(FileVersion, FailsCleanlyWithoutANote) {
     WriteText(cut, ReadText(BinDir() + "/libovplatform.so").substr(0, 128));
     EXPECT_FALSE(GetFileVersion(cut, &high, &low));
     EXPECT_EQ(high, 0xAAAAu);
+    // A FIFO in a module's place is refused, not waited on (the alarm ends a wait).
+    const std::string fifo = tmp.dir() + "/fifo.so";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(regtest::InChild([&] {
+        ::alarm(30);
+        DWORD h = 0;
+        DWORD l = 0;
+        return !GetFileVersion(fifo, &h, &l);
+    }));
 }
 
 TEST(FileVersion, FindsTheNoteInEveryElfShape) {

@@ -104,12 +104,28 @@ TEST_F(InstallerTest, MessagesGoToStderrAndRegistrationGoesOn) {
     EXPECT_FALSE(std::filesystem::exists(program.Dir() / "Tapper.ini"));
 
     // A user store that cannot be written: the failure is said, the flag still written.
-    std::filesystem::remove(reg.user());
-    std::filesystem::create_directory(reg.user());
+    regtest::WriteText(reg.user(), "Windows Registry Editor Version 5.00\r\n\r\n");
+    ::chmod(reg.user().c_str(), 0444);
     run = Tapper({"/Register", "/lan", "en_us", "/autocheckupdate"});
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.err.find("tapper: WriteUserLanguage (en_us) failed.\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(program.Dir() / "Tapper.ini"));
+}
+
+// A language module cut short, as a failed copy leaves it: refused with the
+// message of a module that does not load, also at registration.
+TEST_F(InstallerTest, ATruncatedLanguageModuleIsRefusedLikeAMissingOne) {
+    const std::string whole = regtest::ReadText(std::string(std::getenv("OV_BIN_DIR")) + "/mui/de_de/OvPingRes.so");
+    const std::filesystem::path module = program.Dir() / "mui" / "de_de" / "OvPingRes.so";
+    std::filesystem::create_directories(module.parent_path());
+    for (const std::size_t size : {std::size_t{3000}, whole.size() / 2, whole.size() - 1}) {
+        regtest::WriteText(module.string(), whole.substr(0, size));
+        const starttest::ChildResult run = Tapper({"/Register", "/lan", "de_de"});
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << size << " " << run.status;
+        EXPECT_NE(run.err.find("tapper: Couldn't Load Resource File \"" + module.string() + "\"!\n"),
+                  std::string::npos)
+            << size << run.err;
+    }
 }
 
 TEST_F(InstallerTest, RemovalDeletesTheKeys) {

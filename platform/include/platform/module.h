@@ -27,7 +27,9 @@ public:
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
 
-    // Loads the file at path (UTF-8); false when it cannot be loaded.
+    // Loads the file at path (UTF-8); false when it cannot be loaded, is not a
+    // regular file of at most 64 MB, or is not a whole shared object of this
+    // machine (a damaged module is refused, never mapped).
     bool Load(const std::string& path);
     void Free() noexcept;
     bool IsLoaded() const noexcept { return m_handle != nullptr; }
