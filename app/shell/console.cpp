@@ -230,6 +230,8 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     if (hosts.empty()) {
         std::fputs("tapper: no host given\n", err);
         std::fputs(ConsoleUsage(), err);
+    // Before the hosts' sockets can take every descriptor.
+    PrepareMessageFormatting();
         return kExitNotStarted;
     }
     if (HasInvalidHostChar(hosts)) {

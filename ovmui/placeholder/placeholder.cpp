@@ -291,6 +291,20 @@ std::vector<Substitution> CollectArguments(std::u16string_view defText, const Di
     return out;
 }
 
+bool HasUnfilledPlaceholder(std::u16string_view text, const std::vector<Substitution>& substitutions,
+                            const Dialect& dialect)
+{
+    for (const Placeholder& ph : ScanPlaceholders(text)) {
+        if (ClassifyConversion(ph.conversion, dialect) == ArgKind::None)
+            continue;
+        const bool filled = std::any_of(substitutions.begin(), substitutions.end(),
+                                        [&](const Substitution& sub) { return sub.token == ph.token; });
+        if (!filled)
+            return true;
+    }
+    return false;
+}
+
 bool SubstituteAll(std::u16string& text, const std::vector<Substitution>& substitutions)
 {
     bool complete = true;

@@ -35,6 +35,11 @@ struct Substitution {
 // formats it; the tokens view defText. args is consumed.
 std::vector<Substitution> CollectArguments(std::u16string_view defText, const Dialect& dialect, va_list args);
 
+// True when text holds a placeholder that takes an argument and that none of
+// substitutions fills: formatted, it would show the bare token.
+bool HasUnfilledPlaceholder(std::u16string_view text, const std::vector<Substitution>& substitutions,
+                            const Dialect& dialect);
+
 // Applies every substitution in turn; false when any token occurs nowhere.
 bool SubstituteAll(std::u16string& text, const std::vector<Substitution>& substitutions);
 

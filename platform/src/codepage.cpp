@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -237,9 +238,66 @@ const SingleByteTable* TableFor(UINT cp) {
     const std::lock_guard lock(mutex);
     auto it = tables.find(cp);
     if (it == tables.end()) {
-        it = tables.emplace(cp, BuildTable(cp)).first;
+        // A table that could not be built (no descriptor left to load the
+        // page's module, say) is tried again by the next caller.
+        std::unique_ptr<SingleByteTable> table = BuildTable(cp);
+        if (!table) {
+            return nullptr;
+        }
+        it = tables.emplace(cp, std::move(table)).first;
     }
     return it->second.get();
+}
+
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+void CloseIconv(iconv_t cd) noexcept {
+    if (cd != kNoIconv) {
+        iconv_close(cd);
+    }
+}
+
+// One pair of descriptors per double-byte page, held for the life of the
+// process: while one is open the C library keeps the page's conversion module
+// loaded, so threads that open their own descriptors later need no file.
+class HeldPages {
+public:
+    HeldPages() = default;
+    HeldPages(const HeldPages&) = delete;
+    HeldPages& operator=(const HeldPages&) = delete;
+    ~HeldPages() {
+        for (const auto& [cp, pair] : m_held) {
+            CloseIconv(pair.first);
+            CloseIconv(pair.second);
+        }
+    }
+
+    // True when page cp is held (now or before).
+    bool Hold(UINT cp) {
+        const std::lock_guard lock(m_mutex);
+        if (m_held.count(cp) != 0) {
+            return true;
+        }
+        const std::string name = IconvName(cp);
+        const iconv_t toWide = iconv_open(kWideCharset, name.c_str());
+        const iconv_t fromWide = iconv_open(name.c_str(), kWideCharset);
+        if (toWide == kNoIconv || fromWide == kNoIconv) {
+            CloseIconv(toWide);
+            CloseIconv(fromWide);
+            return false;
+        }
+        m_held.emplace(cp, std::make_pair(toWide, fromWide));
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<UINT, std::pair<iconv_t, iconv_t>> m_held;
+};
+
+HeldPages& Held() {
+    static HeldPages held;
+    return held;
 }
 
 // Conversion descriptors of the double-byte pages, opened once per thread
@@ -251,12 +309,8 @@ public:
     IconvCache& operator=(const IconvCache&) = delete;
     ~IconvCache() {
         for (const Entry& e : m_entries) {
-            if (e.toWide != kInvalid) {
-                iconv_close(e.toWide);
-            }
-            if (e.fromWide != kInvalid) {
-                iconv_close(e.fromWide);
-            }
+            CloseIconv(e.toWide);
+            CloseIconv(e.fromWide);
         }
     }
 
@@ -269,11 +323,17 @@ public:
         }
         const std::string name = IconvName(cp);
         Entry e{cp, iconv_open(kWideCharset, name.c_str()), iconv_open(name.c_str(), kWideCharset)};
+        if (e.toWide == kInvalid || e.fromWide == kInvalid) {
+            // Not kept: a later call may find the module loadable again.
+            CloseIconv(e.toWide);
+            CloseIconv(e.fromWide);
+            return kInvalid;
+        }
         m_entries.push_back(e);
         return toWide ? e.toWide : e.fromWide;
     }
 
-    static inline const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);
+    static inline const iconv_t kInvalid = kNoIconv;
 
 private:
     struct Entry {
@@ -716,6 +776,21 @@ int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars,
 }
 
 namespace ov {
+
+bool PreloadCodePage(UINT cp) {
+    const UINT page = ResolvePage(cp);
+    const SingleByteTable* table = nullptr;
+    switch (RouteOf(page, &table)) {
+    case Route::Unsupported:
+        return false;
+    case Route::Utf8:
+    case Route::Table:
+        return true;  // a table, once built, stays
+    case Route::Iconv:
+        break;
+    }
+    return Held().Hold(page) && ThreadIconv().Get(page, true) != IconvCache::kInvalid;
+}
 
 std::u16string AnsiToWide(std::string_view ansi, UINT cp) {
     std::u16string wide;

@@ -1,5 +1,7 @@
 #include "icmp_socket.h"
 
+#include "platform/fdlimit.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/errqueue.h>
@@ -80,7 +82,12 @@ bool IsErrorType(unsigned type) noexcept {
 
 UniqueFd OpenIcmpSocket(SocketKind kind) noexcept {
     const int type = kind == SocketKind::Datagram ? SOCK_DGRAM : SOCK_RAW;
-    return UniqueFd(::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
+    UniqueFd socket(::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP));
+    if (ov::InDescriptorReserve(socket.Get())) {
+        socket.Reset();
+        errno = EMFILE;  // the rest is kept for the program's own files
+    }
+    return socket;
 }
 
 DWORD StatusOfIcmpError(int type, int code) noexcept {

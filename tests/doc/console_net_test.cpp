@@ -110,17 +110,39 @@ std::string LoopbackHosts(int count) {
     return text;
 }
 
+// One request to each of 300 loopback hosts under the descriptor limit that
+// the shell's ulimit options set.
+ConsoleResult RunThreeHundredHostsUnder(const std::string& ulimitOptions) {
+    const std::string command = "ulimit " + ulimitOptions +
+                                " && exec \"$0\" --console --count=1 -w3000 " + LoopbackHosts(300);
+    ConsoleRun run({"/bin/sh", "-c", command, TapperPath()});
+    return run.Finish(120s);
+}
+
 TEST_F(ConsoleNetTest, ManyHostsRunUnderALowSoftDescriptorLimit) {
     // 300 hosts need more than 256 descriptors; the program raises its soft
     // limit to the hard one and spends one descriptor per host.
-    const std::string command = "ulimit -Sn 256 && exec \"$0\" --console --count=1 -w3000 " +
-                                LoopbackHosts(300);
-    ConsoleRun run({"/bin/sh", "-c", command, TapperPath()});
-    const ConsoleResult r = run.Finish(120s);
+    const ConsoleResult r = RunThreeHundredHostsUnder("-Sn 256");
     const auto lines = SplitLines(r.out);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(CountMatching(lines, std::regex(R"(.*: bytes = 64 time .*)")), 300);
     EXPECT_EQ(CountMatching(lines, std::regex("Packets Received:1")), 300);
+}
+
+TEST_F(ConsoleNetTest, HostsPastTheDescriptorLimitFailAndEveryLineIsFormatted) {
+    // A hard limit of 256 for 300 hosts: the hosts whose socket the limit
+    // refuses say so, descriptors stay free for the program's own files, and
+    // no line shows a text unformatted.
+    const ConsoleResult r = RunThreeHundredHostsUnder("-n 256");
+    const auto lines = SplitLines(r.out);
+    EXPECT_EQ(r.status, 1) << r.err;  // some hosts got no socket, so no reply
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(CountMatching(lines, std::regex(R"(.*%[a-zA-Z0-9]+_[a-zA-Z0-9]+%.*)")), 0) << r.out;
+    const int replied = CountMatching(lines, std::regex(R"(.*: bytes = 64 time .*)"));
+    const int refused = CountMatching(lines, std::regex(R"(.*: Could not Open the ICMP Socket\.)"));
+    EXPECT_GT(replied, 100);
+    EXPECT_EQ(replied + refused, 300);
+    EXPECT_EQ(CountMatching(lines, std::regex("Packets Sent:[01]")), 300);
 }
 
 TEST_F(ConsoleNetTest, ACountedRunSendsExactlyThatManyRequestsPerHost) {

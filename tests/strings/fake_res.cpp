@@ -14,6 +14,8 @@ FAKE_EXPORT const char16_t* OvResLoadString(unsigned int id)
         return u"Lost %d_a%";  // drops %d_b%
     case 33036:
         return u"%s_a% <%s_b%> %s_c%";
+    case 33029:
+        return u"Received %d_z%";  // a placeholder the default text lacks
     case 57344:
         return u"Fake Tool";
     case 500:

@@ -2,6 +2,14 @@
 // the string tables, the process-wide ring and the language module choice.
 #include "MsgFormat.h"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -12,6 +20,7 @@
 #include "EnglishStrings.h"
 #include "ovmui/OvStringTable.h"
 #include "platform/codepage.h"
+#include "platform/module.h"
 
 namespace {
 
@@ -149,6 +158,109 @@ TEST_F(MessageFormat, TranslationsLackingAPlaceholderAreMarked)
     EXPECT_EQ(Text(LoadFormatString(33036, u"[%s_c%]Reply form %s_b%: %s_a%", u"c", u"b", u"a")), u"a <b> c");
     EXPECT_EQ(Text(LoadFormatString(500, u"Empty")), u"*Empty");
     EXPECT_EQ(Text(LoadFormatString(33001, u"Error")), u"*Error") << "no English fallback inside a module";
+}
+
+TEST_F(MessageFormat, TextsThatCannotBeFormattedComeInTheirDefaultFormSaidOnce)
+{
+    // The first such text of this program: the notice comes once per process.
+    ASSERT_TRUE(SelectLanguageModule(ov::Utf8ToWide(OV_FAKE_RES_PATH)));
+    FlagGuard flag(0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Text(LoadFormatString(33029, "Packets Received:%d_a%", 7)), u"Packets Received:7");
+    EXPECT_EQ(Text(LoadFormatString(33029, "Packets Received:%d_a%", 8)), u"Packets Received:8");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tapper: Message 33029 could not be formatted; its default text is shown.\n");
+}
+
+// Runs this program again with only the tests of filter, env added; its exit status.
+int RunSelf(const char* filter, std::vector<std::string> entries)
+{
+    const std::string exe = ov::ExecutablePath();
+    std::string filterArg = std::string("--gtest_filter=") + filter;
+    for (char** e = environ; *e != nullptr; ++e)
+        entries.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : entries)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string exeArg = exe;
+    char* argv[] = {exeArg.data(), filterArg.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(MessageFormatWithoutDescriptors, TextsAreFormattedWhenNoFileCanBeOpened)
+{
+    // Fresh processes, in which nothing was converted yet: with what the
+    // formatter needs loaded beforehand, and without.
+    EXPECT_EQ(RunSelf("MessageFormatChild.*", {"OV_FORMAT_CHILD=prepared"}), 0);
+    EXPECT_EQ(RunSelf("MessageFormatChild.*", {"OV_FORMAT_CHILD=bare"}), 0);
+    // A double-byte page, which every thread converts through descriptors of its own.
+    EXPECT_EQ(RunSelf("MessageFormatChild.*", {"OV_FORMAT_CHILD=prepared", "OV_ACP=936"}), 0);
+}
+
+// Takes every descriptor the soft limit leaves, as the sockets of a run with
+// more hosts than the limit allows do; gives them back at destruction.
+class DescriptorsTaken {
+public:
+    DescriptorsTaken()
+    {
+        getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit low = m_saved;
+        low.rlim_cur = std::min<rlim_t>(m_saved.rlim_max, 256);
+        setrlimit(RLIMIT_NOFILE, &low);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            m_taken.push_back(fd);
+    }
+    ~DescriptorsTaken()
+    {
+        for (const int fd : m_taken)
+            ::close(fd);
+        setrlimit(RLIMIT_NOFILE, &m_saved);
+    }
+    DescriptorsTaken(const DescriptorsTaken&) = delete;
+    DescriptorsTaken& operator=(const DescriptorsTaken&) = delete;
+
+private:
+    rlimit m_saved{};
+    std::vector<int> m_taken;
+};
+
+TEST(MessageFormatChild, FormatsWithEveryDescriptorTaken)
+{
+    const char* mode = std::getenv("OV_FORMAT_CHILD");
+    if (mode == nullptr)
+        GTEST_SKIP() << "run by MessageFormatWithoutDescriptors";
+    const bool prepared = std::string_view(mode) == "prepared";
+    if (prepared) {
+        ASSERT_TRUE(PrepareMessageFormatting());
+    }
+    testing::internal::CaptureStderr();
+    std::u16string text;
+    std::u16string fromThread;
+    {
+        const DescriptorsTaken taken;
+        text = LoadFormatString(33036, "[%s_c%]Reply form %s_b%: %s_a%", u"12:00:01", u"10.0.0.1", u"TimeOut.");
+        // A plain thread: the sanitizers' own checks of virtual calls need a
+        // descriptor, which std::thread's start would ask for here.
+        pthread_t thread{};
+        const auto run = [](void* out) -> void* {
+            *static_cast<std::u16string*>(out) = LoadFormatString(
+                33036, "[%s_c%]Reply form %s_b%: %s_a%", u"12:00:01", u"10.0.0.1", u"TimeOut.");
+            return nullptr;
+        };
+        if (pthread_create(&thread, nullptr, run, &fromThread) == 0)
+            pthread_join(thread, nullptr);
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(text, u"[12:00:01]Reply form 10.0.0.1: TimeOut.");
+    EXPECT_EQ(fromThread, text);
+    // Unprepared, the code page could not be loaded: said once on stderr.
+    EXPECT_EQ(err.empty(), prepared) << err;
 }
 
 TEST(EnglishCatalogue, LookupMatchesTheTable)

@@ -10,6 +10,7 @@
 #include "AppText.h"
 #include "HelpWindow.h"
 #include "MainWindowFactory.h"
+#include "MsgFormat.h"
 #include "OnlineAddress.h"
 #include "OnlineResourceView.h"
 #include "OvPingDoc.h"
@@ -67,6 +68,8 @@ int CTapperApp::InitInstance() {
         ShowMessage(nullptr, Q(text), Q(kEnglishTitle),
                     icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
     });
+    // In the language just chosen, before the hosts' sockets can take every descriptor.
+    PrepareMessageFormatting();
     m_strTitle = m_startup.TranslatedTitle();
     QApplication::setApplicationDisplayName(Q(m_strTitle));
     m_bHelpFile = HasHelpBook(m_startup.AppDir(), m_startup.Language()) ? 1 : 0;

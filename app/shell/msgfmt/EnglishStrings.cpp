@@ -176,6 +176,7 @@ constexpr OV_MESSAGE kMessages[] = {
     {34516, u"The server answered with status %d_a%."},
     {34517, u"The answer could not be read."},
     {34520, u"The page %s_a% could not be shown.\n%s_b%"},
+    {34750, u"Message %d_a% could not be formatted; its default text is shown."},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };

@@ -5,6 +5,8 @@
 #include <array>
 #include <atomic>
 #include <cstdarg>
+#include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <vector>
 
@@ -45,6 +47,37 @@ LanguageSource& Source()
     return source;
 }
 
+// Says once per process on stderr that a text could not be formatted as its
+// source gives it; the text shown instead is its default text.
+void ReportUnformattable(unsigned int id) noexcept
+{
+    static std::atomic<bool> reported{false};
+    if (reported.exchange(true))
+        return;  // also keeps the notice's own formatting from coming back here
+    const char16_t* notice =
+        LoadFormatString(34750, u"Message %d_a% could not be formatted; its default text is shown.", id);
+    try {
+        std::fprintf(stderr, "tapper: %s\n", ov::WideToUtf8(notice).c_str());
+    } catch (...) {
+    }
+}
+
+// The default text of a message in the thread's code page as wide text. When
+// the page cannot be loaded (no descriptor left for its module) the text is
+// widened byte by byte: ASCII is the same in every page the program supports.
+std::u16string DefaultTextToWide(unsigned int id, const char* defText)
+{
+    std::u16string wide = ov::AnsiToWide(defText, CP_THREAD_ACP);
+    if (!wide.empty() || *defText == '\0')
+        return wide;
+    ReportUnformattable(id);
+    for (const char* p = defText; *p != '\0'; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        wide.push_back(byte < 0x80 ? char16_t{byte} : char16_t{0xFFFD});
+    }
+    return wide;
+}
+
 const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) noexcept
 {
     // The text is made outside the lock; only the copy into the ring's next
@@ -60,8 +93,16 @@ const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) 
         const std::vector<ov::placeholder::Substitution> subs =
             ov::placeholder::CollectArguments(def, ov::placeholder::kMessageDialect, args);
 
+        // A text whose placeholders the default text does not fill would show
+        // its bare tokens: the default text is shown instead.
         bool incomplete = false;
-        if (const char16_t* translated = LoadResourceString(id)) {
+        const char16_t* translated = LoadResourceString(id);
+        if (translated &&
+            ov::placeholder::HasUnfilledPlaceholder(translated, subs, ov::placeholder::kMessageDialect)) {
+            ReportUnformattable(id);
+            translated = nullptr;
+        }
+        if (translated) {
             text = translated;
         } else {
             text = def;
@@ -94,7 +135,7 @@ const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noex
     std::u16string wide;
     try {
         if (defText)
-            wide = ov::AnsiToWide(defText, CP_THREAD_ACP);
+            wide = DefaultTextToWide(id, defText);
     } catch (...) {
         return u"";
     }
@@ -112,6 +153,13 @@ const char16_t* LoadFormatString(unsigned int id, const char16_t* defText, ...) 
     const char16_t* result = FormatV(id, defText, args);
     va_end(args);
     return result;
+}
+
+bool PrepareMessageFormatting() noexcept
+{
+    // Local times of the texts: the zone is read now, not at the first text.
+    tzset();
+    return ov::PreloadCodePage(CP_THREAD_ACP) && ov::PreloadCodePage(CP_ACP);
 }
 
 bool SelectLanguageModule(ov::Module&& module)

@@ -8,10 +8,18 @@
 
 // Text of message id with the default text's placeholders filled in by name;
 // the default text is in the thread's ANSI code page, string values are wide
-// text. Never null; valid until 31 further calls by any thread.
+// text. Never null; valid until 31 further calls by any thread. A text that
+// cannot be formatted as the language module gives it (placeholders the
+// default text lacks) comes in its default form, said once on stderr.
 const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noexcept;
 // As above with a wide default text.
 const char16_t* LoadFormatString(unsigned int id, const char16_t* defText, ...) noexcept;
+
+// Loads what formatting needs (the code pages of the calling thread and of
+// the process, the local time zone) so that no later text has to open a file;
+// call it on the thread that formats, after its language is chosen and before
+// hosts open their sockets. False when a code page cannot be loaded.
+bool PrepareMessageFormatting() noexcept;
 
 // Names of what a language resource module exports: its language code, and
 // its strings by message id (null for an id it lacks), by count and by index.

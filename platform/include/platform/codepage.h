@@ -53,6 +53,11 @@ int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars,
 namespace ov {
 // Code page of the calling thread's locale (follows SetThreadLocale).
 UINT ThreadCodePage();
+// Loads what converting text of page cp (CP_ACP and CP_THREAD_ACP resolved
+// here) needs and keeps it for the life of the process, so that later
+// conversions open no file: a process whose descriptors are all taken could
+// not load a page any more. False when the page cannot be converted.
+bool PreloadCodePage(UINT cp);
 // Whole-string forms of the conversions above.
 std::u16string AnsiToWide(std::string_view ansi, UINT cp = CP_ACP);
 std::string WideToAnsi(std::u16string_view wide, UINT cp = CP_ACP);
