@@ -8,6 +8,7 @@
 #include "NameLookup.h"
 #include "PingServices.h"
 #include "platform/clock.h"
+#include "platform/escape.h"
 
 namespace {
 
@@ -349,7 +350,8 @@ void CHostProbe::Resolve() noexcept {
             sockaddr_in in{};
             std::memcpy(&in, first->ai_addr, sizeof(in));
             if (first->ai_canonname != nullptr) {
-                m_hostName = FromResolverName(first->ai_canonname);
+                // A name server's text: kept with its controls escaped.
+                m_hostName = ov::EscapeControls(FromResolverName(first->ai_canonname));
             }
             m_address = in.sin_addr.s_addr;
             m_state = HS_RESOLVED;

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "ovgeoip.h"
+#include "platform/escape.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ std::u16string LookupCountry(IPAddr address) {
         const int id = GeoIP_id_by_ipnum(g_services.geoip, ntohl(address));
         const char16_t* name = GeoIP_country_name_by_id(id);
         if (name != nullptr) {
-            return name;
+            return ov::EscapeControls(name);  // a database's text
         }
     }
     return u" ";

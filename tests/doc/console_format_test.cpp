@@ -522,3 +522,38 @@ TEST_F(ConsoleFormatTest, SummaryEveryGivesIntervalsThatAddUpToTheTotals) {
 }
 
 }  // namespace
+
+// ---- hosts that are not names ----
+
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Runs a counted run over the fake provider into out; the status, with what
+// the run said on its error stream in err.
+int RunInto(std::vector<const char*> args, std::FILE* out, std::string& err) {
+    FakeIcmpProvider fake;
+    FakeReply reply;
+    reply.roundTripTime = 1;
+    fake.SetDefault(reply);
+    ProviderScope scope({&fake});
+    const ConsoleOptions options = Parse(std::move(args));
+    EXPECT_EQ(options.error, "");
+    FilePtr e(std::tmpfile(), &std::fclose);
+    const int status = RunConsole(options, out, e.get());
+    err = ReadAll(e.get());
+    return status;
+}
+
+}  // namespace
+
+TEST_F(ConsoleFormatTest, HostsWithControlCharactersAreRefused) {
+    for (const char* host : {"127.0.0.1\nforged", "127.0.0.1\rx", "127.0.0.1\x1b[2J", "127.0.0.1\x01",
+                             "a\x7f" "b", "a\xc2\x85" "b", "a\xe2\x80\xae" "b"}) {
+        FilePtr out(std::tmpfile(), &std::fclose);
+        std::string err;
+        EXPECT_EQ(RunInto({"--console", "--count=1", host}, out.get(), err), kExitNotStarted);
+        EXPECT_EQ(err, "Invalid host name or IP addresses.\n");
+        EXPECT_EQ(ReadAll(out.get()), "");
+    }
+}

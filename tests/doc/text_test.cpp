@@ -8,6 +8,7 @@
 #include "LogText.h"
 #include "StatText.h"
 #include "HostEntry.h"
+#include "platform/escape.h"
 
 namespace {
 
@@ -162,6 +163,20 @@ TEST(HostEntryTest, TrimAndInvalidCharacters) {
     for (char16_t c : std::u16string_view(u"`~!@#$%^&*()=+|{}[]:\"'<>?")) {
         EXPECT_TRUE(HasInvalidHostChar(std::u16string(u"a") + c + u"b")) << static_cast<int>(c);
     }
+    // Control characters: C0, DEL, C1, line separators, bidirectional controls.
+    for (char16_t c : {0x00, 0x01, 0x09, 0x0A, 0x0D, 0x1B, 0x1F, 0x7F, 0x80, 0x85, 0x9F, 0x2028, 0x2029,
+                       0x202A, 0x202E, 0x2066, 0x2069}) {
+        EXPECT_TRUE(HasInvalidHostChar(std::u16string(u"a") + c + u"b")) << static_cast<int>(c);
+    }
+    EXPECT_FALSE(HasInvalidHostChar(u"b\u00fccher.example \u4e2d\u6587.example"));
+}
+
+TEST(HostEntryTest, NamesFromElsewhereAreShownWithTheirControlsEscaped) {
+    EXPECT_EQ(ov::EscapeControls(u"127.0.0.1\nforged line"), u"127.0.0.1\\nforged line");
+    EXPECT_EQ(ov::EscapeControls(u"a\rb\tc\x1b[31md\x01\x7f"), u"a\\rb\\tc\\x1b[31md\\x01\\x7f");
+    EXPECT_EQ(ov::EscapeControls(u"x\u0085y\u202ez"), u"x\\x85y\\u202ez");
+    EXPECT_EQ(ov::EscapeControls(u"Gr\u00fc\u00dfe \u4e2d\u6587"), u"Gr\u00fc\u00dfe \u4e2d\u6587");
+    EXPECT_EQ(ov::EscapeControls(std::string("path/\nname\xc3\xbc")), "path/\\nname\xc3\xbc");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // over a document whose hosts ping the scripted ICMP provider.
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,23 +69,29 @@ protected:
         frame.reset();
     }
 
-    // Types text into the host entry and presses the Start/Stop button;
-    // returns the text of a message box shown meanwhile (closed at once).
-    QString StartWith(const QString& text) {
-        frame->HostEntry()->setEditText(text);
+    // Runs action; returns the text of a message box with icon shown
+    // meanwhile (closed at once).
+    static QString MessageDuring(const std::function<void()>& action, QMessageBox::Icon icon) {
         QString shown;
         QTimer watcher;
         watcher.setInterval(10);
         QObject::connect(&watcher, &QTimer::timeout, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 shown = box->text();
-                EXPECT_EQ(box->icon(), QMessageBox::Critical);
+                EXPECT_EQ(box->icon(), icon);
                 box->accept();
             }
         });
         watcher.start();
-        frame->OnStartStop();
+        action();
         return shown;
+    }
+
+    // Types text into the host entry and presses the Start/Stop button;
+    // returns the text of an error message shown meanwhile.
+    QString StartWith(const QString& text) {
+        frame->HostEntry()->setEditText(text);
+        return MessageDuring([this] { frame->OnStartStop(); }, QMessageBox::Critical);
     }
 
     QStringList History() const {
@@ -123,6 +130,14 @@ TEST_F(MainFrameTest, HostEntryTextIsTrimmedAndCheckedBeforeARunStarts) {
         const QString text = QStringLiteral("127.0.0") + QChar(c) + QStringLiteral("3");
         EXPECT_FALSE(StartWith(text).isEmpty()) << text.toStdString();
         EXPECT_FALSE(doc.IsRunning()) << text.toStdString();
+    }
+    EXPECT_EQ(frame->HostEntry()->count(), 1);
+
+    // So is a control character: one host must never print as two lines.
+    for (const char16_t c : {u'\n', u'\r', u'\t', u'\x1b', u'\x01', u'\x7f', u'\x85', u'\u202e'}) {
+        const QString text = QStringLiteral("127.0.0.1") + QChar(c) + QStringLiteral("forged");
+        EXPECT_EQ(StartWith(text), QStringLiteral("Invalid host name or IP addresses.")) << int(c);
+        EXPECT_FALSE(doc.IsRunning()) << int(c);
     }
     EXPECT_EQ(frame->HostEntry()->count(), 1);
 }

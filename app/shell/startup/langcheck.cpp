@@ -3,12 +3,13 @@
 #include "MsgFormat.h"
 #include "ovcppstd.h"
 #include "platform/codepage.h"
+#include "platform/escape.h"
 #include "startup.h"
 
 namespace {
 
 std::u16string Quoted(const char16_t* before, const std::u16string& path, const char16_t* after) {
-    return before + path + after;
+    return before + ov::EscapeControls(path) + after;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "HistoryComboBox.h"
 
+#include "platform/escape.h"
+
 #include <QLineEdit>
 
 COvHistoryComboBox::COvHistoryComboBox(CMainProfile profile, QWidget* parent)
@@ -42,7 +44,7 @@ void COvHistoryComboBox::LoadHistory() {
         const std::u16string value =
             m_profile.GetString(m_section.toStdU16String(), KeyName(i).toStdU16String());
         if (!value.empty()) {
-            addItem(QString::fromStdU16String(value));
+            addItem(QString::fromStdU16String(ov::EscapeControls(value)));
         }
     }
     setCurrentIndex(-1);

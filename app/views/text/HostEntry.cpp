@@ -1,5 +1,7 @@
 #include "HostEntry.h"
 
+#include "platform/escape.h"
+
 std::u16string TrimHostEntryText(std::u16string_view text) {
     const auto first = text.find_first_not_of(kHostEntryTrimSet);
     if (first == std::u16string_view::npos) {
@@ -10,5 +12,6 @@ std::u16string TrimHostEntryText(std::u16string_view text) {
 }
 
 bool HasInvalidHostChar(std::u16string_view text) noexcept {
-    return text.find_first_of(kHostEntryInvalidSet) != std::u16string_view::npos;
+    return text.find_first_of(kHostEntryInvalidSet) != std::u16string_view::npos ||
+           ov::HasControlChar(text);
 }

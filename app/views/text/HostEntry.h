@@ -10,5 +10,6 @@ inline constexpr std::u16string_view kHostEntryInvalidSet = u"`~!@#$%^&*()=+|{}[
 
 // The text with every trim-set character removed from both ends.
 std::u16string TrimHostEntryText(std::u16string_view text);
-// True when the text holds any character of the invalid set.
+// True when the text holds any character of the invalid set or a control
+// character (one host must never print as two lines or steer a terminal).
 bool HasInvalidHostChar(std::u16string_view text) noexcept;
