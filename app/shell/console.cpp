@@ -1,6 +1,8 @@
 #include "console.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include <fcntl.h>
@@ -216,9 +218,20 @@ std::int64_t MonotonicMs() {
 
 }  // namespace
 
+int ReportOutputFailure(int error, std::FILE* err) {
+    if (error != EPIPE) {
+        const std::u16string reason = ov::Utf8ToWide(std::strerror(error));
+        std::fputs("tapper: ", err);
+        PrintLine(err, LoadFormatString(34751, u"Couldn't write the output: %s_a%", reason.c_str()));
+    }
+    return kExitOutputFailed;
+}
+
 int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Before any worker exists, so that every thread inherits the blocked mask.
     SignalCatcher signals;
+    // Before the hosts' sockets can take every descriptor.
+    PrepareMessageFormatting();
 
     COvPingDoc doc;
     CProfile profile;
@@ -230,8 +243,6 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     if (hosts.empty()) {
         std::fputs("tapper: no host given\n", err);
         std::fputs(ConsoleUsage(), err);
-    // Before the hosts' sockets can take every descriptor.
-    PrepareMessageFormatting();
         return kExitNotStarted;
     }
     if (HasInvalidHostChar(hosts)) {
@@ -251,6 +262,15 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     doc.StartRun(hosts);
 
     const std::unique_ptr<IConsoleWriter> writer = MakeConsoleWriter(options.format, out);
+    // A write that fails (full disk, reader gone) ends the run: nothing more
+    // can reach anyone.
+    int outputError = 0;
+    auto flush = [&] {
+        if (outputError == 0) {
+            outputError = writer->Flush();
+        }
+        return outputError == 0;
+    };
     writer->Begin();
     std::vector<PING_EVENT> fresh;          // reused for every host
     std::vector<std::uint32_t> rtts;        // reused for every summary
@@ -276,7 +296,7 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
                 progress[i].interval = RttFigures{};
             }
         }
-        writer->Flush();
+        flush();
     };
 
     // Once the input was taken and the service bound the run has started,
@@ -300,8 +320,7 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
             allDone = allDone && progress[i].done;
         }
         // One write for what every host had, however many hosts there are.
-        writer->Flush();
-        if (allDone) {
+        if (!flush() || allDone) {
             break;
         }
         // The timeout is a fallback only; notifications and signals wake the loop.
@@ -345,14 +364,17 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
         }
     }
     const std::int64_t endTime = std::time(nullptr);
-    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+    for (UINT i = 0; i < doc.GetHostCount() && outputError == 0; ++i) {
         if (const CHostProbe* host = doc.GetHost(i)) {
             writer->Summary(endTime, Summarize(*host, progress[i], fresh, rtts));
         }
     }
-    writer->Flush();
+    flush();
     doc.SetFrame(nullptr);
 
+    if (outputError != 0) {
+        return ReportOutputFailure(outputError, err);
+    }
     if (!started) {
         return kExitNotStarted;
     }

@@ -12,7 +12,12 @@ enum ConsoleExit : int {
     kExitAllReplied = 0,  // every host got at least one reply
     kExitSomeSilent = 1,  // some host got no reply
     kExitNotStarted = 2,  // bad options or input, or no ICMP service
+    kExitOutputFailed = 1,  // the output could not be written (its reader gone included)
 };
+
+// Says on err why the output could not be written (nothing for a reader that
+// went away, EPIPE: that ends a run quietly); the exit status to end with.
+int ReportOutputFailure(int error, std::FILE* err);
 
 // Runs the console mode and returns its exit status. Blocks SIGINT and SIGTERM
 // in the calling thread for the run (the first one ends it) and restores the

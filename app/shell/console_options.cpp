@@ -173,7 +173,7 @@ const char* ConsoleUsage() noexcept {
            "of range. -f leaves the packets as they are; don't-fragment is flags value 2,\n"
            "which only the saved settings can hold.\n"
            "Hosts are separated by blanks, commas or semicolons.\n"
-           "Exit status: 0 every host replied, 1 some host got no reply,\n"
-           "2 bad options or the run could not start.\n"
+           "Exit status: 0 every host replied, 1 some host got no reply or the output\n"
+           "could not be written, 2 bad options or the run could not start.\n"
            "See tapper(1) for the output formats and their fields.\n";
 }

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <ctime>
 
@@ -53,6 +54,14 @@ const char* StatusWord(std::int32_t type) noexcept {
         case PE_RESOLVE_FAILED: return "unresolved";
         default: return "unknown";
     }
+}
+
+int FlushStream(std::FILE* out) {
+    errno = 0;
+    if (std::fflush(out) == 0 && std::ferror(out) == 0) {
+        return 0;
+    }
+    return errno != 0 ? errno : EIO;
 }
 
 namespace {
@@ -110,7 +119,7 @@ public:
                            MsText(s.p95) + "/" + MsText(s.p99) + "ms\n");
         }
     }
-    void Flush() override { std::fflush(m_out); }
+    int Flush() override { return FlushStream(m_out); }
 
 private:
     std::FILE* m_out;
@@ -161,7 +170,7 @@ public:
     void Summary(std::int64_t now, const HostSummary& host) override {
         Figures("summary", now, host, host.total, &host.spread);
     }
-    void Flush() override { std::fflush(m_out); }
+    int Flush() override { return FlushStream(m_out); }
 
 private:
     void Figures(const char* record, std::int64_t now, const HostSummary& host,
@@ -235,7 +244,7 @@ public:
         Put(m_out, Head("summary", now, host) + "," + Figures(host.total) + "," +
                        Spread(host.spread) + "}\n");
     }
-    void Flush() override { std::fflush(m_out); }
+    int Flush() override { return FlushStream(m_out); }
 
 private:
     static std::string Address(IPAddr address) {

@@ -32,9 +32,14 @@ public:
     virtual void Interval(std::int64_t now, const HostSummary& host, const RttFigures& interval) = 0;
     // The final summary of a host at time now.
     virtual void Summary(std::int64_t now, const HostSummary& host) = 0;
-    // Hands what was written to the stream.
-    virtual void Flush() = 0;
+    // Hands what was written to the stream; 0, or the errno of a write that
+    // failed since the stream was opened.
+    virtual int Flush() = 0;
 };
+
+// Flushes out; 0 when everything written to it so far got out, else the
+// errno of the failure (EIO when none was recorded).
+int FlushStream(std::FILE* out);
 
 // A writer of that format on out (which outlives it).
 std::unique_ptr<IConsoleWriter> MakeConsoleWriter(ConsoleFormat format, std::FILE* out);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <QApplication>
+#include "console_output.h"
 
 #include "console.h"
 #include "platform/codepage.h"
@@ -51,13 +52,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tapper: %s\n%s", options.error.c_str(), ConsoleUsage());
         return kExitNotStarted;
     }
-    if (options.help) {
-        std::fputs(ConsoleUsage(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("tapper %s\n", OV_TAPPER_VERSION);
-        return 0;
+    if (options.help || options.version) {
+        if (options.help) {
+            std::fputs(ConsoleUsage(), stdout);
+        } else {
+            std::printf("tapper %s\n", OV_TAPPER_VERSION);
+        }
+        const int error = FlushStream(stdout);
+        return error == 0 ? 0 : ReportOutputFailure(error, stderr);
     }
     if (!options.console) {
         if (!HasDisplay()) {

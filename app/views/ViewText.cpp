@@ -1,6 +1,13 @@
 #include "ViewText.h"
 
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QMessageBox>
+
 #include "MsgFormat.h"
+#include "platform/codepage.h"
+#include "platform/escape.h"
+#include "platform/registry.h"
 
 QString OvText(unsigned id, const char16_t* english) {
     return QString::fromUtf16(LoadFormatString(id, english));
@@ -8,4 +15,13 @@ QString OvText(unsigned id, const char16_t* english) {
 
 QString ToQString(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void ShowNotSaved(QWidget* parent, unsigned id, const char16_t* english) {
+    const std::u16string file = ov::EscapeControls(ov::Utf8ToWide(ov::RegistryFile(HKEY_CURRENT_USER)));
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+                    QString::fromUtf16(LoadFormatString(id, english, file.c_str())), QMessageBox::Ok,
+                    parent);
+    box.button(QMessageBox::Ok)->setText(OvText(34507, u"OK"));
+    box.exec();
 }

@@ -863,3 +863,12 @@ LONG RegCloseKey(HKEY key) {
     const std::lock_guard lock(g_mutex);
     return g_handles.erase(key) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
+
+std::string ov::RegistryFile(HKEY root) {
+    int index = 0;
+    if (!IsRootHandle(root, &index)) {
+        return {};
+    }
+    const std::lock_guard lock(g_mutex);
+    return RootAt(index).file;
+}

@@ -4,7 +4,10 @@
 // ICMP provider with a fixed series of replies.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -523,7 +526,7 @@ TEST_F(ConsoleFormatTest, SummaryEveryGivesIntervalsThatAddUpToTheTotals) {
 
 }  // namespace
 
-// ---- hosts that are not names ----
+// ---- output that cannot be written, hosts that are not names ----
 
 namespace {
 
@@ -546,6 +549,36 @@ int RunInto(std::vector<const char*> args, std::FILE* out, std::string& err) {
 }
 
 }  // namespace
+
+TEST_F(ConsoleFormatTest, AFullDiskEndsTheRunWithItsReasonInEveryFormat) {
+    for (const char* format : {"--format=classic", "--format=csv", "--format=json"}) {
+        FilePtr full(std::fopen("/dev/full", "w"), &std::fclose);
+        ASSERT_TRUE(full);
+        std::string err;
+        EXPECT_EQ(RunInto({"--console", "--count=400", "-d0", format, "127.0.0.1"}, full.get(), err),
+                  kExitOutputFailed)
+            << format;
+        EXPECT_EQ(err, "tapper: Couldn't write the output: No space left on device\n") << format;
+    }
+}
+
+TEST_F(ConsoleFormatTest, AReaderThatWentAwayEndsTheRunQuietly) {
+    // As under a service manager that ignores SIGPIPE for its children.
+    struct IgnorePipe {
+        IgnorePipe() { old = std::signal(SIGPIPE, SIG_IGN); }
+        ~IgnorePipe() { std::signal(SIGPIPE, old); }
+        void (*old)(int);
+    } ignore;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    FilePtr gone(::fdopen(fds[1], "w"), &std::fclose);
+    ASSERT_TRUE(gone);
+    std::string err;
+    // Without a count the run would go on for ever unless the write failure ends it.
+    EXPECT_EQ(RunInto({"--console", "-d0", "127.0.0.1"}, gone.get(), err), kExitOutputFailed);
+    EXPECT_EQ(err, "");
+}
 
 TEST_F(ConsoleFormatTest, HostsWithControlCharactersAreRefused) {
     for (const char* host : {"127.0.0.1\nforged", "127.0.0.1\rx", "127.0.0.1\x1b[2J", "127.0.0.1\x01",

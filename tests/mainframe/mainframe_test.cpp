@@ -1,5 +1,7 @@
 // The main window driven through its host entry, buttons, menus and keys,
 // over a document whose hosts ping the scripted ICMP provider.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -140,6 +142,23 @@ TEST_F(MainFrameTest, HostEntryTextIsTrimmedAndCheckedBeforeARunStarts) {
         EXPECT_FALSE(doc.IsRunning()) << int(c);
     }
     EXPECT_EQ(frame->HostEntry()->count(), 1);
+}
+
+TEST_F(MainFrameTest, ClosingTellsWhenHistoryAndPlacementCannotBeSaved) {
+    Open();
+    frame->HostEntry()->AddToHistory(QStringLiteral("127.0.0.9"));
+    CloseAndForget();  // the settings file exists from here on
+    const std::string file = s_dir + "/user.reg";
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    Open();
+    frame->HostEntry()->AddToHistory(QStringLiteral("127.0.0.10"));
+    const QString shown = MessageDuring([this] { CloseAndForget(); }, QMessageBox::Warning);
+    ::chmod(file.c_str(), 0600);
+    EXPECT_EQ(shown, QString::fromStdString("The host history and the window position could not be saved in \"" +
+                                            file + "\"."));
+    // Nothing was lost that had been saved before.
+    Open();
+    EXPECT_EQ(History(), QStringList{QStringLiteral("127.0.0.9")});
 }
 
 TEST_F(MainFrameTest, BlanksOnlyEnableTheButtonButStartNothing) {

@@ -112,6 +112,29 @@ TEST_F(InstallerTest, MessagesGoToStderrAndRegistrationGoesOn) {
     EXPECT_TRUE(std::filesystem::exists(program.Dir() / "Tapper.ini"));
 }
 
+TEST_F(InstallerTest, AnUpdateFlagThatCannotBeWrittenIsSaidAndFails) {
+    const std::filesystem::path config = program.Dir() / "Tapper.ini";
+    // A folder in the file's place.
+    std::filesystem::create_directory(config);
+    starttest::ChildResult run = Tapper({"/Register", "/autocheckupdate"});
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
+    EXPECT_NE(run.err.find("tapper: Couldn't write the file \"" + config.string() + "\": "), std::string::npos)
+        << run.err;
+    std::filesystem::remove(config);
+
+    // A file marked immutable (where the file system has the mark).
+    regtest::WriteText(config.string(), "");
+    if (std::system(("chattr +i '" + config.string() + "' 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "no immutable mark on this file system";
+    }
+    run = Tapper({"/Register", "/autocheckupdate"});
+    std::system(("chattr -i '" + config.string() + "'").c_str());
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.status;
+    EXPECT_NE(run.err.find("tapper: Couldn't write the file \"" + config.string() + "\": Operation not permitted"),
+              std::string::npos)
+        << run.err;
+}
+
 // A language module cut short, as a failed copy leaves it: refused with the
 // message of a module that does not load, also at registration.
 TEST_F(InstallerTest, ATruncatedLanguageModuleIsRefusedLikeAMissingOne) {

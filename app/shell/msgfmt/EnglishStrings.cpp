@@ -177,6 +177,10 @@ constexpr OV_MESSAGE kMessages[] = {
     {34517, u"The answer could not be read."},
     {34520, u"The page %s_a% could not be shown.\n%s_b%"},
     {34750, u"Message %d_a% could not be formatted; its default text is shown."},
+    {34751, u"Couldn't write the output: %s_a%"},
+    {34752, u"Couldn't write the file \"%s_a%\": %s_b%"},
+    {34753, u"The host history and the window position could not be saved in \"%s_a%\"."},
+    {34754, u"The options could not be saved in \"%s_a%\"; they hold until the program ends."},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };

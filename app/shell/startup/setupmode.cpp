@@ -1,9 +1,14 @@
 #include "setupmode.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "MsgFormat.h"
 #include "ovcppstd.h"
 #include "ovmfcstd/OvSysUtil.h"
 #include "ovmui/OvMuiLang.h"
+#include "platform/codepage.h"
+#include "platform/escape.h"
 #include "platform/registry.h"
 #include "toolreg.h"
 
@@ -40,7 +45,7 @@ void RegisterLanguage(const CStartup& startup, const MessageSink& show) {
     }
 }
 
-void FinishRegistration(CStartup& startup) {
+bool FinishRegistration(CStartup& startup, const MessageSink& show) {
     const std::u16string line = LowerCommandLine(startup.Args());
     if (Contains(line, u"/regtool")) {
         const std::u16string title = LoadFormatString(57347, u"Ping");
@@ -50,8 +55,20 @@ void FinishRegistration(CStartup& startup) {
     if (Contains(line, u"/autocheckupdate")) {
         CConfigFile& config = startup.Config();
         config.SetValue(kConfigSection, kAutoCheckUpdateKey, 1);
-        config.WriteEncoded(startup.ConfigPath().c_str());
+        errno = 0;
+        if (!config.WriteEncoded(startup.ConfigPath().c_str())) {
+            const int error = errno != 0 ? errno : EIO;
+            if (show) {
+                const std::u16string path = ov::EscapeControls(startup.ConfigPath());
+                const std::u16string reason = ov::Utf8ToWide(std::strerror(error));
+                show(LoadFormatString(34752, u"Couldn't write the file \"%s_a%\": %s_b%", path.c_str(),
+                                      reason.c_str()),
+                     MessageIcon::Error);
+            }
+            return false;
+        }
     }
+    return true;
 }
 
 void RemoveRegistration(const CStartup& startup) {
@@ -78,6 +95,5 @@ int RunInstallerMode(CStartup& startup, StartMode mode, const MessageSink& show)
     startup.FindLanguageAndFolder();
     startup.ChooseLanguageResources(show);
     startup.OpenConfigFile();
-    FinishRegistration(startup);
-    return 0;
+    return FinishRegistration(startup, show) ? 0 : 1;
 }

@@ -18,12 +18,13 @@ std::u16string InstallerLanguage(const std::vector<std::u16string>& args);
 void RegisterLanguage(const CStartup& startup, const MessageSink& show);
 // Registration steps after the language checks and the configuration file
 // object: the tool entry ("/regtool") and the automatic update flag
-// ("/autocheckupdate").
-void FinishRegistration(CStartup& startup);
+// ("/autocheckupdate"). False, after showing why, when the flag could not be
+// written.
+bool FinishRegistration(CStartup& startup, const MessageSink& show);
 // Removal: the tool entry ("/unregtool"), the application path, the
 // language keys of the program, its profile and the updater's memory of it.
 void RemoveRegistration(const CStartup& startup);
 
 // A whole installer start after the common steps, in order; the process's
-// exit status (0).
+// exit status (0, or 1 when the configuration file could not be written).
 int RunInstallerMode(CStartup& startup, StartMode mode, const MessageSink& show);

@@ -50,15 +50,17 @@ void COvHistoryComboBox::LoadHistory() {
     setCurrentIndex(-1);
 }
 
-void COvHistoryComboBox::SaveHistory() {
+bool COvHistoryComboBox::SaveHistory() {
     const std::u16string section = m_section.toStdU16String();
-    m_profile.DeleteSection(section);
+    bool saved = m_profile.DeleteSection(section);
     for (int i = 0; i < count(); ++i) {
         const QString text = itemText(i);
         if (!text.isEmpty()) {
-            m_profile.WriteString(section, KeyName(i + 1).toStdU16String(), text.toStdU16String());
+            saved = m_profile.WriteString(section, KeyName(i + 1).toStdU16String(), text.toStdU16String()) &&
+                    saved;
         }
     }
+    return saved;
 }
 
 void COvHistoryComboBox::OnEditChanged(const QString& text) {

@@ -21,8 +21,9 @@ public:
     virtual void AddToHistory(const QString& text);
     // Appends the section's non-empty values in position order.
     virtual void LoadHistory();
-    // Rewrites the section from the list, newest first.
-    virtual void SaveHistory();
+    // Rewrites the section from the list, newest first; false when the
+    // settings could not be written.
+    virtual bool SaveHistory();
 
     // When linked, edits keep HasText current and emit hasTextChanged.
     void SetLinked(bool linked) noexcept { m_linked = linked; }

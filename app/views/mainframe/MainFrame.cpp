@@ -405,7 +405,10 @@ bool CMainFrame::RunFrameCommand(unsigned id) {
                 m_app->OnHelpCommand(command, QStringLiteral("options"));
             }
         });
-        dialog.exec();
+        if (dialog.exec() == QDialog::Accepted && !dialog.Saved()) {
+            ShowNotSaved(this, 34754,
+                         u"The options could not be saved in \"%s_a%\"; they hold until the program ends.");
+        }
         return true;
     }
     case ID_APP_EXIT:
@@ -597,18 +600,23 @@ void CMainFrame::ShowAtPlacement() {
     }
 }
 
-void CMainFrame::SaveWindowPlacement() {
+bool CMainFrame::SaveWindowPlacement() {
     OvWindowPlacement placement;
     placement.showCmd = isMinimized() ? kShowMinimized : isMaximized() ? kShowMaximized : kShowNormal;
     placement.normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
     if (!placement.normal.isValid()) {
         placement.normal = geometry();
     }
-    m_profile.WriteBinary(kSettings, kWindowsPos, PackWindowPlacement(placement));
+    return m_profile.WriteBinary(kSettings, kWindowsPos, PackWindowPlacement(placement));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    m_hostEntry->SaveHistory();
-    SaveWindowPlacement();
+    const bool history = m_hostEntry->SaveHistory();
+    if (!SaveWindowPlacement() || !history) {
+        // A full disk or a read-only settings file: the next start will not
+        // find them, and the user should know before the window is gone.
+        ShowNotSaved(this, 34753,
+                     u"The host history and the window position could not be saved in \"%s_a%\".");
+    }
     event->accept();
 }

@@ -108,7 +108,7 @@ private:
     void UpdateStartStopButton();
     void ApplyChartRowHeight();
     void SwitchPane(bool next);
-    void SaveWindowPlacement();
+    bool SaveWindowPlacement();
 
     COvPingDoc& m_doc;
     IFrameApp* m_app;

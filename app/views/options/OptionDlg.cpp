@@ -255,7 +255,7 @@ void COptionDlg::accept() {
             SetDocValue(*m_doc, row, m_sliders[row]->value());
         }
         // A failed write leaves the profile as it was; the run uses the new values anyway.
-        SaveSettings(m_profile, *m_doc);
+        m_saved = SaveSettings(m_profile, *m_doc);
         m_doc->ApplySettings();
     }
     QDialog::accept();

@@ -31,6 +31,9 @@ public:
     // The slider and the value label of a row.
     QSlider* Slider(Row row) const noexcept { return m_sliders[row]; }
     QLabel* ValueLabel(Row row) const noexcept { return m_values[row]; }
+    // False after OK when the settings could not be saved (they hold for
+    // this run only).
+    bool Saved() const noexcept { return m_saved; }
 
 signals:
     // The Help button or F1 asks the application for help on this dialog.
@@ -48,6 +51,7 @@ private:
 
     COvPingDoc* m_doc;
     CProfile m_profile;
+    bool m_saved = true;
     std::array<QSlider*, RowCount> m_sliders{};
     std::array<QLabel*, RowCount> m_values{};
 };

@@ -2,6 +2,8 @@
 // Registry stand-in with the names and results of the Win32 calls. Each root
 // is one text file in the .reg export format (see registry.cpp for where).
 // Key and value names compare without regard to case.
+#include <string>
+
 #include "platform/wintypes.h"
 
 struct OvRegKey;
@@ -83,5 +85,9 @@ public:
 private:
     HKEY m_key = nullptr;
 };
+
+// The file that holds the keys of root (HKEY_CURRENT_USER or
+// HKEY_LOCAL_MACHINE), for messages; empty for any other key.
+std::string RegistryFile(HKEY root);
 
 }  // namespace ov
