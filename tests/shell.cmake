@@ -17,3 +17,11 @@ add_executable(ov_app_shot tools/app_shot.cpp)
 target_include_directories(ov_app_shot PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(ov_app_shot PRIVATE ov::tapperapp ov::startup Qt6::Widgets Qt6::Network)
 add_dependencies(ov_app_shot ov_mui_modules ov_mui_docs)
+
+# The window version ending while a name lookup hangs: the program's window
+# mode in a child process with a resolver of its own (root: mount namespace).
+ov_add_test(window_exit_test LABELS netns
+  SOURCES shell/window_exit_test.cpp
+  LIBS ov::tapperapp ov::coder ov::platform Qt6::Widgets)
+target_include_directories(window_exit_test PRIVATE ${PROJECT_SOURCE_DIR}/app/shell/startup)
+add_dependencies(window_exit_test tapper)

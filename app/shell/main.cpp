@@ -3,33 +3,18 @@
 // opens the window, which needs a display.
 #include <cstdio>
 
-#include <QApplication>
-#include "console_output.h"
-
 #include "console.h"
+#include "console_output.h"
 #include "platform/codepage.h"
 #include "platform/fdlimit.h"
 #include "setupmode.h"
-#include "TapperApp.h"
+#include "WindowRun.h"
 
 namespace {
 
 // Start-up messages of the installer modes, one line each on stderr.
 void ShowOnStderr(const std::u16string& text, MessageIcon /*icon*/) {
     std::fprintf(stderr, "tapper: %s\n", ov::WideToUtf8(text).c_str());
-}
-
-// The window version: the application object over the toolkit's one.
-int RunWindow(int argc, char** argv, std::vector<std::u16string> args) {
-    QApplication qapp(argc, argv);
-    CTapperApp app(std::move(args));
-    if (app.InitInstance() == 0) {
-        app.ExitInstance();
-        return kExitNotStarted;
-    }
-    const int rc = QApplication::exec();
-    app.ExitInstance();
-    return rc;
 }
 
 }  // namespace
@@ -68,7 +53,7 @@ int main(int argc, char** argv) {
                        stderr);
             return kExitNotStarted;
         }
-        return RunWindow(argc, argv, std::move(args));
+        return RunWindowMode(argc, argv, std::move(args));
     }
     return RunConsole(options, stdout, stderr);
 }

@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include "LookupWatch.h"
 #include "MsgFormat.h"
 
 namespace {
@@ -45,6 +46,7 @@ bool COvHttpFetch::Start(const QUrl& url, qint64 maxBytes)
     m_maxBytes = maxBytes;
     m_failure = 0;
     m_reply = m_manager->get(request);
+    WatchNameLookup(m_reply);
     connect(m_reply, &QNetworkReply::readyRead, this, &COvHttpFetch::OnReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &COvHttpFetch::OnFinished);
     // The transfer timeout restarts with every byte; this one bounds the whole exchange.

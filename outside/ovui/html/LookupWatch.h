@@ -1,0 +1,13 @@
+#pragma once
+// Whether a name lookup of the toolkit may still be running. A lookup cannot
+// be stopped once it runs, and the toolkit waits for running ones when it
+// shuts down; the program's end asks this so that it can end without waiting.
+class QNetworkReply;
+
+// Follows the name lookup of reply: pending until its socket starts
+// connecting or the reply ends. A reply stopped before it connected (cancelled,
+// out of time) leaves its lookup running for as long as the name server lets
+// it, so that one counts as running from then on.
+void WatchNameLookup(QNetworkReply* reply);
+// True while a watched lookup may still be running.
+bool NameLookupMayBeRunning() noexcept;
