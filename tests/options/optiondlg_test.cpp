@@ -1,5 +1,7 @@
 // The option dialog driven through its buttons, keys and sliders, over a
 // document whose hosts ping the scripted ICMP provider.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -162,6 +164,24 @@ TEST_F(OptionDlgTest, OkStoresSavesAndPushesTheSliderValues) {
     EXPECT_EQ(host.Probe, 5);
     EXPECT_EQ(host.Size, 96u);
     EXPECT_EQ(view.hints, std::vector<UINT>{HINT_SETTINGS_CHANGED});
+}
+
+TEST_F(OptionDlgTest, OkSaysWhenTheSettingsCouldNotBeSaved) {
+    {
+        COptionDlg dlg(&doc, profile);
+        Click(dlg, "ok");
+        EXPECT_TRUE(dlg.Saved());
+    }
+    // A read-only settings file: the values hold for the run, the dialog says so.
+    const std::string file = s_dir + "/user.reg";
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    COptionDlg dlg(&doc, profile);
+    QTest::keyClick(dlg.Slider(Row::RowSize), Qt::Key_PageUp);
+    Click(dlg, "ok");
+    ::chmod(file.c_str(), 0600);
+    EXPECT_FALSE(dlg.Saved());
+    EXPECT_EQ(doc.Settings().Size, 96u);
+    EXPECT_EQ(profile.GetProfileInt(u"Ping", u"Size", 0), 64u);  // as the first OK left it
 }
 
 TEST_F(OptionDlgTest, EverySliderMoveRewritesAllLabels) {
