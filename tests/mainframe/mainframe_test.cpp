@@ -1,15 +1,21 @@
 // The main window driven through its host entry, buttons, menus and keys,
 // over a document whose hosts ping the scripted ICMP provider.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include <QAction>
 #include <QDockWidget>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QTest>
@@ -17,6 +23,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "ChartView.h"
 #include "FrameApp.h"
 #include "HistoryComboBox.h"
 #include "HostEntry.h"
@@ -24,10 +31,13 @@
 #include "LogListView.h"
 #include "MainFrame.h"
 #include "MainProfile.h"
+#include "MsgFormat.h"
 #include "OvPingDoc.h"
 #include "StatTreeFrame.h"
+#include "StatTreeView.h"
 #include "ViewIds.h"
 #include "WindowPlacement.h"
+#include "ovui/OvViewFrame.h"
 #include "support/fake_icmp.h"
 
 namespace {
@@ -290,7 +300,6 @@ public:
         return new QLabel(QStringLiteral("online"), parent);
     }
     QString Language() const override { return QStringLiteral("en_us"); }
-
     std::vector<unsigned> help, web;
     int autoChecks = 0, userChecks = 0, about = 0, views = 0;
 };
@@ -322,6 +331,81 @@ TEST_F(MainFrameTest, ApplicationGetsHelpWebUpdateAndTheOnlinePane) {
     EXPECT_EQ(app.autoChecks, 1);
     QTest::qWait(1100);
     EXPECT_EQ(app.autoChecks, 1);
+}
+
+// Items of menu that share their mnemonic, as "letter: text | text" lines;
+// submenus are walked as menus of their own.
+QStringList MnemonicClashes(const QMenu& menu, const QString& where, bool english) {
+    // The English texts keep the two clashes their own wording has.
+    static const QStringList kEnglishPairs[] = {
+        {QStringLiteral("&Legend Box"), QStringLiteral("&Line Chart")},
+        {QStringLiteral("&Contents"), QStringLiteral("&Check for Latest Version...")},
+    };
+    QStringList clashes;
+    QMap<QKeySequence, QString> seen;
+    for (const QAction* item : menu.actions()) {
+        if (item->menu() != nullptr) {
+            clashes += MnemonicClashes(*item->menu(), where + QStringLiteral(" > ") + item->text(), english);
+        }
+        const QKeySequence key = QKeySequence::mnemonic(item->text());
+        if (key.isEmpty()) {
+            continue;
+        }
+        if (seen.contains(key)) {
+            const QStringList pair = {seen[key], item->text()};
+            const bool allowed = english && std::find(std::begin(kEnglishPairs), std::end(kEnglishPairs), pair) !=
+                                                std::end(kEnglishPairs);
+            if (!allowed) {
+                clashes << where + QStringLiteral(": ") + seen[key] + QStringLiteral(" | ") + item->text();
+            }
+        }
+        seen.insert(key, item->text());
+    }
+    return clashes;
+}
+
+TEST_F(MainFrameTest, EveryMenuOfEveryLanguageGivesEachItemItsOwnLetter) {
+    for (const std::string lang : {"en", "de_de", "zh_cn"}) {
+        if (lang != "en") {
+            const std::string module = std::string(std::getenv("OV_BIN_DIR")) + "/mui/" + lang + "/OvPingRes.so";
+            ASSERT_TRUE(SelectLanguageModule(std::u16string(module.begin(), module.end()))) << module;
+        }
+        const bool english = lang == "en";
+        Open();
+        QStringList clashes;
+        QMenu bar;  // the menu bar's own popups are one menu too
+        for (QAction* popup : frame->menuBar()->actions()) {
+            bar.addAction(popup->text());
+            if (popup->menu() != nullptr) {
+                emit popup->menu()->aboutToShow();
+                clashes += MnemonicClashes(*popup->menu(), popup->text(), english);
+            }
+        }
+        clashes += MnemonicClashes(bar, QStringLiteral("menu bar"), english);
+
+        CLogListView* list = frame->LogFrame()->GetListView();
+        for (int mode : {CLogListView::kClassicView, CLogListView::kTableView}) {
+            list->SetViewMode(mode);
+            QMenu context;
+            list->BuildContextMenu(context);
+            clashes += MnemonicClashes(context, QStringLiteral("log list"), english);
+        }
+        QMenu treeMenu;
+        frame->TreeFrame()->GetTreeView()->BuildContextMenu(treeMenu);
+        clashes += MnemonicClashes(treeMenu, QStringLiteral("tree"), english);
+        auto* chartFrame = qobject_cast<COvViewFrame*>(frame->ChartRow());
+        ASSERT_NE(chartFrame, nullptr);
+        auto* chart = qobject_cast<CChartView*>(chartFrame->GetView());
+        ASSERT_NE(chart, nullptr);
+        QMenu chartMenu;
+        chart->BuildContextMenu(chartMenu);
+        EXPECT_GT(chartMenu.actions().size(), 5);
+        clashes += MnemonicClashes(chartMenu, QStringLiteral("chart"), english);
+
+        EXPECT_TRUE(clashes.isEmpty()) << lang << ":\n" << clashes.join('\n').toStdString();
+        frame.reset();
+        ResetLanguageModule();
+    }
 }
 
 }  // namespace
