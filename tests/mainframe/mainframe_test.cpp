@@ -207,6 +207,24 @@ TEST_F(MainFrameTest, ChartRowTakesAllUntilTheFirstRunThenItsShareWithAMinimum) 
     EXPECT_EQ(frame->HostEntry()->width(), 900 - 250);
 }
 
+TEST_F(MainFrameTest, OneResizeRequestTakesTheWindowDownToItsMinimum) {
+    Open();
+    QApplication::processEvents();
+    ASSERT_EQ(frame->width(), 960);
+    // The host entry asks for the window's width less 250, as its preferred
+    // width only: the window's minimum does not follow it.
+    EXPECT_EQ(frame->HostEntry()->width(), 960 - 250);
+    EXPECT_LE(frame->minimumSizeHint().width(), 520);
+    frame->resize(520, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->width(), std::max(520, frame->minimumSizeHint().width()));
+    EXPECT_GE(frame->HostEntry()->width(), frame->HostEntry()->minimumWidth());
+    // And back: the entry takes its width again.
+    frame->resize(960, 640);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->HostEntry()->width(), 960 - 250);
+}
+
 TEST_F(MainFrameTest, HistoryIsCaseBlindHoldsSixteenAndSurvivesReopening) {
     Open();
     COvHistoryComboBox* entry = frame->HostEntry();

@@ -1,5 +1,7 @@
 #include "HistoryComboBox.h"
 
+#include <algorithm>
+
 #include <QLineEdit>
 
 COvHistoryComboBox::COvHistoryComboBox(CMainProfile profile, QWidget* parent)
@@ -79,4 +81,19 @@ void COvHistoryComboBox::moveEvent(QMoveEvent* event) {
     if (lineEdit() != nullptr && isEnabled()) {
         lineEdit()->setFocus();
     }
+}
+
+void COvHistoryComboBox::SetPreferredWidth(int width) {
+    if (width != m_preferredWidth) {
+        m_preferredWidth = width;
+        updateGeometry();
+    }
+}
+
+QSize COvHistoryComboBox::sizeHint() const {
+    QSize hint = QComboBox::sizeHint();
+    if (m_preferredWidth > 0) {
+        hint.setWidth(std::max(m_preferredWidth, minimumSizeHint().width()));
+    }
+    return hint;
 }

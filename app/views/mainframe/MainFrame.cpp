@@ -547,7 +547,7 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
     }
     ApplyChartRowHeight();
     if (width() > 300) {
-        m_hostEntry->setFixedWidth(width() - 250);
+        m_hostEntry->SetPreferredWidth(width() - 250);
     }
 }
 
