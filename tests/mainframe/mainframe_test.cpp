@@ -1,7 +1,9 @@
 // The main window driven through its host entry, buttons, menus and keys,
 // over a document whose hosts ping the scripted ICMP provider.
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <memory>
@@ -225,6 +227,28 @@ TEST_F(MainFrameTest, OneResizeRequestTakesTheWindowDownToItsMinimum) {
     EXPECT_EQ(frame->HostEntry()->width(), 960 - 250);
 }
 
+TEST_F(MainFrameTest, ARunInWhichNoHostCouldStartSaysWhyAndStaysReady) {
+    Open();
+    fake.SetLoadFails(true);  // no ICMP service for the hosts, for the system's reason
+    const QString shown = StartWith(QStringLiteral("127.0.0.1 127.0.0.2"));
+    EXPECT_EQ(shown, QStringLiteral("No host could be started.\n127.0.0.1: Could not start WinSock. (%1)")
+                         .arg(QString::fromLocal8Bit(std::strerror(EACCES))));
+    EXPECT_FALSE(doc.IsRunning());
+    EXPECT_EQ(doc.GetHostCount(), 2u);
+    // The views show the failed hosts.
+    CLogListView* list = frame->LogFrame()->GetListView();
+    EXPECT_EQ(list->GetCaption(), QStringLiteral("127.0.0.1"));
+    ASSERT_EQ(list->GetItemCount(), 1);
+    EXPECT_EQ(list->GetRing().Oldest(0).type, PE_NO_SERVICES);
+    // Ready for the next start.
+    EXPECT_TRUE(frame->HostEntry()->isEnabled());
+    EXPECT_TRUE(frame->StartStopButton()->isEnabled());
+    EXPECT_EQ(frame->StartStopButton()->defaultAction()->text(), QStringLiteral("Start Ping"));
+    fake.SetLoadFails(false);
+    EXPECT_EQ(StartWith(QStringLiteral("127.0.0.1")), QString());
+    EXPECT_TRUE(doc.IsRunning());
+}
+
 TEST_F(MainFrameTest, HistoryIsCaseBlindHoldsSixteenAndSurvivesReopening) {
     Open();
     COvHistoryComboBox* entry = frame->HostEntry();
@@ -318,6 +342,10 @@ public:
         return new QLabel(QStringLiteral("online"), parent);
     }
     QString Language() const override { return QStringLiteral("en_us"); }
+    void SetMainTitle(std::u16string_view name) override { titles.emplace_back(name); }
+    QString ApplicationTitle() const override { return QStringLiteral("Test Title"); }
+
+    std::vector<std::u16string> titles;
     std::vector<unsigned> help, web;
     int autoChecks = 0, userChecks = 0, about = 0, views = 0;
 };

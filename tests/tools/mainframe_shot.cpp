@@ -34,6 +34,8 @@ public:
     bool OnlineFeaturesOn() const override { return false; }
     QWidget* CreateOnlineResourceView(QWidget*) override { return nullptr; }
     QString Language() const override { return m_language; }
+    void SetMainTitle(std::u16string_view) override {}
+    QString ApplicationTitle() const override { return QStringLiteral("Orvantek Ping Tool"); }
 
 private:
     QString m_language;

@@ -176,6 +176,10 @@ constexpr OV_MESSAGE kMessages[] = {
     {34516, u"The server answered with status %d_a%."},
     {34517, u"The answer could not be read."},
     {34520, u"The page %s_a% could not be shown.\n%s_b%"},
+    {34600, u"No host could be started.\n%s_a%"},
+    {34601, u"%s_a%: %s_b% (%s_c%)"},
+    {34602, u"%s_a%: %s_b%"},
+    {34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%"},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <iterator>
 #include <vector>
 
@@ -30,6 +31,8 @@
 #include "HostEntry.h"
 #include "LockIndicators.h"
 #include "LogListFrame.h"
+#include "LogText.h"
+#include "MsgFormat.h"
 #include "OptionDlg.h"
 #include "StatTreeFrame.h"
 #include "ViewIds.h"
@@ -142,6 +145,29 @@ QWidget* ViewOf(QWidget* row) {
         return frame->GetView();
     }
     return row;
+}
+
+// Why a run started no host: the first host's failure with the system's
+// words for it.
+QString NoHostStartedText(const COvPingDoc& doc) {
+    QString why = qt_error_string(ENOMEM);  // only null entries: none could be made
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        const CHostProbe* host = doc.GetHost(i);
+        if (host == nullptr) {
+            continue;
+        }
+        PING_EVENT last{};
+        host->GetLastEvent(last);
+        const std::u16string name = host->GetHostName();
+        const std::u16string status = CLogTexts().Long(last.type);
+        const std::u16string reason = host->GetFailureReason();
+        why = reason.empty() ? ToQString(LoadFormatString(34602, u"%s_a%: %s_b%", name.c_str(), status.c_str()))
+                             : ToQString(LoadFormatString(34601, u"%s_a%: %s_b% (%s_c%)", name.c_str(),
+                                                          status.c_str(), reason.c_str()));
+        break;
+    }
+    const std::u16string whyText = why.toStdU16String();
+    return ToQString(LoadFormatString(34600, u"No host could be started.\n%s_a%", whyText.c_str()));
 }
 
 }  // namespace
@@ -400,6 +426,8 @@ bool CMainFrame::RunFrameCommand(unsigned id) {
         return true;
     case ID_OPTIONS: {
         COptionDlg dialog(&m_doc, CProfile(m_profileKey), this);
+        // Modal to this window only: the help window it opens takes input.
+        dialog.setWindowModality(Qt::WindowModal);
         connect(&dialog, &COptionDlg::helpRequested, this, [this](unsigned command) {
             if (m_app != nullptr) {
                 m_app->OnHelpCommand(command, QStringLiteral("options"));
@@ -494,7 +522,18 @@ void CMainFrame::UpdateRunControls(bool running) {
 }
 
 void CMainFrame::SetMainTitle(std::u16string_view name) {
-    setWindowTitle(name.empty() ? QGuiApplication::applicationDisplayName() : ToQString(name));
+    // The application composes the caption; without one the name stands alone.
+    if (m_app != nullptr) {
+        m_app->SetMainTitle(name);
+    } else {
+        setWindowTitle(ToQString(name));
+    }
+}
+
+void CMainFrame::ShowError(const QString& text) {
+    QMessageBox box(QMessageBox::Critical, m_app != nullptr ? m_app->ApplicationTitle() : QString(), text,
+                    QMessageBox::Ok, this);
+    box.exec();
 }
 
 void CMainFrame::SetHostEntryText(std::u16string_view text) {
@@ -509,6 +548,7 @@ void CMainFrame::ShowStartStop() {
 }
 
 void CMainFrame::OnStartStop() {
+    bool noHostStarted = false;
     if (m_doc.IsRunning()) {
         m_doc.StopAll();
     } else {
@@ -517,16 +557,19 @@ void CMainFrame::OnStartStop() {
             return;
         }
         if (HasInvalidHostChar(text)) {
-            QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
-                            OvText(33042, u"Invalid IP addresses."), QMessageBox::Ok, this);
-            box.exec();
+            ShowError(OvText(33042, u"Invalid IP addresses."));
             return;
         }
         m_hostEntry->AddToHistory(ToQString(text));
         m_doc.StartRun(text);
+        noHostStarted = !m_doc.IsRunning() && m_doc.GetHostCount() > 0;
     }
     m_runSeen = true;
     ApplyChartRowHeight();
+    if (noHostStarted) {
+        // The views show the hosts and their failure events; this says why.
+        ShowError(NoHostStartedText(m_doc));
+    }
 }
 
 int ChartRowHeight(int clientHeight, bool runSeen, int share) {
@@ -610,5 +653,13 @@ void CMainFrame::SaveWindowPlacement() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     m_hostEntry->SaveHistory();
     SaveWindowPlacement();
+    // The program ends with this window: its other top-level windows (the
+    // help window) close first.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window != this && window->parentWidget() == nullptr && window->isVisible()) {
+            window->close();
+        }
+    }
     event->accept();
 }

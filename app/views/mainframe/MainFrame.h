@@ -109,6 +109,8 @@ private:
     void ApplyChartRowHeight();
     void SwitchPane(bool next);
     void SaveWindowPlacement();
+    // A message box with the error icon over this window.
+    void ShowError(const QString& text);
 
     COvPingDoc& m_doc;
     IFrameApp* m_app;
