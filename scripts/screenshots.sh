@@ -5,8 +5,9 @@
 # every third reply): the log list in classic and table view, the tree, and
 # the chart in its line, area and bar gallery with 3D on and off, with and
 # without the legend box; the main window before and during a run and its
-# menus, and the option dialog; in English, German and Chinese; OUTDIR/2x
-# holds the English pictures at device pixel ratio 2.
+# menus, a run whose host name does not resolve, and the option dialog; in
+# English, German and Chinese; OUTDIR/2x holds the English pictures at
+# device pixel ratio 2.
 # The application's own windows per language: the About box, the help
 # window, the online pane with its installed page and the update dialogs,
 # and the five language-check message boxes (English only).

@@ -3,6 +3,7 @@ ov_add_test(mainframe_gui_test LABELS gui
   SOURCES views/gui_main.cpp mainframe/mainframe_test.cpp ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
   LIBS ov::mainframe ov::views ov::engine ov::msgfmt ov::platform Qt6::Test)
 set_property(TEST mainframe_gui_test APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+add_dependencies(mainframe_gui_test ov_mui_modules)
 
 # scripts/screenshots.sh runs it for every language.
 add_executable(ov_mainframe_shot ${CMAKE_CURRENT_LIST_DIR}/tools/mainframe_shot.cpp

@@ -5,7 +5,7 @@
 ov_add_test(shell_gui_test LABELS gui
   SOURCES shell/tapperapp_test.cpp shell/online_view_test.cpp online/loopback_server.cpp
           ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
-  LIBS ov::tapperapp ov::mui ov::platform Qt6::Test)
+  LIBS ov::tapperapp ov::mainframe ov::mui ov::platform Qt6::Test)
 target_compile_definitions(shell_gui_test PRIVATE OV_TEST_WEB_BASE="${OV_WEB_BASE}"
   OV_OTHER_VERSION_RES="$<TARGET_FILE:startup_other_res>")
 add_dependencies(shell_gui_test tapper ov_mui_modules ov_mui_docs startup_other_res)

@@ -54,6 +54,9 @@ bool CEventRing::CopyFrom(const CEventRing& other) noexcept {
     if (&other == this || m_capacity < other.m_capacity) {
         return false;
     }
+    if (m_capacity != other.m_capacity) {
+        return CopyOldestFirst(other);
+    }
     for (DWORD b = 0; b < other.BlockCount(); ++b) {
         const DWORD first = b * kBlockEvents;
         const DWORD length = std::min(kBlockEvents, other.m_capacity - first);
@@ -70,6 +73,32 @@ bool CEventRing::CopyFrom(const CEventRing& other) noexcept {
     }
     m_count = other.m_count;
     m_start = other.m_start;
+    return true;
+}
+
+bool CEventRing::CopyOldestFirst(const CEventRing& other) noexcept {
+    // The source's indexes mean nothing at another capacity: its events go to
+    // 0..held-1, as events pushed into an empty ring would.
+    const DWORD held = other.Retained();
+    for (DWORD i = 0; i < held; ++i) {
+        PING_EVENT* slot = Slot(i);
+        if (slot == nullptr) {
+            Clear();
+            return false;
+        }
+        *slot = other.Oldest(i);
+    }
+    // What lies beyond reads as zero, as entries never written do.
+    for (DWORD b = 0; b < BlockCount(); ++b) {
+        const DWORD first = b * kBlockEvents;
+        const DWORD end = std::min(first + kBlockEvents, m_capacity);
+        if (m_blocks[b] && end > held) {
+            const DWORD from = std::max(first, held);
+            std::fill_n(&m_blocks[b][from - first], end - from, kNoEvent);
+        }
+    }
+    m_count = held;
+    m_start = 0;
     return true;
 }
 

@@ -1,13 +1,16 @@
 #include "HostProbe.h"
 
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "NameLookup.h"
 #include "PingServices.h"
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/escape.h"
 
 namespace {
@@ -117,13 +120,11 @@ std::u16string FromResolverName(const char* name) {
 CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings)
     : m_index(index), m_hostName(std::move(hostName)), m_settings(settings) {
     if (!PingServices().bound && !BindPingServices()) {
-        m_state = HS_FAILED;
-        Record(PE_NO_SERVICES);
+        Fail(PE_NO_SERVICES, errno, 0);
         return;
     }
     if (!m_thread.Start([this] { Worker(); }, kWorkerStackBytes)) {
-        SetState(HS_FAILED);
-        Record(PE_NO_THREAD);
+        Fail(PE_NO_THREAD, errno, 0);
     }
 }
 
@@ -257,6 +258,32 @@ void CHostProbe::Record(std::int32_t type) noexcept {
     m_events.Push(event);
 }
 
+void CHostProbe::Fail(std::int32_t type, int systemError, int lookupError) noexcept {
+    Record(type);
+    std::lock_guard lock(m_stateLock);
+    m_systemError = systemError;
+    m_lookupError = lookupError;
+    m_state = HS_FAILED;
+}
+
+std::u16string CHostProbe::GetFailureReason() const {
+    int systemError = 0;
+    int lookupError = 0;
+    {
+        std::lock_guard lock(m_stateLock);
+        systemError = m_systemError;
+        lookupError = m_lookupError;
+    }
+    if (lookupError != 0 && lookupError != EAI_SYSTEM) {
+        return ov::Utf8ToWide(gai_strerror(lookupError));
+    }
+    if (systemError != 0) {
+        char buffer[256];
+        return ov::Utf8ToWide(strerror_r(systemError, buffer, sizeof(buffer)));
+    }
+    return {};
+}
+
 void CHostProbe::SetState(DWORD state) noexcept {
     std::lock_guard lock(m_stateLock);
     m_state = state;
@@ -275,8 +302,9 @@ void CHostProbe::Worker() noexcept {
     const PING_SERVICES& services = PingServices();
     const HANDLE icmp = services.pIcmpCreateFile();
     if (icmp == INVALID_HANDLE_VALUE || icmp == nullptr) {
-        Record(PE_NO_ICMP_HANDLE);
-        SetState(HS_FAILED);
+        Fail(PE_NO_ICMP_HANDLE, errno, 0);
+        // The preparation ends here, and the current host's views learn of it.
+        Notify(PN_PREPARED);
         return;
     }
     {
@@ -326,12 +354,13 @@ void CHostProbe::Resolve() noexcept {
         probe = 1;
     }
     Record(PE_RESOLVING);
+    // A lookup may take long: the views show that it began.
+    Notify(PN_RESOLVING);
 
     // The lookup is published so that a quit request can abandon it at once.
     std::shared_ptr<CNameLookup> lookup = CNameLookup::Start(ToResolverName(GetHostName()), probe);
     if (!lookup) {
-        Record(PE_RESOLVE_FAILED);
-        SetState(HS_FAILED);
+        Fail(PE_RESOLVE_FAILED, ENOMEM, 0);
         return;
     }
     {
@@ -358,8 +387,7 @@ void CHostProbe::Resolve() noexcept {
             return;
         }
     }
-    Record(PE_RESOLVE_FAILED);
-    SetState(HS_FAILED);
+    Fail(PE_RESOLVE_FAILED, lookup->SystemError(), lookup->Error());
 }
 
 void CHostProbe::LookupCountryOfAddress() noexcept {

@@ -31,6 +31,7 @@ enum : int {
     PN_REPLY = 0,     // a request got a valid reply
     PN_LOST = 1,      // a request got no valid reply in time
     PN_PREPARED = 2,  // name resolution and country lookup finished (or failed)
+    PN_RESOLVING = 3, // the name lookup began
 };
 
 // Receives host notifications. Called on a worker thread while the host holds
@@ -82,6 +83,9 @@ public:
     std::u16string GetCountry() const;
     // IPv4 address in network byte order; 0 until resolved.
     IPAddr GetAddress() const;
+    // Why the host failed, in the system's words; "" when it gave no reason
+    // or the host did not fail.
+    std::u16string GetFailureReason() const;
     // Copies the five counters.
     void GetStatistics(PING_STATS& stats) const;
     // Events recorded since creation (not capped by the ring).
@@ -105,6 +109,9 @@ public:
 
 private:
     void Record(std::int32_t type) noexcept;
+    // Records failure event type and enters HS_FAILED; the codes say why
+    // (errno, or the resolver's EAI_ code), 0 for unknown.
+    void Fail(std::int32_t type, int systemError, int lookupError) noexcept;
     void SetState(DWORD state) noexcept;
     void Notify(int what) noexcept;
     void Worker() noexcept;
@@ -124,6 +131,8 @@ private:
     std::u16string m_hostName;
     std::u16string m_country;
     DWORD m_state = HS_NEW;
+    int m_systemError = 0;  // why the host failed
+    int m_lookupError = 0;
     HANDLE m_icmpHandle = INVALID_HANDLE_VALUE;  // published for RequestQuit's cancel
     std::shared_ptr<CNameLookup> m_lookup;       // published for RequestQuit's abandon
 

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -59,14 +60,20 @@ void CNameLookup::Run() noexcept {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* result = nullptr;
+    int error = 0;
+    int systemError = 0;
     for (WORD attempt = 0; attempt < m_attempts && !Abandoned(); ++attempt) {
-        if (BoundGetAddrInfo(m_name.c_str(), kResolverService, &hints, &result) == 0) {
+        error = BoundGetAddrInfo(m_name.c_str(), kResolverService, &hints, &result);
+        if (error == 0) {
             break;
         }
+        systemError = error == EAI_SYSTEM ? errno : 0;
         result = nullptr;
     }
     std::lock_guard lock(m_lock);
     m_result = result;
+    m_error = error;
+    m_systemError = systemError;
     m_done = true;
     m_changed.notify_all();
 }
@@ -75,6 +82,16 @@ const addrinfo* CNameLookup::Wait() noexcept {
     std::unique_lock lock(m_lock);
     m_changed.wait(lock, [this] { return m_done || m_abandoned; });
     return m_abandoned ? nullptr : m_result;
+}
+
+int CNameLookup::Error() const noexcept {
+    std::lock_guard lock(m_lock);
+    return m_error;
+}
+
+int CNameLookup::SystemError() const noexcept {
+    std::lock_guard lock(m_lock);
+    return m_systemError;
 }
 
 void CNameLookup::Abandon() noexcept {

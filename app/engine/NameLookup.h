@@ -31,6 +31,10 @@ public:
     const addrinfo* Wait() noexcept;
     // Stops waiting and stops further attempts; a later result is dropped.
     void Abandon() noexcept;
+    // Why the last attempt failed once the lookup ended: the resolver's code
+    // (EAI_...) and, for EAI_SYSTEM, errno; 0 when it did not fail.
+    int Error() const noexcept;
+    int SystemError() const noexcept;
 
 private:
     void Run() noexcept;
@@ -43,4 +47,6 @@ private:
     bool m_done = false;
     bool m_abandoned = false;
     addrinfo* m_result = nullptr;  // freed with the lookup
+    int m_error = 0;
+    int m_systemError = 0;
 };

@@ -98,6 +98,11 @@ void COvPingDoc::StartRun(std::u16string_view text) {
 
     if (m_running) {
         NotifyViews(HINT_RUN_STARTED);
+    } else if (!m_hosts.empty()) {
+        // No host could start: the views still show the hosts and the events
+        // that say why, as of a run that ended at once.
+        NotifyViews(HINT_RUN_STARTED);
+        NotifyViews(HINT_RUN_STOPPED);
     }
     if (m_frame != nullptr) {
         m_frame->SetMainTitle(text);

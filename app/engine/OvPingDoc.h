@@ -81,7 +81,8 @@ public:
     // The frame that shows the run controls (not owned; may be null).
     void SetFrame(IPingFrame* frame) noexcept { m_frame = frame; }
 
-    // Replaces all hosts by the hosts named in text and starts them.
+    // Replaces all hosts by the hosts named in text and starts them. When none
+    // of them could start, the views are told of a run that ended at once.
     void StartRun(std::u16string_view text);
     // Stops every host; the hosts and their data stay.
     void StopAll();

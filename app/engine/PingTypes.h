@@ -73,9 +73,11 @@ public:
     void Push(const PING_EVENT& event) noexcept;
     // Forgets every event (count and start back to 0).
     void Clear() noexcept;
-    // Copies count, start and all capacity entries from other, when other is
-    // not this ring and this ring is at least as large; false otherwise (and
-    // when memory runs out, which leaves this ring empty).
+    // Copies other's events, when other is not this ring and this ring is at
+    // least as large; false otherwise (and when memory runs out, which leaves
+    // this ring empty). A ring of the same capacity takes count, start and all
+    // entries as they are; a larger one takes the retained events oldest
+    // first, and counts only those, as it holds no more.
     bool CopyFrom(const CEventRing& other) noexcept;
 
     DWORD Capacity() const noexcept { return m_capacity; }
@@ -103,6 +105,8 @@ private:
 
     // The block holding index i, made (zeroed) when missing; null without memory.
     PING_EVENT* Slot(DWORD i) noexcept;
+    // CopyFrom for a ring of a smaller capacity.
+    bool CopyOldestFirst(const CEventRing& other) noexcept;
     DWORD BlockCount() const noexcept { return (m_capacity + kBlockEvents - 1) / kBlockEvents; }
 
     DWORD m_capacity;

@@ -3,6 +3,8 @@
 // after the views, the document and itself, and the pieces the application
 // owns (help book, updater, online pane). The application implements it and
 // hands it to CMainFrame; a null pointer makes these commands do nothing.
+#include <string_view>
+
 #include <QString>
 
 class QWidget;
@@ -29,4 +31,9 @@ public:
     virtual QWidget* CreateOnlineResourceView(QWidget* parent) = 0;
     // The user's language code ("en_us", "zh_cn", ...), for the logo banner.
     virtual QString Language() const = 0;
+    // Sets the main window's caption: the title alone for an empty name,
+    // else "name - title".
+    virtual void SetMainTitle(std::u16string_view name) = 0;
+    // The translated application title, the caption of the window's message boxes.
+    virtual QString ApplicationTitle() const = 0;
 };

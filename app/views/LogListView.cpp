@@ -160,23 +160,28 @@ void CLogListView::resizeEvent(QResizeEvent* event) {
 void CLogListView::OnUpdate(UINT hint) {
     switch (hint) {
     case HINT_RUN_STARTED:
-        m_ring.Clear();
-        SetItemCount(0);
-        emit captionChanged(m_caption);
-        InvalidateRows();
+        // The tree may have made a host current while it handled this hint
+        // before this view: its events stay, since a host that has failed
+        // meanwhile never notifies again. (The index is read as it is: asking
+        // for the current host would reset an index no host has yet.)
+        if (const CHostProbe* host = m_doc.GetHost(m_doc.GetCurrentIndex())) {
+            ShowHost(*host);
+        } else {
+            m_ring.Clear();
+            SetItemCount(0);
+            emit captionChanged(m_caption);
+            InvalidateRows();
+        }
         if (isVisible()) {
             viewport()->repaint();
         }
         break;
     case HINT_CURRENT_HOST:
-        if (CHostProbe* host = m_doc.GetCurrentHost()) {
-            host->CopyEvents(m_ring);
-            m_caption16 = host->GetHostName();
-            m_caption = ToQString(m_caption16);
-            SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
-            emit captionChanged(m_caption);
+        if (const CHostProbe* host = m_doc.GetCurrentHost()) {
+            ShowHost(*host);
+        } else {
+            InvalidateRows();
         }
-        InvalidateRows();
         break;
     case HINT_NEW_EVENTS:
         if (CHostProbe* host = m_doc.GetCurrentHost()) {
@@ -186,6 +191,15 @@ void CLogListView::OnUpdate(UINT hint) {
     default:
         break;
     }
+}
+
+void CLogListView::ShowHost(const CHostProbe& host) {
+    host.CopyEvents(m_ring);
+    m_caption16 = host.GetHostName();
+    m_caption = ToQString(m_caption16);
+    SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
+    emit captionChanged(m_caption);
+    InvalidateRows();
 }
 
 void CLogListView::TakeNewEvents(const CHostProbe& host) {

@@ -67,6 +67,8 @@ private:
     // Column 0 spans width in classic view.
     void FitClassicColumn(int width);
     const PING_EVENT* EventAt(int row) const noexcept;
+    // Shows a copy of host's events under its name.
+    void ShowHost(const CHostProbe& host);
     // Appends the events host recorded beyond this view's count.
     void TakeNewEvents(const CHostProbe& host);
 

@@ -1,5 +1,8 @@
 #include "StatTreeView.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>

@@ -1,9 +1,5 @@
 #include "ViewText.h"
 
-#include <QAbstractButton>
-#include <QGuiApplication>
-#include <QMessageBox>
-
 #include "MsgFormat.h"
 #include "platform/codepage.h"
 #include "platform/escape.h"
@@ -17,11 +13,7 @@ QString ToQString(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void ShowNotSaved(QWidget* parent, unsigned id, const char16_t* english) {
+QString NotSavedText(unsigned id, const char16_t* english) {
     const std::u16string file = ov::EscapeControls(ov::Utf8ToWide(ov::RegistryFile(HKEY_CURRENT_USER)));
-    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
-                    QString::fromUtf16(LoadFormatString(id, english, file.c_str())), QMessageBox::Ok,
-                    parent);
-    box.button(QMessageBox::Ok)->setText(OvText(34507, u"OK"));
-    box.exec();
+    return QString::fromUtf16(LoadFormatString(id, english, file.c_str()));
 }

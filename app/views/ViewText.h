@@ -5,12 +5,10 @@
 
 #include <QString>
 
-class QWidget;
-
 // Text of message id (english is its built-in text), without placeholders.
 QString OvText(unsigned id, const char16_t* english);
 // A wide text of the engine or the text producers as a QString.
 QString ToQString(std::u16string_view text);
-// Tells the user in a message box over parent that what the message (id,
-// english, one "%s_a%" for the settings file) names could not be saved.
-void ShowNotSaved(QWidget* parent, unsigned id, const char16_t* english);
+// The text of a message (id, english) that says what could not be saved in
+// the settings file, which fills its one placeholder "%s_a%".
+QString NotSavedText(unsigned id, const char16_t* english);

@@ -3,6 +3,7 @@
 #include <limits.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 namespace ov {
@@ -23,10 +24,15 @@ bool Thread::Start(std::function<void()> body, std::size_t stackBytes) noexcept 
     if (pthread_attr_init(&attributes) != 0) {
         return false;
     }
-    const bool sized =
-        pthread_attr_setstacksize(&attributes, std::max<std::size_t>(stackBytes, PTHREAD_STACK_MIN)) == 0;
-    m_started = sized && pthread_create(&m_thread, &attributes, &Thread::Run, this) == 0;
+    int error = pthread_attr_setstacksize(&attributes, std::max<std::size_t>(stackBytes, PTHREAD_STACK_MIN));
+    if (error == 0) {
+        error = pthread_create(&m_thread, &attributes, &Thread::Run, this);
+    }
+    m_started = error == 0;
     pthread_attr_destroy(&attributes);
+    if (!m_started) {
+        errno = error;
+    }
     return m_started;
 }
 

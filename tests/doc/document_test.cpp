@@ -99,12 +99,15 @@ TEST_F(DocumentTest, TextWithoutHostsSendsNoHint) {
     EXPECT_EQ(doc.GetStartStopText(), u"Start Ping");
 }
 
-TEST_F(DocumentTest, RunWhoseHostsAllFailSendsNoHint) {
+TEST_F(DocumentTest, RunWhoseHostsAllFailShowsThemAsARunThatEndedAtOnce) {
     fake.SetLoadFails(true);  // no ICMP service: every host fails at construction
     doc.StartRun(u"127.0.0.1,127.0.0.2");
     ASSERT_EQ(doc.GetHostCount(), 2u);
     EXPECT_FALSE(doc.IsRunning());
-    EXPECT_TRUE(view.hints.empty());
+    // The views show the failed hosts; the run controls stay ready for a start.
+    EXPECT_EQ(view.hints, (std::vector<UINT>{HINT_RUN_STARTED, HINT_RUN_STOPPED}));
+    EXPECT_EQ(frame.controls, (std::vector<bool>{false, false}));
+    EXPECT_EQ(doc.GetStartStopText(), u"Start Ping");
     for (UINT i = 0; i < 2; ++i) {
         EXPECT_EQ(doc.GetHost(i)->GetState(), static_cast<DWORD>(HS_FAILED));
         PING_EVENT e{};

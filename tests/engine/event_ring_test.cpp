@@ -101,6 +101,37 @@ TEST(EventRing, CopyNeedsAnotherRingAtLeastAsLarge) {
     }
 }
 
+TEST(EventRing, ALargerRingTakesTheRetainedEventsOldestFirst) {
+    CEventRing source(4);
+    PushNumbered(source, 1, 6);  // holds 3 4 5 6, the oldest at index 2
+    CEventRing larger(8);
+    PushNumbered(larger, 90, 97);  // old contents must not show through
+    ASSERT_TRUE(larger.CopyFrom(source));
+    ASSERT_EQ(larger.Retained(), 4u);
+    EXPECT_EQ(larger.Count(), 4u);
+    EXPECT_EQ(larger.Start(), 0u);
+    for (DWORD i = 0; i < 4; ++i) {
+        EXPECT_EQ(larger.Oldest(i).type, static_cast<std::int32_t>(3 + i)) << i;
+    }
+    EXPECT_EQ(larger.At(larger.NewestIndex()).type, 6);
+    EXPECT_EQ(larger.At(4).type, 0);
+    EXPECT_EQ(larger.At(7).type, 0);
+    // It goes on as a ring of its own capacity.
+    PushNumbered(larger, 7, 12);
+    for (DWORD i = 0; i < 8; ++i) {
+        EXPECT_EQ(larger.Oldest(i).type, static_cast<std::int32_t>(5 + i)) << i;
+    }
+
+    // A source that never wrapped keeps its count and places.
+    CEventRing young(4);
+    PushNumbered(young, 1, 3);
+    ASSERT_TRUE(larger.CopyFrom(young));
+    EXPECT_EQ(larger.Count(), 3u);
+    EXPECT_EQ(larger.Oldest(0).type, 1);
+    EXPECT_EQ(larger.Oldest(2).type, 3);
+    EXPECT_EQ(larger.At(3).type, 0);
+}
+
 TEST(EventRing, CopySinceTakesOnlyTheNewEventsOnce) {
     CEventRing ring(10);
     std::vector<PING_EVENT> out(3);

@@ -1,14 +1,17 @@
 #include "HostProbe.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <future>
 #include <memory>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "PingServices.h"
+#include "platform/codepage.h"
 #include "support/fake_icmp.h"
 
 namespace {
@@ -317,10 +321,14 @@ TEST_F(HostProbeTest, ProbeZeroStillMakesOneResolutionAttempt) {
         host.SetNotifyWindow(&target, WM_PING_NOTIFY);
         ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
         EXPECT_EQ(g_resolver.calls.load(), probe == 0 ? 1 : probe);
-        // A failed preparation is announced like a successful one.
+        // A failed preparation is announced like a successful one, after the
+        // lookup's beginning when the target was in place by then.
         ASSERT_TRUE(WaitUntil([&] { return target.Count(PN_PREPARED) == 1; }));
         EXPECT_EQ(target.Notes().at(0).index, 4u);
-        EXPECT_EQ(target.Notes().size(), 1u);
+        EXPECT_EQ(target.Notes().back().what, PN_PREPARED);
+        EXPECT_EQ(target.Notes().size(), 1u + target.Count(PN_RESOLVING));
+        EXPECT_LE(target.Count(PN_RESOLVING), 1u);
+        EXPECT_EQ(host.GetFailureReason(), ov::Utf8ToWide(gai_strerror(EAI_NONAME)));
         EXPECT_EQ(host.GetAddress(), 0u);
         CEventRing ring;
         host.CopyEvents(ring);
@@ -344,10 +352,41 @@ TEST_F(HostProbeTest, ResolutionAsksForIPv4OnlyAndNotifiesWhenPrepared) {
     }
     EXPECT_EQ(host.GetAddress(), kLoopback);
     EXPECT_EQ(host.GetHostName(), u"localhost");
-    ASSERT_TRUE(WaitUntil([&] { return !target.Notes().empty(); }));
-    EXPECT_EQ(target.Notes()[0].what, PN_PREPARED);
-    EXPECT_EQ(target.Notes()[0].index, 7u);
-    EXPECT_EQ(target.Notes()[0].message, WM_PING_NOTIFY);
+    ASSERT_TRUE(WaitUntil([&] { return target.Count(PN_PREPARED) == 1; }));
+    EXPECT_EQ(target.Notes().back().what, PN_PREPARED);
+    EXPECT_EQ(target.Notes().back().index, 7u);
+    EXPECT_EQ(target.Notes().back().message, WM_PING_NOTIFY);
+    EXPECT_EQ(host.GetFailureReason(), u"");
+}
+
+TEST_F(HostProbeTest, EveryStepThatRecordsAnEventWhileTheTargetIsInPlaceIsNotified) {
+    // The worker waits at its ICMP handle until the target is in place.
+    ResolverScope resolver(/*fail=*/false, 0);
+    m_fake.HoldCreates(true);
+    RecordingTarget target;
+    CHostProbe host(2, u"localhost", FastSettings());
+    ASSERT_TRUE(m_fake.WaitForCreates(1, 5s));
+    host.SetNotifyWindow(&target, WM_PING_NOTIFY);
+    m_fake.HoldCreates(false);
+    ASSERT_TRUE(WaitUntil([&] { return target.Count(PN_PREPARED) == 1; }));
+    // The lookup's beginning comes first, so that a slow one shows.
+    ASSERT_EQ(target.Notes().size(), 2u);
+    EXPECT_EQ(target.Notes()[0].what, PN_RESOLVING);
+    EXPECT_EQ(target.Notes()[0].index, 2u);
+    EXPECT_EQ(host.GetEventCount(), 1u);
+
+    // A handle that cannot be opened ends the preparation, and says so.
+    m_fake.SetCreateFails(true);
+    m_fake.HoldCreates(true);
+    RecordingTarget failedTarget;
+    CHostProbe failed(3, u"127.0.0.1", FastSettings());
+    ASSERT_TRUE(m_fake.WaitForCreates(2, 5s));
+    failed.SetNotifyWindow(&failedTarget, WM_PING_NOTIFY);
+    m_fake.HoldCreates(false);
+    ASSERT_TRUE(WaitUntil([&] { return failedTarget.Count(PN_PREPARED) == 1; }));
+    EXPECT_EQ(failedTarget.Notes().size(), 1u);
+    EXPECT_EQ(failed.GetState(), HS_FAILED);
+    EXPECT_EQ(failed.GetFailureReason(), ov::Utf8ToWide(std::strerror(EACCES)));
 }
 
 TEST_F(HostProbeTest, NamesGoToTheResolverInUtf8CutAt1024Bytes) {
@@ -452,6 +491,10 @@ TEST_F(HostProbeTest, AFailedIcmpHandleFailsTheHost) {
     EXPECT_EQ(last.type, PE_NO_ICMP_HANDLE);
     EXPECT_EQ(host.GetEventCount(), 1u);
     EXPECT_FALSE(host.Start());
+    EXPECT_EQ(host.GetFailureReason(), ov::Utf8ToWide(std::strerror(EACCES)));
+    // Stopping a failed host does not forget why it failed.
+    host.Stop();
+    EXPECT_EQ(host.GetFailureReason(), ov::Utf8ToWide(std::strerror(EACCES)));
 }
 
 TEST_F(HostProbeTest, UnavailableServicesFailTheHostWithoutAWorker) {

@@ -2,17 +2,25 @@
 // over a document whose hosts ping the scripted ICMP provider.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include <QAction>
 #include <QDockWidget>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLabel>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QTest>
@@ -20,6 +28,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "ChartView.h"
 #include "FrameApp.h"
 #include "HistoryComboBox.h"
 #include "HostEntry.h"
@@ -27,10 +36,13 @@
 #include "LogListView.h"
 #include "MainFrame.h"
 #include "MainProfile.h"
+#include "MsgFormat.h"
 #include "OvPingDoc.h"
 #include "StatTreeFrame.h"
+#include "StatTreeView.h"
 #include "ViewIds.h"
 #include "WindowPlacement.h"
+#include "ovui/OvViewFrame.h"
 #include "support/fake_icmp.h"
 
 namespace {
@@ -231,6 +243,46 @@ TEST_F(MainFrameTest, ChartRowTakesAllUntilTheFirstRunThenItsShareWithAMinimum) 
     EXPECT_EQ(frame->HostEntry()->width(), 900 - 250);
 }
 
+TEST_F(MainFrameTest, OneResizeRequestTakesTheWindowDownToItsMinimum) {
+    Open();
+    QApplication::processEvents();
+    ASSERT_EQ(frame->width(), 960);
+    // The host entry asks for the window's width less 250, as its preferred
+    // width only: the window's minimum does not follow it.
+    EXPECT_EQ(frame->HostEntry()->width(), 960 - 250);
+    EXPECT_LE(frame->minimumSizeHint().width(), 520);
+    frame->resize(520, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->width(), std::max(520, frame->minimumSizeHint().width()));
+    EXPECT_GE(frame->HostEntry()->width(), frame->HostEntry()->minimumWidth());
+    // And back: the entry takes its width again.
+    frame->resize(960, 640);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->HostEntry()->width(), 960 - 250);
+}
+
+TEST_F(MainFrameTest, ARunInWhichNoHostCouldStartSaysWhyAndStaysReady) {
+    Open();
+    fake.SetLoadFails(true);  // no ICMP service for the hosts, for the system's reason
+    const QString shown = StartWith(QStringLiteral("127.0.0.1 127.0.0.2"));
+    EXPECT_EQ(shown, QStringLiteral("No host could be started.\n127.0.0.1: Could not start WinSock. (%1)")
+                         .arg(QString::fromLocal8Bit(std::strerror(EACCES))));
+    EXPECT_FALSE(doc.IsRunning());
+    EXPECT_EQ(doc.GetHostCount(), 2u);
+    // The views show the failed hosts.
+    CLogListView* list = frame->LogFrame()->GetListView();
+    EXPECT_EQ(list->GetCaption(), QStringLiteral("127.0.0.1"));
+    ASSERT_EQ(list->GetItemCount(), 1);
+    EXPECT_EQ(list->GetRing().Oldest(0).type, PE_NO_SERVICES);
+    // Ready for the next start.
+    EXPECT_TRUE(frame->HostEntry()->isEnabled());
+    EXPECT_TRUE(frame->StartStopButton()->isEnabled());
+    EXPECT_EQ(frame->StartStopButton()->defaultAction()->text(), QStringLiteral("Start Ping"));
+    fake.SetLoadFails(false);
+    EXPECT_EQ(StartWith(QStringLiteral("127.0.0.1")), QString());
+    EXPECT_TRUE(doc.IsRunning());
+}
+
 TEST_F(MainFrameTest, HistoryIsCaseBlindHoldsSixteenAndSurvivesReopening) {
     Open();
     COvHistoryComboBox* entry = frame->HostEntry();
@@ -324,7 +376,10 @@ public:
         return new QLabel(QStringLiteral("online"), parent);
     }
     QString Language() const override { return QStringLiteral("en_us"); }
+    void SetMainTitle(std::u16string_view name) override { titles.emplace_back(name); }
+    QString ApplicationTitle() const override { return QStringLiteral("Test Title"); }
 
+    std::vector<std::u16string> titles;
     std::vector<unsigned> help, web;
     int autoChecks = 0, userChecks = 0, about = 0, views = 0;
 };
@@ -356,6 +411,81 @@ TEST_F(MainFrameTest, ApplicationGetsHelpWebUpdateAndTheOnlinePane) {
     EXPECT_EQ(app.autoChecks, 1);
     QTest::qWait(1100);
     EXPECT_EQ(app.autoChecks, 1);
+}
+
+// Items of menu that share their mnemonic, as "letter: text | text" lines;
+// submenus are walked as menus of their own.
+QStringList MnemonicClashes(const QMenu& menu, const QString& where, bool english) {
+    // The English texts keep the two clashes their own wording has.
+    static const QStringList kEnglishPairs[] = {
+        {QStringLiteral("&Legend Box"), QStringLiteral("&Line Chart")},
+        {QStringLiteral("&Contents"), QStringLiteral("&Check for Latest Version...")},
+    };
+    QStringList clashes;
+    QMap<QKeySequence, QString> seen;
+    for (const QAction* item : menu.actions()) {
+        if (item->menu() != nullptr) {
+            clashes += MnemonicClashes(*item->menu(), where + QStringLiteral(" > ") + item->text(), english);
+        }
+        const QKeySequence key = QKeySequence::mnemonic(item->text());
+        if (key.isEmpty()) {
+            continue;
+        }
+        if (seen.contains(key)) {
+            const QStringList pair = {seen[key], item->text()};
+            const bool allowed = english && std::find(std::begin(kEnglishPairs), std::end(kEnglishPairs), pair) !=
+                                                std::end(kEnglishPairs);
+            if (!allowed) {
+                clashes << where + QStringLiteral(": ") + seen[key] + QStringLiteral(" | ") + item->text();
+            }
+        }
+        seen.insert(key, item->text());
+    }
+    return clashes;
+}
+
+TEST_F(MainFrameTest, EveryMenuOfEveryLanguageGivesEachItemItsOwnLetter) {
+    for (const std::string lang : {"en", "de_de", "zh_cn"}) {
+        if (lang != "en") {
+            const std::string module = std::string(std::getenv("OV_BIN_DIR")) + "/mui/" + lang + "/OvPingRes.so";
+            ASSERT_TRUE(SelectLanguageModule(std::u16string(module.begin(), module.end()))) << module;
+        }
+        const bool english = lang == "en";
+        Open();
+        QStringList clashes;
+        QMenu bar;  // the menu bar's own popups are one menu too
+        for (QAction* popup : frame->menuBar()->actions()) {
+            bar.addAction(popup->text());
+            if (popup->menu() != nullptr) {
+                emit popup->menu()->aboutToShow();
+                clashes += MnemonicClashes(*popup->menu(), popup->text(), english);
+            }
+        }
+        clashes += MnemonicClashes(bar, QStringLiteral("menu bar"), english);
+
+        CLogListView* list = frame->LogFrame()->GetListView();
+        for (int mode : {CLogListView::kClassicView, CLogListView::kTableView}) {
+            list->SetViewMode(mode);
+            QMenu context;
+            list->BuildContextMenu(context);
+            clashes += MnemonicClashes(context, QStringLiteral("log list"), english);
+        }
+        QMenu treeMenu;
+        frame->TreeFrame()->GetTreeView()->BuildContextMenu(treeMenu);
+        clashes += MnemonicClashes(treeMenu, QStringLiteral("tree"), english);
+        auto* chartFrame = qobject_cast<COvViewFrame*>(frame->ChartRow());
+        ASSERT_NE(chartFrame, nullptr);
+        auto* chart = qobject_cast<CChartView*>(chartFrame->GetView());
+        ASSERT_NE(chart, nullptr);
+        QMenu chartMenu;
+        chart->BuildContextMenu(chartMenu);
+        EXPECT_GT(chartMenu.actions().size(), 5);
+        clashes += MnemonicClashes(chartMenu, QStringLiteral("chart"), english);
+
+        EXPECT_TRUE(clashes.isEmpty()) << lang << ":\n" << clashes.join('\n').toStdString();
+        frame.reset();
+        ResetLanguageModule();
+    }
 }
 
 }  // namespace

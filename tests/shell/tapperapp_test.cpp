@@ -1,16 +1,26 @@
 // The application object in this process: the interactive start-up on a
 // registry and program folder of its own with the fake ICMP provider, its
 // message boxes caught; help, web and update commands; the About box.
+#include <csignal>
+
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPushButton>
+#include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include "AboutDlg.h"
 #include "HelpWindow.h"
+#include "MainFrame.h"
+#include "MainProfile.h"
 #include "MsgFormat.h"
+#include "OptionDlg.h"
 #include "OvPingDoc.h"
 #include "PingProfile.h"
 #include "PingSettings.h"
@@ -59,7 +69,7 @@ protected:
         });
         app->SetUrlOpener([this](const QUrl& url) {
             opened.push_back(url.toString());
-            return true;
+            return browserOpens;
         });
         started = app->InitInstance();
         return app;
@@ -75,10 +85,31 @@ protected:
     starttest::ProgramFolder program;
     ov::test::FakeIcmpProvider icmp;
     ov::test::ProviderScope providers{{&icmp}};
+    // Runs the event loop as the program does; its result, or -1 when it did
+    // not end within 20 s.
+    static int RunEventLoop() {
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(-1); });
+        watchdog.start(20000);
+        return QApplication::exec();
+    }
+    static CMainFrame& Frame(const CTapperApp& app) { return dynamic_cast<CMainFrame&>(*app.MainWindow()); }
+
     std::vector<Shown> shown;
     QStringList opened;
+    bool browserOpens = true;
     int started = -1;
 };
+
+// The caption a window system shows: Qt's platform windows append the
+// application's display name, when one is set, to a title not ending with it.
+QString ShownCaption(const QWidget& window) {
+    const QString display = QGuiApplication::applicationDisplayName();
+    const QString title = window.windowTitle();
+    const bool displayNameSet = display != QCoreApplication::applicationName();
+    return displayNameSet && !title.endsWith(display) ? title + QString::fromUtf8(" \u2014 ") + display : title;
+}
 
 TEST_F(AppTest, LanguageChecksShowOneErrorBoxEachAndGoOnInEnglish) {
     program.AddLanguage("de_de", "zh_cn");             // a German module in the Chinese folder
@@ -219,6 +250,101 @@ TEST_F(AppTest, AboutBoxShowsVersionAndBuild) {
         licence = licence || label->text().contains("GPL-3.0-or-later");
     }
     EXPECT_TRUE(licence);
+}
+
+TEST_F(AppTest, CaptionsAreTheirTitlesWithNothingAppended) {
+    AddHelpBook("en_us", "en_us");
+    auto app = Start({});
+    ASSERT_EQ(started, 1);
+    EXPECT_EQ(ShownCaption(*app->MainWindow()), "Orvantek Ping Tool");
+    Frame(*app).SetHostEntryText(u"127.0.0.1");
+    Frame(*app).OnStartStop();
+    ASSERT_TRUE(app->Document()->IsRunning());
+    EXPECT_EQ(ShownCaption(*app->MainWindow()), "127.0.0.1 - Orvantek Ping Tool");
+    Frame(*app).OnStartStop();
+    EXPECT_EQ(ShownCaption(*app->MainWindow()), "127.0.0.1 - Orvantek Ping Tool");
+    app->OnHelpCommand(57671, {});
+    EXPECT_EQ(ShownCaption(*app->HelpWindow()), "Orvantek Ping Tool Help");
+    const COptionDlg options(app->Document());
+    EXPECT_EQ(ShownCaption(options), "Options");
+    const CAboutDlg about(QString::fromStdU16String(app->Title()), "1.1.1.265");
+    EXPECT_EQ(ShownCaption(about), "About Orvantek Ping Tool");
+}
+
+TEST_F(AppTest, ExitWithTheHelpWindowOpenEndsTheProgram) {
+    AddHelpBook("en_us", "en_us");
+    auto app = Start({});
+    app->OnHelpCommand(57671, {});
+    ASSERT_TRUE(app->HelpWindow()->isVisible());
+    QTimer::singleShot(0, [&app] { Frame(*app).RouteCommand(ID_APP_EXIT); });
+    EXPECT_EQ(RunEventLoop(), 0);
+    EXPECT_FALSE(app->MainWindow()->isVisible());
+    EXPECT_FALSE(app->HelpWindow()->isVisible());
+}
+
+TEST_F(AppTest, HelpFromTheOptionDialogTakesInputWhileTheDialogIsOpen) {
+    AddHelpBook("en_us", "en_us");
+    auto app = Start({});
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<COptionDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("help"), Qt::LeftButton);
+        CHelpWindow* help = app->HelpWindow();
+        ASSERT_NE(help, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+        EXPECT_EQ(help->CurrentPage(), "options.html");
+        // A click into the help window, as the window system delivers it, reaches it.
+        QToolButton* contents = nullptr;
+        for (QToolButton* button : help->findChildren<QToolButton*>()) {
+            contents = button->text() == "&Contents" ? button : contents;
+        }
+        ASSERT_NE(contents, nullptr);
+        QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, contents->mapTo(help, contents->rect().center()));
+        EXPECT_EQ(help->CurrentPage(), "index.html");
+        // F1 in the dialog, active again, shows the dialog's page again.
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClick(dialog, Qt::Key_F1);
+        EXPECT_EQ(help->CurrentPage(), "options.html");
+        checked = true;
+        dialog->reject();
+    });
+    Frame(*app).RouteCommand(ID_OPTIONS);
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(AppTest, TermAndHangupSignalsEndTheRunAsExitDoes) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        auto app = Start({});
+        Frame(*app).SetHostEntryText(u"127.0.0.1");
+        Frame(*app).OnStartStop();
+        ASSERT_TRUE(app->Document()->IsRunning());
+        QTimer::singleShot(0, [signal] { ::raise(signal); });
+        EXPECT_EQ(RunEventLoop(), 0);
+        EXPECT_FALSE(app->MainWindow()->isVisible());
+        // The new history entry and the placement are saved.
+        CMainProfile profile;
+        EXPECT_EQ(profile.GetString(u"Settings\\History", u"Item1"), u"127.0.0.1");
+        EXPECT_FALSE(profile.GetBinary(u"Settings", u"WindowsPos").empty());
+        app->ExitInstance();
+        EXPECT_EQ(app->Document(), nullptr);  // its hosts stopped and went
+        profile.DeleteSection(u"Settings");
+    }
+}
+
+TEST_F(AppTest, WithoutABrowserTheAddressIsShownToCopy) {
+    auto app = Start({});
+    browserOpens = false;
+    app->OnWebCommand(32825);
+    app->OnWebCommand(32828);
+    ASSERT_EQ(shown.size(), 2u);
+    const QString prompt = "No web browser could be opened. Open this address in your web browser:\n";
+    EXPECT_EQ(shown[0].text, prompt + OV_TEST_WEB_BASE "/");
+    EXPECT_EQ(shown[1].text, prompt + OV_TEST_WEB_BASE "/forum/");
+    EXPECT_EQ(shown[0].caption, "Orvantek Ping Tool");
+    EXPECT_EQ(shown[0].icon, QMessageBox::Warning);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/fake_icmp.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "PingServices.h"
@@ -34,6 +35,7 @@ bool FakeIcmpProvider::Load() {
     std::lock_guard lock(m_mutex);
     ++m_loads;
     if (m_loadFails) {
+        errno = EACCES;
         return false;
     }
     std::lock_guard active(g_activeLock);
@@ -83,6 +85,17 @@ void FakeIcmpProvider::SetMissingExport(std::string exportName) {
 void FakeIcmpProvider::SetCreateFails(bool fails) {
     std::lock_guard lock(m_mutex);
     m_createFails = fails;
+}
+
+void FakeIcmpProvider::HoldCreates(bool hold) {
+    std::lock_guard lock(m_mutex);
+    m_holdCreates = hold;
+    m_cond.notify_all();
+}
+
+bool FakeIcmpProvider::WaitForCreates(int n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_cond.wait_for(lock, timeout, [&] { return m_creates >= n; });
 }
 
 void FakeIcmpProvider::Script(std::vector<FakeReply> replies) {
@@ -157,9 +170,12 @@ HANDLE FakeIcmpProvider::CreateFileEntry() {
     if (self == nullptr) {
         return INVALID_HANDLE_VALUE;
     }
-    std::lock_guard lock(self->m_mutex);
+    std::unique_lock lock(self->m_mutex);
     ++self->m_creates;
+    self->m_cond.notify_all();
+    self->m_cond.wait(lock, [self] { return !self->m_holdCreates; });
     if (self->m_createFails) {
+        errno = EACCES;
         return INVALID_HANDLE_VALUE;
     }
     self->m_handles.push_back(std::make_unique<Handle>());

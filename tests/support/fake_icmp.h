@@ -44,12 +44,18 @@ public:
     void* GetProc(const char* exportName) override;
     void Unload() override;
 
-    // Makes Load() fail.
+    // Makes Load() fail with errno EACCES, as a socket the system refuses does.
     void SetLoadFails(bool fails);
     // Withholds one export ("" withholds none).
     void SetMissingExport(std::string exportName);
-    // Makes IcmpCreateFile return INVALID_HANDLE_VALUE.
+    // Makes IcmpCreateFile return INVALID_HANDLE_VALUE with errno EACCES, as
+    // a socket the system refuses does.
     void SetCreateFails(bool fails);
+    // While held, IcmpCreateFile waits (release before deleting a host that
+    // waits there).
+    void HoldCreates(bool hold);
+    // Waits until at least n IcmpCreateFile calls have begun; false on timeout.
+    bool WaitForCreates(int n, std::chrono::milliseconds timeout) const;
     // Appends outcomes for the next requests.
     void Script(std::vector<FakeReply> replies);
     // Outcome used when the script is exhausted.
@@ -85,6 +91,7 @@ private:
     mutable std::condition_variable m_cond;
     bool m_loadFails = false;
     bool m_createFails = false;
+    bool m_holdCreates = false;
     std::string m_missingExport;
     std::deque<FakeReply> m_script;
     FakeReply m_default;

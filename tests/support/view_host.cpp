@@ -6,9 +6,12 @@
 
 namespace ov::test {
 
-ViewHost::ViewHost(COvPingDoc& doc) : m_doc(doc) {
+ViewHost::ViewHost(COvPingDoc& doc, bool logFirst) : m_doc(doc) {
+    std::unique_ptr<CLogListFrame> log = logFirst ? CLogListFrame::New(doc) : nullptr;
     auto tree = CStatTreeFrame::New(doc);
-    auto log = CLogListFrame::New(doc);
+    if (!logFirst) {
+        log = CLogListFrame::New(doc);
+    }
     if (!tree || !log) {
         throw std::runtime_error("a view frame could not be built");
     }

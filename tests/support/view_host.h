@@ -17,8 +17,9 @@ namespace ov::test {
 
 class ViewHost final : public IPingFrame {
 public:
-    // Builds both frames on doc and becomes its frame.
-    explicit ViewHost(COvPingDoc& doc);
+    // Builds both frames on doc (the log list's first when logFirst, so that
+    // it gets each hint before the tree) and becomes its frame.
+    explicit ViewHost(COvPingDoc& doc, bool logFirst = false);
     // Stops the current host's notifications and leaves the document.
     ~ViewHost() override;
     ViewHost(const ViewHost&) = delete;

@@ -1,9 +1,11 @@
 // Renders the main window into PNG files for review:
 //   ov_mainframe_shot OUTDIR LANG     (LANG: en, de_de, zh_cn)
 // writes OUTDIR/LANG-main-idle.png (before the first run), LANG-main-run.png
-// (a run of three hosts on the fake ICMP provider) and LANG-menu-N.png for
-// each popup of the menu bar. The profile lives in a temporary folder.
+// (a run of three hosts on the fake ICMP provider), LANG-main-unresolved.png
+// (a host whose name does not resolve) and LANG-menu-N.png for each popup of
+// the menu bar. The profile lives in a temporary folder.
 #include <arpa/inet.h>
+#include <netdb.h>
 
 #include <cstdio>
 #include <string>
@@ -19,6 +21,7 @@
 #include "FrameApp.h"
 #include "MainFrame.h"
 #include "MsgFormat.h"
+#include "PingServices.h"
 #include "support/fake_icmp.h"
 
 namespace {
@@ -34,6 +37,8 @@ public:
     bool OnlineFeaturesOn() const override { return false; }
     QWidget* CreateOnlineResourceView(QWidget*) override { return nullptr; }
     QString Language() const override { return m_language; }
+    void SetMainTitle(std::u16string_view) override {}
+    QString ApplicationTitle() const override { return QStringLiteral("Orvantek Ping Tool"); }
 
 private:
     QString m_language;
@@ -56,6 +61,14 @@ bool Save(QWidget& widget, const QString& file) {
     }
     std::printf("%s\n", qPrintable(file));
     return true;
+}
+
+// A name server that answers late that no such name exists, so that the
+// lookup shows before its failure.
+int NoSuchName(const char*, const char*, const addrinfo*, addrinfo** result) {
+    QThread::msleep(300);
+    *result = nullptr;
+    return EAI_NONAME;
 }
 
 }  // namespace
@@ -107,6 +120,15 @@ int main(int argc, char** argv) {
         frame.OnStartStop();
         Wait(2500);
         failures += !Save(frame, prefix + "-main-run.png");
+
+        doc.StopAll();
+        SetNameResolver(&NoSuchName, &::freeaddrinfo);
+        frame.SetHostEntryText(u"nonexistent.invalid");
+        frame.OnStartStop();
+        Wait(1000);
+        failures += !Save(frame, prefix + "-main-unresolved.png");
+        doc.StopAll();
+        SetNameResolver(nullptr, nullptr);
 
         int n = 0;
         for (QAction* popup : frame.menuBar()->actions()) {

@@ -2,9 +2,13 @@
 // presentations, copying, colours, the context menu and the notifications of
 // a real host on the fake ICMP provider.
 #include <arpa/inet.h>
+#include <netdb.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include <QAction>
@@ -21,6 +25,7 @@
 #include "LogListView.h"
 #include "LogText.h"
 #include "MsgFormat.h"
+#include "PingServices.h"
 #include "ViewIds.h"
 #include "ovui/LightColor.h"
 #include "ovui/OvCommand.h"
@@ -359,6 +364,16 @@ TEST(LogListLanguageTest, TextsComeFromTheLanguageModule) {
               QStringLiteral("Zeitüberschreitung der Anforderung."));
 }
 
+// Runs the GUI until pred holds or 10 s passed.
+template <class Pred>
+bool RunGuiUntil(Pred pred) {
+    for (int i = 0; i < 1000 && !pred(); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(10ms);
+    }
+    return pred();
+}
+
 // A run of one host on the fake provider, shown through the test window.
 class LogListRunTest : public ::testing::Test {
 protected:
@@ -379,14 +394,9 @@ protected:
         doc.StopAll();
         host.reset();
     }
-    // Runs the GUI until pred holds or 10 s passed.
     template <class Pred>
     bool WaitFor(Pred pred) {
-        for (int i = 0; i < 1000 && !pred(); ++i) {
-            QApplication::processEvents();
-            std::this_thread::sleep_for(10ms);
-        }
-        return pred();
+        return RunGuiUntil(pred);
     }
 
     ov::test::FakeIcmpProvider provider;
@@ -426,8 +436,172 @@ TEST_F(LogListRunTest, ANewRunClearsTheRows) {
     ASSERT_TRUE(WaitFor([&] { return list->GetItemCount() >= 2; }));
     doc.StopAll();
     doc.StartRun(u"127.0.0.2");
-    EXPECT_LE(list->GetItemCount(), 1);
+    // What shows is the new host's own events so far (its replies take 2 ms,
+    // the first one of the old host 1 ms).
+    ASSERT_NE(doc.GetHost(0), nullptr);
+    EXPECT_LE(list->GetRing().Count(), doc.GetHost(0)->GetEventCount());
+    for (DWORD i = 0; i < list->GetRing().Retained(); ++i) {
+        const PING_EVENT& e = list->GetRing().Oldest(i);
+        EXPECT_TRUE(e.type != PE_REPLY || e.reply.RoundTripTime == 2) << i;
+    }
     EXPECT_EQ(list->GetCaption(), QStringLiteral("127.0.0.2"));
 }
+
+// Name lookups the test holds: each waits until released, then fails.
+struct HeldLookups {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool held = false;
+    int entered = 0;
+};
+HeldLookups g_lookups;
+
+int HeldGetAddrInfo(const char*, const char*, const addrinfo*, addrinfo** result) {
+    std::unique_lock lock(g_lookups.lock);
+    ++g_lookups.entered;
+    g_lookups.changed.notify_all();
+    g_lookups.changed.wait(lock, [] { return !g_lookups.held; });
+    *result = nullptr;
+    return EAI_NONAME;
+}
+
+void HoldLookups(bool hold) {
+    std::lock_guard lock(g_lookups.lock);
+    g_lookups.held = hold;
+    g_lookups.changed.notify_all();
+}
+
+int LookupsEntered() {
+    std::lock_guard lock(g_lookups.lock);
+    return g_lookups.entered;
+}
+
+// Registered before the views, it holds the start of the run (the GUI
+// thread, as a slow view would) until its condition holds.
+class RunStartBarrier final : public IPingView {
+public:
+    explicit RunStartBarrier(std::function<bool()> until) : m_until(std::move(until)) {}
+    void OnUpdate(UINT hint) override {
+        for (int i = 0; hint == HINT_RUN_STARTED && i < 5000 && !m_until(); ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+private:
+    std::function<bool()> m_until;
+};
+
+// Hosts that fail or wait in their lookup, whether the log list gets the
+// hints before or after the tree (which makes the first host current while
+// it handles the run's start).
+class LogListFailingHostTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        g_lookups.entered = 0;
+        HoldLookups(true);
+        SetNameResolver(&HeldGetAddrInfo, &::freeaddrinfo);
+        doc.Settings().TimeDelay = 100;
+        doc.Settings().TimeOut = 100;
+    }
+    void TearDown() override {
+        HoldLookups(false);
+        provider.HoldCreates(false);
+        doc.StopAll();
+        host.reset();
+        doc.StartRun(u"");  // the hosts go, their lookups with them
+        SetNameResolver(nullptr, nullptr);
+    }
+    // The views, in the order of the test's parameter, after barrier (if any).
+    void OpenViews(RunStartBarrier* barrier = nullptr) {
+        if (barrier != nullptr) {
+            doc.AddView(barrier);
+        }
+        host = std::make_unique<ov::test::ViewHost>(doc, GetParam());
+        list = host->LogFrame().GetListView();
+    }
+    template <class Pred>
+    bool WaitFor(Pred pred) {
+        return RunGuiUntil(pred);
+    }
+    // Event types the list shows, oldest first, once the GUI has caught up.
+    std::vector<std::int32_t> Shown() {
+        for (int i = 0; i < 20; ++i) {
+            QApplication::processEvents();
+            std::this_thread::sleep_for(5ms);
+        }
+        std::vector<std::int32_t> types;
+        for (DWORD i = 0; i < list->GetRing().Retained(); ++i) {
+            types.push_back(list->GetRing().Oldest(i).type);
+        }
+        EXPECT_EQ(list->GetItemCount(), static_cast<int>(types.size()));
+        return types;
+    }
+    bool HostFailed() const {
+        const CHostProbe* probe = doc.GetHost(0);
+        return probe != nullptr && probe->GetState() == HS_FAILED;
+    }
+
+    ov::test::FakeIcmpProvider provider;
+    ov::test::ProviderScope scope{{&provider}};
+    COvPingDoc doc;
+    std::unique_ptr<ov::test::ViewHost> host;
+    CLogListView* list = nullptr;
+};
+
+using Types = std::vector<std::int32_t>;
+
+TEST_P(LogListFailingHostTest, AHostThatFailedBeforeItBecameCurrentShowsItsEvents) {
+    // The lookup fails while the run's start is on its way to the views.
+    RunStartBarrier barrier([this] {
+        HoldLookups(false);
+        return HostFailed();
+    });
+    OpenViews(&barrier);
+    doc.StartRun(u"nonexistent.invalid");
+    ASSERT_TRUE(doc.IsRunning());
+    EXPECT_EQ(Shown(), (Types{PE_RESOLVING, PE_RESOLVE_FAILED}));
+    EXPECT_EQ(list->GetCaption(), QStringLiteral("nonexistent.invalid"));
+    doc.RemoveView(&barrier);
+}
+
+TEST_P(LogListFailingHostTest, ALookupThatTakesLongShowsThatItBegan) {
+    // The lookup began before the views took the run's start.
+    RunStartBarrier barrier([] { return LookupsEntered() >= 1; });
+    OpenViews(&barrier);
+    doc.StartRun(u"slow.invalid");
+    EXPECT_EQ(Shown(), Types{PE_RESOLVING});
+    HoldLookups(false);
+    ASSERT_TRUE(WaitFor([this] { return list->GetRing().Count() == 2; }));
+    EXPECT_EQ(Shown(), (Types{PE_RESOLVING, PE_RESOLVE_FAILED}));
+    doc.RemoveView(&barrier);
+}
+
+TEST_P(LogListFailingHostTest, ALookupThatBeginsAfterTheViewsTookTheRunShowsAtOnce) {
+    provider.HoldCreates(true);  // the worker waits before its lookup
+    OpenViews();
+    doc.StartRun(u"slow.invalid");
+    ASSERT_NE(doc.GetCurrentHost(), nullptr);
+    EXPECT_EQ(Shown(), Types{});
+    provider.HoldCreates(false);
+    ASSERT_TRUE(WaitFor([] { return LookupsEntered() >= 1; }));
+    EXPECT_EQ(Shown(), Types{PE_RESOLVING});
+}
+
+TEST_P(LogListFailingHostTest, AnIcmpHandleThatFailsAfterTheStartShows) {
+    provider.HoldCreates(true);
+    provider.SetCreateFails(true);
+    OpenViews();
+    doc.StartRun(u"127.0.0.1");
+    ASSERT_TRUE(doc.IsRunning());
+    EXPECT_EQ(Shown(), Types{});
+    provider.HoldCreates(false);
+    ASSERT_TRUE(WaitFor([this] { return HostFailed(); }));
+    EXPECT_EQ(Shown(), Types{PE_NO_ICMP_HANDLE});
+}
+
+INSTANTIATE_TEST_SUITE_P(HintOrders, LogListFailingHostTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("LogListFirst") : std::string("TreeFirst");
+                         });
 
 }  // namespace

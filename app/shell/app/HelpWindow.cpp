@@ -23,6 +23,8 @@ QToolButton* NewButton(const QString& text, QWidget* parent) {
 
 CHelpWindow::CHelpWindow(const QString& folder, const QString& title, QWidget* parent)
     : QWidget(parent, Qt::Window), m_folder(folder), m_browser(new QTextBrowser(this)) {
+    // The program ends with its main window, whether help is open or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(AppText(34400, u"%s_a% Help", title.toStdU16String()));
     auto* contents = NewButton(AppText(34401, u"&Contents"), this);
     m_back = NewButton(AppText(34402, u"&Back"), this);

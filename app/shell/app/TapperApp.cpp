@@ -8,6 +8,7 @@
 
 #include "AboutDlg.h"
 #include "AppText.h"
+#include "ExitSignals.h"
 #include "HelpWindow.h"
 #include "MainWindowFactory.h"
 #include "MsgFormat.h"
@@ -39,6 +40,8 @@ QString Q(const std::u16string& text) {
 void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
     box.button(QMessageBox::Ok)->setText(AppText(34507, u"OK"));
+    // Texts can be copied (the address of a page no browser opened).
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
 }
 
@@ -70,8 +73,9 @@ int CTapperApp::InitInstance() {
     });
     // In the language just chosen, before the hosts' sockets can take every descriptor.
     PrepareMessageFormatting();
+    // The title is not made Qt's display name: window systems would append
+    // that to every caption that does not end with it.
     m_strTitle = m_startup.TranslatedTitle();
-    QApplication::setApplicationDisplayName(Q(m_strTitle));
     m_bHelpFile = HasHelpBook(m_startup.AppDir(), m_startup.Language()) ? 1 : 0;
     m_startup.OpenConfigFile();
     m_bAutoCheckUpdate = m_startup.ReadAutoCheckUpdate();
@@ -88,15 +92,12 @@ int CTapperApp::InitInstance() {
 
     // The command line changes this run only; nothing of it is saved.
     CCommandLine commandLine(*m_pDoc);
-    commandLine.onLast = [this](CCommandLine& line) {
+    bool autoStart = false;
+    commandLine.onLast = [this, &autoStart](CCommandLine& line) {
         if (auto* frame = dynamic_cast<IPingFrame*>(m_pMainWnd.get())) {
             frame->SetHostEntryText(line.m_strHosts);
-            if (line.m_bAutoStart != 0) {
-                frame->ToggleStartStop();
-            }
-        } else if (line.m_bAutoStart != 0) {
-            m_pDoc->StartRun(line.m_strHosts);
         }
+        autoStart = line.m_bAutoStart != 0;
     };
     const std::vector<std::u16string>& args = m_startup.Args();
     commandLine.HandleArguments(std::vector<std::u16string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
@@ -110,6 +111,21 @@ int CTapperApp::InitInstance() {
 
     SetMainTitle(u"");
     ShowMainWindow(*m_pMainWnd);
+    // "-a" starts the run once the services are bound and the window shows:
+    // a run that cannot start says why over the window, and the caption
+    // names its hosts.
+    if (autoStart) {
+        if (auto* frame = dynamic_cast<IPingFrame*>(m_pMainWnd.get())) {
+            frame->ToggleStartStop();
+        }
+    }
+    // A logout or kill ends the run as File > Exit does: history and
+    // placement saved, then the hosts stopped when the event loop ends.
+    m_exitSignals = std::make_unique<CExitSignals>([this] {
+        if (m_pMainWnd) {
+            m_pMainWnd->close();
+        }
+    });
 
     m_pUpdate = std::make_unique<COvUpdate>(
         Q(kEnglishTitle), Q(kProgramVersion),
@@ -118,6 +134,7 @@ int CTapperApp::InitInstance() {
 }
 
 int CTapperApp::ExitInstance() {
+    m_exitSignals.reset();
     m_pHelp.reset();
     m_pMainWnd.reset();
     // The hosts' workers are joined here, before the services they use go.
@@ -145,9 +162,14 @@ QString CTapperApp::Language() const {
 
 void CTapperApp::OpenAddress(int which) const {
     const std::u16string address = OnlineAddress(static_cast<OV_ADDRESS>(which), m_startup.Language());
-    if (!address.empty() && m_openUrl) {
-        m_openUrl(QUrl(Q(address)));
+    if (address.empty() || !m_openUrl || m_openUrl(QUrl(Q(address)))) {
+        return;
     }
+    // Without a browser the user still gets the address, to copy.
+    ShowMessage(m_pMainWnd.get(),
+                AppText(34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%",
+                        address),
+                Q(m_strTitle), QMessageBox::Warning);
 }
 
 void CTapperApp::OpenOnlineHelp() {

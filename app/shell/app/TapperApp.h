@@ -17,6 +17,7 @@
 #include "FrameApp.h"
 #include "startup.h"
 
+class CExitSignals;
 class COvPingDoc;
 class COvUpdate;
 class CHelpWindow;
@@ -42,12 +43,13 @@ public:
 
     // The interactive start-up; nonzero to run the event loop, 0 to end.
     int InitInstance();
-    // Ends the run: main window, document (its hosts joined), ping services,
-    // updater and help window, in that order. Returns the exit code.
+    // Ends the run: the signal handlers, help window, main window, document
+    // (its hosts joined), ping services and updater, in that order. Returns
+    // the exit code.
     int ExitInstance();
 
     // Main window caption: the title alone for an empty name, else "name - title".
-    void SetMainTitle(std::u16string_view name);
+    void SetMainTitle(std::u16string_view name) override;
     // Opens the online help address of the language in the web browser.
     void OpenOnlineHelp();
 
@@ -62,6 +64,7 @@ public:
     bool OnlineFeaturesOn() const override { return m_bAutoCheckUpdate != 0; }
     QWidget* CreateOnlineResourceView(QWidget* parent) override;
     QString Language() const override;
+    QString ApplicationTitle() const override { return QString::fromStdU16String(m_strTitle); }
 
     COvPingDoc* Document() const noexcept { return m_pDoc.get(); }
     QMainWindow* MainWindow() const noexcept { return m_pMainWnd.get(); }
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<QMainWindow> m_pMainWnd;
     std::unique_ptr<COvUpdate> m_pUpdate;
     std::unique_ptr<CHelpWindow> m_pHelp;
+    std::unique_ptr<CExitSignals> m_exitSignals;
     MessageBoxFn m_showMessage;
     UrlOpener m_openUrl;
 };

@@ -1,8 +1,10 @@
 #include "HistoryComboBox.h"
 
-#include "platform/escape.h"
+#include <algorithm>
 
 #include <QLineEdit>
+
+#include "platform/escape.h"
 
 COvHistoryComboBox::COvHistoryComboBox(CMainProfile profile, QWidget* parent)
     : QComboBox(parent), m_profile(std::move(profile)) {
@@ -83,4 +85,19 @@ void COvHistoryComboBox::moveEvent(QMoveEvent* event) {
     if (lineEdit() != nullptr && isEnabled()) {
         lineEdit()->setFocus();
     }
+}
+
+void COvHistoryComboBox::SetPreferredWidth(int width) {
+    if (width != m_preferredWidth) {
+        m_preferredWidth = width;
+        updateGeometry();
+    }
+}
+
+QSize COvHistoryComboBox::sizeHint() const {
+    QSize hint = QComboBox::sizeHint();
+    if (m_preferredWidth > 0) {
+        hint.setWidth(std::max(m_preferredWidth, minimumSizeHint().width()));
+    }
+    return hint;
 }

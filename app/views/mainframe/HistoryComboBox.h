@@ -30,6 +30,11 @@ public:
     // The edit text is not empty (blanks count).
     bool HasText() const noexcept { return m_hasText; }
 
+    // The width the entry asks for (0: its contents' width). It is no
+    // minimum, so that the window can still be made smaller in one step.
+    void SetPreferredWidth(int width);
+    QSize sizeHint() const override;
+
 signals:
     void hasTextChanged(bool hasText);
 
@@ -46,6 +51,7 @@ private:
     bool m_linked = false;
     bool m_hasText = false;
     int m_maximum = 4;
+    int m_preferredWidth = 0;
     QString m_section = QStringLiteral("Settings\\History");
     QString m_keyFormat = QStringLiteral("Item%d");
 };

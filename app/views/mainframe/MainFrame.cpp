@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <iterator>
 #include <vector>
 
@@ -30,6 +31,8 @@
 #include "HostEntry.h"
 #include "LockIndicators.h"
 #include "LogListFrame.h"
+#include "LogText.h"
+#include "MsgFormat.h"
 #include "OptionDlg.h"
 #include "StatTreeFrame.h"
 #include "ViewIds.h"
@@ -142,6 +145,34 @@ QWidget* ViewOf(QWidget* row) {
         return frame->GetView();
     }
     return row;
+}
+
+// Why a run started no host: the first host's failure with the system's
+// words for it.
+QString NoHostStartedText(const COvPingDoc& doc) {
+    QString why = qt_error_string(ENOMEM);  // only null entries: none could be made
+    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
+        const CHostProbe* host = doc.GetHost(i);
+        if (host == nullptr) {
+            continue;
+        }
+        PING_EVENT last{};
+        host->GetLastEvent(last);
+        const std::u16string name = host->GetHostName();
+        const std::u16string status = CLogTexts().Long(last.type);
+        const std::u16string reason = host->GetFailureReason();
+        why = reason.empty() ? ToQString(LoadFormatString(34602, u"%s_a%: %s_b%", name.c_str(), status.c_str()))
+                             : ToQString(LoadFormatString(34601, u"%s_a%: %s_b% (%s_c%)", name.c_str(),
+                                                          status.c_str(), reason.c_str()));
+        break;
+    }
+    const std::u16string whyText = why.toStdU16String();
+    return ToQString(LoadFormatString(34600, u"No host could be started.\n%s_a%", whyText.c_str()));
+}
+
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    box.exec();
 }
 
 }  // namespace
@@ -400,14 +431,16 @@ bool CMainFrame::RunFrameCommand(unsigned id) {
         return true;
     case ID_OPTIONS: {
         COptionDlg dialog(&m_doc, CProfile(m_profileKey), this);
+        // Modal to this window only: the help window it opens takes input.
+        dialog.setWindowModality(Qt::WindowModal);
         connect(&dialog, &COptionDlg::helpRequested, this, [this](unsigned command) {
             if (m_app != nullptr) {
                 m_app->OnHelpCommand(command, QStringLiteral("options"));
             }
         });
         if (dialog.exec() == QDialog::Accepted && !dialog.Saved()) {
-            ShowNotSaved(this, 34754,
-                         u"The options could not be saved in \"%s_a%\"; they hold until the program ends.");
+            ShowWarning(NotSavedText(
+                34754, u"The options could not be saved in \"%s_a%\"; they hold until the program ends."));
         }
         return true;
     }
@@ -497,7 +530,20 @@ void CMainFrame::UpdateRunControls(bool running) {
 }
 
 void CMainFrame::SetMainTitle(std::u16string_view name) {
-    setWindowTitle(name.empty() ? QGuiApplication::applicationDisplayName() : ToQString(name));
+    // The application composes the caption; without one the name stands alone.
+    if (m_app != nullptr) {
+        m_app->SetMainTitle(name);
+    } else {
+        setWindowTitle(ToQString(name));
+    }
+}
+
+void CMainFrame::ShowError(const QString& text) {
+    ShowBox(this, QMessageBox::Critical, m_app != nullptr ? m_app->ApplicationTitle() : QString(), text);
+}
+
+void CMainFrame::ShowWarning(const QString& text) {
+    ShowBox(this, QMessageBox::Warning, m_app != nullptr ? m_app->ApplicationTitle() : QString(), text);
 }
 
 void CMainFrame::SetHostEntryText(std::u16string_view text) {
@@ -512,6 +558,7 @@ void CMainFrame::ShowStartStop() {
 }
 
 void CMainFrame::OnStartStop() {
+    bool noHostStarted = false;
     if (m_doc.IsRunning()) {
         m_doc.StopAll();
     } else {
@@ -520,16 +567,19 @@ void CMainFrame::OnStartStop() {
             return;
         }
         if (HasInvalidHostChar(text)) {
-            QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
-                            OvText(33042, u"Invalid IP addresses."), QMessageBox::Ok, this);
-            box.exec();
+            ShowError(OvText(33042, u"Invalid IP addresses."));
             return;
         }
         m_hostEntry->AddToHistory(ToQString(text));
         m_doc.StartRun(text);
+        noHostStarted = !m_doc.IsRunning() && m_doc.GetHostCount() > 0;
     }
     m_runSeen = true;
     ApplyChartRowHeight();
+    if (noHostStarted) {
+        // The views show the hosts and their failure events; this says why.
+        ShowError(NoHostStartedText(m_doc));
+    }
 }
 
 int ChartRowHeight(int clientHeight, bool runSeen, int share) {
@@ -550,7 +600,7 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
     }
     ApplyChartRowHeight();
     if (width() > 300) {
-        m_hostEntry->setFixedWidth(width() - 250);
+        m_hostEntry->SetPreferredWidth(width() - 250);
     }
 }
 
@@ -615,8 +665,16 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!SaveWindowPlacement() || !history) {
         // A full disk or a read-only settings file: the next start will not
         // find them, and the user should know before the window is gone.
-        ShowNotSaved(this, 34753,
-                     u"The host history and the window position could not be saved in \"%s_a%\".");
+        ShowWarning(NotSavedText(34753,
+                                 u"The host history and the window position could not be saved in \"%s_a%\"."));
+    }
+    // The program ends with this window: its other top-level windows (the
+    // help window) close first.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window != this && window->parentWidget() == nullptr && window->isVisible()) {
+            window->close();
+        }
     }
     event->accept();
 }

@@ -109,6 +109,10 @@ private:
     void ApplyChartRowHeight();
     void SwitchPane(bool next);
     bool SaveWindowPlacement();
+    // A message box with the error icon over this window.
+    void ShowError(const QString& text);
+    // A message box with the warning icon over this window.
+    void ShowWarning(const QString& text);
 
     COvPingDoc& m_doc;
     IFrameApp* m_app;

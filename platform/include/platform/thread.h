@@ -17,7 +17,8 @@ public:
     Thread& operator=(const Thread&) = delete;
 
     // Runs body on a new thread with a stack of stackBytes (at least the
-    // system's minimum); false when no thread could be started.
+    // system's minimum); false when no thread could be started, errno then
+    // telling why.
     bool Start(std::function<void()> body, std::size_t stackBytes) noexcept;
     // Waits for the thread to end; nothing when none runs.
     void Join() noexcept;
