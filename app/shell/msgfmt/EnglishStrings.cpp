@@ -176,6 +176,8 @@ constexpr OV_MESSAGE kMessages[] = {
     {34516, u"The server answered with status %d_a%."},
     {34517, u"The answer could not be read."},
     {34520, u"The page %s_a% could not be shown.\n%s_b%"},
+    {34700, u"The secure connection to the server failed: its certificate is not trusted, or the connection could not be secured."},
+    {34701, u"The server's answer is not valid."},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };
