@@ -80,6 +80,7 @@ TEST(HttpReplyReader, RefusesDamagedAndUnaskedForAnswers)
     } const cases[] = {
         {"<html>not http</html>\r\n\r\n", CHttpReplyReader::MALFORMED},
         {"HTTP/1.1 2000 OK\r\n\r\n", CHttpReplyReader::MALFORMED},
+        {"HTTP/1.1 050 \n\r\n", CHttpReplyReader::MALFORMED},
         {"HTTP/2 200 OK\r\n\r\n", CHttpReplyReader::MALFORMED},
         {"HTTP/1.1 101 Switching\r\n\r\n", CHttpReplyReader::MALFORMED},
         {"HTTP/1.1 200 OK\r\nX: a\r\n folded\r\n\r\n", CHttpReplyReader::MALFORMED},

@@ -6,6 +6,7 @@ namespace {
 
 constexpr qsizetype kMaxHeadBytes = 32 * 1024;
 constexpr qsizetype kMaxChunkLineBytes = 1024;
+constexpr qsizetype kSmallBodyBytes = 64 * 1024;
 // More hex digits than this could not be a size this reader keeps.
 constexpr qsizetype kMaxChunkSizeDigits = 15;
 
@@ -40,7 +41,7 @@ int ParseStatusLine(QByteArrayView line)
     if (line.size() < 12 || !line.startsWith("HTTP/1.") || line[7] < '0' || line[7] > '9' || line[8] != ' ')
         return 0;
     const QByteArrayView code = line.sliced(9, 3);
-    if (!IsDigits(code) || (line.size() > 12 && line[12] != ' '))
+    if (!IsDigits(code) || code[0] == '0' || (line.size() > 12 && line[12] != ' '))
         return 0;
     return code.toInt();
 }
@@ -185,6 +186,7 @@ void CHttpReplyReader::StartBody()
         return;
     }
     m_framing = BY_LENGTH;
+    m_body.reserve(static_cast<qsizetype>(m_remaining));
     if (m_remaining == 0)
         m_state = COMPLETE;
     return;
@@ -196,6 +198,11 @@ bool CHttpReplyReader::TakeBody(QByteArrayView data)
         Fail(BODY_TOO_LARGE);
         return false;
     }
+    // A body past its first 64 KiB gets room up to the limit at once: growing
+    // step by step copies it each time, and holds it twice while it does.
+    const qsizetype needed = m_body.size() + data.size();
+    if (needed > m_body.capacity() && needed > kSmallBodyBytes)
+        m_body.reserve(static_cast<qsizetype>(m_maxBody));
     m_body.append(data);
     return true;
 }
