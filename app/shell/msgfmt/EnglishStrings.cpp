@@ -178,6 +178,7 @@ constexpr OV_MESSAGE kMessages[] = {
     {34520, u"The page %s_a% could not be shown.\n%s_b%"},
     {34700, u"The secure connection to the server failed: its certificate is not trusted, or the connection could not be secured."},
     {34701, u"The server's answer is not valid."},
+    {34702, u"The page is too large or too deeply nested to be shown."},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };

@@ -229,6 +229,8 @@ QString FetchFailureText(int status)
                    u"connection could not be secured."));
     case FETCH_BAD_ANSWER:
         return Text(LoadFormatString(34701, u"The server's answer is not valid."));
+    case FETCH_TOO_COMPLEX:
+        return Text(LoadFormatString(34702, u"The page is too large or too deeply nested to be shown."));
     default:
         return Text(LoadFormatString(34516, u"The server answered with status %d_a%.", status));
     }

@@ -28,6 +28,7 @@ enum OV_FETCH_STATUS : int {
     FETCH_FILE_ERROR = -6,     // a local file that cannot be read (HTML view)
     FETCH_TLS_ERROR = -7,      // the secure connection failed: certificate not trusted, or handshake
     FETCH_BAD_ANSWER = -8,     // the server's answer is not HTTP, or in a coding not asked for
+    FETCH_TOO_COMPLEX = -9,    // a page beyond what the HTML view lays out (HTML view)
 };
 
 // Default deadline of one fetch, in milliseconds.
