@@ -90,6 +90,10 @@ TEST(PageLimits, EachBoundHoldsAtItsLimitAndTripsPastIt)
     // A picture of no width (-2 to the parser) in a cell never finished its layout.
     EXPECT_EQ(Check("<img width=s><td>n<img width=1>"), PAGE_LENGTH_TOO_LARGE);
     EXPECT_EQ(Check("<p style=\"margin-left: -10px\">x</p>"), PAGE_LENGTH_TOO_LARGE);
+    // Pictures with a width and no height, beside a table, never finished their layout either.
+    EXPECT_EQ(Check("<img width=5><td>x<img width=5>"), PAGE_PICTURE_HALF_SIZED);
+    EXPECT_EQ(Check("<img height=5><td>x<img width=5 height=5>"), PAGE_PICTURE_HALF_SIZED);
+    EXPECT_EQ(Check("<img><td>x<img width=5 height=5>"), PAGE_FITS);
     EXPECT_EQ(Check("<ul><li>disc<ol><li>number</ol></ul>"), PAGE_FITS);
     EXPECT_EQ(Check("<nobr>" + Repeat("word ", 100) + "</nobr>"), PAGE_WORD_TOO_LONG);
 }

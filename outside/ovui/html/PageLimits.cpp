@@ -244,6 +244,13 @@ bool WithinLength(double value, double limit) noexcept
     return value >= 0 && value <= limit;  // false for NaN too
 }
 
+// A picture with a width and no height sends the table layout into a loop.
+bool IsHalfSizedPicture(const QTextFormat& format)
+{
+    return format.isImageFormat() &&
+           format.hasProperty(QTextFormat::ImageWidth) != format.hasProperty(QTextFormat::ImageHeight);
+}
+
 bool FormatFits(const QTextFormat& format)
 {
     const QMap<int, QVariant> properties = format.properties();
@@ -302,6 +309,8 @@ OV_PAGE_CHECK CheckPageDocument(const QTextDocument& document)
     const QList<QTextFormat> formats = document.allFormats();
     if (!std::all_of(formats.begin(), formats.end(), FormatFits))
         return PAGE_LENGTH_TOO_LARGE;
+    if (std::any_of(formats.begin(), formats.end(), IsHalfSizedPicture))
+        return PAGE_PICTURE_HALF_SIZED;
     QSet<QString> fonts;
     for (const QTextFormat& format : formats)
         if (format.isCharFormat())

@@ -27,6 +27,8 @@ enum OV_PAGE_CHECK : int {
     PAGE_WORD_TOO_LONG = 8,      // a run of text without a break longer than kMaxPageRun
     PAGE_LENGTH_TOO_LARGE = 9,   // a length, size or indent beyond kMaxPageLength, or negative
     PAGE_TOO_MANY_FONTS = 10,    // more distinct fonts than kMaxPageFonts
+    PAGE_PICTURE_HALF_SIZED = 11,  // a picture with a width but no height: beside a table,
+                                   // the layout never finishes
 };
 
 inline constexpr qsizetype kMaxPageChars = 64 * 1024;
