@@ -3,8 +3,9 @@
 # the given number of seconds (default 60): scripts/fuzz.sh [seconds] [name...]
 #
 # Every target runs, whatever an earlier one found. Each target starts from
-# its seed corpus in tests/data/fuzz/<name without "fuzz_"> and keeps what it
-# learns in build-fuzz/corpus/<target>. The whole output of each run and any
+# its seed corpus in tests/data/fuzz/<name without "fuzz_"> (with the
+# dictionary tests/data/fuzz/<name without "fuzz_">.dict when there is one)
+# and keeps what it learns in build-fuzz/corpus/<target>. The whole output of each run and any
 # input that crashed it are kept under one folder per run,
 # build-fuzz/results/<time>/<target>/ (log.txt, crash-*, leak-*, timeout-*...).
 # The script ends with a line per target and fails when any target failed.
@@ -37,10 +38,14 @@ for t in "${targets[@]}"; do
   else
     echo "warning: $t has no seed corpus in $seeds" >&2
   fi
+  options=()
+  if [ -f "$seeds.dict" ]; then
+    options+=(-dict="$seeds.dict")
+  fi
   echo "== $t for ${secs}s (log: $out/log.txt)"
   rc=0
   "$BUILD/bin/$t" -max_total_time="$secs" -timeout=30 -print_final_stats=1 \
-    -artifact_prefix="$out/" "${dirs[@]}" >"$out/log.txt" 2>&1 || rc=$?
+    -artifact_prefix="$out/" "${options[@]}" "${dirs[@]}" >"$out/log.txt" 2>&1 || rc=$?
   if [ "$rc" -eq 0 ]; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/log.txt" | tail -n 1)
     summary+=("$t: clean, ${runs:-?} runs")

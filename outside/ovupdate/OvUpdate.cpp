@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrlQuery>
@@ -28,6 +29,20 @@ QString FromWide(const std::u16string& text)
 QString Text(const char16_t* text)
 {
     return QString::fromUtf16(text);
+}
+
+// The dialog's informative label guesses its format, so markup from the
+// server would be laid out, linked and its pictures read from disk. The
+// label is made with a placeholder and switched to plain text before the
+// server's text goes in.
+void SetPlainInformativeText(QMessageBox& box, const QString& text)
+{
+    box.setInformativeText(QStringLiteral("-"));
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+        label->setOpenExternalLinks(false);
+    }
+    box.setInformativeText(text);
 }
 
 }  // namespace
@@ -166,7 +181,7 @@ void COvUpdate::ShowNewer(const OV_UPDATE_ANSWER& answer)
                               Wide(latest), Wide(m_title), Wide(m_version))),
         false);
     if (!answer.notes.empty())
-        box->setInformativeText(FromWide(answer.notes));
+        SetPlainInformativeText(*box, FromWide(answer.notes));
     QPushButton* download = box->addButton(Text(LoadFormatString(34504, u"&Download")), QMessageBox::AcceptRole);
     QPushButton* skip = box->addButton(Text(LoadFormatString(34505, u"&Skip This Version")), QMessageBox::DestructiveRole);
     box->addButton(Text(LoadFormatString(34506, u"&Later")), QMessageBox::RejectRole);

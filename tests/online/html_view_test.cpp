@@ -1,9 +1,13 @@
 // The HTML view against a loopback server: a page, a missing page, a stalled
-// server, a redirect loop, no server at all, local files and links.
+// server, a redirect loop, no server at all, local files and links, pages
+// whose layout would stall or crash, and what a page may reach.
 #include <QApplication>
+#include <QHelpEvent>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +129,54 @@ TEST_F(HtmlView, WebPagesCannotPullInLocalFiles)
     ASSERT_EQ(Load(dir.filePath("page.html")), 200);
     EXPECT_EQ(m_view.loadResource(QTextDocument::StyleSheetResource, QUrl("secret.css")).toString(),
               "p { color: red; }");
+}
+
+TEST_F(HtmlView, PagesWhoseLayoutWouldStallOrCrashAreRefusedBeforeLayout)
+{
+    const auto tables = [](int depth) {
+        return QByteArray("<table><tr><td>").repeated(depth) + "x" + QByteArray("</td></tr></table>").repeated(depth);
+    };
+    const std::pair<const char*, QByteArray> pages[] = {
+        {"20 nested tables", tables(20)},
+        {"30 nested tables", tables(30)},
+        {"5000 nested tables", tables(5000)},
+        {"100000 nested divisions", QByteArray("<div>").repeated(100000)},
+        {"a word of 4 MB", QByteArray(4000000, 'a')},
+        {"a huge cell padding", "<table cellpadding=\"100000000\"><tr><td>x</td></tr></table>"},
+        {"a row of 6000 cells", "<table><tr>" + QByteArray("<td>x</td>").repeated(6000) + "</tr></table>"},
+    };
+    for (const auto& [what, page] : pages) {
+        m_server.Route("/hostile", LoopbackServer::Response(200, page, "Content-Type: text/html\r\n"));
+        EXPECT_EQ(Load(m_server.Url("/hostile")), FETCH_TOO_COMPLEX) << what;
+        EXPECT_TRUE(m_view.toPlainText().contains("too deeply nested")) << what;
+    }
+    m_server.Route("/tables", LoopbackServer::Response(200, tables(3)));
+    EXPECT_EQ(Load(m_server.Url("/tables")), 200);
+}
+
+TEST_F(HtmlView, AWebPageReachesNoLocalFileAndItsToolTipsAreText)
+{
+    QTemporaryDir dir;
+    QImage picture(400, 400, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    const QByteArray png = dir.filePath("pic.png").toUtf8();
+    ASSERT_TRUE(picture.save(png));
+    m_server.Route("/page", LoopbackServer::Response(200, "<p><span title=\"&lt;img src=&quot;" + png +
+                                                              "&quot;&gt;\">hover here, hover here</span></p>"
+                                                              "<p><img src=\"file://" + png + "\"></p>"));
+    m_view.resize(500, 300);
+    m_view.show();
+    ASSERT_EQ(Load(m_server.Url("/page")), 200);
+    // The picture named by its full address is not read either.
+    EXPECT_LT(m_view.document()->size().height(), 400);
+
+    const QPoint at(12, 12);
+    QHelpEvent help(QEvent::ToolTip, at, m_view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(m_view.viewport(), &help);
+    EXPECT_TRUE(QToolTip::text().contains("&lt;img src=")) << QToolTip::text().toStdString();
+    EXPECT_FALSE(QToolTip::text().contains("<img")) << QToolTip::text().toStdString();
+    QToolTip::hideText();
+    m_view.hide();
 }
 
 TEST_F(HtmlView, LinksGoToTheBrowserOnlyForWebAndMail)

@@ -1,9 +1,12 @@
 // The update check against a loopback server: newer, the same, garbage and
 // oversized answers in both modes; the skipped version remembered.
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QUrlQuery>
 
 #include <gtest/gtest.h>
@@ -17,11 +20,11 @@ namespace {
 const QString kTitle = QStringLiteral("Orvantek Ping Tool");
 const QString kVersion = QStringLiteral("1.1.1.265");
 
-QByteArray Xml(const QByteArray& version)
+QByteArray Xml(const QByteArray& version, const QByteArray& notes = "&lt;b&gt;Faster&lt;/b&gt; chart.")
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<OvUpdate product=\"Orvantek Ping Tool\">"
            "<Version>" + version + "</Version><Download>https://www.orvantek.example/dl.html</Download>"
-           "<Notes>&lt;b&gt;Faster&lt;/b&gt; chart.</Notes></OvUpdate>";
+           "<Notes>" + notes + "</Notes></OvUpdate>";
 }
 
 // The visible message boxes of the application.
@@ -104,6 +107,37 @@ TEST_F(UpdateCheck, NewerVersionOffersItsDownloadInBothModes)
     EXPECT_EQ(query.queryItemValue("product", QUrl::FullyDecoded), kTitle);
     EXPECT_EQ(query.queryItemValue("version"), kVersion);
     EXPECT_GT(CUpdateMemory(kTitle.toStdU16String()).LastCheck(), 1700000000);
+}
+
+TEST_F(UpdateCheck, NotesAreShownAsTheyAreNeverAsMarkup)
+{
+    QTemporaryDir dir;
+    QImage picture(400, 400, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    const QString png = dir.filePath("local.png");
+    ASSERT_TRUE(picture.save(png));
+    // Markup would be drawn bold, linked to a local file, or with a picture
+    // read from disk; the last one would read /dev/zero without end.
+    const QString notes[] = {
+        QStringLiteral("<b>Bold</b> notes"),
+        QStringLiteral("<a href=\"file:///etc/passwd\">passwords</a>"),
+        "<img src=\"" + png + "\">",
+        QStringLiteral("<img src=\"/dev/zero\">"),
+    };
+    for (const QString& text : notes) {
+        m_server.Route("/notes", LoopbackServer::Response(200, Xml("1.2.0.301", text.toHtmlEscaped().toUtf8())));
+        ASSERT_EQ(Check("/notes", 1).first, UPDATE_NEWER) << text.toStdString();
+        const QList<QMessageBox*> boxes = Boxes();
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_EQ(boxes[0]->informativeText(), text);
+        for (const QLabel* label : boxes[0]->findChildren<QLabel*>()) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << text.toStdString();
+            EXPECT_FALSE(label->openExternalLinks());
+        }
+        // A picture laid out would make the dialog at least 400 pixels tall.
+        EXPECT_LT(boxes[0]->sizeHint().height(), 400) << text.toStdString();
+        boxes[0]->close();
+    }
 }
 
 TEST_F(UpdateCheck, SameOrOlderVersionIsReportedOnlyWhenAsked)

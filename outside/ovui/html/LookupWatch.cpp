@@ -2,18 +2,18 @@
 
 #include <memory>
 
-#include <QNetworkReply>
+#include <QAbstractSocket>
 
 namespace {
 
 int g_pending = 0;              // watched lookups not settled yet (GUI thread only)
-bool g_leftBehind = false;      // a lookup was left running by a stopped reply
+bool g_leftBehind = false;      // a lookup was left running by a dropped socket
 
 }  // namespace
 
-void WatchNameLookup(QNetworkReply* reply)
+void WatchNameLookup(QAbstractSocket* socket)
 {
-    if (reply == nullptr)
+    if (socket == nullptr)
         return;
     ++g_pending;
     const auto pending = std::make_shared<bool>(true);
@@ -24,14 +24,20 @@ void WatchNameLookup(QNetworkReply* reply)
         --g_pending;
         g_leftBehind = g_leftBehind || leftBehind;
     };
-    QObject::connect(reply, &QNetworkReply::socketStartedConnecting, reply, [settle] { settle(false); });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [settle, reply] {
-        // Any other ending (an answer, a refused connection, an unknown
-        // name) came after the lookup.
-        const QNetworkReply::NetworkError error = reply->error();
-        settle(error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError);
+    QObject::connect(socket, &QAbstractSocket::hostFound, socket, [settle] { settle(false); });
+    QObject::connect(socket, &QAbstractSocket::errorOccurred, socket, [settle](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::HostNotFoundError)
+            settle(false);  // the lookup itself ended
     });
-    QObject::connect(reply, &QObject::destroyed, [settle] { settle(true); });
+    QObject::connect(socket, &QAbstractSocket::stateChanged, socket, [settle](QAbstractSocket::SocketState state) {
+        // Connecting means the lookup is over; going back to unconnected
+        // without either means it was abandoned while it ran.
+        if (state == QAbstractSocket::ConnectingState || state == QAbstractSocket::ConnectedState)
+            settle(false);
+        else if (state == QAbstractSocket::UnconnectedState)
+            settle(true);
+    });
+    QObject::connect(socket, &QObject::destroyed, [settle] { settle(true); });
 }
 
 bool NameLookupMayBeRunning() noexcept

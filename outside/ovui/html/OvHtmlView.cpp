@@ -3,10 +3,14 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QPointer>
 #include <QStringDecoder>
 #include <QTextDocument>
+#include <QToolTip>
 
 #include "MsgFormat.h"
+#include "PageLimits.h"
 
 namespace {
 
@@ -15,6 +19,30 @@ const char16_t* Wide(const QString& text)
 {
     return reinterpret_cast<const char16_t*>(text.utf16());
 }
+
+// A resource of the page at base: only a local page may pull in local files
+// (at most kMaxPageBytes of each); a web page gets nothing.
+QVariant PageResource(const QUrl& base, int type, const QUrl& name)
+{
+    const QUrl resolved = base.resolved(name);
+    if (!base.isLocalFile() || !resolved.isLocalFile())
+        return {};
+    QFile file(resolved.toLocalFile());
+    if (file.size() > COvHtmlView::kMaxPageBytes || !file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.read(COvHtmlView::kMaxPageBytes);
+    if (type == QTextDocument::StyleSheetResource)
+        return QString::fromUtf8(bytes);
+    return bytes;
+}
+
+// The document of a shown page. Its resources come from PageResource alone:
+// the base class would read any local file a page names when no one else
+// gives it, even for a web page.
+class CPageDocument : public QTextDocument {
+protected:
+    QVariant loadResource(int type, const QUrl& name) override { return PageResource(baseUrl(), type, name); }
+};
 
 }  // namespace
 
@@ -71,10 +99,35 @@ void COvHtmlView::OnFetched(int status, const QByteArray& body, const QUrl& fina
     // The page's own charset declaration decides; UTF-8 otherwise.
     QStringDecoder decoder = QStringDecoder::decoderForHtml(body);
     const QString html = decoder.isValid() ? QString(decoder(body)) : QString::fromUtf8(body);
+    // The page is parsed into a document of its own and checked before the
+    // view lays it out: what is checked is what is shown.
+    std::unique_ptr<QTextDocument> page = std::make_unique<CPageDocument>();
+    bool fits = CheckPageMarkup(html) == PAGE_FITS;
+    if (fits) {
+        page->setUndoRedoEnabled(false);
+        page->setDefaultFont(font());
+        page->setBaseUrl(finalUrl);
+        page->setHtml(html);
+        fits = CheckPageDocument(*page) == PAGE_FITS;
+    }
+    if (!fits) {
+        ReportError(m_url, FETCH_TOO_COMPLEX);
+        return;
+    }
     m_url = finalUrl;
-    document()->setBaseUrl(finalUrl);
-    setHtml(html);
+    ShowPage(std::move(page));
     emit navigateComplete(finalUrl);
+}
+
+void COvHtmlView::ShowPage(std::unique_ptr<QTextDocument> page)
+{
+    // The view owns the page; the page it replaces goes (the first document,
+    // the view's own, goes with setDocument).
+    const QPointer<QTextDocument> previous = document();
+    page->setParent(this);
+    setDocument(page.release());
+    if (!previous.isNull() && previous->parent() == this)
+        previous->deleteLater();
 }
 
 void COvHtmlView::ReportError(const QUrl& url, int status)
@@ -96,18 +149,23 @@ void COvHtmlView::OnNavigateError(const QUrl& url, const QString&, int status, b
 
 QVariant COvHtmlView::loadResource(int type, const QUrl& name)
 {
-    // Only a local page may pull in local files; a web page gets nothing.
-    const QUrl base = document()->baseUrl();
-    const QUrl resolved = base.resolved(name);
-    if (!base.isLocalFile() || !resolved.isLocalFile())
-        return {};
-    QFile file(resolved.toLocalFile());
-    if (file.size() > kMaxPageBytes || !file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.read(kMaxPageBytes);
-    if (type == QTextDocument::StyleSheetResource)
-        return QString::fromUtf8(bytes);
-    return bytes;
+    return PageResource(document()->baseUrl(), type, name);
+}
+
+bool COvHtmlView::viewportEvent(QEvent* event)
+{
+    // A page's tool tips (its title attributes) are its own text, shown as
+    // such: never markup that links or loads pictures.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = cursorForPosition(help->pos()).charFormat().toolTip();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal), viewport());
+        return true;
+    }
+    return QTextBrowser::viewportEvent(event);
 }
 
 void COvHtmlView::OnAnchorClicked(const QUrl& link)

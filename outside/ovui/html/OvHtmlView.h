@@ -2,9 +2,11 @@
 // HTML view: a QTextBrowser that navigates to web pages (fetched with
 // COvHttpFetch) and local files. A failed navigation (any status but 200, no
 // connection, a redirect loop, no answer within the deadline, an unreadable
-// file) is reported before an error page is shown, and the receiver may
-// cancel that page. Links open in the user's web browser.
+// file, a page beyond the bounds of PageLimits.h) is reported before an error
+// page is shown, and the receiver may cancel that page. Links open in the
+// user's web browser; tool tips are shown as plain text.
 #include <functional>
+#include <memory>
 
 #include <QTextBrowser>
 #include <QUrl>
@@ -44,6 +46,7 @@ signals:
     void navigateComplete(const QUrl& url);
 
 protected:
+    bool viewportEvent(QEvent* event) override;
     // Called for a failed navigation before the error page; frame is always
     // empty (no frames here). The base emits navigateError.
     virtual void OnNavigateError(const QUrl& url, const QString& frame, int status, bool* cancel);
@@ -51,6 +54,8 @@ protected:
 private:
     void OnFetched(int status, const QByteArray& body, const QUrl& finalUrl);
     void ShowLocalFile(const QUrl& url);
+    // Shows a checked page in place of the one shown.
+    void ShowPage(std::unique_ptr<QTextDocument> page);
     void ReportError(const QUrl& url, int status);
     void OnAnchorClicked(const QUrl& link);
 
