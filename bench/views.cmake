@@ -2,7 +2,5 @@
 # a refresh tick and a rebuild of 1000 hosts, one new event in a full log
 # list with 100 selected rows (beside a walk over every row), and memory over
 # 100 000 events. Hosts answer through the fake ICMP provider.
-add_executable(views_bench ${CMAKE_CURRENT_LIST_DIR}/views/views_bench.cpp
-  ${PROJECT_SOURCE_DIR}/tests/support/fake_icmp.cpp)
-target_include_directories(views_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(views_bench PRIVATE ov::common ov::views ov::engine ov::platform benchmark::benchmark)
+add_executable(views_bench ${CMAKE_CURRENT_LIST_DIR}/views/views_bench.cpp)
+target_link_libraries(views_bench PRIVATE ov_test_fakeicmp ov::common ov::views ov::engine ov::platform benchmark::benchmark)

@@ -5,30 +5,19 @@ set(OV_DOC_TESTS ${CMAKE_CURRENT_LIST_DIR}/doc)
 ov_add_test(doc_test LABELS unit
   SOURCES ${OV_DOC_TESTS}/cmdline_test.cpp ${OV_DOC_TESTS}/document_test.cpp
           ${OV_DOC_TESTS}/settings_test.cpp ${OV_DOC_TESTS}/text_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
-          ${PROJECT_SOURCE_DIR}/app/shell/cmdline.cpp
-  LIBS ov::engine ov::viewtext ov::msgfmt ov::platform)
-target_include_directories(doc_test PRIVATE ${PROJECT_SOURCE_DIR}/app/shell)
+  LIBS ov::console ov_test_fakeicmp ov::engine ov::viewtext ov::msgfmt ov::platform)
 
 ov_add_test(doc_console_net_test LABELS net
   SOURCES ${OV_DOC_TESTS}/console_net_test.cpp ${OV_DOC_TESTS}/console_run.cpp
   LIBS ov::engine ov::platform)
 add_dependencies(doc_console_net_test tapper)
 
-# The responder is defined by the ICMP tests, which are read after this file.
 ov_add_test(doc_console_netns_test LABELS netns TIMEOUT 600
   SOURCES ${OV_DOC_TESTS}/console_netns_test.cpp ${OV_DOC_TESTS}/console_run.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/support/netns_fixture.cpp
-  LIBS ov::platform)
-add_dependencies(doc_console_netns_test tapper ov_icmp_responder)
+  LIBS ov_test_netns ov::platform)
+add_dependencies(doc_console_netns_test tapper)
 
 # The console mode's options, figures and output formats over the fake provider.
-set(OV_SHELL_DIR ${PROJECT_SOURCE_DIR}/app/shell)
 ov_add_test(doc_console_format_test LABELS unit
   SOURCES ${OV_DOC_TESTS}/console_format_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
-          ${OV_SHELL_DIR}/console.cpp ${OV_SHELL_DIR}/console_options.cpp
-          ${OV_SHELL_DIR}/console_output.cpp ${OV_SHELL_DIR}/console_stats.cpp
-          ${OV_SHELL_DIR}/cmdline.cpp
-  LIBS ov::engine ov::viewtext ov::msgfmt ov::platform)
-target_include_directories(doc_console_format_test PRIVATE ${OV_SHELL_DIR} ${CMAKE_CURRENT_LIST_DIR})
+  LIBS ov::console ov_test_fakeicmp ov::engine ov::viewtext ov::msgfmt ov::platform)

@@ -8,5 +8,4 @@ ov_add_test(engine_test LABELS unit
     ${OV_ENGINE_TESTS}/event_ring_test.cpp
     ${OV_ENGINE_TESTS}/ping_services_test.cpp
     ${OV_ENGINE_TESTS}/host_probe_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
-  LIBS ov::engine ov::platform)
+  LIBS ov_test_fakeicmp ov::engine ov::platform)

@@ -7,19 +7,13 @@ ov_add_test(icmp_packet_test LABELS unit
 ov_add_test(icmp_net_test LABELS net
   SOURCES ${OV_ICMP_TESTS}/net_test.cpp LIBS ov::platform)
 
-# The responder that the netns tests run inside their namespace.
-add_executable(ov_icmp_responder ${CMAKE_CURRENT_LIST_DIR}/tools/icmp_responder.cpp)
-target_link_libraries(ov_icmp_responder PRIVATE ov::common)
-
 ov_add_test(icmp_netns_test LABELS netns TIMEOUT 600
-  SOURCES ${OV_ICMP_TESTS}/netns_test.cpp ${CMAKE_CURRENT_LIST_DIR}/support/netns_fixture.cpp
-  LIBS ov::platform)
-add_dependencies(icmp_netns_test ov_icmp_responder)
+  SOURCES ${OV_ICMP_TESTS}/netns_test.cpp
+  LIBS ov_test_netns ov::platform)
 
 # Host probes over the real providers, in the same namespace test bed.
 ov_add_test(engine_netns_test LABELS netns TIMEOUT 600
-  SOURCES ${OV_ICMP_TESTS}/engine_netns_test.cpp ${CMAKE_CURRENT_LIST_DIR}/support/netns_fixture.cpp
-  LIBS ov::engine ov::platform)
-add_dependencies(engine_netns_test ov_icmp_responder)
+  SOURCES ${OV_ICMP_TESTS}/engine_netns_test.cpp
+  LIBS ov_test_netns ov::engine ov::platform)
 
 ov_add_fuzz(fuzz_icmp_packet SOURCES ${OV_ICMP_TESTS}/fuzz_icmp_packet.cpp LIBS ov::platform)

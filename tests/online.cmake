@@ -11,9 +11,9 @@ target_compile_definitions(online_test PRIVATE OV_TEST_WEB_BASE="${OV_WEB_BASE}"
 add_dependencies(online_test ov_mui_docs)
 
 ov_add_test(online_gui_test LABELS gui
-  SOURCES online/loopback_server.cpp online/html_view_test.cpp online/update_check_test.cpp
-    online/http_fetch_test.cpp online/page_limits_test.cpp support/flood_server.cpp
-  LIBS ov::htmlview ov::pagelimits ov::update ov::msgfmt ov::platform Qt6::Test)
+  SOURCES online/html_view_test.cpp online/update_check_test.cpp
+    online/http_fetch_test.cpp online/page_limits_test.cpp
+  LIBS ov_test_loopback ov_test_flood ov::htmlview ov::pagelimits ov::update ov::msgfmt ov::platform Qt6::Test)
 target_compile_definitions(online_gui_test PRIVATE OV_SOURCE_MUI="${PROJECT_SOURCE_DIR}/mui")
 
 # Arbitrary answers of the update server.

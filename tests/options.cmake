@@ -1,7 +1,7 @@
 # The option dialog, offscreen (gui); the program that grabs it as pictures.
 ov_add_test(options_dialog_test LABELS gui
-  SOURCES options/optiondlg_test.cpp ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
-  LIBS ov::optiondlg ov::engine ov::msgfmt ov::platform Qt6::Test)
+  SOURCES options/optiondlg_test.cpp
+  LIBS ov_test_fakeicmp ov::optiondlg ov::engine ov::msgfmt ov::platform Qt6::Test)
 add_dependencies(options_dialog_test ov_mui_modules)
 
 # ov_optiondlg_shot <folder> [en|<code>...]: optiondlg-<code>.png per language.

@@ -3,9 +3,8 @@
 # its own and the fake ICMP provider; help, web and update commands; the
 # About box; the online resource pane against the loopback HTTP server.
 ov_add_test(shell_gui_test LABELS gui
-  SOURCES shell/tapperapp_test.cpp shell/online_view_test.cpp online/loopback_server.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
-  LIBS ov::tapperapp ov::mainframe ov::mui ov::platform Qt6::Test)
+  SOURCES shell/tapperapp_test.cpp shell/online_view_test.cpp
+  LIBS ov_test_loopback ov_test_fakeicmp ov::tapperapp ov::mainframe ov::mui ov::platform Qt6::Test)
 target_compile_definitions(shell_gui_test PRIVATE OV_TEST_WEB_BASE="${OV_WEB_BASE}"
   OV_OTHER_VERSION_RES="$<TARGET_FILE:startup_other_res>")
 add_dependencies(shell_gui_test tapper ov_mui_modules ov_mui_docs startup_other_res)
@@ -14,7 +13,6 @@ add_dependencies(shell_gui_test tapper ov_mui_modules ov_mui_docs startup_other_
 # message boxes, the help window, the online pane with its local page and
 # the update dialogs, as PNG pictures per language.
 add_executable(ov_app_shot tools/app_shot.cpp)
-target_include_directories(ov_app_shot PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(ov_app_shot PRIVATE ov::tapperapp ov::startup Qt6::Widgets Qt6::Network)
 add_dependencies(ov_app_shot ov_mui_modules ov_mui_docs)
 
@@ -23,5 +21,4 @@ add_dependencies(ov_app_shot ov_mui_modules ov_mui_docs)
 ov_add_test(window_exit_test LABELS netns
   SOURCES shell/window_exit_test.cpp
   LIBS ov::tapperapp ov::coder ov::platform Qt6::Widgets)
-target_include_directories(window_exit_test PRIVATE ${PROJECT_SOURCE_DIR}/app/shell/startup)
 add_dependencies(window_exit_test tapper)

@@ -13,9 +13,7 @@ ov_add_test(strings_muiflag_test LABELS unit
   LIBS ov::platform ${CMAKE_DL_LIBS})
 add_dependencies(strings_muiflag_test ovmui)
 
-# A language module whose texts lack placeholders, for the formatter's tests.
-add_library(strings_fake_res MODULE strings/fake_res.cpp)
-set_target_properties(strings_fake_res PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+# The formatter over a language module whose texts lack placeholders.
 ov_add_test(strings_msgfmt_test LABELS unit
   SOURCES strings/msgfmt_test.cpp strings/translations_test.cpp
   LIBS ov::msgfmt ov::mui ov::cppstd ov::platform)

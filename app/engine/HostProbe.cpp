@@ -118,8 +118,8 @@ std::u16string FromResolverName(const char* name) {
 }  // namespace
 
 CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings)
-    : m_index(index), m_hostName(std::move(hostName)), m_settings(settings) {
-    if (!PingServices().bound && !BindPingServices()) {
+    : m_index(index), m_services(PingServices()), m_hostName(std::move(hostName)), m_settings(settings) {
+    if (!m_services.bound && !BindPingServices()) {
         Fail(PE_NO_SERVICES, errno, 0);
         return;
     }
@@ -143,7 +143,7 @@ void CHostProbe::RequestQuit() noexcept {
         // the handle cannot be closed while it is being cancelled.
         std::lock_guard lock(m_stateLock);
         lookup = m_lookup;
-        const PFN_IcmpCancelEcho cancel = PingServices().pIcmpCancelEcho;
+        const PFN_IcmpCancelEcho cancel = m_services.pIcmpCancelEcho;
         if (m_icmpHandle != INVALID_HANDLE_VALUE && cancel != nullptr) {
             cancel(m_icmpHandle);
         }
@@ -299,8 +299,7 @@ void CHostProbe::Notify(int what) noexcept {
 }
 
 void CHostProbe::Worker() noexcept {
-    const PING_SERVICES& services = PingServices();
-    const HANDLE icmp = services.pIcmpCreateFile();
+    const HANDLE icmp = m_services.pIcmpCreateFile();
     if (icmp == INVALID_HANDLE_VALUE || icmp == nullptr) {
         Fail(PE_NO_ICMP_HANDLE, errno, 0);
         // The preparation ends here, and the current host's views learn of it.
@@ -331,7 +330,7 @@ void CHostProbe::Worker() noexcept {
         std::lock_guard lock(m_stateLock);
         m_icmpHandle = INVALID_HANDLE_VALUE;
     }
-    services.pIcmpCloseHandle(icmp);
+    m_services.pIcmpCloseHandle(icmp);
 }
 
 void CHostProbe::Prepare() noexcept {
@@ -441,11 +440,16 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         m_payloadSize = requestSize;
     }
 
-    ov::icmp::TakeRoundTripUs();  // nothing left from an earlier call
-    const DWORD replies = PingServices().pIcmpSendEcho(
-        icmpHandle, address, m_payload.data(), requestSize, &settings.IPOption,
-        m_replyBuffer.data(), static_cast<DWORD>(m_replyBuffer.size()), settings.TimeOut);
-    const DWORD finerUs = ov::icmp::TakeRoundTripUs();
+    DWORD finerUs = ov::icmp::kNoRoundTripUs;
+    const DWORD replySize = static_cast<DWORD>(m_replyBuffer.size());
+    const DWORD replies =
+        m_services.pIcmpSendEchoUs != nullptr
+            ? m_services.pIcmpSendEchoUs(icmpHandle, address, m_payload.data(), requestSize,
+                                         &settings.IPOption, m_replyBuffer.data(), replySize,
+                                         settings.TimeOut, &finerUs)
+            : m_services.pIcmpSendEcho(icmpHandle, address, m_payload.data(), requestSize,
+                                       &settings.IPOption, m_replyBuffer.data(), replySize,
+                                       settings.TimeOut);
     if (replies == 0 && Quitting()) {
         return 0;  // the echo was cancelled because the host is being deleted
     }

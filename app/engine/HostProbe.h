@@ -9,6 +9,7 @@
 #include "PingTypes.h"
 
 class CNameLookup;
+struct PING_SERVICES;
 #include "platform/event.h"
 #include "platform/icmp.h"
 #include "platform/thread.h"
@@ -125,6 +126,10 @@ private:
     bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
 
     const DWORD m_index;
+    // The process's ICMP binding, bound (or found unbound) at construction,
+    // before the worker starts; the worker reads it and nothing else changes it
+    // while hosts exist.
+    const PING_SERVICES& m_services;
 
     mutable std::mutex m_stateLock;
     IPAddr m_address = 0;

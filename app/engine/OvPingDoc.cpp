@@ -10,15 +10,21 @@ namespace {
 constexpr bool IsHostSeparator(char16_t c) noexcept { return c == u' ' || c == u';' || c == u','; }
 
 void AppendTrimmed(std::vector<std::u16string>& out, std::u16string_view token) {
-    const auto first = token.find_first_not_of(kHostTokenTrimSet);
-    if (first == std::u16string_view::npos) {
-        return;
+    if (const std::u16string_view trimmed = TrimHostText(token); !trimmed.empty()) {
+        out.emplace_back(trimmed);
     }
-    const auto last = token.find_last_not_of(kHostTokenTrimSet);
-    out.emplace_back(token.substr(first, last - first + 1));
 }
 
 }  // namespace
+
+std::u16string_view TrimHostText(std::u16string_view text) noexcept {
+    const auto first = text.find_first_not_of(kHostTokenTrimSet);
+    if (first == std::u16string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(kHostTokenTrimSet);
+    return text.substr(first, last - first + 1);
+}
 
 std::vector<std::u16string> SplitHostText(std::u16string_view text) {
     std::vector<std::u16string> tokens;

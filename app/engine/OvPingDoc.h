@@ -22,8 +22,10 @@ inline constexpr UINT HINT_SETTINGS_CHANGED = 0x10005;
 // The Start/Stop command.
 inline constexpr UINT ID_PING_STARTSTOP = 32771;
 
-// Characters trimmed from both ends of every host token.
+// Characters trimmed from both ends of every host token and of the host entry text.
 inline constexpr std::u16string_view kHostTokenTrimSet = u" ;:.,?'\"\\`~";
+// The text without the trim-set characters at both ends (empty when nothing else is left).
+std::u16string_view TrimHostText(std::u16string_view text) noexcept;
 
 // Host names in text, in order: split at blanks, semicolons and commas, each
 // token trimmed of kHostTokenTrimSet; empty tokens are dropped.

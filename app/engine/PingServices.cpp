@@ -23,13 +23,14 @@ Fn ProcOf(ov::icmp::Provider& provider, const char* name) {
     return reinterpret_cast<Fn>(provider.GetProc(name));
 }
 
-// Looks the three required entry points (and the optional cancel) up in
+// Looks the three required entry points (and the optional two) up in
 // provider; true when all three are there.
 bool LookUpEntryPoints(ov::icmp::Provider& provider, PING_SERVICES& s) {
     s.pIcmpCreateFile = ProcOf<PFN_IcmpCreateFile>(provider, "IcmpCreateFile");
     s.pIcmpCloseHandle = ProcOf<PFN_IcmpCloseHandle>(provider, "IcmpCloseHandle");
     s.pIcmpSendEcho = ProcOf<PFN_IcmpSendEcho>(provider, "IcmpSendEcho");
     s.pIcmpCancelEcho = ProcOf<PFN_IcmpCancelEcho>(provider, "IcmpCancelEcho");
+    s.pIcmpSendEchoUs = ProcOf<PFN_IcmpSendEchoUs>(provider, "IcmpSendEchoUs");
     return s.pIcmpCreateFile != nullptr && s.pIcmpCloseHandle != nullptr &&
            s.pIcmpSendEcho != nullptr;
 }
@@ -51,6 +52,7 @@ void ClearEntryPoints(PING_SERVICES& s) noexcept {
     s.pIcmpCloseHandle = nullptr;
     s.pIcmpSendEcho = nullptr;
     s.pIcmpCancelEcho = nullptr;
+    s.pIcmpSendEchoUs = nullptr;
 }
 
 void OpenCountryDatabase() {

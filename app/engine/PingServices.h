@@ -20,6 +20,7 @@ struct PING_SERVICES {
     PFN_IcmpCloseHandle pIcmpCloseHandle = nullptr;
     PFN_IcmpSendEcho pIcmpSendEcho = nullptr;
     PFN_IcmpCancelEcho pIcmpCancelEcho = nullptr;  // optional; null when not exported
+    PFN_IcmpSendEchoUs pIcmpSendEchoUs = nullptr;  // optional; null when not exported
     ov::geoip::GeoIPDatabase* geoip = nullptr;     // country database; null when missing
 };
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QUrlQuery>
 
-#include "MsgFormat.h"
+#include "QtText.h"
 
 namespace {
 
@@ -19,16 +19,6 @@ const char16_t* Wide(const QString& text)
 std::u16string_view View(const QString& text)
 {
     return {Wide(text), static_cast<std::size_t>(text.size())};
-}
-
-QString FromWide(const std::u16string& text)
-{
-    return QString::fromStdU16String(text);
-}
-
-QString Text(const char16_t* text)
-{
-    return QString::fromUtf16(text);
 }
 
 // The dialog's informative label guesses its format, so markup from the
@@ -100,7 +90,7 @@ void COvUpdate::OnFetched(int status, const QByteArray& body, const QUrl&)
     int order = 0;
     if (result != ANSWER_OK || !CompareVersions(answer.version, View(m_version), order)) {
         Fail(result == ANSWER_OK ? ANSWER_BAD_VERSION : result,
-             Text(LoadFormatString(34517, u"The answer could not be read.")));
+             OvText(34517, u"The answer could not be read."));
         return;
     }
     m_memory.SetLastCheck(QDateTime::currentSecsSinceEpoch());
@@ -125,8 +115,7 @@ void COvUpdate::Finish(int outcome, int detail, const OV_UPDATE_ANSWER& answer)
         break;
     case UPDATE_CURRENT:
         if (asked)
-            ShowText(Text(LoadFormatString(34502, u"%s_a% %s_b% is the latest version.", Wide(m_title),
-                                           Wide(m_version))),
+            ShowText(OvText(34502, u"%s_a% %s_b% is the latest version.", Wide(m_title), Wide(m_version)),
                      false);
         break;
     default:
@@ -139,15 +128,15 @@ void COvUpdate::Fail(int detail, const QString& reason)
 {
     // An automatic check keeps its failures to itself.
     if (m_mode == 0)
-        ShowText(Text(LoadFormatString(34503, u"Could not check for a newer version of %s_a%.\n%s_b%", Wide(m_title),
-                                       Wide(reason))),
+        ShowText(OvText(34503, u"Could not check for a newer version of %s_a%.\n%s_b%", Wide(m_title),
+                        Wide(reason)),
                  true);
     emit checkFinished(UPDATE_FAILED, detail);
 }
 
 QString COvUpdate::Caption() const
 {
-    return m_caption.isEmpty() ? Text(LoadFormatString(34500, u"%s_a% Update", Wide(m_title))) : m_caption;
+    return m_caption.isEmpty() ? OvText(34500, u"%s_a% Update", Wide(m_title)) : m_caption;
 }
 
 QMessageBox* COvUpdate::NewDialog(const QString& text, bool warning)
@@ -168,25 +157,25 @@ QMessageBox* COvUpdate::NewDialog(const QString& text, bool warning)
 void COvUpdate::ShowText(const QString& text, bool failure)
 {
     QMessageBox* box = NewDialog(text, failure);
-    box->addButton(Text(LoadFormatString(34507, u"OK")), QMessageBox::AcceptRole);
+    box->addButton(OvText(34507, u"OK"), QMessageBox::AcceptRole);
     // open() returns at once: no nested event loop while the dialog is up.
     box->open();
 }
 
 void COvUpdate::ShowNewer(const OV_UPDATE_ANSWER& answer)
 {
-    const QString latest = FromWide(answer.version);
+    const QString latest = ToQString(answer.version);
     QMessageBox* box = NewDialog(
-        Text(LoadFormatString(34501, u"Version %s_a% of %s_b% is available; this is version %s_c%.\nOpen the download page now?",
-                              Wide(latest), Wide(m_title), Wide(m_version))),
+        OvText(34501, u"Version %s_a% of %s_b% is available; this is version %s_c%.\nOpen the download page now?",
+               Wide(latest), Wide(m_title), Wide(m_version)),
         false);
     if (!answer.notes.empty())
-        SetPlainInformativeText(*box, FromWide(answer.notes));
-    QPushButton* download = box->addButton(Text(LoadFormatString(34504, u"&Download")), QMessageBox::AcceptRole);
-    QPushButton* skip = box->addButton(Text(LoadFormatString(34505, u"&Skip This Version")), QMessageBox::DestructiveRole);
-    box->addButton(Text(LoadFormatString(34506, u"&Later")), QMessageBox::RejectRole);
+        SetPlainInformativeText(*box, ToQString(answer.notes));
+    QPushButton* download = box->addButton(OvText(34504, u"&Download"), QMessageBox::AcceptRole);
+    QPushButton* skip = box->addButton(OvText(34505, u"&Skip This Version"), QMessageBox::DestructiveRole);
+    box->addButton(OvText(34506, u"&Later"), QMessageBox::RejectRole);
     box->setDefaultButton(download);
-    const QUrl page(FromWide(answer.download));
+    const QUrl page(ToQString(answer.download));
     // The choice is carried out even when the updater is gone by then.
     connect(box, &QMessageBox::buttonClicked, box,
             [download, skip, page, memory = m_memory, version = answer.version](QAbstractButton* button) mutable {

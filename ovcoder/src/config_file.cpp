@@ -233,14 +233,10 @@ int CConfigFile::DecodeByteToString(const unsigned char* bytes, std::size_t leng
 int CConfigFile::ReadEncoded(const char16_t* path)
 {
     try {
-        std::vector<unsigned char> image;
-        std::uint32_t stored = 0;
-        if (!ovcoder::ReadImageFile(path, kMagicSize, image, stored) ||
-            GetCheckSum(image.data(), image.size()) != stored)
+        std::u16string text;
+        if (!ovcoder::ReadEncodedText(path, kMagicSize, *this, &CConfigFile::GetCheckSum, &CConfigFile::DecodeByteToString, text))
             return 0;
         // The magic is not compared: the checksum covers it.
-        std::u16string text;
-        DecodeByteToString(image.data() + kMagicSize, image.size() - kMagicSize, text);
         m_xml.SetDoc(text.c_str());
         m_xml.ResetPos();
         return 1;
@@ -255,13 +251,10 @@ int CConfigFile::WriteEncoded(const char16_t* path)
         const std::u16string text = m_xml.GetDoc();
         if (!HasElement(text) || text.size() > INT_MAX / 4)
             return 0;
-        const std::size_t bodySize = 4 * text.size();
-        std::vector<unsigned char> image(kMagicSize + bodySize, 0);
-        std::memcpy(image.data(), kMagic, kMagicSize);
-        if (EncodeStringToByte(text.c_str(), static_cast<int>(bodySize), image.data() + kMagicSize) !=
-            static_cast<int>(bodySize))
-            return 0;
-        return ovcoder::WriteImageFile(path, image, GetCheckSum(image.data(), image.size())) ? 1 : 0;
+        return ovcoder::WriteEncodedText(path, std::string_view(kMagic, kMagicSize), text, *this,
+                                         &CConfigFile::EncodeStringToByte, &CConfigFile::GetCheckSum)
+                   ? 1
+                   : 0;
     } catch (...) {
         return 0;
     }

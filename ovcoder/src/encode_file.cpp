@@ -92,13 +92,10 @@ int CEncodeFile::WriteEncoded(const char16_t* path)
         if (L == 0 || L > INT_MAX / 4)
             return 0;
         const std::u16string text = m_doc.substr(0, L);
-        const std::size_t bodySize = 4 * L;
-        std::vector<unsigned char> image(kMagicSize + bodySize, 0);
-        std::memcpy(image.data(), kMagic, kMagicSize);
-        if (EncodeStringToByte(text.c_str(), static_cast<int>(bodySize), image.data() + kMagicSize) !=
-            static_cast<int>(bodySize))
-            return 0;
-        return ovcoder::WriteImageFile(path, image, GetCheckSum(image.data(), image.size())) ? 1 : 0;
+        return ovcoder::WriteEncodedText(path, std::string_view(kMagic, kMagicSize), text, *this,
+                                         &CEncodeFile::EncodeStringToByte, &CEncodeFile::GetCheckSum)
+                   ? 1
+                   : 0;
     } catch (...) {
         return 0;
     }
@@ -107,13 +104,9 @@ int CEncodeFile::WriteEncoded(const char16_t* path)
 int CEncodeFile::ReadEncoded(const char16_t* path)
 {
     try {
-        std::vector<unsigned char> image;
-        std::uint32_t stored = 0;
-        if (!ovcoder::ReadImageFile(path, kMagicSize, image, stored) ||
-            GetCheckSum(image.data(), image.size()) != stored)
-            return 0;
         std::u16string text;
-        DecodeByteToString(image.data() + kMagicSize, image.size() - kMagicSize, text);
+        if (!ovcoder::ReadEncodedText(path, kMagicSize, *this, &CEncodeFile::GetCheckSum, &CEncodeFile::DecodeByteToString, text))
+            return 0;
         m_doc = std::move(text);
         return 1;
     } catch (...) {

@@ -8,6 +8,7 @@
 // a folder it may not write), the file is rewritten in place instead, with the
 // old contents put back when the new ones cannot be written.
 #include "platform/file_replace.h"
+#include "platform/unique_fd.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -28,24 +29,6 @@ struct FileCloser {
     void operator()(std::FILE* f) const noexcept { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-// Closes a file descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd = -1) noexcept : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const noexcept { return m_fd; }
-    bool valid() const noexcept { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 constexpr char kTempInfix[] = ".tmp-";
 constexpr std::size_t kTempRandomChars = 6;
@@ -107,11 +90,11 @@ void SweepStaleTemps(const std::string& folder, const std::string& name) {
             continue;
         }
         const std::string path = folder + "/" + entry->d_name;
-        const Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
-        if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != ::geteuid() || now - st.st_mtime < kStaleSeconds ||
-            ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             continue;
         }
         ::unlink(path.c_str());
@@ -119,9 +102,9 @@ void SweepStaleTemps(const std::string& folder, const std::string& name) {
 }
 
 void SyncFolder(const std::string& folder) {
-    const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
+    const UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Valid()) {
+        ::fsync(dir.Get());
     }
 }
 
@@ -183,19 +166,19 @@ bool WriteInPlace(const std::string& target, const std::function<bool(std::FILE*
     if (!readable) {
         raw = ::open(target.c_str(), O_WRONLY | kFlags);
     }
-    const Fd fd(raw);
-    if (!fd.valid()) {
+    const UniqueFd fd(raw);
+    if (!fd.Valid()) {
         return false;
     }
     std::string old;
-    const bool canRestore = readable && ReadAll(fd.get(), old);
-    if (WriteAllAt(fd.get(), buffer, size) && ::ftruncate(fd.get(), static_cast<off_t>(size)) == 0 &&
-        ::fsync(fd.get()) == 0) {
+    const bool canRestore = readable && ReadAll(fd.Get(), old);
+    if (WriteAllAt(fd.Get(), buffer, size) && ::ftruncate(fd.Get(), static_cast<off_t>(size)) == 0 &&
+        ::fsync(fd.Get()) == 0) {
         return true;
     }
-    if (canRestore && WriteAllAt(fd.get(), old.data(), old.size())) {
-        (void)!::ftruncate(fd.get(), static_cast<off_t>(old.size()));
-        ::fsync(fd.get());
+    if (canRestore && WriteAllAt(fd.Get(), old.data(), old.size())) {
+        (void)!::ftruncate(fd.Get(), static_cast<off_t>(old.size()));
+        ::fsync(fd.Get());
     }
     return false;
 }
@@ -222,7 +205,7 @@ Temp WriteThroughTemp(const std::string& target, const struct stat* old,
     // Held until the rename (through a second descriptor that outlives the
     // stream) so that no sweep takes this file for a dead writer's.
     ::flock(fd, LOCK_EX);
-    const Fd lockHolder(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    const UniqueFd lockHolder(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     if (old != nullptr && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
         file.reset();
         ::unlink(temp.c_str());
@@ -263,8 +246,8 @@ bool ReplaceFileWith(const std::string& path, const std::function<bool(std::FILE
         if (exists) {
             // A file that cannot be opened for writing is refused, not replaced.
             // Without any write bit it counts as read-only for the superuser too.
-            const Fd probe(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-            if (!probe.valid() || (old.st_mode & 0222) == 0) {
+            const UniqueFd probe(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+            if (!probe.Valid() || (old.st_mode & 0222) == 0) {
                 return false;
             }
         }

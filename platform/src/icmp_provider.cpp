@@ -24,14 +24,23 @@ BOOL CloseHandleOf(HANDLE handle) noexcept {
     return owned ? TRUE : FALSE;
 }
 
-DWORD SendEchoOf(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
-                 IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
-                 DWORD timeoutMs) noexcept {
+DWORD SendEchoUsOf(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
+                   IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
+                   DWORD timeoutMs, DWORD* roundTripUs) noexcept {
+    if (roundTripUs != nullptr)
+        *roundTripUs = kNoRoundTripUs;
     EchoHandle* h = EchoHandle::From(handle);
     if (h == nullptr)
         return 0;
     return h->SendEcho(destination, requestData, requestSize, options, replyBuffer, replySize,
-                       timeoutMs);
+                       timeoutMs, roundTripUs);
+}
+
+DWORD SendEchoOf(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
+                 IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
+                 DWORD timeoutMs) noexcept {
+    return SendEchoUsOf(handle, destination, requestData, requestSize, options, replyBuffer,
+                        replySize, timeoutMs, nullptr);
 }
 
 BOOL CancelEchoOf(HANDLE handle) noexcept {
@@ -60,6 +69,8 @@ public:
             return reinterpret_cast<void*>(static_cast<PFN_IcmpCloseHandle>(&CloseHandleOf));
         if (std::strcmp(exportName, "IcmpSendEcho") == 0)
             return reinterpret_cast<void*>(static_cast<PFN_IcmpSendEcho>(&SendEchoOf));
+        if (std::strcmp(exportName, "IcmpSendEchoUs") == 0)
+            return reinterpret_cast<void*>(static_cast<PFN_IcmpSendEchoUs>(&SendEchoUsOf));
         if (std::strcmp(exportName, "IcmpCancelEcho") == 0)
             return reinterpret_cast<void*>(static_cast<PFN_IcmpCancelEcho>(&CancelEchoOf));
         return nullptr;
@@ -71,22 +82,10 @@ private:
     const char* m_name;
 };
 
-thread_local DWORD t_roundTripUs = kNoRoundTripUs;
-
 std::mutex g_providersLock;
 std::vector<Provider*> g_providers;  // empty: the default order
 
 }  // namespace
-
-void NoteRoundTripUs(DWORD microseconds) noexcept {
-    t_roundTripUs = microseconds == kNoRoundTripUs ? microseconds - 1 : microseconds;
-}
-
-DWORD TakeRoundTripUs() noexcept {
-    const DWORD value = t_roundTripUs;
-    t_roundTripUs = kNoRoundTripUs;
-    return value;
-}
 
 Provider& DatagramProvider() {
     static SocketProvider<SocketKind::Datagram> provider("icmp-datagram");

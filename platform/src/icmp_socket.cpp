@@ -442,7 +442,7 @@ bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
 
 DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD requestSize,
                            const IP_OPTION_INFORMATION* options, void* replyBuffer,
-                           DWORD replySize, DWORD timeoutMs) noexcept {
+                           DWORD replySize, DWORD timeoutMs, DWORD* roundTripUs) noexcept {
     if (replyBuffer == nullptr || replySize < sizeof(ICMP_ECHO_REPLY))
         return 0;  // no room even to say why
     auto* reply = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
@@ -517,8 +517,9 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
             const std::int64_t elapsedNs = arrival - sendMono;
             reply->RoundTripTime = static_cast<DWORD>(elapsedNs / 1'000'000);
             // The kernel stamps in nanoseconds; the caller may take microseconds.
-            NoteRoundTripUs(static_cast<DWORD>(
-                std::min<std::int64_t>(elapsedNs / 1'000, std::int64_t{kNoRoundTripUs} - 1)));
+            if (roundTripUs != nullptr)
+                *roundTripUs = static_cast<DWORD>(
+                    std::min<std::int64_t>(elapsedNs / 1'000, std::int64_t{kNoRoundTripUs} - 1));
             reply->Options.Ttl = m.ttl;
             reply->Options.Tos = m.tos;
             reply->Options.Flags = m.flags;

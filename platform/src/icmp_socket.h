@@ -57,7 +57,7 @@ public:
 
     DWORD SendEcho(IPAddr destination, const void* requestData, WORD requestSize,
                    const IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
-                   DWORD timeoutMs) noexcept;
+                   DWORD timeoutMs, DWORD* roundTripUs) noexcept;
     void Cancel() noexcept;
     std::uint16_t Identifier() const noexcept { return m_identifier; }
 

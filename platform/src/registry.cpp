@@ -15,7 +15,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,6 +34,7 @@
 #include "platform/codepage.h"
 #include "platform/escape.h"
 #include "platform/file_replace.h"
+#include "platform/module.h"
 #include "platform/stored_file.h"
 #include "registry_format.h"
 
@@ -78,16 +78,6 @@ Root g_roots[2] = {
 };
 std::unordered_map<OvRegKey*, std::unique_ptr<OvRegKey>> g_handles;
 
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        return pw->pw_dir;
-    }
-    return "/";
-}
-
 std::string FolderOf(int root) {
     if (const char* dir = std::getenv("OV_REGISTRY_DIR"); dir != nullptr && *dir != '\0') {
         std::string folder = dir;
@@ -102,7 +92,7 @@ std::string FolderOf(int root) {
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
         return std::string(config) + "/orvantek";
     }
-    return HomeFolder() + "/.config/orvantek";
+    return ov::HomeFolder() + "/.config/orvantek";
 }
 
 // Points the root at its current file; a change of place drops the cache.

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "OvHtmlView.h"
-#include "loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace {
 

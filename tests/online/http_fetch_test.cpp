@@ -11,7 +11,7 @@
 
 #include "HttpFetch.h"
 #include "OvHtmlView.h"
-#include "loopback_server.h"
+#include "support/loopback_server.h"
 #include "support/flood_server.h"
 #include "ovupdate/UpdateAnswer.h"
 

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "PageLimits.h"
-#include "loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "../registry/reg_test_util.h"
-#include "loopback_server.h"
+#include "support/loopback_server.h"
 #include "ovupdate/OvUpdate.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "OnlineResourceView.h"
-#include "online/loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace {
 

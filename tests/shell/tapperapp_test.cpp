@@ -25,7 +25,7 @@
 #include "PingProfile.h"
 #include "PingSettings.h"
 #include "TapperApp.h"
-#include "online/loopback_server.h"
+#include "support/loopback_server.h"
 #include "ovmui/OvMuiLang.h"
 #include "ovupdate/OvUpdate.h"
 #include "platform/codepage.h"

@@ -57,6 +57,9 @@ void* FakeIcmpProvider::GetProc(const char* exportName) {
     if (std::strcmp(exportName, "IcmpSendEcho") == 0) {
         return reinterpret_cast<void*>(&SendEchoEntry);
     }
+    if (std::strcmp(exportName, "IcmpSendEchoUs") == 0) {
+        return reinterpret_cast<void*>(&SendEchoUsEntry);
+    }
     if (std::strcmp(exportName, "IcmpCancelEcho") == 0) {
         return reinterpret_cast<void*>(&CancelEchoEntry);
     }
@@ -211,6 +214,17 @@ BOOL FakeIcmpProvider::CancelEchoEntry(HANDLE handle) {
 DWORD FakeIcmpProvider::SendEchoEntry(HANDLE handle, IPAddr destination, void* requestData,
                                       WORD requestSize, IP_OPTION_INFORMATION* options,
                                       void* replyBuffer, DWORD replySize, DWORD timeoutMs) {
+    return SendEchoUsEntry(handle, destination, requestData, requestSize, options, replyBuffer,
+                           replySize, timeoutMs, nullptr);
+}
+
+DWORD FakeIcmpProvider::SendEchoUsEntry(HANDLE handle, IPAddr destination, void* requestData,
+                                        WORD requestSize, IP_OPTION_INFORMATION* options,
+                                        void* replyBuffer, DWORD replySize, DWORD timeoutMs,
+                                        DWORD* roundTripUs) {
+    if (roundTripUs != nullptr) {
+        *roundTripUs = ov::icmp::kNoRoundTripUs;
+    }
     auto* h = static_cast<Handle*>(handle);
     if (h == nullptr || h == INVALID_HANDLE_VALUE) {
         return 0;
@@ -257,8 +271,8 @@ DWORD FakeIcmpProvider::SendEchoEntry(HANDLE handle, IPAddr destination, void* r
     reply.Address = destination;
     reply.Status = outcome.status;
     reply.RoundTripTime = outcome.roundTripTime;
-    if (outcome.roundTripUs != ov::icmp::kNoRoundTripUs) {
-        ov::icmp::NoteRoundTripUs(outcome.roundTripUs);
+    if (roundTripUs != nullptr) {
+        *roundTripUs = outcome.roundTripUs;
     }
     reply.DataSize = requestSize;
     reply.Data = out + sizeof(ICMP_ECHO_REPLY);

@@ -22,7 +22,7 @@ struct FakeReply {
     BYTE ttl = 64;               // reported Options.Ttl
     DWORD delayMs = 0;           // how long the call takes before it answers
     bool noReply = false;        // wait the whole timeout, then return 0
-    DWORD roundTripUs = ov::icmp::kNoRoundTripUs;  // microseconds noted beside it, if any
+    DWORD roundTripUs = ov::icmp::kNoRoundTripUs;  // IcmpSendEchoUs's microseconds, if any
 };
 
 // What one IcmpSendEcho call was given.
@@ -84,6 +84,10 @@ private:
     static DWORD SendEchoEntry(HANDLE handle, IPAddr destination, void* requestData,
                                WORD requestSize, IP_OPTION_INFORMATION* options,
                                void* replyBuffer, DWORD replySize, DWORD timeoutMs);
+    static DWORD SendEchoUsEntry(HANDLE handle, IPAddr destination, void* requestData,
+                                 WORD requestSize, IP_OPTION_INFORMATION* options,
+                                 void* replyBuffer, DWORD replySize, DWORD timeoutMs,
+                                 DWORD* roundTripUs);
     static BOOL CancelEchoEntry(HANDLE handle);
 
     const std::string m_name;

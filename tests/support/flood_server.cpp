@@ -1,4 +1,4 @@
-#include "flood_server.h"
+#include "support/flood_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include "AppText.h"
+#include "QtText.h"
 
 namespace {
 
@@ -38,11 +38,11 @@ QString CAboutDlg::BuildPart(const QString& version) {
 
 CAboutDlg::CAboutDlg(const QString& title, const QString& version, QWidget* parent)
     : QDialog(parent), m_version(new QLabel(this)) {
-    setWindowTitle(AppText(34410, u"About %s_a%", title.toStdU16String()));
+    setWindowTitle(OvText(34410, u"About %s_a%", title.toStdU16String()));
     m_version->setObjectName(QStringLiteral("1008"));
-    m_version->setText(AppText(129, u"Version %s_VERSION% (Build %s_BUILDNUMBER%)",
-                               VersionPart(version).toStdU16String(),
-                               BuildPart(version).toStdU16String()));
+    m_version->setText(OvText(129, u"Version %s_VERSION% (Build %s_BUILDNUMBER%)",
+                              VersionPart(version).toStdU16String(),
+                              BuildPart(version).toStdU16String()));
 
     auto* logo = new QLabel(this);
     logo->setPixmap(Logo(devicePixelRatioF()));
@@ -52,17 +52,17 @@ CAboutDlg::CAboutDlg(const QString& title, const QString& version, QWidget* pare
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
     name->setFont(bold);
-    auto* licence = new QLabel(AppText(34411, u"Copyright \u00A9 2026 Orvantek.\n"
-                                              u"This program is free software under the GNU General "
-                                              u"Public License, version 3 or (at your option) any "
-                                              u"later version (GPL-3.0-or-later). It comes with "
-                                              u"ABSOLUTELY NO WARRANTY."),
+    auto* licence = new QLabel(OvText(34411, u"Copyright \u00A9 2026 Orvantek.\n"
+                                             u"This program is free software under the GNU General "
+                                             u"Public License, version 3 or (at your option) any "
+                                             u"later version (GPL-3.0-or-later). It comes with "
+                                             u"ABSOLUTELY NO WARRANTY."),
                                this);
     licence->setWordWrap(true);
     licence->setMinimumWidth(340);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(AppText(34507, u"OK"), QDialogButtonBox::AcceptRole);
+    QPushButton* ok = buttons->addButton(OvText(34507, u"OK"), QDialogButtonBox::AcceptRole);
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 

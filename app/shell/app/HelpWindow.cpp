@@ -6,7 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "AppText.h"
+#include "QtText.h"
 #include "OnlineAddress.h"
 
 namespace {
@@ -25,10 +25,10 @@ CHelpWindow::CHelpWindow(const QString& folder, const QString& title, QWidget* p
     : QWidget(parent, Qt::Window), m_folder(folder), m_browser(new QTextBrowser(this)) {
     // The program ends with its main window, whether help is open or not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setWindowTitle(AppText(34400, u"%s_a% Help", title.toStdU16String()));
-    auto* contents = NewButton(AppText(34401, u"&Contents"), this);
-    m_back = NewButton(AppText(34402, u"&Back"), this);
-    m_forward = NewButton(AppText(34403, u"&Forward"), this);
+    setWindowTitle(OvText(34400, u"%s_a% Help", title.toStdU16String()));
+    auto* contents = NewButton(OvText(34401, u"&Contents"), this);
+    m_back = NewButton(OvText(34402, u"&Back"), this);
+    m_forward = NewButton(OvText(34403, u"&Forward"), this);
     m_back->setEnabled(false);
     m_forward->setEnabled(false);
 

@@ -7,11 +7,10 @@
 #include <QMainWindow>
 
 #include "AboutDlg.h"
-#include "AppText.h"
 #include "ExitSignals.h"
 #include "HelpWindow.h"
 #include "MainWindowFactory.h"
-#include "MsgFormat.h"
+#include "QtText.h"
 #include "OnlineAddress.h"
 #include "OnlineResourceView.h"
 #include "OvPingDoc.h"
@@ -33,13 +32,9 @@ constexpr unsigned int ID_HOME_PAGE = 32825;
 constexpr unsigned int ID_LOGO = 32826;
 constexpr unsigned int ID_FORUM = 32828;
 
-QString Q(const std::u16string& text) {
-    return QString::fromStdU16String(text);
-}
-
 void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
-    box.button(QMessageBox::Ok)->setText(AppText(34507, u"OK"));
+    box.button(QMessageBox::Ok)->setText(OvText(34507, u"OK"));
     // Texts can be copied (the address of a page no browser opened).
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
@@ -68,7 +63,7 @@ int CTapperApp::InitInstance() {
     m_startup.FindLanguageAndFolder();
     // Before a module is in use the application's name is the English title.
     m_startup.ChooseLanguageResources([this](const std::u16string& text, MessageIcon icon) {
-        ShowMessage(nullptr, Q(text), Q(kEnglishTitle),
+        ShowMessage(nullptr, ToQString(text), ToQString(kEnglishTitle),
                     icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
     });
     // In the language just chosen, before the hosts' sockets can take every descriptor.
@@ -103,8 +98,8 @@ int CTapperApp::InitInstance() {
     commandLine.HandleArguments(std::vector<std::u16string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
 
     if (!BindPingServices()) {
-        ShowMessage(nullptr, AppText(33000, u"Can't Start NetWork.\nApplication will exit."),
-                    AppText(33001, u"Error"), QMessageBox::NoIcon);
+        ShowMessage(nullptr, OvText(33000, u"Can't Start NetWork.\nApplication will exit."),
+                    OvText(33001, u"Error"), QMessageBox::NoIcon);
         return 0;
     }
     m_bServicesBound = 1;
@@ -128,8 +123,8 @@ int CTapperApp::InitInstance() {
     });
 
     m_pUpdate = std::make_unique<COvUpdate>(
-        Q(kEnglishTitle), Q(kProgramVersion),
-        Q(OnlineAddress(ADDR_UPDATE_CHECK, m_startup.Language())));
+        ToQString(kEnglishTitle), ToQString(kProgramVersion),
+        ToQString(OnlineAddress(ADDR_UPDATE_CHECK, m_startup.Language())));
     return 1;
 }
 
@@ -153,23 +148,23 @@ void CTapperApp::SetMainTitle(std::u16string_view name) {
     }
     const std::u16string caption =
         name.empty() ? m_strTitle : std::u16string(name) + u" - " + m_strTitle;
-    m_pMainWnd->setWindowTitle(Q(caption));
+    m_pMainWnd->setWindowTitle(ToQString(caption));
 }
 
 QString CTapperApp::Language() const {
-    return Q(m_startup.Language());
+    return ToQString(m_startup.Language());
 }
 
 void CTapperApp::OpenAddress(int which) const {
     const std::u16string address = OnlineAddress(static_cast<OV_ADDRESS>(which), m_startup.Language());
-    if (address.empty() || !m_openUrl || m_openUrl(QUrl(Q(address)))) {
+    if (address.empty() || !m_openUrl || m_openUrl(QUrl(ToQString(address)))) {
         return;
     }
     // Without a browser the user still gets the address, to copy.
     ShowMessage(m_pMainWnd.get(),
-                AppText(34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%",
-                        address),
-                Q(m_strTitle), QMessageBox::Warning);
+                OvText(34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%",
+                       address),
+                ToQString(m_strTitle), QMessageBox::Warning);
 }
 
 void CTapperApp::OpenOnlineHelp() {
@@ -179,7 +174,7 @@ void CTapperApp::OpenOnlineHelp() {
 void CTapperApp::ShowHelpPage(const QString& page) {
     if (!m_pHelp) {
         m_pHelp = std::make_unique<CHelpWindow>(
-            Q(HelpBookFolder(m_startup.AppDir(), m_startup.Language())), Q(m_strTitle));
+            ToQString(HelpBookFolder(m_startup.AppDir(), m_startup.Language())), ToQString(m_strTitle));
     }
     m_pHelp->ShowPage(page);
 }
@@ -225,14 +220,14 @@ void CTapperApp::OnUpdateCheck(QWidget* owner, bool automatic) {
 }
 
 void CTapperApp::OnAbout(QWidget* owner) {
-    CAboutDlg dialog(Q(m_strTitle), Q(kProgramVersion), owner);
+    CAboutDlg dialog(ToQString(m_strTitle), ToQString(kProgramVersion), owner);
     dialog.exec();
 }
 
 QWidget* CTapperApp::CreateOnlineResourceView(QWidget* parent) {
     auto* view = new COnlineResourceView(
-        Q(OnlineAddress(ADDR_ONLINE_RESOURCE, m_startup.Language())),
-        Q(LocalResourcePage(m_startup.AppDir(), m_startup.Language())), parent);
+        ToQString(OnlineAddress(ADDR_ONLINE_RESOURCE, m_startup.Language())),
+        ToQString(LocalResourcePage(m_startup.AppDir(), m_startup.Language())), parent);
     view->OnInitialUpdate();
     return view;
 }

@@ -15,7 +15,7 @@
 #include <QStyleOptionSlider>
 #include <QVBoxLayout>
 
-#include "MsgFormat.h"
+#include "QtText.h"
 #include "OvPingDoc.h"
 #include "PingSettings.h"
 
@@ -53,10 +53,6 @@ constexpr COptionDlg::Row kInitOrder[] = {COptionDlg::RowSize,     COptionDlg::R
 constexpr COptionDlg::Row kStoreOrder[] = {COptionDlg::RowPollTime, COptionDlg::RowSize,
                                            COptionDlg::RowDelay,    COptionDlg::RowTimeOut,
                                            COptionDlg::RowProbe,    COptionDlg::RowTtl};
-
-QString Text(UINT id, const char16_t* defText) {
-    return QString::fromUtf16(LoadFormatString(id, defText));
-}
 
 // The document's value shown by a row, widened so that no value wraps.
 std::int64_t DocValue(const COvPingDoc& doc, COptionDlg::Row row) {
@@ -121,7 +117,7 @@ COptionDlg::COptionDlg(COvPingDoc* doc, CProfile profile, QWidget* parent)
 }
 
 void COptionDlg::BuildControls() {
-    setWindowTitle(Text(34300, u"Options"));
+    setWindowTitle(OvText(34300, u"Options"));
     const DialogUnits du(fontMetrics());
 
     // Each row: the caption, below it the slider indented, its value and unit
@@ -135,7 +131,7 @@ void COptionDlg::BuildControls() {
     const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("00000"));
     for (int r = 0; r < RowCount; ++r) {
         const ROW_LAYOUT& rowLayout = kRows[r];
-        auto* caption = new QLabel(Text(rowLayout.captionId, rowLayout.caption), this);
+        auto* caption = new QLabel(OvText(rowLayout.captionId, rowLayout.caption), this);
         auto* slider = new QSlider(Qt::Horizontal, this);
         slider->setTickPosition(QSlider::TicksBelow);
         slider->setAccessibleName(caption->text().trimmed());
@@ -151,7 +147,7 @@ void COptionDlg::BuildControls() {
         grid->addWidget(value, 2 * r + 1, 2, Qt::AlignTop);
         QLabel* unit = nullptr;
         if (rowLayout.unitId != 0) {
-            unit = new QLabel(Text(rowLayout.unitId, rowLayout.unit), this);
+            unit = new QLabel(OvText(rowLayout.unitId, rowLayout.unit), this);
             grid->addWidget(unit, 2 * r + 1, 3, Qt::AlignTop);
         }
         // Value and unit texts are centred on the slider's handle, not on
@@ -172,7 +168,7 @@ void COptionDlg::BuildControls() {
     separator->setFrameShadow(QFrame::Sunken);
 
     const auto makeButton = [&](UINT id, const char16_t* text) {
-        auto* button = new QPushButton(Text(id, text), this);
+        auto* button = new QPushButton(OvText(id, text), this);
         // Long translations keep a margin around their text.
         button->setMinimumSize(std::max(du.X(50), button->sizeHint().width() + du.X(6)), du.Y(14));
         button->setAutoDefault(false);

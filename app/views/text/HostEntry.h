@@ -3,12 +3,11 @@
 #include <string>
 #include <string_view>
 
-// The eleven characters trimmed from both ends of the host entry text.
-inline constexpr std::u16string_view kHostEntryTrimSet = u" ;:.,?'\"\\`~";
 // Characters that make host entry text invalid.
 inline constexpr std::u16string_view kHostEntryInvalidSet = u"`~!@#$%^&*()=+|{}[]:\"'<>?";
 
-// The text with every trim-set character removed from both ends.
+// The text with every character of the host trim set (kHostTokenTrimSet)
+// removed from both ends.
 std::u16string TrimHostEntryText(std::u16string_view text);
 // True when the text holds any character of the invalid set or a control
 // character (one host must never print as two lines or steer a terminal).

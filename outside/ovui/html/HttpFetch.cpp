@@ -3,7 +3,7 @@
 #include <QSslSocket>
 
 #include "LookupWatch.h"
-#include "MsgFormat.h"
+#include "QtText.h"
 
 namespace {
 
@@ -12,11 +12,6 @@ constexpr int kMaxRedirects = 10;
 // buffer for this connection: an answer that never ends stays this small.
 constexpr qint64 kSocketBufferBytes = 16 * 1024;
 constexpr int kReceiveWindowBytes = 256 * 1024;
-
-QString Text(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
 
 bool IsWebAddress(const QUrl& url)
 {
@@ -214,26 +209,26 @@ QString FetchFailureText(int status)
 {
     switch (status) {
     case FETCH_NO_CONNECTION:
-        return Text(LoadFormatString(34510, u"No connection to the server."));
+        return OvText(34510, u"No connection to the server.");
     case FETCH_TIMEOUT:
-        return Text(LoadFormatString(34511, u"No answer within 15 seconds."));
+        return OvText(34511, u"No answer within 15 seconds.");
     case FETCH_REDIRECT_LOOP:
-        return Text(LoadFormatString(34512, u"The address redirects in a loop."));
+        return OvText(34512, u"The address redirects in a loop.");
     case FETCH_TOO_LARGE:
-        return Text(LoadFormatString(34513, u"The answer is too large."));
+        return OvText(34513, u"The answer is too large.");
     case FETCH_BAD_ADDRESS:
-        return Text(LoadFormatString(34514, u"The address is not valid."));
+        return OvText(34514, u"The address is not valid.");
     case FETCH_FILE_ERROR:
-        return Text(LoadFormatString(34515, u"The file could not be read."));
+        return OvText(34515, u"The file could not be read.");
     case FETCH_TLS_ERROR:
-        return Text(LoadFormatString(
+        return OvText(
             34700, u"The secure connection to the server failed: its certificate is not trusted, or the "
-                   u"connection could not be secured."));
+                   u"connection could not be secured.");
     case FETCH_BAD_ANSWER:
-        return Text(LoadFormatString(34701, u"The server's answer is not valid."));
+        return OvText(34701, u"The server's answer is not valid.");
     case FETCH_TOO_COMPLEX:
-        return Text(LoadFormatString(34702, u"The page is too large or too deeply nested to be shown."));
+        return OvText(34702, u"The page is too large or too deeply nested to be shown.");
     default:
-        return Text(LoadFormatString(34516, u"The server answered with status %d_a%.", status));
+        return OvText(34516, u"The server answered with status %d_a%.", status);
     }
 }

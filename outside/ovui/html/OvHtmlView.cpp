@@ -9,7 +9,7 @@
 #include <QTextDocument>
 #include <QToolTip>
 
-#include "MsgFormat.h"
+#include "QtText.h"
 #include "PageLimits.h"
 
 namespace {
@@ -138,8 +138,7 @@ void COvHtmlView::ReportError(const QUrl& url, int status)
         return;
     const QString address = url.toDisplayString();
     const QString reason = FetchFailureText(status);
-    setPlainText(QString::fromUtf16(LoadFormatString(34520, u"The page %s_a% could not be shown.\n%s_b%",
-                                                     Wide(address), Wide(reason))));
+    setPlainText(OvText(34520, u"The page %s_a% could not be shown.\n%s_b%", Wide(address), Wide(reason)));
 }
 
 void COvHtmlView::OnNavigateError(const QUrl& url, const QString&, int status, bool* cancel)

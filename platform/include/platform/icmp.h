@@ -57,6 +57,15 @@ using PFN_IcmpSendEcho = DWORD (*)(HANDLE icmp, IPAddr destination, void* reques
                                    WORD requestSize, IP_OPTION_INFORMATION* options,
                                    void* replyBuffer, DWORD replySize, DWORD timeoutMs);
 
+// Optional export "IcmpSendEchoUs": IcmpSendEcho that also hands back, through
+// roundTripUs (when not null), the round-trip time of an answered echo in
+// microseconds beside the whole milliseconds of ICMP_ECHO_REPLY.RoundTripTime;
+// ov::icmp::kNoRoundTripUs when it has none.
+using PFN_IcmpSendEchoUs = DWORD (*)(HANDLE icmp, IPAddr destination, void* requestData,
+                                     WORD requestSize, IP_OPTION_INFORMATION* options,
+                                     void* replyBuffer, DWORD replySize, DWORD timeoutMs,
+                                     DWORD* roundTripUs);
+
 // Optional fourth export "IcmpCancelEcho": wakes an IcmpSendEcho waiting on
 // the handle at once and makes later sends on it return 0 at once, so that a
 // worker being deleted need not wait for its echo timeout.
@@ -81,14 +90,8 @@ Provider& DatagramProvider();
 // Raw ICMP socket (root or CAP_NET_RAW).
 Provider& RawProvider();
 
-// The round-trip time of an answered echo in microseconds, beside the whole
-// milliseconds of ICMP_ECHO_REPLY.RoundTripTime. A provider that measures
-// finer notes it on the calling thread before IcmpSendEcho returns; the
-// caller takes it right after the call. kNoRoundTripUs: nothing was noted.
+// IcmpSendEchoUs's microseconds when there are none.
 constexpr DWORD kNoRoundTripUs = 0xFFFFFFFFu;
-void NoteRoundTripUs(DWORD microseconds) noexcept;
-// Returns the value noted on this thread since the last take and forgets it.
-DWORD TakeRoundTripUs() noexcept;
 
 // The providers BindPingServices tries, in order: datagram, then raw.
 std::vector<Provider*> Providers();

@@ -48,6 +48,8 @@ std::string ExecutableFolder();
 std::string ModulePathOf(const void* address);
 // Canonical absolute form of an existing path ("" when it does not exist).
 std::string LongPath(const std::string& path);
+// The user's home folder ($HOME, else the password database's, else "/").
+std::string HomeFolder();
 // The user's data folder ($XDG_DATA_HOME, else ~/.local/share), ending with "/".
 std::string UserDataFolder();
 // The user's state folder ($XDG_STATE_HOME, else ~/.local/state), ending with "/".

@@ -22,34 +22,9 @@
 #include "platform/clock.h"
 #include "cmdline.h"
 #include "platform/codepage.h"
+#include "platform/unique_fd.h"
 
 namespace {
-
-// An owned file descriptor.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) noexcept : m_fd(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd& operator=(int fd) noexcept {
-        Close();
-        m_fd = fd;
-        return *this;
-    }
-    int Get() const noexcept { return m_fd; }
-    bool Valid() const noexcept { return m_fd >= 0; }
-
-private:
-    void Close() noexcept {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    int m_fd = -1;
-};
 
 // Blocks SIGINT and SIGTERM in this thread (and the threads it creates later)
 // and reads them from a descriptor instead of running a handler; the old mask
@@ -62,7 +37,7 @@ public:
         sigaddset(&m_set, SIGTERM);
         if (pthread_sigmask(SIG_BLOCK, &m_set, &m_old) == 0) {
             m_blocked = true;
-            m_fd = signalfd(-1, &m_set, SFD_NONBLOCK | SFD_CLOEXEC);
+            m_fd = ov::UniqueFd(signalfd(-1, &m_set, SFD_NONBLOCK | SFD_CLOEXEC));
         }
     }
     ~SignalCatcher() { Release(); }
@@ -96,7 +71,7 @@ private:
     sigset_t m_set;
     sigset_t m_old;
     bool m_blocked = false;
-    ::Fd m_fd;
+    ov::UniqueFd m_fd;
 };
 
 // The frame of the console: no controls, and host notifications wake the
@@ -106,8 +81,8 @@ public:
     explicit ConsoleFrame(COvPingDoc& doc) noexcept : m_doc(doc) {
         int fds[2];
         if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
-            m_read = fds[0];
-            m_write = fds[1];
+            m_read = ov::UniqueFd(fds[0]);
+            m_write = ov::UniqueFd(fds[1]);
         }
     }
 
@@ -139,8 +114,8 @@ public:
 private:
     COvPingDoc& m_doc;
     std::u16string m_entry;
-    Fd m_read;
-    Fd m_write;
+    ov::UniqueFd m_read;
+    ov::UniqueFd m_write;
 };
 
 void PrintLine(std::FILE* f, std::u16string_view line) {
