@@ -22,13 +22,11 @@ ov_add_test(doc_console_netns_test LABELS netns TIMEOUT 600
   LIBS ov::platform)
 add_dependencies(doc_console_netns_test tapper ov_icmp_responder)
 
-# The console mode's options, figures and output formats over the fake provider.
+# The console mode's options, figures, output formats and the results export
+# over the fake provider.
 set(OV_SHELL_DIR ${PROJECT_SOURCE_DIR}/app/shell)
 ov_add_test(doc_console_format_test LABELS unit
-  SOURCES ${OV_DOC_TESTS}/console_format_test.cpp
+  SOURCES ${OV_DOC_TESTS}/console_format_test.cpp ${OV_DOC_TESTS}/console_export_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/support/fake_icmp.cpp
-          ${OV_SHELL_DIR}/console.cpp ${OV_SHELL_DIR}/console_options.cpp
-          ${OV_SHELL_DIR}/console_output.cpp ${OV_SHELL_DIR}/console_stats.cpp
-          ${OV_SHELL_DIR}/cmdline.cpp
-  LIBS ov::engine ov::viewtext ov::msgfmt ov::platform)
+  LIBS ov::console ov::engine ov::viewtext ov::msgfmt ov::platform)
 target_include_directories(doc_console_format_test PRIVATE ${OV_SHELL_DIR} ${CMAKE_CURRENT_LIST_DIR})
