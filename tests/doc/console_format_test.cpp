@@ -4,6 +4,7 @@
 // ICMP provider with a fixed series of replies.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -408,4 +409,42 @@ TEST_F(ConsoleFormatTest, HostsWithControlCharactersAreRefused) {
         EXPECT_EQ(err, "Invalid host name or IP addresses.\n");
         EXPECT_EQ(ReadAll(out.get()), "");
     }
+}
+
+TEST_F(ConsoleFormatTest, AHostsFileAddsItsHostsAfterThoseOfTheCommandLine) {
+    char path[] = "/tmp/ov_hosts_file_XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const std::string list = "# two more\r\n127.0.0.3\r\n\r\n127.0.0.2 # last\r\n";
+    ASSERT_EQ(write(fd, list.data(), list.size()), static_cast<ssize_t>(list.size()));
+    close(fd);
+    const std::string option = std::string("--hosts-file=") + path;
+    FilePtr out(std::tmpfile(), &std::fclose);
+    std::string err;
+    EXPECT_EQ(RunInto({"--console", "--count=1", "--quiet", "--format=csv", "127.0.0.1", option.c_str()},
+                      out.get(), err),
+              kExitAllReplied)
+        << err;
+    const std::optional<std::vector<CsvRow>> rows = ReadCsv(ReadAll(out.get()));
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), 4u);
+    EXPECT_EQ((*rows)[1][2], "127.0.0.1");
+    EXPECT_EQ((*rows)[2][2], "127.0.0.3");
+    EXPECT_EQ((*rows)[3][2], "127.0.0.2");
+
+    // A bad list ends the run before it starts, naming file and line.
+    const int bad = open(path, O_WRONLY | O_TRUNC);
+    ASSERT_EQ(write(bad, "127.0.0.1\n127.0.0.\xff\n", 20), 20);
+    close(bad);
+    FilePtr none(std::tmpfile(), &std::fclose);
+    EXPECT_EQ(RunInto({"--console", "--count=1", option.c_str()}, none.get(), err), kExitNotStarted);
+    EXPECT_EQ(err, "tapper: Line 2 of \"" + std::string(path) + "\" is not UTF-8 text. Save the file as UTF-8 and "
+                   "open it again.\n");
+    EXPECT_EQ(ReadAll(none.get()), "");
+    unlink(path);
+
+    EXPECT_EQ(Parse({"--console", "--export=x.csv", "h"}).error,
+              "option --export is for the window; the console writes its results to standard output "
+              "(--format=csv or --format=json)");
+    EXPECT_EQ(Parse({"--hosts-file"}).error, "option --hosts-file needs a file name");
 }
