@@ -134,7 +134,8 @@ TEST_F(HostListTest, FoldersMissingAndUnreadableFilesAreNamedAsSuch) {
             std::_Exit(2);
         }
         const HostList list = ReadHostListFile(secret);
-        const bool said = ov::WideToUtf8(HostListProblemText(list, u"s")).find("could not be read") != std::string::npos;
+        const std::string text = ov::WideToUtf8(HostListProblemText(list, u"s"));
+        const bool said = text.find("could not be read") != std::string::npos;
         std::_Exit(list.problem == HostListProblem::Unreadable && list.error == EACCES && said ? 0 : 1);
     }
     int status = 0;

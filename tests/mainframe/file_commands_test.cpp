@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -77,7 +78,8 @@ protected:
 
     CMainFrame& Open() {
         const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        frame = std::make_unique<CMainFrame>(doc, &app, u"Software\\Orvantek Test\\" + std::u16string(test.begin(), test.end()));
+        const std::u16string key = u"Software\\Orvantek Test\\" + std::u16string(test.begin(), test.end());
+        frame = std::make_unique<CMainFrame>(doc, &app, key);
         frame->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
         Commands().SetMessageFn([this](QMessageBox::Icon, const QString& text) { messages << text; });
@@ -122,7 +124,8 @@ TEST_F(FileCommandsTest, AnOpenedListFillsTheEntryAndTheFourNewestAreRemembered)
     Open();
     for (int i = 1; i <= 5; ++i) {
         const std::string host = "127.0.0." + std::to_string(i);
-        ASSERT_TRUE(Commands().OpenHostList(Write("list" + std::to_string(i) + ".txt", "# hosts\n" + host + " h.example\n")));
+        const QString file = Write("list" + std::to_string(i) + ".txt", "# hosts\n" + host + " h.example\n");
+        ASSERT_TRUE(Commands().OpenHostList(file));
         EXPECT_EQ(Entry(), QString::fromStdString(host + " h.example"));
         EXPECT_EQ(frame->HostEntry()->itemText(0), Entry()) << "the opened hosts head the history";
     }
@@ -205,8 +208,15 @@ TEST_F(FileCommandsTest, ExportIsOfferedWithHostsAndAFailureSaysTheEarlierFileSt
 
     const auto dialog = Commands().NewExportDialog();
     ASSERT_EQ(dialog->nameFilters().size(), 4);
-    dialog->selectNameFilter(dialog->nameFilters().at(3));
+    dialog->selectFile(QStringLiteral("run.csv"));
+    // The user picks the last type: the name typed so far takes its suffix.
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QTest::keyClick(types, Qt::Key_End);
     EXPECT_EQ(CFileCommands::KindOfFilter(*dialog), ResultFile::JsonEverything);
+    ASSERT_EQ(dialog->selectedFiles().size(), 1);
+    EXPECT_TRUE(dialog->selectedFiles().front().endsWith(QStringLiteral("/run.json")))
+        << dialog->selectedFiles().front().toStdString();
 
     EXPECT_TRUE(Commands().ExportResults(QStringLiteral("/x/r.csv"), ResultFile::CsvEverything));
     app.error = ENOSPC;

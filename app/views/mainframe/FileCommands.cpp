@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <QAction>
-#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -32,6 +31,11 @@ namespace {
 
 constexpr char16_t kRecentSection[] = u"Settings\\Recent Host Lists";
 constexpr int kRecentCount = static_cast<int>(ID_RECENT_HOST_LIST.size());
+
+// The profile entry of the recent file at position (0: the most recent).
+std::u16string RecentEntry(int position) {
+    return u"File" + ov::Utf8ToWide(std::to_string(position + 1));
+}
 
 struct Command {
     unsigned id;
@@ -82,9 +86,9 @@ std::unique_ptr<QFileDialog> NewFileDialog(QWidget* parent, const QString& capti
     auto dialog = std::make_unique<QFileDialog>(parent, caption);
     dialog->setAcceptMode(mode);
     dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog->setLabelText(QFileDialog::LookIn, OvText(35231, u"Look &in:"));
+    dialog->setLabelText(QFileDialog::LookIn, OvText(35231, u"Look in:"));
     dialog->setLabelText(QFileDialog::FileName, OvText(35232, u"File &name:"));
-    dialog->setLabelText(QFileDialog::FileType, OvText(35233, u"Files of &type:"));
+    dialog->setLabelText(QFileDialog::FileType, OvText(35233, u"Files of type:"));
     dialog->setLabelText(QFileDialog::Accept, mode == QFileDialog::AcceptSave ? OvText(35234, u"&Save")
                                                                                : OvText(35235, u"&Open"));
     dialog->setLabelText(QFileDialog::Reject, OvText(35236, u"Cancel"));
@@ -125,7 +129,7 @@ CFileCommands::CFileCommands(QMainWindow& window, COvPingDoc& doc, IFrameApp* ap
         connect(m_commands[i], &QAction::triggered, this, [this, id] { Run(id); });
     }
     for (int i = 0; i < kRecentCount; ++i) {
-        const QString path = ToQString(m_profile.GetString(kRecentSection, u"File" + ov::Utf8ToWide(std::to_string(i + 1))));
+        const QString path = ToQString(m_profile.GetString(kRecentSection, RecentEntry(i)));
         if (!path.isEmpty() && !m_recent.contains(path)) {
             m_recent.push_back(path);
         }
@@ -258,10 +262,16 @@ std::unique_ptr<QFileDialog> CFileCommands::NewExportDialog() const {
     dialog->setDefaultSuffix(QStringLiteral("csv"));
     dialog->selectFile(QStringLiteral("results.csv"));
     QFileDialog* shown = dialog.get();
-    // The suffix follows the chosen format.
+    // The suffix, also of the name typed so far, follows the chosen format.
     connect(shown, &QFileDialog::filterSelected, shown, [shown](const QString&) {
         const auto kind = static_cast<std::size_t>(KindOfFilter(*shown));
-        shown->setDefaultSuffix(QString::fromLatin1(kExportFilters[kind].suffix));
+        const QString suffix = QString::fromLatin1(kExportFilters[kind].suffix);
+        shown->setDefaultSuffix(suffix);
+        const QStringList chosen = shown->selectedFiles();
+        if (chosen.size() == 1 && !QFileInfo(chosen.front()).isDir() &&
+            !QFileInfo(chosen.front()).completeBaseName().isEmpty()) {
+            shown->selectFile(QFileInfo(chosen.front()).completeBaseName() + QLatin1Char('.') + suffix);
+        }
     });
     return dialog;
 }
@@ -277,7 +287,6 @@ bool CFileCommands::TakeHostList(const HostList& list, const QString& shownName)
         return false;
     }
     const QString text = ToQString(list.EntryText());
-    m_entry.setEditText(text);
     m_entry.AddToHistory(text);
     m_entry.setEditText(text);
     return true;
@@ -322,7 +331,7 @@ bool CFileCommands::ExportResults(const QString& path, ResultFile kind) {
         Show(QMessageBox::Warning,
              Format(35251,
                     u"The results could not be written to \"%s_a%\": %s_b%\n"
-                    u"An earlier file of that name is left as it was.",
+                    u"Any earlier file of that name is left as it was.",
                     path, Reason(error)));
         return false;
     }
@@ -345,8 +354,7 @@ void CFileCommands::SaveRecent() {
     // Failures show when the window closes and the history is saved.
     m_profile.DeleteSection(kRecentSection);
     for (int i = 0; i < m_recent.size(); ++i) {
-        m_profile.WriteString(kRecentSection, u"File" + ov::Utf8ToWide(std::to_string(i + 1)),
-                              m_recent[i].toStdU16String());
+        m_profile.WriteString(kRecentSection, RecentEntry(i), m_recent[i].toStdU16String());
     }
 }
 
@@ -368,7 +376,7 @@ bool CFileCommands::WriteAutoExport(bool closing) {
     }
     const QString text = Format(35251,
                                 u"The results could not be written to \"%s_a%\": %s_b%\n"
-                                u"An earlier file of that name is left as it was.",
+                                u"Any earlier file of that name is left as it was.",
                                 path, Reason(error));
     std::fprintf(stderr, "tapper: %s\n", text.toLocal8Bit().constData());
     // Once the window goes, stderr is the only place left to say it.
