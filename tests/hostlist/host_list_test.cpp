@@ -144,10 +144,4 @@ TEST_F(HostListTest, FoldersMissingAndUnreadableFilesAreNamedAsSuch) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-TEST_F(HostListTest, TheHostEntrysTextGivesTheHostsARunWouldPing) {
-    EXPECT_EQ(HostsOfEntryText(u"  ;127.0.0.1, a.example;;b.example. "),
-              (std::vector<std::u16string>{u"127.0.0.1", u"a.example", u"b.example"}));
-    EXPECT_EQ(FormatHostList({u"a", u"b"}), "a\nb\n");
-}
-
 }  // namespace
