@@ -53,7 +53,20 @@ int main(int argc, char** argv) {
                        stderr);
             return kExitNotStarted;
         }
-        return RunWindowMode(argc, argv, std::move(args));
+        // The window takes the switches and hosts left once the program's own
+        // options are out, and a host list file's hosts read before it opens.
+        WindowRunFiles files;
+        files.exportPath = options.exportPath;
+        if (!options.hostsFile.empty()) {
+            const std::optional<std::u16string> listed = LoadHostsFile(options.hostsFile, stderr);
+            if (!listed) {
+                return kExitNotStarted;
+            }
+            files.hosts = *listed;
+        }
+        std::vector<std::u16string> windowArgs{args.front()};
+        windowArgs.insert(windowArgs.end(), options.args.begin(), options.args.end());
+        return RunWindowMode(argc, argv, std::move(windowArgs), {}, files);
     }
     return RunConsole(options, stdout, stderr);
 }

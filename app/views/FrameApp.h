@@ -3,11 +3,18 @@
 // after the views, the document and itself, and the pieces the application
 // owns (help book, updater, online pane). The application implements it and
 // hands it to CMainFrame; a null pointer makes these commands do nothing.
+#include <cerrno>
+#include <string>
 #include <string_view>
 
 #include <QString>
 
+class COvPingDoc;
 class QWidget;
+
+// What a results file holds: the statistics of every host, or those and
+// every event each host's ring holds; as csv or as json lines.
+enum class ResultFile { Csv, Json, CsvEverything, JsonEverything };
 
 class IFrameApp {
 public:
@@ -36,4 +43,10 @@ public:
     virtual void SetMainTitle(std::u16string_view name) = 0;
     // The translated application title, the caption of the window's message boxes.
     virtual QString ApplicationTitle() const = 0;
+    // Writes the results of doc's run to path (UTF-8) as kind asks, an earlier
+    // file there replaced only once the new one is complete; 0, or the errno
+    // of the failure. Without a writer nothing is written (ENOSYS).
+    virtual int WriteResults(const COvPingDoc& /*doc*/, ResultFile /*kind*/, const std::string& /*path*/) {
+        return ENOSYS;
+    }
 };

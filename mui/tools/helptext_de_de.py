@@ -45,10 +45,33 @@ Namen werden nur in IPv4-Adressen aufgelöst.</p>
 <p>Die Hosteingabe merkt sich die letzten 16 Texte, mit denen ein Lauf gestartet wurde;
 öffnen Sie ihre Liste, um einen davon erneut zu wählen. Ein wiederholter Text rückt nach
 oben.</p>
+<h2 id="files">Host-Listen und Ergebnisse</h2>
+<p><b>Datei &gt; Host-Liste öffnen...</b> übernimmt die Hosts einer Host-Listendatei in die
+Hosteingabe und ihren Verlauf. Eine Host-Liste ist eine UTF-8-Textdatei mit einem oder
+mehreren Hosts je Zeile, getrennt wie in der Hosteingabe (ein Tabulator zählt als
+Leerzeichen). <code>#</code> leitet einen Kommentar bis zum Zeilenende ein; Leerzeilen,
+CRLF-Zeilenenden und eine Bytereihenfolgemarke sind erlaubt. Eine Datei in einer anderen
+Kodierung, mit einem NUL-Byte oder mit einem Zeichen, das in keinem Hostnamen stehen kann,
+wird mit der Nummer der Zeile abgelehnt; eine Liste mit mehr als 10000 Hosts mit deren
+Anzahl. Eine Host-Listendatei oder Text, auf das Fenster oder die Hosteingabe gezogen und
+abgelegt, wird ebenso geöffnet. <b>Datei &gt; Host-Liste speichern...</b> schreibt die
+Hosts der Eingabe je einen pro Zeile. Das Menü Datei merkt sich die vier zuletzt geöffneten
+oder gespeicherten Host-Listendateien.</p>
+<p><b>Datei &gt; Ergebnisse exportieren...</b> speichert den Lauf, während er läuft oder nach
+dem Stopp, in einer von vier Formen: CSV oder JSON-Zeilen, jeweils nur mit der Statistik
+jedes Hosts oder zusätzlich mit jedem Ereignis, das die Hosts behalten (bis zu 5000 je
+Host). Datensätze und Felder sind die von <code>--format=csv</code> und
+<code>--format=json</code> des <a href="console.html">Konsolenmodus</a>; Zählungen und Zeiten
+eines Hosts sind die der <a href="stattree.html">Statistikansicht</a>. Die Datei wird erst
+ersetzt, wenn die neue vollständig ist: Ist der Datenträger voll oder darf der Ordner nicht
+beschrieben werden, sagt eine Meldung warum, und eine frühere Datei dieses Namens bleibt
+unverändert.</p>
 <h2>Menüs</h2>
 <table border="1" cellpadding="3">
 <tr><th>Menü</th><th>Einträge</th></tr>
-<tr><td>Datei</td><td>Ping starten (Start/Stopp), Beenden</td></tr>
+<tr><td>Datei</td><td>Ping starten (Start/Stopp), Host-Liste öffnen..., Host-Liste speichern...,
+Ergebnisse exportieren..., die vier zuletzt benutzten Host-Listendateien, Beenden; siehe
+<a href="#files">Host-Listen und Ergebnisse</a></td></tr>
 <tr><td>Bearbeiten</td><td>Kopieren (Strg+C, Strg+Einfg), Alles auswählen (Strg+A), Automatisch
 rollen, Klassische Ansicht, Harbor-Ansicht; sie wirken auf die
 <a href="loglist.html">Protokollliste</a></td></tr>
@@ -204,6 +227,12 @@ werden übergangen. Die Werte werden nicht gegen die Bereiche des Optionsdialogs
 <tr><td><code>-v</code><i>N</i></td><td>Dienstart (TOS, 0 bis 255)</td></tr>
 <tr><td><code>-w</code><i>N</i></td><td>Zeitüberschreitung für Antworten, in ms</td></tr>
 </table>
+<p><code>--hosts-file=</code><i>Pfad</i> fügt die Hosts einer Host-Listendatei (siehe
+<a href="mainwindow.html#files">Host-Listen und Ergebnisse</a>; <code>-</code> liest die
+Standardeingabe) nach denen der Befehlszeile hinzu. <code>--export=</code><i>Pfad</i> schreibt
+die Statistik und jedes Ereignis nach <i>Pfad</i> (JSON-Zeilen bei einem Namen auf
+<code>.json</code>, sonst CSV), sobald ein Lauf endet und wenn das Fenster während eines Laufs
+geschlossen wird, für unbeaufsichtigte Läufe mit <code>-a</code>.</p>
 <p>Beispiel: <code>tapper -a -d500 -l1400 -w1000 192.0.2.1 198.51.100.7</code> startet sofort und
 pingt beide Hosts jede halbe Sekunde mit 1400 Bytes Daten.</p>
 <h2>Schalter der Installation</h2>
@@ -226,7 +255,7 @@ oder nach <i>N</i> Anforderungen je Host, wenn <code>--count=N</code> angegeben 
 <code>tapper --help</code> zeigt eine kurze Anleitung.</p>
 <p>Die <a href="cmdline.html">Schalter</a> sind die der Fensterversion; alles nicht Angegebene
 kommt aus der Einstellungsdatei. Hosts werden durch Leerzeichen, Kommas oder Semikolons
-getrennt.</p>
+getrennt. <code>--hosts-file=</code><i>Pfad</i> fügt die Hosts einer Host-Listendatei danach an.</p>
 <h2>Rückgabewert</h2>
 <table border="1" cellpadding="3">
 <tr><td>0</td><td>jeder Host hat mindestens einmal geantwortet</td></tr>

@@ -40,10 +40,29 @@ anywhere makes the text invalid, so IPv6 addresses cannot be entered; names are 
 to IPv4 addresses only.</p>
 <p>The host entry remembers the last 16 texts that started a run; open its list to pick one
 again. Repeating a text moves it to the top.</p>
+<h2 id="files">Host lists and results</h2>
+<p><b>File &gt; Open Host List...</b> puts the hosts of a host list file into the host entry
+and its history. A host list is a UTF-8 text file with one or more hosts per line, separated
+as in the host entry (a tab counts as a blank). <code>#</code> starts a comment that runs to
+the end of the line; blank lines, CRLF line ends and a byte order mark are fine. A file in
+another encoding, one with a NUL byte or with a character that no host name can have is
+refused with the number of the line; a list of more than 10000 hosts is refused with its
+number. Dropping a host list file, or text, on the window or the host entry opens it the
+same way. <b>File &gt; Save Host List...</b> writes the hosts of the entry one per line. The
+File menu keeps the four host list files opened or saved last.</p>
+<p><b>File &gt; Export Results...</b> saves the run, while it goes on or after Stop, in one of
+four forms: CSV or JSON lines, each with the statistics of every host only or with every
+event the hosts keep (up to 5000 each) as well. The records and fields are those of the
+<a href="console.html">console mode</a>'s <code>--format=csv</code> and
+<code>--format=json</code>; a host's counts and times are those of the
+<a href="stattree.html">statistics tree</a>. The file is replaced only once the new one is
+complete: when the disk is full or the folder may not be written, a message says why and an
+earlier file of that name stays as it was.</p>
 <h2>Menus</h2>
 <table border="1" cellpadding="3">
 <tr><th>Menu</th><th>Items</th></tr>
-<tr><td>File</td><td>Start Ping (Start/Stop), Exit</td></tr>
+<tr><td>File</td><td>Start Ping (Start/Stop), Open Host List..., Save Host List..., Export Results...,
+the four most recent host list files, Exit; see <a href="#files">host lists and results</a></td></tr>
 <tr><td>Edit</td><td>Copy (Ctrl+C, Ctrl+Insert), Select All (Ctrl+A), Auto Scroll, Classic View,
 Harbor View; these act on the <a href="loglist.html">log list</a></td></tr>
 <tr><td>Chart</td><td>3D View, Legend Box, Gridline, Line Chart, Area Chart, Bar Chart, Save Chart;
@@ -194,6 +213,12 @@ values are not checked against the ranges of the option dialog.</p>
 <tr><td><code>-v</code><i>N</i></td><td>type of service (0 to 255)</td></tr>
 <tr><td><code>-w</code><i>N</i></td><td>reply timeout, in ms</td></tr>
 </table>
+<p><code>--hosts-file=</code><i>path</i> adds the hosts of a host list file (see
+<a href="mainwindow.html#files">host lists and results</a>; <code>-</code> reads standard
+input) after those of the command line. <code>--export=</code><i>path</i> writes the
+statistics and every event to <i>path</i> (JSON lines for a name ending in
+<code>.json</code>, else CSV) whenever a run ends and when the window closes during a run,
+for unattended runs with <code>-a</code>.</p>
 <p>Example: <code>tapper -a -d500 -l1400 -w1000 192.0.2.1 198.51.100.7</code> starts at
 once, pinging both hosts every half second with 1400 bytes of data.</p>
 <h2>Installation switches</h2>
@@ -215,7 +240,8 @@ prints one line per event as it happens, in the classic form of the
 SIGTERM, or after <i>N</i> requests per host when <code>--count=N</code> is given.
 <code>tapper --help</code> prints a short usage.</p>
 <p>The <a href="cmdline.html">switches</a> are those of the window version; the settings
-file supplies everything not given. Hosts are separated by blanks, commas or semicolons.</p>
+file supplies everything not given. Hosts are separated by blanks, commas or semicolons.
+<code>--hosts-file=</code><i>path</i> adds the hosts of a host list file after them.</p>
 <h2>Exit status</h2>
 <table border="1" cellpadding="3">
 <tr><td>0</td><td>every host replied at least once</td></tr>

@@ -2,8 +2,9 @@
 //   ov_mainframe_shot OUTDIR LANG     (LANG: en, de_de, zh_cn)
 // writes OUTDIR/LANG-main-idle.png (before the first run), LANG-main-run.png
 // (a run of three hosts on the fake ICMP provider), LANG-main-unresolved.png
-// (a host whose name does not resolve) and LANG-menu-N.png for each popup of
-// the menu bar. The profile lives in a temporary folder.
+// (a host whose name does not resolve), LANG-menu-N.png for each popup of
+// the menu bar (the File menu with a recent host list file) and
+// LANG-export-dialog.png. The profile lives in a temporary folder.
 #include <arpa/inet.h>
 #include <netdb.h>
 
@@ -13,11 +14,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "FileCommands.h"
 #include "FrameApp.h"
 #include "MainFrame.h"
 #include "MsgFormat.h"
@@ -130,6 +134,14 @@ int main(int argc, char** argv) {
         doc.StopAll();
         SetNameResolver(nullptr, nullptr);
 
+        const QString hostList = registry.filePath(QStringLiteral("rack7.txt"));
+        QFile list(hostList);
+        if (!list.open(QIODevice::WriteOnly) || list.write("# rack 7\n127.0.0.1\n127.0.0.2\n") < 0) {
+            ++failures;
+        }
+        list.close();
+        failures += !frame.FileCommands().OpenHostList(hostList);
+
         int n = 0;
         for (QAction* popup : frame.menuBar()->actions()) {
             QMenu* menu = popup->menu();
@@ -140,6 +152,13 @@ int main(int argc, char** argv) {
             menu->adjustSize();
             failures += !Save(*menu, prefix + QStringLiteral("-menu-%1.png").arg(++n));
         }
+
+        const auto dialog = frame.FileCommands().NewExportDialog();
+        dialog->setDirectory(registry.path());
+        dialog->show();
+        Wait(300);
+        failures += !Save(*dialog, prefix + "-export-dialog.png");
+        dialog->hide();
         doc.StopAll();
     }
     return failures == 0 ? 0 : 1;

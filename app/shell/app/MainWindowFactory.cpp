@@ -1,5 +1,6 @@
 #include "MainWindowFactory.h"
 
+#include "FileCommands.h"
 #include "MainFrame.h"
 
 std::unique_ptr<QMainWindow> CreateMainWindow(COvPingDoc* doc, IFrameApp* app) {
@@ -14,5 +15,11 @@ void ShowMainWindow(QMainWindow& window) {
         frame->ShowAtPlacement();
     } else {
         window.show();
+    }
+}
+
+void WriteResultsWhenRunEnds(QMainWindow& window, const std::string& path) {
+    if (auto* frame = dynamic_cast<CMainFrame*>(&window)) {
+        frame->FileCommands().WriteResultsWhenRunEnds(path);
     }
 }

@@ -18,6 +18,7 @@
 #include "PingServices.h"
 #include "PingSettings.h"
 #include "cmdline.h"
+#include "console_export.h"
 #include "ovupdate/OvUpdate.h"
 
 namespace {
@@ -96,6 +97,14 @@ int CTapperApp::InitInstance() {
     };
     const std::vector<std::u16string>& args = m_startup.Args();
     commandLine.HandleArguments(std::vector<std::u16string>(args.begin() + (args.empty() ? 0 : 1), args.end()));
+    if (!m_fileHosts.empty()) {
+        if (auto* frame = dynamic_cast<IPingFrame*>(m_pMainWnd.get())) {
+            frame->SetHostEntryText(commandLine.m_strHosts + m_fileHosts);
+        }
+    }
+    if (!m_exportPath.empty()) {
+        WriteResultsWhenRunEnds(*m_pMainWnd, m_exportPath);
+    }
 
     if (!BindPingServices()) {
         ShowMessage(nullptr, OvText(33000, u"Can't Start NetWork.\nApplication will exit."),
@@ -140,6 +149,18 @@ int CTapperApp::ExitInstance() {
     }
     m_pUpdate.reset();
     return 0;
+}
+
+void CTapperApp::SetRunFiles(std::u16string hosts, std::string exportPath) {
+    m_fileHosts = std::move(hosts);
+    m_exportPath = std::move(exportPath);
+}
+
+int CTapperApp::WriteResults(const COvPingDoc& doc, ResultFile kind, const std::string& path) {
+    const bool json = kind == ResultFile::Json || kind == ResultFile::JsonEverything;
+    const bool everything = kind == ResultFile::CsvEverything || kind == ResultFile::JsonEverything;
+    return ExportResults(doc, json ? ConsoleFormat::Json : ConsoleFormat::Csv,
+                         everything ? ExportContent::Everything : ExportContent::Statistics, path);
 }
 
 void CTapperApp::SetMainTitle(std::u16string_view name) {

@@ -65,6 +65,12 @@ public:
     QWidget* CreateOnlineResourceView(QWidget* parent) override;
     QString Language() const override;
     QString ApplicationTitle() const override { return QString::fromStdU16String(m_strTitle); }
+    int WriteResults(const COvPingDoc& doc, ResultFile kind, const std::string& path) override;
+
+    // Set before InitInstance: hosts of a host list file to follow those of
+    // the command line, and where to write the results when the run ends or
+    // the window closes ("" for nowhere).
+    void SetRunFiles(std::u16string hosts, std::string exportPath);
 
     COvPingDoc* Document() const noexcept { return m_pDoc.get(); }
     QMainWindow* MainWindow() const noexcept { return m_pMainWnd.get(); }
@@ -93,4 +99,6 @@ private:
     std::unique_ptr<CExitSignals> m_exitSignals;
     MessageBoxFn m_showMessage;
     UrlOpener m_openUrl;
+    std::u16string m_fileHosts;
+    std::string m_exportPath;
 };

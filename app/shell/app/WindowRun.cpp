@@ -10,11 +10,12 @@
 #include "console.h"
 
 int RunWindowMode(int argc, char** argv, std::vector<std::u16string> args,
-                  const std::function<void(CTapperApp&)>& started) {
+                  const std::function<void(CTapperApp&)>& started, const WindowRunFiles& files) {
     QApplication qapp(argc, argv);
     int rc = kExitNotStarted;
     {
         CTapperApp app(std::move(args));
+        app.SetRunFiles(files.hosts, files.exportPath);
         if (app.InitInstance() != 0) {
             if (started) {
                 started(app);

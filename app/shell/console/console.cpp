@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "HostEntry.h"
+#include "HostList.h"
 #include "HostProbe.h"
 #include "MsgFormat.h"
 #include "console_output.h"
@@ -202,6 +203,18 @@ int ReportOutputFailure(int error, std::FILE* err) {
     return kExitOutputFailed;
 }
 
+std::optional<std::u16string> LoadHostsFile(const std::string& path, std::FILE* err) {
+    const HostList list = ReadHostListFile(path);
+    if (list.Ok()) {
+        return list.EntryText();
+    }
+    const std::u16string shown =
+        path == "-" ? LoadFormatString(35249, u"standard input") : ov::Utf8ToWide(path);
+    std::fputs("tapper: ", err);
+    PrintLine(err, HostListProblemText(list, shown));
+    return std::nullopt;
+}
+
 int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Before any worker exists, so that every thread inherits the blocked mask.
     SignalCatcher signals;
@@ -214,6 +227,14 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
 
     CCommandLine commandLine(doc);
     commandLine.HandleArguments(options.args);
+    // Hosts of a list file come after those of the command line.
+    if (!options.hostsFile.empty()) {
+        const std::optional<std::u16string> listed = LoadHostsFile(options.hostsFile, err);
+        if (!listed) {
+            return kExitNotStarted;
+        }
+        commandLine.m_strHosts += *listed;
+    }
     const std::u16string hosts = TrimHostEntryText(commandLine.m_strHosts);
     if (hosts.empty()) {
         std::fputs("tapper: no host given\n", err);

@@ -4,6 +4,8 @@
 // host at a fixed interval, and at the end (Ctrl+C, SIGTERM, or after the
 // requested number of requests per host) each host's statistics.
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "console_options.h"
 
@@ -18,6 +20,10 @@ enum ConsoleExit : int {
 // Says on err why the output could not be written (nothing for a reader that
 // went away, EPIPE: that ends a run quietly); the exit status to end with.
 int ReportOutputFailure(int error, std::FILE* err);
+
+// The hosts of the host list file at path ("-": standard input) as host
+// entry text; nothing, once err was told why, when the list cannot be taken.
+std::optional<std::u16string> LoadHostsFile(const std::string& path, std::FILE* err);
 
 // Runs the console mode and returns its exit status. Blocks SIGINT and SIGTERM
 // in the calling thread for the run (the first one ends it) and restores the

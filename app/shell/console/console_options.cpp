@@ -134,13 +134,23 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
                 number = &candidate;
             }
         }
-        if (number == nullptr && name != "format") {
+        std::string* path = name == "hosts-file" ? &options.hostsFile
+                            : name == "export"   ? &options.exportPath
+                                                 : nullptr;
+        if (number == nullptr && path == nullptr && name != "format") {
             fail("unknown option --" + std::string(name));
             continue;
         }
         // "--name value": the value is the next argument.
         if (!hasValue && i + 1 < argc) {
             value = argv[++i];
+        }
+        if (path != nullptr) {
+            if (value.empty()) {
+                fail("option --" + std::string(name) + " needs a file name");
+            }
+            *path = value;
+            continue;
         }
         std::string message = number != nullptr ? ApplyNumber(*number, value, options)
                               : !hasValue && value.empty()
@@ -149,6 +159,10 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         if (!message.empty()) {
             fail(std::move(message));
         }
+    }
+    if (options.console && !options.exportPath.empty()) {
+        fail("option --export is for the window; the console writes its results to standard "
+             "output (--format=csv or --format=json)");
     }
     return options;
 }
@@ -160,6 +174,12 @@ const char* ConsoleUsage() noexcept {
            "  --format=F         classic (default), csv or json\n"
            "  --summary-every=S  print every host's interval and total figures every S seconds\n"
            "  --quiet            print the summaries only, no line per event\n"
+           "  --hosts-file=PATH  also ping the hosts listed in PATH (- for standard input):\n"
+           "                     UTF-8 text, hosts separated as on the command line, # starts\n"
+           "                     a comment; at most 10000 hosts\n"
+           "  --export=PATH      (window only) write the results to PATH, csv or, for a\n"
+           "                     name ending in .json, json, when the run ends or the\n"
+           "                     window closes\n"
            "  --delay=MS    (-d) delay between requests, 1 to 3600000 ms\n"
            "  --timeout=MS  (-w) reply timeout, 1 to 60000 ms\n"
            "  --size=BYTES  (-l) data size, 0 to 65500 bytes\n"

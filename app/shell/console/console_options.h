@@ -17,6 +17,8 @@ struct ConsoleOptions {
     ConsoleFormat format = ConsoleFormat::Classic;
     unsigned long count = 0;            // --count=N: requests per host; 0 means until a signal
     unsigned long summaryEvery = 0;     // --summary-every=S: seconds; 0 means none
+    std::string hostsFile;              // --hosts-file=PATH: more hosts, "-" for standard input
+    std::string exportPath;             // --export=PATH: the window's results when the run ends
     std::vector<std::u16string> args;   // switches and hosts, in order
     std::string error;                  // the first bad option, said in a sentence
 };

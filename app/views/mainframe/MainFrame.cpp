@@ -26,6 +26,7 @@
 #include <QToolButton>
 
 #include "ChartRow.h"
+#include "FileCommands.h"
 #include "FrameApp.h"
 #include "HistoryComboBox.h"
 #include "HostEntry.h"
@@ -183,6 +184,8 @@ CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKe
     BuildClient();
     BuildMenus();
     BuildToolBars();
+    m_fileCommands = new CFileCommands(*this, m_doc, m_app, *m_hostEntry, m_profileKey);
+    m_fileCommands->AddToMenu(*menuBar()->actions().constFirst()->menu(), MenuCommand(ID_APP_EXIT));
     BuildStatusBar();
     BuildOnlinePane();
     BuildAccelerators();
@@ -424,6 +427,9 @@ bool CMainFrame::RouteCommand(unsigned id) {
 }
 
 bool CMainFrame::RunFrameCommand(unsigned id) {
+    if (m_fileCommands->Run(id)) {
+        return true;
+    }
     switch (id) {
     case ID_PING_STARTSTOP:
     case ID_START_STOP_KEY:
@@ -486,8 +492,8 @@ void CMainFrame::UpdateMenuItems() {
         const auto items = menu->actions();
         for (QAction* item : items) {
             const unsigned id = OvCommandId(item);
-            if (id == 0) {
-                continue;
+            if (id == 0 || CFileCommands::Owns(id)) {
+                continue;  // the file commands keep their own items
             }
             if (const QAction* command = OvFindCommand(m_activeView, id)) {
                 item->setEnabled(command->isEnabled());
@@ -661,6 +667,7 @@ bool CMainFrame::SaveWindowPlacement() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_fileCommands->WindowClosing();
     const bool history = m_hostEntry->SaveHistory();
     if (!SaveWindowPlacement() || !history) {
         // A full disk or a read-only settings file: the next start will not

@@ -16,6 +16,7 @@
 #include "OvPingDoc.h"
 #include "PingNotifyAdapter.h"
 
+class CFileCommands;
 class COvHistoryComboBox;
 class CLogListFrame;
 class CStatTreeFrame;
@@ -84,6 +85,7 @@ public:
     CLogListFrame* LogFrame() const noexcept { return m_logFrame; }
     QWidget* ActiveView() const noexcept { return m_activeView; }
     QDockWidget* OnlinePane() const noexcept { return m_onlinePane; }
+    CFileCommands& FileCommands() const noexcept { return *m_fileCommands; }
     // The menu item of command id (first found), or null.
     QAction* MenuCommand(unsigned id) const;
 
@@ -131,6 +133,7 @@ private:
     QToolBar* m_standardBar = nullptr;
     QDockWidget* m_onlinePane = nullptr;
     QWidget* m_onlineView = nullptr;
+    CFileCommands* m_fileCommands = nullptr;
     int m_chartShare = 45;
     bool m_creating = true;
     bool m_runSeen = false;
