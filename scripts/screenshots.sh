@@ -4,7 +4,8 @@
 # Each view during a run of three hosts on the fake ICMP provider (one losing
 # every third reply): the log list in classic and table view, the tree, and
 # the chart in its line, area and bar gallery with 3D on and off, with and
-# without the legend box; the main window before and during a run and its
+# without the legend box, in a small frame, and for a run of 300 hosts with
+# its legend; the main window before and during a run and its
 # menus, a run whose host name does not resolve, and the option dialog; in
 # English, German and Chinese; OUTDIR/2x holds the English pictures at
 # device pixel ratio 2.

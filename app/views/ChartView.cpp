@@ -10,12 +10,16 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QMenu>
+#include <QCoreApplication>
+#include <QStatusTipEvent>
 #include <qcustomplot.h>
 
+#include "MsgFormat.h"
 #include "ViewIds.h"
 #include "ViewText.h"
 #include "ovcppstd.h"
 #include "OvChartCtrl.h"
+#include "platform/clock.h"
 #include "ovui/OvCommand.h"
 #include "ovui/OvPictures.h"
 
@@ -43,9 +47,8 @@ private:
 };
 
 // Value of one sample of host: its reply's response time, a gap for any
-// other outcome or before its first event, -2.0 when it is gone. Sets the
-// time origin from the first event seen.
-double SampleOf(const CHostProbe* host, std::int64_t& origin) {
+// other outcome or before its first event, -2.0 when it is gone.
+double SampleOf(const CHostProbe* host) {
     if (host == nullptr) {
         return CChartView::kVanishedHost;
     }
@@ -54,9 +57,6 @@ double SampleOf(const CHostProbe* host, std::int64_t& origin) {
     host->GetLastEvent(event);
     if (event.type == kNoEvent) {
         return OVCHART_HIDDEN;
-    }
-    if (origin == 0) {
-        origin = event.time;
     }
     return event.type == PE_REPLY ? static_cast<double>(event.reply.RoundTripTime) : OVCHART_HIDDEN;
 }
@@ -76,7 +76,7 @@ QString DefaultSaveDialog(QWidget* parent, const QString& title, const QString& 
 }  // namespace
 
 CChartView::CChartView(COvPingDoc& doc, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_chart(new COvChartCtrl(this)) {
+    : QWidget(parent), m_doc(doc), m_chart(new COvChartCtrl(this)), m_clock([] { return _time64(nullptr); }) {
     // Right clicks reach the view as the control's mouse event only.
     m_chart->Plot()->setContextMenuPolicy(Qt::PreventContextMenu);
     m_chart->SetMouseHandler([this](int button, int x, int y) { OnChartMouse(button, x, y); });
@@ -176,13 +176,18 @@ void CChartView::OnUpdate(UINT hint) {
 
 void CChartView::SetUpRun() {
     m_series.clear();
+    std::size_t hosts = 0;
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         const CHostProbe* host = m_doc.GetHost(i);
         if (host != nullptr && (host->IsBusy() || host->GetState() == HS_READY)) {
-            m_series.push_back(i);
+            // The control takes so many series; the first hosts are charted.
+            if (m_series.size() < OVCHART_MAX_SERIES) {
+                m_series.push_back(i);
+            }
+            ++hosts;
         }
     }
-    const int n = static_cast<int>(std::min<std::size_t>(m_series.size(), INT_MAX));
+    const int n = static_cast<int>(m_series.size());
 
     CChartCalls calls(*m_chart);
     // The legend box stays off while the chart is rebuilt.
@@ -205,34 +210,56 @@ void CChartView::SetUpRun() {
     }
     calls(&COvChartCtrl::SetLegendBox, m_legend && n > 0);
 
-    m_origin = 0;
+    m_sampleTimes.clear();
+    m_firstSample = 0;
     StartSampleTimer();
     m_ready = true;
+    SayChartedHosts(hosts);
+}
+
+// Tells, in the status bar of the window, that only the first hosts are charted.
+void CChartView::SayChartedHosts(std::size_t hosts) {
+    if (hosts <= m_series.size()) {
+        return;
+    }
+    const int shown = static_cast<int>(m_series.size());
+    const int all = static_cast<int>(std::min<std::size_t>(hosts, INT_MAX));
+    QStatusTipEvent tip(QString::fromUtf16(
+        LoadFormatString(34650, u"The chart shows the first %d_a% of %d_b% hosts.", shown, all)));
+    QCoreApplication::sendEvent(this, &tip);
 }
 
 void CChartView::Sample() {
     if (m_series.empty()) {
         return;
     }
-    const int n = static_cast<int>(std::min<std::size_t>(m_series.size(), INT_MAX));
+    const int n = static_cast<int>(m_series.size());
+    const std::int64_t now = m_clock();
     CChartCalls calls(*m_chart);
     calls(&COvChartCtrl::OpenData, OVCHART_VALUES | OVCHART_ADDPOINTS, n, 1);
     for (int i = 0; i < n; ++i) {
-        const double value = SampleOf(m_doc.GetHost(m_series[static_cast<std::size_t>(i)]), m_origin);
-        calls(&COvChartCtrl::SetValue, i, 0, value);
+        calls(&COvChartCtrl::SetValue, i, 0, SampleOf(m_doc.GetHost(m_series[static_cast<std::size_t>(i)])));
     }
-    calls(&COvChartCtrl::CloseData, OVCHART_VALUES | OVCHART_SCROLL);
+    if (!calls(&COvChartCtrl::CloseData, OVCHART_VALUES | OVCHART_SCROLL)) {
+        return;
+    }
+    // The times of points the chart no longer keeps go with them.
+    m_sampleTimes.push_back(now);
+    while (m_sampleTimes.size() > static_cast<std::size_t>(kBufferPoints)) {
+        m_sampleTimes.pop_front();
+        ++m_firstSample;
+    }
 }
 
 QString CChartView::XLabel(std::int64_t point) const {
-    // No label before the first sample of a run, nor while its time is unknown.
-    if (point < kPlaceholderPoints || m_origin == 0) {
+    const std::int64_t k = point - kPlaceholderPoints - m_firstSample;
+    if (point < kPlaceholderPoints || k < 0 || k >= static_cast<std::int64_t>(m_sampleTimes.size())) {
         return {};
     }
-    const std::int64_t k = point - kPlaceholderPoints;
-    const std::int64_t seconds = m_origin + k * static_cast<std::int64_t>(m_doc.PollTime()) / 1000;
-    return ToQString(FormatDateTime(seconds));
+    return ToQString(FormatDateTime(m_sampleTimes[static_cast<std::size_t>(k)]));
 }
+
+void CChartView::SetClock(Clock clock) { m_clock = std::move(clock); }
 
 void CChartView::OnChartLabel(int axis, QString& text) const {
     if (axis != OVCHART_AXIS_X) {

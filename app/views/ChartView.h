@@ -1,16 +1,17 @@
 #pragma once
 // The response-time chart: one series per host of the run that had not
-// failed when the run started, one point per series on every tick of a timer
-// at the document's poll interval (a reply's response time, a gap for any
-// other outcome, -2.0 for a host that is gone). The x axis is labelled with
-// the time of each sample, counted from the newest event seen at the run's
-// first sample. Commands: 3D, legend box, grid lines, line/area/bar gallery
-// and saving as a bitmap; the right-button menu and saving work once a run
-// has started.
+// failed when the run started (the first OVCHART_MAX_SERIES of them; the
+// status bar says so once when there are more), one point per series on every
+// tick of a timer at the document's poll interval (a reply's response time, a
+// gap for any other outcome, -2.0 for a host that is gone). The x axis is
+// labelled with the time each sample was taken, kept beside the points.
+// Commands: 3D, legend box, grid lines, line/area/bar gallery and saving as a
+// bitmap; the right-button menu and saving work once a run has started.
 //
 // A chart call that fails makes the handler skip the rest of its chart calls;
 // the control stays usable and the next handler tries again.
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -40,6 +41,9 @@ public:
     // text cancels. The default shows a save-file dialog for "Chart.bmp" of
     // type bmp that asks before replacing a file.
     using SaveDialog = std::function<QString(QWidget* parent)>;
+    // Seconds since 1970 now; the default reads the clock the hosts stamp
+    // their events with.
+    using Clock = std::function<std::int64_t()>;
 
     // Registers with doc for its hints.
     explicit CChartView(COvPingDoc& doc, QWidget* parent = nullptr);
@@ -53,10 +57,13 @@ public:
     // Rebuilds the series from the document's hosts and starts the sample
     // timer, as a run start does.
     void SetUpRun();
-    // Appends one point to every series, as a tick of the sample timer does.
+    // Appends one point to every series, as a tick of the sample timer does,
+    // and keeps the time it was taken.
     void Sample();
-    // Text of the x label of point (its index since the run's set-up).
+    // Text of the x label of point (its index since the run's set-up): the
+    // time of its sample; empty for the placeholder points.
     QString XLabel(std::int64_t point) const;
+    void SetClock(Clock clock);
 
     // The save command (does nothing before the first run).
     void SaveChart();
@@ -70,8 +77,6 @@ public:
     bool IsReady() const noexcept { return m_ready; }
     // Host index of every series.
     const std::vector<UINT>& SeriesHosts() const noexcept { return m_series; }
-    // Seconds since 1970 of the run's first sample; 0 while unknown.
-    std::int64_t TimeOrigin() const noexcept { return m_origin; }
     const QTimer& SampleTimer() const noexcept { return m_sample; }
 
 signals:
@@ -92,6 +97,7 @@ private:
     void OnChartMouse(int button, int x, int y);
     void OnChartLabel(int axis, QString& text) const;
     void StartSampleTimer();
+    void SayChartedHosts(std::size_t hosts);
     void FitChart();
 
     COvPingDoc& m_doc;
@@ -102,8 +108,12 @@ private:
     int m_gallery = kLine;
     bool m_ready = false;
     bool m_initialised = false;
-    std::int64_t m_origin = 0;
     std::vector<UINT> m_series;
+    // Time of every sample whose point the chart keeps, oldest first; the
+    // first is the time of sample m_firstSample.
+    std::deque<std::int64_t> m_sampleTimes;
+    std::int64_t m_firstSample = 0;
+    Clock m_clock;
     QTimer m_sample;
     SaveDialog m_saveDialog;
 };

@@ -164,16 +164,22 @@ PAGES["chart"] = ("Das Antwortzeitdiagramm", """
 (<a href="options.html">Optionen</a>, Voreinstellung 500 ms) fügt es jeder Reihe einen Punkt
 hinzu: die Antwortzeit der neuesten Antwort des Hosts in Millisekunden, oder eine Lücke,
 wenn das neueste Ereignis eine verlorene Anforderung oder ein Fehler ist. Die x-Achse ist
-mit der Uhrzeit jeder Messung beschriftet; das Diagramm rollt mit dem Lauf weiter.</p>
+mit der Uhrzeit beschriftet, zu der jede Messung genommen wurde; das Diagramm rollt mit dem
+Lauf weiter. Ein Lauf mit mehr als 1024 Hosts zeigt die ersten 1024, und die Statusleiste
+sagt es.</p>
 <h2>Menü „Diagramm“</h2>
 <table border="1" cellpadding="3">
 <tr><td>3D-Ansicht</td><td>schaltet die dreidimensionale Darstellung ein oder aus (voreingestellt: ein)</td></tr>
-<tr><td>Legende</td><td>zeigt oder verbirgt die Legende mit den Hostnamen</td></tr>
+<tr><td>Legende</td><td>zeigt oder verbirgt die Legende mit den Hostnamen; passen nicht alle
+hinein, zeigt die Legende die, die passen, und in ihrer letzten Zeile, welche von wie vielen
+(etwa „1–44 / 300“): Drehen Sie das Mausrad über ihr, um die anderen zu sehen</td></tr>
 <tr><td>Gitternetz</td><td>zeigt oder verbirgt die Gitterlinien beider Achsen</td></tr>
 <tr><td>Linien-, Flächen-, Balkendiagramm</td><td>die Art des Diagramms; voreingestellt sind Linien</td></tr>
 <tr><td>Diagramm speichern</td><td>speichert das Diagramm als Bitmap-Datei; verfügbar, sobald ein Lauf gestartet wurde</td></tr>
 </table>
-<p>Dieselben Befehle stehen in der Symbolleiste des Diagramms und in seinem Kontextmenü.</p>
+<p>Dieselben Befehle stehen in der Symbolleiste des Diagramms und in seinem Kontextmenü. In
+einem kleinen Fenster lässt das Diagramm die Zeitbeschriftungen und nötigenfalls den
+Achsentitel weg, die keinen Platz haben.</p>
 <p>Lücken zeigen Verluste am schnellsten: eine Reihe mit vielen Lücken gehört zu einem Host,
 der Anforderungen verwirft oder langsamer antwortet als die Zeitüberschreitung.</p>
 """)

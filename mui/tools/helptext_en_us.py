@@ -148,17 +148,22 @@ PAGES["chart"] = ("The response-time chart", """
 <p>The chart has one series per host of the run. Every poll interval
 (<a href="options.html">Options</a>, default 500 ms) it adds one point to each series: the
 response time of the host's newest reply in milliseconds, or a gap when the newest event
-is a lost request or a failure. The x axis is labelled with the time of each sample; the
-chart scrolls as the run goes on.</p>
+is a lost request or a failure. The x axis is labelled with the time each sample was taken;
+the chart scrolls as the run goes on. A run of more than 1024 hosts charts the first 1024,
+and the status bar says so.</p>
 <h2>Chart menu</h2>
 <table border="1" cellpadding="3">
 <tr><td>3D View</td><td>switches the three-dimensional look on or off (on by default)</td></tr>
-<tr><td>Legend Box</td><td>shows or hides the legend with the host names</td></tr>
+<tr><td>Legend Box</td><td>shows or hides the legend with the host names; when not all of
+them fit, the legend shows those that do and, on its last line, which of how many (for
+example "1–44 / 300"): turn the mouse wheel over it to see the others</td></tr>
 <tr><td>Gridline</td><td>shows or hides the grid lines of both axes</td></tr>
 <tr><td>Line Chart, Area Chart, Bar Chart</td><td>the kind of chart; line is the default</td></tr>
 <tr><td>Save Chart</td><td>saves the chart as a bitmap file; available once a run was started</td></tr>
 </table>
-<p>The same commands are on the chart's toolbar and on its right-click menu.</p>
+<p>The same commands are on the chart's toolbar and on its right-click menu. In a small
+window the chart leaves out the time labels and, if need be, the axis title that do not
+fit.</p>
 <p>Gaps are the quickest way to spot loss: a series with many gaps belongs to a host that
 drops requests or answers slower than the timeout.</p>
 """)

@@ -1,10 +1,14 @@
 // Chart control: batches, gaps through the reduction, galleries, export,
-// the scrolling buffer at its real size, failures, label and mouse events.
+// the scrolling buffer at its real size, failures, label and mouse events,
+// the legend's pages, titles and labels in a small control, and who owns the
+// tickers and bar groups.
 #include "OvChartCtrl.h"
 
 #include "ChartBuffer.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QWheelEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qcustomplot.h>
@@ -274,9 +278,11 @@ TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)
     QApplication::processEvents();
     EXPECT_EQ(qobject_cast<QCPBars*>(plot->plottable(0))->barsGroup(), nullptr);
 
-    // Line and area draw graphs; 3D adds a copy behind every series.
+    // Line and area draw graphs; 3D adds a copy behind every series, which
+    // has no legend entry.
     ASSERT_EQ(chart->SetGallery(OVCHART_AREA), 1);
     ASSERT_EQ(chart->Set3D(true), 1);
+    ASSERT_EQ(chart->SetLegendBox(true), 1);
     QApplication::processEvents();
     EXPECT_EQ(plot->graphCount(), 6);
     EXPECT_EQ(plot->legend->itemCount(), 3);
@@ -434,6 +440,150 @@ TEST_F(ChartTest, LabelHandlerReplacesAxisLabelsAndMouseEventReportsButtons)
     EXPECT_EQ(events[0], OVCHART_BUTTON_RIGHT);
     EXPECT_EQ(events[1], 120);
     EXPECT_EQ(events[2], 80);
+}
+
+// With more series than the plot area has room for, the legend shows a page
+// of them inside the plot, says which, and the wheel over it turns the page.
+TEST_F(ChartTest, LegendKeepsInsideThePlotAndTurnsPagesWithTheWheel)
+{
+    constexpr int kSeries = 300;
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, kSeries, 10), 1);
+    for (int s = 0; s < kSeries; ++s)
+        ASSERT_EQ(chart->SetSeriesLegend(s, QStringLiteral("10.0.%1.%2").arg(s / 256).arg(s % 256)), 1);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    ASSERT_EQ(chart->SetLegendBox(true), 1);
+    ShowAndDraw();
+    QCustomPlot* plot = chart->Plot();
+    QCPLegend* legend = plot->legend;
+    const int shown = chart->LegendShown();
+    ASSERT_GT(shown, 10);
+    ASSERT_LT(shown, kSeries);
+    EXPECT_TRUE(plot->axisRect()->rect().contains(legend->outerRect()));
+    EXPECT_EQ(legend->itemCount(), shown + 1);
+    auto* first = qobject_cast<QCPPlottableLegendItem*>(legend->item(0));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->plottable()->name(), QStringLiteral("10.0.0.0"));
+
+    auto wheel = [&](int notches) {
+        const QPointF at = legend->outerRect().center();
+        QWheelEvent event(at, plot->mapToGlobal(at), {}, {0, notches * QWheelEvent::DefaultDeltasPerStep},
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(plot, &event);
+        QApplication::processEvents();
+    };
+    const double lower = chart->VisibleFirst();
+    wheel(-1);
+    const int step = chart->LegendFirst();
+    EXPECT_GT(step, 0);
+    EXPECT_EQ(chart->VisibleFirst(), lower);  // the plot is not zoomed
+    EXPECT_EQ(qobject_cast<QCPPlottableLegendItem*>(legend->item(0))->plottable()->name(),
+              chart->SeriesLegend(step));
+    wheel(-100);
+    EXPECT_EQ(chart->LegendFirst() + chart->LegendShown(), kSeries);
+    EXPECT_TRUE(plot->axisRect()->rect().contains(legend->outerRect()));
+    wheel(100);
+    EXPECT_EQ(chart->LegendFirst(), 0);
+
+    // A smaller control shows fewer entries, still inside; a few series all fit.
+    chart->resize(500, 200);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_LT(chart->LegendShown(), shown);
+    EXPECT_TRUE(plot->axisRect()->rect().contains(legend->outerRect()));
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 3, 10), 1);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    QApplication::processEvents();
+    EXPECT_EQ(chart->LegendShown(), 3);
+    EXPECT_EQ(legend->itemCount(), 3);
+}
+
+// In a small control the y title is wrapped whole into the axis's length, or
+// left out, never cut; x labels that do not fit are left out, never overlap.
+TEST_F(ChartTest, TitleStaysWholeAndLabelsDoNotOverlapInASmallControl)
+{
+    const QString title = QStringLiteral("Response Time(ms)");
+    chart->SetLabelHandler([](int axis, QString& text) {
+        if (axis == OVCHART_AXIS_X)
+            text = QStringLiteral("2026-05-01 12:%1:00").arg(text.toInt() % 60, 2, 10, QLatin1Char('0'));
+    });
+    ASSERT_EQ(chart->SetAxisTitle(OVCHART_AXIS_Y, title), 1);
+    QFont font = chart->font();
+    font.setPointSize(10);
+    ASSERT_EQ(chart->SetAxisTitleFont(OVCHART_AXIS_Y, font), 1);
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 600), 1);
+    for (int p = 0; p < 600; ++p)
+        chart->SetValue(0, p, p % 40);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+
+    QCustomPlot* plot = chart->Plot();
+    int wrapped = 0;
+    for (const QSize size : {QSize(800, 400), QSize(330, 110), QSize(200, 80), QSize(160, 50)}) {
+        chart->resize(size);
+        ShowAndDraw();
+        QApplication::processEvents();
+        const QString shown = plot->yAxis->label();
+        const QFontMetrics titleMetrics(plot->yAxis->labelFont());
+        if (!shown.isEmpty()) {
+            EXPECT_EQ(QString(shown).remove(QLatin1Char('\n')).remove(QLatin1Char(' ')),
+                      QString(title).remove(QLatin1Char(' ')))
+                << size.width() << "x" << size.height();
+            for (const QString& line : shown.split(QLatin1Char('\n')))
+                EXPECT_LE(titleMetrics.horizontalAdvance(line), plot->axisRect()->height()) << line.toStdString();
+            wrapped += shown.contains(QLatin1Char('\n'));
+        }
+
+        const QVector<double> ticks = plot->xAxis->tickVector();
+        const QVector<QString> labels = plot->xAxis->tickVectorLabels();
+        ASSERT_EQ(ticks.size(), labels.size());
+        const QFontMetrics labelMetrics(plot->xAxis->tickLabelFont());
+        double lastRight = -1.0e9;
+        int kept = 0;
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            if (labels[i].isEmpty())
+                continue;
+            const double at = plot->xAxis->coordToPixel(ticks[i]);
+            const double half = labelMetrics.horizontalAdvance(labels[i]) / 2.0;
+            EXPECT_GE(at - half, lastRight) << size.width() << " " << labels[i].toStdString();
+            EXPECT_GE(at - half, 0.0);
+            EXPECT_LE(at + half, double(plot->width()));
+            lastRight = at + half;
+            ++kept;
+        }
+        if (size.width() >= 330) {
+            EXPECT_GT(kept, 0) << size.width();
+        }
+    }
+    EXPECT_GT(wrapped, 0);
+}
+
+// The axes share the tickers with the control and may keep them longer; the
+// bar groups belong to the control alone.
+TEST_F(ChartTest, TickersAndBarGroupsHaveOneOwnerEach)
+{
+    int calls = 0;
+    chart->SetLabelHandler([&calls](int, QString& text) {
+        ++calls;
+        text = QStringLiteral("t") + text;
+    });
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 4, 20), 1);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    ASSERT_EQ(chart->SetGallery(OVCHART_BAR), 1);
+    ASSERT_EQ(chart->SetGallerySeriesCount(2), 1);
+    ShowAndDraw();
+    auto* bars = qobject_cast<QCPBars*>(chart->Plot()->plottable(0));
+    ASSERT_NE(bars, nullptr);
+    ASSERT_NE(bars->barsGroup(), nullptr);
+    EXPECT_TRUE(chart->Plot()->findChildren<QCPBarsGroup*>().isEmpty());
+
+    const QSharedPointer<QCPAxisTicker> ticker = chart->Plot()->xAxis->ticker();
+    chart.reset();
+    calls = 0;
+    QVector<double> ticks;
+    QVector<QString> labels;
+    ticker->generate(QCPRange(0.0, 19.0), QLocale::c(), QLatin1Char('g'), 6, ticks, nullptr, &labels);
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(calls, labels.size());
+    EXPECT_TRUE(labels[0].startsWith(QLatin1Char('t')));
 }
 
 } // namespace

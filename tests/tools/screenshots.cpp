@@ -5,7 +5,9 @@
 // writes OUTDIR/LANG-classic.png, LANG-table.png, LANG-tree-line.png and the
 // chart in its three galleries with 3D on and off, with the legend box:
 // LANG-chart-{line,area,bar}-{3d,flat}.png, and without it:
-// LANG-chart-line-nolegend.png.
+// LANG-chart-line-nolegend.png; the chart of that run in a small frame,
+// LANG-chart-small.png, and of a run of 300 hosts with its legend,
+// LANG-chart-300-hosts.png.
 #include <arpa/inet.h>
 
 #include <cstdio>
@@ -86,7 +88,38 @@ int SaveCharts(const QString& prefix) {
     run(ID_CHART_LINE);
     run(ID_CHART_LEGEND);
     failures += !Save(*frame, prefix + "-chart-line-nolegend.png");
+    run(ID_CHART_LEGEND);
+    frame->resize(360, 170);
+    Wait(300);
+    failures += !Save(*frame, prefix + "-chart-small.png");
     return failures;
+}
+
+// The chart of a run of 300 hosts (127.0.1.0 to 127.0.2.43) with its legend
+// box, each host answering in its own time.
+int SaveManyHostsChart(ov::test::FakeIcmpProvider& provider, const QString& prefix) {
+    std::u16string hosts;
+    for (int i = 0; i < 300; ++i) {
+        const std::string address = "127.0." + std::to_string(1 + i / 256) + "." + std::to_string(i % 256);
+        provider.SetDestinationCycle(Address(address.c_str()),
+                                     {{.roundTripTime = DWORD(4 + i % 37)}, {.roundTripTime = DWORD(6 + i % 23)}});
+        hosts += std::u16string(address.begin(), address.end()) + u" ";
+    }
+    COvPingDoc doc;
+    doc.Settings().TimeDelay = 200;
+    doc.Settings().TimeOut = 100;
+    doc.PollTime() = 100;
+    auto frame = CChartFrame::New(doc);
+    if (!frame) {
+        std::fprintf(stderr, "cannot build the chart\n");
+        return 1;
+    }
+    frame->resize(980, 420);
+    frame->show();
+    doc.StartRun(hosts);
+    Wait(6000);
+    doc.StopAll();
+    return Save(*frame, prefix + "-chart-300-hosts.png") ? 0 : 1;
 }
 
 }  // namespace
@@ -150,6 +183,7 @@ int main(int argc, char** argv) {
         failures += !Save(host.Window(), prefix + "-tree-line.png");
         doc.StopAll();
         failures += SaveCharts(prefix);
+        failures += SaveManyHostsChart(provider, prefix);
     }
     return failures == 0 ? 0 : 1;
 }

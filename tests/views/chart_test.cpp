@@ -1,7 +1,8 @@
 // The chart window on runs of real hosts over the fake ICMP provider: its
-// series and samples, time labels, commands and check marks, menu, saving
-// and sample timer. Samples are taken by hand: the poll interval is long
-// enough that the timer never fires during a test.
+// series and samples, time labels, commands and check marks, menu, saving,
+// sample timer and runs of more hosts than the chart takes. Samples are taken
+// by hand: the poll interval is long enough that the timer never fires
+// during a test.
 #include <arpa/inet.h>
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -140,14 +142,11 @@ TEST_F(ChartTest, OnePointPerHostAndTickByEventTypeAndMinusTwoForAVanishedHost) 
     EXPECT_EQ(chart->BufferSize(), CChartView::kBufferPoints);
     EXPECT_EQ(chart->EndPoint(), kFirstSample);
     EXPECT_EQ(chart->Value(1, kFirstSample - 1), OVCHART_HIDDEN);
-    EXPECT_EQ(view->TimeOrigin(), 0);
 
     view->Sample();
     ASSERT_EQ(chart->EndPoint(), kFirstSample + 1);
     EXPECT_EQ(chart->Value(0, kFirstSample), 10.0);           // a reply: its time
     EXPECT_EQ(chart->Value(1, kFirstSample), OVCHART_HIDDEN);  // a loss: a gap
-    EXPECT_EQ(view->TimeOrigin(), LastEvent(0).time);
-    const std::int64_t origin = view->TimeOrigin();
 
     // The hosts go without a run-stopped hint: their series show -2.0.
     doc.StartRun(u"");
@@ -156,7 +155,6 @@ TEST_F(ChartTest, OnePointPerHostAndTickByEventTypeAndMinusTwoForAVanishedHost) 
     ASSERT_EQ(chart->EndPoint(), kFirstSample + 2);
     EXPECT_EQ(chart->Value(0, kFirstSample + 1), CChartView::kVanishedHost);
     EXPECT_EQ(chart->Value(1, kFirstSample + 1), CChartView::kVanishedHost);
-    EXPECT_EQ(view->TimeOrigin(), origin);
     // The sample timer runs at the poll interval until the run stops.
     EXPECT_EQ(view->SampleTimer().interval(), int(kPollTime));
     doc.StopAll();
@@ -165,22 +163,35 @@ TEST_F(ChartTest, OnePointPerHostAndTickByEventTypeAndMinusTwoForAVanishedHost) 
     EXPECT_FALSE(view->SampleTimer().isActive());
 }
 
-TEST_F(ChartTest, PlaceholderLabelsAreEmptyAndSamplesCountFromTheOrigin) {
+TEST_F(ChartTest, EverySampleIsLabelledWithTheTimeItWasTaken) {
+    // Samples 500 ms apart, then 1000 ms apart after the poll interval
+    // changed: each label is its sample's own time, whatever the interval now.
+    std::int64_t now = 1'700'000'000;
+    view->SetClock([&now] { return now; });
     StartAndSettle(u"127.0.0.1");
-    EXPECT_EQ(view->XLabel(kFirstSample), QString());  // no time known yet
-    for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(view->XLabel(kFirstSample), QString());  // not taken yet
+    doc.PollTime() = 500;
+    const std::vector<std::int64_t> times = {now, now, now + 1, now + 1, now + 2, now + 3, now + 4};
+    for (std::size_t k = 0; k < times.size(); ++k) {
+        if (k == 4) {
+            doc.PollTime() = 1000;
+        }
+        now = times[k];
         view->Sample();
     }
-    const std::int64_t origin = view->TimeOrigin();
-    ASSERT_NE(origin, 0);
     EXPECT_EQ(view->XLabel(0), QString());
     EXPECT_EQ(view->XLabel(kFirstSample - 1), QString());
-    EXPECT_EQ(view->XLabel(kFirstSample).toStdU16String(), FormatDateTime(origin));
-    // 100.5 s apart: sample 1 is 100 s on, sample 3 is 301 s on (whole seconds).
-    EXPECT_EQ(view->XLabel(kFirstSample + 1).toStdU16String(), FormatDateTime(origin + 100));
-    EXPECT_EQ(view->XLabel(kFirstSample + 3).toStdU16String(), FormatDateTime(origin + 301));
+    for (std::size_t k = 0; k < times.size(); ++k) {
+        EXPECT_EQ(view->XLabel(kFirstSample + std::int64_t(k)).toStdU16String(), FormatDateTime(times[k])) << k;
+    }
+    EXPECT_EQ(view->XLabel(kFirstSample + std::int64_t(times.size())), QString());
 
-    // The control asks the view for the x labels it draws; the y axis keeps numbers.
+    // The control asks the view for the x labels it draws (those that fit);
+    // the y axis keeps numbers.
+    for (int k = 0; k < 150; ++k) {
+        ++now;
+        view->Sample();
+    }
     chart->Plot()->replot(QCustomPlot::rpImmediateRefresh);
     const QVector<double> ticks = chart->Plot()->xAxis->tickVector();
     const QVector<QString> labels = chart->Plot()->xAxis->tickVectorLabels();
@@ -188,13 +199,20 @@ TEST_F(ChartTest, PlaceholderLabelsAreEmptyAndSamplesCountFromTheOrigin) {
     int dated = 0;
     for (qsizetype i = 0; i < ticks.size(); ++i) {
         const auto point = static_cast<std::int64_t>(std::llround(ticks[i]));
-        if (point >= chart->EndPoint()) {
-            continue;
+        if (point < chart->EndPoint() && !labels[i].isEmpty()) {
+            EXPECT_EQ(labels[i], view->XLabel(point)) << point;
+            dated += point >= kFirstSample;
         }
-        EXPECT_EQ(labels[i], view->XLabel(point)) << point;
-        dated += point >= kFirstSample;
     }
     EXPECT_GT(dated, 0);
+
+    // A new run labels its own samples from its first one.
+    doc.StopAll();
+    StartAndSettle(u"127.0.0.1");
+    now += 60;
+    view->Sample();
+    EXPECT_EQ(view->XLabel(kFirstSample).toStdU16String(), FormatDateTime(now));
+    EXPECT_EQ(view->XLabel(kFirstSample + 1), QString());
 }
 
 TEST_F(ChartTest, BarPassesTheSeriesCountLineAndAreaPassOne) {
@@ -301,34 +319,53 @@ TEST_F(ChartTest, SaveAndMenuDoNothingBeforeTheFirstRunThenWork) {
     EXPECT_FALSE(QFile::exists(path));
 }
 
-TEST_F(ChartTest, AFailingControlCallAbandonsTheRestOfTheHandler) {
-    // More hosts than the control takes series: opening the data fails.
-    StartAndSettle(u"127.0.0.1");
-    std::u16string many;
-    for (int i = 0; i <= OVCHART_MAX_SERIES; ++i) {
+// Texts the view sends to the status bar of its window.
+class StatusTips : public QObject {
+public:
+    explicit StatusTips(QWidget& window) { window.installEventFilter(this); }
+    std::vector<QString> tips;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::StatusTip) {
+            tips.push_back(static_cast<QStatusTipEvent*>(event)->tip());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+TEST_F(ChartTest, MoreHostsThanTheChartTakesChartTheFirstAndSaySoOnce) {
+    StatusTips status(*frame);
+    constexpr int kHosts = OVCHART_MAX_SERIES + 76;
+    std::u16string many = u"127.0.0.1 ";
+    for (int i = 1; i < kHosts; ++i) {
         many += u"127.0.0.3 ";
     }
     doc.SetRequestLimit(1);
-    doc.StartRun(many);
-    ASSERT_EQ(view->SeriesHosts().size(), std::size_t(OVCHART_MAX_SERIES) + 1);
-    // The legend box went off first; the previous run's single series stays.
-    EXPECT_FALSE(chart->HasLegendBox());
-    EXPECT_EQ(chart->SeriesCount(), 1);
+    StartAndSettle(many);
+    ASSERT_EQ(doc.GetHostCount(), UINT(kHosts));
+    ASSERT_EQ(view->SeriesHosts().size(), std::size_t(OVCHART_MAX_SERIES));
+    EXPECT_EQ(view->SeriesHosts().back(), UINT(OVCHART_MAX_SERIES - 1));
+    ASSERT_EQ(chart->SeriesCount(), OVCHART_MAX_SERIES);
     EXPECT_EQ(chart->SeriesLegend(0), QStringLiteral("127.0.0.1"));
-    const std::int64_t end = chart->EndPoint();
+    EXPECT_TRUE(chart->HasLegendBox());
     view->Sample();
-    EXPECT_EQ(chart->EndPoint(), end);
-    EXPECT_TRUE(view->IsReady());
-    EXPECT_TRUE(Command(ID_CHART_LEGEND)->isChecked());
+    view->Sample();
+    ASSERT_EQ(chart->EndPoint(), kFirstSample + 2);
+    EXPECT_EQ(chart->Value(0, kFirstSample + 1), 10.0);
+    EXPECT_EQ(chart->Value(OVCHART_MAX_SERIES - 1, kFirstSample + 1), 20.0);
+    QApplication::processEvents();
+    ASSERT_EQ(status.tips.size(), 1u);
+    EXPECT_EQ(status.tips[0], QStringLiteral("The chart shows the first 1024 of 1100 hosts."));
 
-    // The control stays usable: the next run is drawn as usual.
+    // A run the chart takes whole says nothing.
     doc.StopAll();
     doc.SetRequestLimit(0);
     StartAndSettle(u"127.0.0.1 127.0.0.3");
     view->Sample();
     EXPECT_EQ(chart->SeriesCount(), 2);
-    EXPECT_TRUE(chart->HasLegendBox());
     EXPECT_EQ(chart->Value(1, kFirstSample), 20.0);
+    EXPECT_EQ(status.tips.size(), 1u);
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 
 #include "ChartBuffer.h"
 #include "ChartColumns.h"
+#include "ChartLegend.h"
 #include "ChartTicker.h"
 
 #include <QKeyEvent>
 #include <QSaveFile>
+#include <QTextLayout>
 #include <QTimer>
+#include <QWheelEvent>
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -21,6 +24,8 @@ constexpr double kDepthPixels = 6.0;     // 3D: shift of the copy behind a serie
 constexpr double kFollowWidth = 300.0;   // points shown while following, at first
 constexpr double kMinWidth = 10.0;       // narrowest window the user can zoom to
 constexpr int kLabelPixels = 170;        // room for one x label
+constexpr int kTitleLines = 3;           // most lines an axis title is wrapped into
+constexpr int kMaxRelayouts = 3;         // redraws in a row for a layout that keeps changing
 constexpr const char* kDepthLayer = "depth";
 
 static_assert(sizeof(CHART_POINT) == sizeof(QCPGraphData) && sizeof(CHART_POINT) == sizeof(QCPBarsData),
@@ -49,6 +54,28 @@ void SetPoints(Container& container, const std::vector<CHART_POINT>& points, dou
         }
     }
     container.set(data, true);
+}
+
+// The title as shown along an axis length pixels long: whole when it fits,
+// else wrapped at the places the text allows (anywhere in a word that is too
+// long) into at most kTitleLines lines, else empty.
+QString FitTitle(const QString& title, const QFont& font, int length)
+{
+    if (title.isEmpty() || length < 1 || QFontMetrics(font).horizontalAdvance(title) <= length)
+        return title;
+    QTextLayout layout(title, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(length);
+        lines.append(title.mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    lines.removeAll(QString());
+    return lines.size() <= kTitleLines ? lines.join(QLatin1Char('\n')) : QString();
 }
 
 int MouseButton(Qt::MouseButton button)
@@ -81,7 +108,8 @@ struct COvChartCtrl::SeriesLook
 };
 
 COvChartCtrl::COvChartCtrl(QWidget* parent)
-    : QWidget(parent), m_buffer(std::make_unique<CChartBuffer>())
+    : QWidget(parent), m_buffer(std::make_unique<CChartBuffer>()),
+      m_legendPages(std::make_unique<CChartLegendPages>())
 {
     m_buffer->Reset(0, OVCHART_DEFAULT_BUFFER);
     setFocusPolicy(Qt::ClickFocus);
@@ -98,16 +126,17 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
     m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     m_plot->axisRect()->setRangeDrag(Qt::Horizontal);
     m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    // The legend holds the entries of one page, placed by LayLegend.
+    m_plot->setAutoAddPlottableToLegend(false);
     m_plot->legend->setVisible(false);
     m_plot->legend->setBrush(QColor(255, 255, 255, 220));
     m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    m_plot->installEventFilter(this);
 
-    auto xTicker = QSharedPointer<CChartTicker>::create(OVCHART_AXIS_X, m_labelHandler);
-    auto yTicker = QSharedPointer<CChartTicker>::create(OVCHART_AXIS_Y, m_labelHandler);
-    m_xTicker = xTicker.data();
-    m_yTicker = yTicker.data();
-    m_plot->xAxis->setTicker(xTicker);
-    m_plot->yAxis->setTicker(yTicker);
+    m_xTicker = QSharedPointer<CChartTicker>::create(OVCHART_AXIS_X);
+    m_yTicker = QSharedPointer<CChartTicker>::create(OVCHART_AXIS_Y);
+    m_plot->xAxis->setTicker(m_xTicker);
+    m_plot->yAxis->setTicker(m_yTicker);
     m_plot->xAxis->grid()->setVisible(true);
     m_plot->yAxis->grid()->setVisible(true);
 
@@ -123,20 +152,27 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
             m_mouseHandler(button, pos.x(), pos.y());
     });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) { FollowNewest(); });
-    // The axis width is known only after the plot's layout; data reduced for
-    // another width are reduced again once.
+    // The plot area is known only after the plot's layout; data, titles and
+    // legend fitted to another area are fitted again, a few times at most
+    // should the layout keep changing.
     connect(m_plot, &QCustomPlot::afterReplot, this, [this] {
-        if (m_plot->axisRect()->width() != int(m_pixelsUsed)) {
+        if (m_plot->axisRect()->rect() == m_layoutUsed) {
+            m_relayouts = 0;
+        } else if (++m_relayouts <= kMaxRelayouts) {
             m_dirty = true;
             QueueRedraw();
+        } else {
+            m_relayouts = 0;
         }
     });
 }
 
 COvChartCtrl::~COvChartCtrl()
 {
-    // Plottables go before their bar groups.
-    m_plot->clearPlottables();
+    // The plot outlives this object's members: it must not call back.
+    m_plot->removeEventFilter(this);
+    m_plot->disconnect(this);
+    m_plot->xAxis->disconnect(this);
 }
 
 int COvChartCtrl::OpenData(unsigned flags, int series, int points)
@@ -153,6 +189,7 @@ int COvChartCtrl::OpenData(unsigned flags, int series, int points)
     if (!batch->add) {
         m_buffer->Reset(series, m_buffer->Capacity());
         m_looks.assign(std::size_t(series), SeriesLook{});
+        m_legendPages->Reset();
         m_plottablesDirty = true;
         m_following = true;
         m_windowWidth = std::min(kFollowWidth, double(BufferSize()));
@@ -207,20 +244,27 @@ int COvChartCtrl::SetSeriesLegend(int series, const QString& text)
     look.legend = text;
     if (look.main)
         look.main->setName(text);
+    m_legendDirty = true;
     QueueRedraw();
     return 1;
 }
 
 int COvChartCtrl::SetLegendBox(bool on)
 {
-    m_plot->legend->setVisible(on);
+    m_legendOn = on;
+    m_legendDirty = true;
     QueueRedraw();
     return 1;
 }
 
-bool COvChartCtrl::HasLegendBox() const noexcept
+int COvChartCtrl::LegendFirst() const noexcept
 {
-    return m_plot->legend->visible();
+    return m_legendPages->First();
+}
+
+int COvChartCtrl::LegendShown() const noexcept
+{
+    return m_plot->legend->visible() ? m_legendPages->Shown() : 0;
 }
 
 int COvChartCtrl::SetGallery(int gallery)
@@ -264,6 +308,7 @@ int COvChartCtrl::SetAxisTitle(int axis, const QString& text)
 {
     if (axis != OVCHART_AXIS_X && axis != OVCHART_AXIS_Y)
         return 0;
+    m_titles[axis] = text;
     (axis == OVCHART_AXIS_X ? m_plot->xAxis : m_plot->yAxis)->setLabel(text);
     QueueRedraw();
     return 1;
@@ -308,8 +353,12 @@ int COvChartCtrl::Export(int format, const QString& path)
     // A hidden control has had no layout yet: size the plot here.
     m_plot->setGeometry(rect());
     m_plot->setViewport(m_plot->rect());
-    Prepare();
-    m_plot->replot(QCustomPlot::rpQueuedRefresh);
+    for (int i = 0; i < kMaxRelayouts; ++i) {
+        Prepare();
+        m_plot->replot(QCustomPlot::rpQueuedRefresh);
+        if (m_plot->axisRect()->rect() == m_layoutUsed)
+            break;
+    }
     const QImage image = m_plot->toPixmap(width(), height()).toImage().convertToFormat(QImage::Format_RGB32);
     QSaveFile file(path);
     if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP"))
@@ -319,7 +368,8 @@ int COvChartCtrl::Export(int format, const QString& path)
 
 void COvChartCtrl::SetLabelHandler(LabelHandler handler)
 {
-    m_labelHandler = std::move(handler);
+    m_xTicker->SetHandler(handler);
+    m_yTicker->SetHandler(std::move(handler));
     QueueRedraw();
 }
 
@@ -405,6 +455,23 @@ void COvChartCtrl::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
 }
 
+// The wheel over a legend that does not show every entry turns its page.
+bool COvChartCtrl::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_plot || event->type() != QEvent::Wheel || !m_plot->legend->visible() ||
+        !m_legendPages->Paged())
+        return QWidget::eventFilter(watched, event);
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    if (!m_plot->legend->outerRect().contains(wheel->position().toPoint()))
+        return QWidget::eventFilter(watched, event);
+    const int steps = wheel->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+    if (steps != 0 && m_legendPages->Turn(-steps)) {
+        m_legendDirty = true;
+        Redraw();
+    }
+    return true;
+}
+
 void COvChartCtrl::QueueRedraw()
 {
     m_dirty = true;
@@ -418,14 +485,47 @@ void COvChartCtrl::QueueRedraw()
     });
 }
 
-// Brings the plot's objects and data up to date without drawing.
+// Brings the plot's objects and data up to date without drawing, for the
+// plot area of the last layout.
 void COvChartCtrl::Prepare()
 {
     if (m_plottablesDirty)
         RebuildPlottables();
+    m_layoutUsed = m_plot->axisRect()->rect();
     UpdateWindow();
     FillPlottables();
+    FitTitles();
+    LayLegend();
     m_dirty = false;
+}
+
+void COvChartCtrl::FitTitles()
+{
+    const QString x = FitTitle(m_titles[OVCHART_AXIS_X], m_plot->xAxis->labelFont(), m_layoutUsed.width());
+    const QString y = FitTitle(m_titles[OVCHART_AXIS_Y], m_plot->yAxis->labelFont(), m_layoutUsed.height());
+    if (m_plot->xAxis->label() != x)
+        m_plot->xAxis->setLabel(x);
+    if (m_plot->yAxis->label() != y)
+        m_plot->yAxis->setLabel(y);
+}
+
+// Fills the legend box with the page of entries that fits the plot area.
+void COvChartCtrl::LayLegend()
+{
+    QCPLayoutInset* inset = m_plot->axisRect()->insetLayout();
+    const QRect room = inset->rect();
+    if (!m_legendDirty && room == m_legendRoom)
+        return;
+    m_legendDirty = false;
+    m_legendRoom = room;
+    std::vector<QCPAbstractPlottable*> series;
+    if (m_legendOn) {
+        series.reserve(m_looks.size());
+        for (const SeriesLook& look : m_looks)
+            series.push_back(look.main);
+    }
+    const int shown = m_legendPages->Lay(*m_plot->legend, series, room);
+    m_plot->legend->setVisible(shown > 0);
 }
 
 // A hidden control only keeps its points; it draws when shown.
@@ -441,6 +541,7 @@ void COvChartCtrl::RebuildPlottables()
 {
     m_plot->clearPlottables();
     m_barsGroups.clear();
+    m_legendDirty = true;
     for (std::size_t s = 0; s < m_looks.size(); ++s) {
         SeriesLook& look = m_looks[s];
         const QColor color = SeriesColor(int(s));
@@ -453,8 +554,10 @@ void COvChartCtrl::RebuildPlottables()
             if (m_galleryCount > 1) {
                 const std::size_t group = s / std::size_t(m_galleryCount);
                 if (group >= m_barsGroups.size()) {
-                    m_barsGroups.push_back(std::make_unique<QCPBarsGroup>(m_plot));
-                    m_barsGroups.back()->setSpacing(0);
+                    auto barsGroup = std::make_unique<QCPBarsGroup>(m_plot);
+                    barsGroup->setParent(nullptr);  // one owner: m_barsGroups
+                    barsGroup->setSpacing(0);
+                    m_barsGroups.push_back(std::move(barsGroup));
                 }
                 bars->setBarsGroup(m_barsGroups[group].get());
             }
@@ -491,13 +594,10 @@ void COvChartCtrl::RebuildPlottables()
             }
         }
         look.main->setName(look.legend);
-        if (look.back) {
+        if (look.back)
             look.back->setLayer(kDepthLayer);
-            look.back->removeFromLegend();
-        }
     }
     m_columns = new CChartColumns(m_plot->xAxis, m_plot->yAxis);
-    m_columns->removeFromLegend();
     m_plottablesDirty = false;
 }
 
@@ -521,7 +621,14 @@ void COvChartCtrl::UpdateWindow()
     m_plot->xAxis->setRange(lower, lower + width);
     m_settingRange = false;
     m_xTicker->SetPoints(m_buffer->First(), m_buffer->End());
-    m_xTicker->setTickCount(std::max(2, m_plot->axisRect()->width() / kLabelPixels));
+    m_xTicker->setTickCount(std::max(2, m_layoutUsed.width() / kLabelPixels));
+    // Labels may reach into the margins beside an axis, not past the plot.
+    const QRect plot = m_plot->rect();
+    const QRect& area = m_layoutUsed;
+    m_xTicker->SetLabelRoom(area.width(), area.left() - plot.left(), plot.right() - area.right(),
+                            m_plot->xAxis->tickLabelFont());
+    m_yTicker->SetLabelRoom(area.height(), plot.bottom() - area.bottom(), area.top() - plot.top(),
+                            m_plot->yAxis->tickLabelFont());
 }
 
 void COvChartCtrl::FillPlottables()
@@ -529,10 +636,9 @@ void COvChartCtrl::FillPlottables()
     if (m_plottablesDirty)
         RebuildPlottables();
     const QCPRange range = m_plot->xAxis->range();
-    int pixels = m_plot->axisRect()->width();
+    int pixels = m_layoutUsed.width();
     if (pixels < 10)
         pixels = std::max(10, width() - 80);
-    m_pixelsUsed = m_plot->axisRect()->width();
     const std::int64_t step = CChartBuffer::ColumnStep(range.size(), pixels);
     const auto from = std::int64_t(std::floor(range.lower)) - step;
     const auto to = std::int64_t(std::ceil(range.upper)) + step;
@@ -571,7 +677,7 @@ void COvChartCtrl::FillPlottables()
     m_plot->yAxis->setRange(yLower, yUpper);
 
     const double dKey = m_3d ? kDepthPixels * range.size() / pixels : 0.0;
-    const int height = std::max(10, m_plot->axisRect()->height());
+    const int height = std::max(10, m_layoutUsed.height());
     const double dValue = m_3d ? kDepthPixels * (yUpper - yLower) / height : 0.0;
     const double barWidth = double(step) * 0.8;
     const CHART_REDUCED none;

@@ -47,9 +47,19 @@
 // up stands behind it; a thin line is joined to its copy by a shaded band and
 // becomes a ribbon, bands, areas and bars become slabs.
 //
+// Room. An axis title longer than its axis is wrapped into up to three lines,
+// or left out when even these do not hold it: a title is shown whole or not
+// at all. Axis labels that would overlap the label before them, or reach past
+// the control's edge, are left empty. The legend box shows as many entries as
+// fit in the plot area, in columns up to half its width; when not all fit,
+// its last line tells which entries of how many are shown, and the wheel over
+// the box turns to the next or previous column of entries.
+//
 // Results: 1 for success, 0 for failure; a failing call changes nothing.
 // All calls belong to the GUI thread.
 #include <QFont>
+#include <QRect>
+#include <QSharedPointer>
 #include <QString>
 #include <QWidget>
 
@@ -96,6 +106,7 @@ inline constexpr int OVCHART_MAX_BUFFER = 1 << 24;
 
 class CChartBuffer;
 class CChartColumns;
+class CChartLegendPages;
 class CChartTicker;
 class QCPAbstractPlottable;
 class QCPBarsGroup;
@@ -126,7 +137,7 @@ public:
 
     // Legend text of a series; 0 for an index outside the series.
     int SetSeriesLegend(int series, const QString& text);
-    // Shows or hides the legend box.
+    // Shows or hides the legend box (it stays hidden while no entry fits).
     int SetLegendBox(bool on);
     // Gallery OVCHART_LINE, OVCHART_BAR or OVCHART_AREA.
     int SetGallery(int gallery);
@@ -166,8 +177,12 @@ public:
     int Gallery() const noexcept { return m_gallery; }
     int GallerySeriesCount() const noexcept { return m_galleryCount; }
     bool Is3D() const noexcept { return m_3d; }
-    bool HasLegendBox() const noexcept;
+    bool HasLegendBox() const noexcept { return m_legendOn; }
     QString SeriesLegend(int series) const;
+    // Series whose entries the legend box shows, as of the last drawing:
+    // LegendFirst() up to, not including, LegendFirst() + LegendShown().
+    int LegendFirst() const noexcept;
+    int LegendShown() const noexcept;
     // Visible x window, in point indexes.
     double VisibleFirst() const noexcept;
     double VisibleLast() const noexcept;
@@ -180,6 +195,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Batch;
@@ -191,18 +207,24 @@ private:
     void RebuildPlottables();
     void UpdateWindow();
     void FillPlottables();
+    void FitTitles();
+    void LayLegend();
     void OnUserRange(double lower, double upper);
 
     QCustomPlot* m_plot = nullptr;
-    CChartTicker* m_xTicker = nullptr;   // owned by the axis
-    CChartTicker* m_yTicker = nullptr;
+    // Shared with the axes, which may keep them longer than the control.
+    QSharedPointer<CChartTicker> m_xTicker;
+    QSharedPointer<CChartTicker> m_yTicker;
     std::unique_ptr<CChartBuffer> m_buffer;
     std::unique_ptr<Batch> m_batch;
     std::vector<SeriesLook> m_looks;
+    // Owned here alone; a group and its bars let go of each other when
+    // either goes first.
     std::vector<std::unique_ptr<QCPBarsGroup>> m_barsGroups;
     CChartColumns* m_columns = nullptr;  // owned by the plot
-    LabelHandler m_labelHandler;
+    std::unique_ptr<CChartLegendPages> m_legendPages;
     MouseHandler m_mouseHandler;
+    QString m_titles[2];                 // axis titles as set, x and y
 
     int m_gallery = OVCHART_LINE;
     int m_galleryCount = 1;
@@ -213,7 +235,11 @@ private:
     bool m_plottablesDirty = true;  // gallery, 3D or series changed
     bool m_settingRange = false;    // our own axis range changes
     bool m_redrawQueued = false;
+    bool m_legendOn = false;
+    bool m_legendDirty = true;      // entries, names or room changed
+    int m_relayouts = 0;            // redraws in a row for a changed layout
+    QRect m_layoutUsed;             // plot area the data, titles and legend were fitted to
+    QRect m_legendRoom;             // room the legend's entries were placed in
     double m_windowWidth = 300.0;   // visible points while following
     double m_userLower = 0.0;       // window chosen by the user
-    double m_pixelsUsed = 0.0;      // axis width the plot's data were reduced for
 };
