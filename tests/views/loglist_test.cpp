@@ -138,6 +138,22 @@ TEST_F(LogListTest, SwitchingViewsSetsHeaderGridAndColumnWidths) {
     EXPECT_LT(list->viewport()->width(), list->width());
 }
 
+TEST_F(LogListTest, TheCaptionShowsWholeNamesWhileTheBarHasRoom) {
+    // About the log list's share of the main window at its default size.
+    frame->resize(480, 300);
+    COvStatic* caption = frame->GetCaptionControl();
+    QWidget* overflow = frame->GetToolBar()->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"));
+    for (const QString& name : {QStringLiteral("LocalHost"), QStringLiteral("10.77.0.12"),
+                                QStringLiteral("monitor-19.example"), QStringLiteral("gateway.lab.example")}) {
+        list->ShowEvents(list->GetRing(), name);
+        QApplication::processEvents();
+        QApplication::processEvents();
+        EXPECT_TRUE(caption->isVisible()) << name.toStdString();
+        EXPECT_EQ(caption->GetShownText().toStdString(), name.toStdString());
+        EXPECT_TRUE(overflow == nullptr || !overflow->isVisible()) << name.toStdString();
+    }
+}
+
 TEST_F(LogListTest, RowsShowTheRingOldestFirstAndTheAbsoluteNumberPastTheCapacity) {
     Fill(6200);
     EXPECT_EQ(list->GetItemCount(), 5000);
