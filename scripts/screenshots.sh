@@ -6,7 +6,8 @@
 # the chart in its line, area and bar gallery with 3D on and off, with and
 # without the legend box, in a small frame, and for a run of 300 hosts with
 # its legend; the main window before and during a run and its
-# menus, a run whose host name does not resolve, and the option dialog; in
+# menus, a run of one named host with 128-byte packets at the default size, a
+# run whose host name does not resolve, and the option dialog; in
 # English, German and Chinese; OUTDIR/2x holds the English pictures at
 # device pixel ratio 2.
 # The application's own windows per language: the About box, the help

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QResizeEvent>
 
 #include "ViewIds.h"
 #include "ViewText.h"
@@ -33,10 +32,23 @@ constexpr int kTableTimeStampWidth = 150;
 const QColor kLostText(255, 0, 0);
 const QColor kFocusBackground(100, 100, 200);
 
+// The digit with the largest advance in font.
+QChar WidestDigit(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    QChar widest = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest)) {
+            widest = QChar(digit);
+        }
+    }
+    return widest;
+}
+
 }  // namespace
 
 CLogListView::CLogListView(COvPingDoc& doc, QWidget* parent)
-    : COvListView(parent), m_doc(doc), m_highlight(QApplication::palette().color(QPalette::Highlight)) {
+    : COvListView(parent), m_doc(doc), m_widestDigit(WidestDigit(font())),
+      m_highlight(QApplication::palette().color(QPalette::Highlight)) {
     AddCommands();
     SetEmptyPrompt(OvText(34022, u"There are no items to show in this view."));
     m_doc.AddView(this);
@@ -146,15 +158,44 @@ void CLogListView::SetAutoScroll(bool on) {
 
 void CLogListView::FitClassicColumn(int width) {
     if (m_viewMode == kClassicView && GetColumnCount() > 0) {
-        SetColumnWidth(0, width);
+        SetColumnWidth(0, std::max(width, m_lineWidth));
     }
 }
 
-void CLogListView::resizeEvent(QResizeEvent* event) {
-    COvListView::resizeEvent(event);
-    // The new width reaches column 0 once the list has laid out its scroll bars.
-    QMetaObject::invokeMethod(
-        this, [this] { FitClassicColumn(viewport()->width()); }, Qt::QueuedConnection);
+int CLogListView::ClassicLineWidth(const PING_EVENT& e) {
+    QString line = ToQString(FormatClassicLine(e, m_caption16, m_texts));
+    for (QChar& c : line) {
+        if (c >= u'0' && c <= u'9') {
+            c = m_widestDigit;
+        }
+    }
+    auto known = m_lineWidths.constFind(line);
+    if (known == m_lineWidths.constEnd()) {
+        known = m_lineWidths.insert(line, GetCellWidth(line));
+    }
+    return *known;
+}
+
+void CLogListView::MeasureLines() {
+    // The measured lines are those of the host shown before; the font may
+    // have changed since.
+    m_lineWidths.clear();
+    m_widestDigit = WidestDigit(font());
+    m_lineWidth = 0;
+    for (DWORD i = 0; i < m_ring.Retained(); ++i) {
+        m_lineWidth = std::max(m_lineWidth, ClassicLineWidth(m_ring.Oldest(i)));
+    }
+    FitClassicColumn(viewport()->width());
+}
+
+bool CLogListView::viewportEvent(QEvent* event) {
+    // The viewport changes with the list and with its scroll bars coming and
+    // going; the new width reaches column 0 once the scroll bars are laid out.
+    if (event->type() == QEvent::Resize) {
+        QMetaObject::invokeMethod(
+            this, [this] { FitClassicColumn(viewport()->width()); }, Qt::QueuedConnection);
+    }
+    return COvListView::viewportEvent(event);
 }
 
 void CLogListView::OnUpdate(UINT hint) {
@@ -169,6 +210,7 @@ void CLogListView::OnUpdate(UINT hint) {
         } else {
             m_ring.Clear();
             SetItemCount(0);
+            MeasureLines();
             emit captionChanged(m_caption);
             InvalidateRows();
         }
@@ -198,6 +240,7 @@ void CLogListView::ShowHost(const CHostProbe& host) {
     m_caption16 = host.GetHostName();
     m_caption = ToQString(m_caption16);
     SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
+    MeasureLines();
     emit captionChanged(m_caption);
     InvalidateRows();
 }
@@ -234,6 +277,7 @@ void CLogListView::ShowEvents(const CEventRing& ring, const QString& caption) {
     m_caption = caption;
     m_caption16 = caption.toStdU16String();
     SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
+    MeasureLines();
     emit captionChanged(m_caption);
     InvalidateRows();
 }
@@ -244,6 +288,11 @@ void CLogListView::AppendEvent(const PING_EVENT& event) {
     // drops none.
     const bool dropsOldest = m_ring.Count() >= capacity;
     m_ring.Push(event);
+    const int lineWidth = ClassicLineWidth(event);
+    if (lineWidth > m_lineWidth) {
+        m_lineWidth = lineWidth;
+        FitClassicColumn(viewport()->width());
+    }
     const int last = static_cast<int>(m_ring.Retained()) - 1;
     if (!dropsOldest) {
         SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);

@@ -2,8 +2,11 @@
 // The log list: every recorded outcome of the document's current host, one
 // row per event, from the view's own copy of the host's event ring, so that
 // drawing never locks a host. Classic view: one console-like line per event
-// in column 0, which spans the list's width; table view: five columns under a
-// header with a grid. Row r shows the r-th oldest retained event.
+// in column 0, which spans the list's width and grows to the widest line (the
+// list then scrolls sideways); table view: five columns under a header with a
+// grid, whose cells show short texts where the full ones do not fit. Row r
+// shows the r-th oldest retained event.
+#include <QHash>
 #include <QString>
 
 #include "LogText.h"
@@ -58,14 +61,20 @@ protected:
     QString OnGetItemAltText(int item, int subItem) const override;
     QColor OnGetItemTextColor(int item, int subItem, bool selected, bool focused) const override;
     QColor OnGetItemBkColor(int item, int subItem, bool selected, bool focused) const override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void AddCommands();
     void UpdateCommands();
-    // Column 0 spans width in classic view.
+    // Column 0 spans width in classic view, or the widest line if wider.
     void FitClassicColumn(int width);
+    // Column width of e's classic line, or a pixel or two more: every digit
+    // counts as the font's widest, so that lines that differ in their digits
+    // alone are measured once.
+    int ClassicLineWidth(const PING_EVENT& e);
+    // Takes the widest classic line of the rows anew.
+    void MeasureLines();
     const PING_EVENT* EventAt(int row) const noexcept;
     // Shows a copy of host's events under its name.
     void ShowHost(const CHostProbe& host);
@@ -78,6 +87,9 @@ private:
     const CLogTexts m_texts;
     QString m_caption;
     std::u16string m_caption16;
+    int m_lineWidth = 0;  // widest classic line since the rows were last replaced
+    QChar m_widestDigit;
+    QHash<QString, int> m_lineWidths;  // lines with their digits made widest, measured
     bool m_autoScroll = true;
     int m_viewMode = kClassicView;
     QColor m_highlight;

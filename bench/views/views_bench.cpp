@@ -7,6 +7,8 @@
 // scroll on and 100 rows selected, the selection moved as ranges;
 // BM_LogListNewEventRowWalk: the same with the selection moved by a walk over
 // every row, for comparison. The "repaint" variants include drawing the rows.
+// BM_LogListShowHost: a change of the current host to one with a full ring,
+// which measures every line for the classic view's width.
 // BM_LogListMemory: resident memory before and after 100 000 events.
 #include <arpa/inet.h>
 
@@ -204,6 +206,21 @@ void BM_LogListNewEventRowWalk(benchmark::State& state) {
     state.SetLabel("handler only");
 }
 BENCHMARK(BM_LogListNewEventRowWalk)->Unit(benchmark::kMicrosecond);
+
+void BM_LogListShowHost(benchmark::State& state) {
+    FullList full;
+    CLogListView& list = full.List();
+    CEventRing ring;
+    for (DWORD i = 0; i < 5000; ++i) {
+        ring.Push(Reply(i));
+    }
+    int n = 0;
+    for (auto _ : state) {
+        list.ShowEvents(ring, QStringLiteral("host-%1.example").arg(n++ % 2));
+    }
+    state.SetLabel("5000 rows");
+}
+BENCHMARK(BM_LogListShowHost)->Unit(benchmark::kMillisecond);
 
 void BM_LogListMemory(benchmark::State& state) {
     for (auto _ : state) {

@@ -1,6 +1,7 @@
 #include "ovui/OvListBase.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAbstractTableModel>
 #include <QAccessible>
@@ -9,7 +10,20 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+
+namespace {
+
+constexpr int kCellMargin = 4;  // between a cell's edges and its text
+
+// Whether text fits width pixels as a cell draws it: the elision works on
+// fractional advances, so a width rounded down would cut the last letter.
+bool TextFits(const QFont& font, const QString& text, int width) {
+    return QFontMetricsF(font).horizontalAdvance(text) <= width;
+}
+
+}  // namespace
 
 // The virtual model: a row count and the owner's column titles; cell texts are
 // asked of the owner whenever someone reads them.
@@ -97,7 +111,7 @@ public:
         const QModelIndex current = m_owner->currentIndex();
         const bool focused = current.isValid() && current.row() == row;
         painter->fillRect(option.rect, m_owner->OnGetItemBkColor(row, column, selected, focused));
-        const QRect box = option.rect.adjusted(kMargin, 0, -kMargin, 0);
+        const QRect box = option.rect.adjusted(kCellMargin, 0, -kCellMargin, 0);
         const QString text = option.fontMetrics.elidedText(
             m_owner->GetDisplayText(row, column, box.width()), Qt::ElideRight, box.width());
         const Qt::Alignment align =
@@ -106,8 +120,6 @@ public:
         painter->setPen(m_owner->OnGetItemTextColor(row, column, selected, focused));
         painter->drawText(box, static_cast<int>(align) | Qt::TextSingleLine, text);
     }
-
-    static constexpr int kMargin = 4;
 
 private:
     COvListBase* m_owner;
@@ -377,10 +389,21 @@ QString COvListBase::GetDisplayText(int row, int column, int width) const {
     QString text = OnGetItemText(row, column);
     if (column >= 0 && column < GetColumnCount() &&
         (m_columns[static_cast<std::size_t>(column)].flags & OVLC_FLAG_ALTTEXT) != 0 &&
-        fontMetrics().horizontalAdvance(text) > width) {
+        !TextFits(font(), text, width)) {
         text = OnGetItemAltText(row, column);
     }
     return text;
+}
+
+int COvListBase::GetCellWidth(const QString& text) const {
+    return static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(text))) + 2 * kCellMargin;
+}
+
+void COvListBase::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QScrollBar* sideways = horizontalScrollBar();
+    const int x = sideways->value();
+    QTableView::scrollTo(index, hint);
+    sideways->setValue(x);
 }
 
 QString COvListBase::OnGetItemText(int, int) const { return {}; }
@@ -409,6 +432,13 @@ void COvListBase::keyPressEvent(QKeyEvent* event) {
     // Copying is the owner's command; the table's own copy of one cell stays out.
     if (event == QKeySequence::Copy) {
         event->ignore();
+        return;
+    }
+    // Rows are selected whole: the arrows to the sides scroll the list.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        horizontalScrollBar()->triggerAction(event->key() == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                                          : QAbstractSlider::SliderSingleStepAdd);
         return;
     }
     QTableView::keyPressEvent(event);

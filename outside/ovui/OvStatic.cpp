@@ -1,6 +1,7 @@
 #include "ovui/OvStatic.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QEvent>
 #include <QPainter>
@@ -38,22 +39,28 @@ QFont COvStatic::CaptionFont() const {
 }
 
 QSize COvStatic::sizeHint() const {
-    const QFontMetrics metrics(CaptionFont());
-    const int textWidth = metrics.horizontalAdvance(m_caption);
-    const int textHeight = metrics.height();
+    // Eliding compares fractional advances: a width rounded down would cut
+    // the last letter of a caption that has all the room it asked for.
+    const QFont font = CaptionFont();
+    const int textWidth = static_cast<int>(std::ceil(QFontMetricsF(font).horizontalAdvance(m_caption)));
+    const int textHeight = QFontMetrics(font).height();
     if (m_orientation == Qt::Horizontal) {
         return {textWidth + kPadding, std::max(textHeight, kMinimumBox)};
     }
     return {std::max(textWidth + kPadding, kMinimumBox), textHeight};
 }
 
+QRect COvStatic::TextBox() const { return rect().adjusted(kPadding / 2, 0, -kPadding / 2, 0); }
+
+QString COvStatic::GetShownText() const {
+    return QFontMetrics(CaptionFont()).elidedText(m_caption, Qt::ElideRight, TextBox().width());
+}
+
 void COvStatic::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(CaptionFont());
     painter.setPen(palette().color(QPalette::WindowText));
-    const QRect box = rect().adjusted(kPadding / 2, 0, -kPadding / 2, 0);
-    const QString text = QFontMetrics(painter.font()).elidedText(m_caption, Qt::ElideRight, box.width());
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    painter.drawText(TextBox(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, GetShownText());
 }
 
 void COvStatic::changeEvent(QEvent* event) {

@@ -1,10 +1,12 @@
 // Renders the main window into PNG files for review:
 //   ov_mainframe_shot OUTDIR LANG     (LANG: en, de_de, zh_cn)
 // writes OUTDIR/LANG-main-idle.png (before the first run), LANG-main-run.png
-// (a run of three hosts on the fake ICMP provider), LANG-main-unresolved.png
-// (a host whose name does not resolve), LANG-menu-N.png for each popup of
-// the menu bar (the File menu with a recent host list file) and
-// LANG-export-dialog.png. The profile lives in a temporary folder.
+// (a run of three hosts on the fake ICMP provider), LANG-main-large.png (one
+// named host with 128-byte packets: the log list's whole lines at the default
+// size), LANG-main-unresolved.png (a host whose name does not resolve),
+// LANG-menu-N.png for each popup of the menu bar (the File menu with a recent
+// host list file) and LANG-export-dialog.png. The profile lives in a
+// temporary folder.
 #include <arpa/inet.h>
 #include <netdb.h>
 
@@ -75,6 +77,11 @@ int NoSuchName(const char*, const char*, const addrinfo*, addrinfo** result) {
     return EAI_NONAME;
 }
 
+// A name server that knows every name as the loopback address.
+int Loopback(const char*, const char* service, const addrinfo* hints, addrinfo** result) {
+    return ::getaddrinfo("127.0.0.1", service, hints, result);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,6 +131,14 @@ int main(int argc, char** argv) {
         frame.OnStartStop();
         Wait(2500);
         failures += !Save(frame, prefix + "-main-run.png");
+
+        doc.StopAll();
+        doc.Settings().Size = 128;
+        SetNameResolver(&Loopback, &::freeaddrinfo);
+        frame.SetHostEntryText(u"LocalHost");
+        frame.OnStartStop();
+        Wait(1500);
+        failures += !Save(frame, prefix + "-main-large.png");
 
         doc.StopAll();
         SetNameResolver(&NoSuchName, &::freeaddrinfo);

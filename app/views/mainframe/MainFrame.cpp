@@ -231,7 +231,9 @@ void CMainFrame::BuildClient() {
         m_lowerSplitter->addWidget(m_logFrame);
         connect(m_logFrame, &COvViewFrame::viewActivated, this, [this](QWidget* view) { m_activeView = view; });
     }
-    m_lowerSplitter->setSizes({300, 300});
+    // The log list takes two thirds: its lines of large packets and longer
+    // languages fit at the default size. The splitter keeps the shares.
+    m_lowerSplitter->setSizes({kDefaultWidth / 3, kDefaultWidth * 2 / 3});
     // The chart row keeps its minimum; the lower row gives way (and has no
     // height before the first run).
     m_chartRow->setMinimumHeight(std::max(m_chartRow->minimumHeight(), kChartRowMinimum));

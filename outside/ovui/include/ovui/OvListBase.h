@@ -110,6 +110,12 @@ public:
     // The text a cell shows in a width of pixels: the full text, or the
     // alternative text where the column allows it and the full one is wider.
     QString GetDisplayText(int row, int column, int width) const;
+    // The column width that shows text whole in a cell (text and margins).
+    int GetCellWidth(const QString& text) const;
+
+    // Scrolls rows into view; the sideways position stays, since rows are
+    // selected whole and a column may be wider than the list.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = QAbstractItemView::EnsureVisible) override;
 
 signals:
     // A header section was clicked while sorting is enabled.

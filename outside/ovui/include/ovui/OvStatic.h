@@ -2,7 +2,8 @@
 // A caption-only toolbar control: draws its caption in the bold version of the
 // toolbar's font. Measured from that font: on a horizontal bar it is text
 // width + 32 wide and max(text height, 22) high; on a vertical bar
-// max(text width + 32, 22) wide and text height high.
+// max(text width + 32, 22) wide and text height high. The text width is
+// rounded up, so that a control of that size shows the caption whole.
 #include <QString>
 #include <QWidget>
 
@@ -17,6 +18,8 @@ public:
 
     void SetCaption(const QString& caption);
     const QString& GetCaption() const noexcept { return m_caption; }
+    // The caption as drawn in the control's present width (elided if narrower).
+    QString GetShownText() const;
     // The size from the rules above for the bar's current orientation.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -27,6 +30,8 @@ protected:
 
 private:
     QFont CaptionFont() const;
+    // Where the text goes: the control less the padding.
+    QRect TextBox() const;
 
     QToolBar* m_bar;
     Qt::Orientation m_orientation = Qt::Horizontal;
