@@ -6,11 +6,11 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QFileDialog>
 #include <QFont>
 #include <QMenu>
-#include <QCoreApplication>
 #include <QStatusTipEvent>
 #include <qcustomplot.h>
 
@@ -19,9 +19,9 @@
 #include "ViewText.h"
 #include "ovcppstd.h"
 #include "OvChartCtrl.h"
-#include "platform/clock.h"
 #include "ovui/OvCommand.h"
 #include "ovui/OvPictures.h"
+#include "platform/clock.h"
 
 namespace {
 
