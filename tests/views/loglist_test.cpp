@@ -56,16 +56,6 @@ PING_EVENT Lost() {
     return e;
 }
 
-// Runs the GUI until pred holds or 10 s passed.
-template <class Pred>
-bool RunGuiUntil(Pred pred) {
-    for (int i = 0; i < 1000 && !pred(); ++i) {
-        QApplication::processEvents();
-        std::this_thread::sleep_for(10ms);
-    }
-    return pred();
-}
-
 class LogListTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -149,73 +139,13 @@ TEST_F(LogListTest, SwitchingViewsSetsHeaderGridAndColumnWidths) {
     EXPECT_LT(list->viewport()->width(), list->width());
 }
 
-// A reply of 128 bytes, as larger packets make longer lines.
-PING_EVENT LargeReply(DWORD rtt) {
-    PING_EVENT e = Reply(rtt);
-    e.reply.DataSize = 128;
-    return e;
-}
-
-TEST_F(LogListTest, ClassicViewShowsWholeLinesAndScrollsSidewaysTableCellsShortenThem) {
-    frame->resize(360, 300);
-    CEventRing ring;
-    ring.Push(LargeReply(0));
-    PING_EVENT failed{};
-    failed.type = PE_RESOLVE_FAILED;
-    failed.time = 1700000000;
-    ring.Push(failed);
-    list->ShowEvents(ring, QStringLiteral("LocalHost"));
-    for (DWORD i = 1; i < 60; ++i) {
-        list->AppendEvent(LargeReply(i));
-    }
-    QApplication::processEvents();
-    QApplication::processEvents();
-    // Every row shows its whole line; the column is wider than the list.
-    const int textWidth = list->GetColumnWidth(0) - list->GetCellWidth(QString());
-    for (int row = 0; row < list->GetItemCount(); ++row) {
-        const QString line = list->model()->data(list->model()->index(row, 0)).toString();
-        ASSERT_EQ(list->GetDisplayText(row, 0, textWidth).toStdString(), line.toStdString()) << row;
-        ASSERT_GE(list->GetColumnWidth(0), list->GetCellWidth(line)) << row;
-    }
-    EXPECT_GT(list->GetColumnWidth(0), list->viewport()->width());
-    QScrollBar* sideways = list->horizontalScrollBar();
-    ASSERT_GT(sideways->maximum(), 0);
-
-    // New rows scroll into view without moving the list back to the left.
-    sideways->setValue(sideways->maximum());
-    list->AppendEvent(LargeReply(60));
-    QApplication::processEvents();
-    EXPECT_EQ(sideways->value(), sideways->maximum());
-    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->model()->index(60, 0))));
-    QTest::keyClick(list, Qt::Key_Left);
-    EXPECT_LT(sideways->value(), sideways->maximum());
-
-    // Shorter lines of the next host: the column spans the list again.
-    frame->resize(540, 300);
-    Fill(3);
-    EXPECT_TRUE(RunGuiUntil(
-        [&] { return list->GetColumnWidth(0) == list->viewport()->width() && sideways->maximum() == 0; }));
-
-    // A table cell too narrow for its text shows the short one.
-    list->ShowEvents(ring, QStringLiteral("LocalHost"));
-    list->SetViewMode(CLogListView::kTableView);
-    EXPECT_EQ(list->GetDisplayText(1, 1, list->GetColumnWidth(1) - list->GetCellWidth(QString())).toStdString(),
-              "IP failed.");
-}
-
 TEST_F(LogListTest, TheCaptionShowsWholeNamesWhileTheBarHasRoom) {
-    // About the log list's share of the main window at its default size.
-    frame->resize(480, 300);
-    COvStatic* caption = frame->GetCaptionControl();
-    QWidget* overflow = frame->GetToolBar()->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"));
-    for (const QString& name : {QStringLiteral("LocalHost"), QStringLiteral("10.77.0.12"),
-                                QStringLiteral("monitor-19.example"), QStringLiteral("gateway.lab.example")}) {
+    frame->resize(480, 300);  // about the log list's share of the main window at its default size
+    for (const QString& name : {QStringLiteral("LocalHost"), QStringLiteral("gateway.lab.example")}) {
         list->ShowEvents(list->GetRing(), name);
         QApplication::processEvents();
-        QApplication::processEvents();
-        EXPECT_TRUE(caption->isVisible()) << name.toStdString();
-        EXPECT_EQ(caption->GetShownText().toStdString(), name.toStdString());
-        EXPECT_TRUE(overflow == nullptr || !overflow->isVisible()) << name.toStdString();
+        EXPECT_EQ(frame->GetCaptionControl()->GetShownText().toStdString(), name.toStdString());
+        EXPECT_TRUE(frame->GetCaptionControl()->isVisible()) << "not behind the bar's overflow arrow";
     }
 }
 
@@ -443,6 +373,47 @@ TEST(LogListLanguageTest, TextsComeFromTheLanguageModule) {
     // Status texts follow the language active when the view was made.
     EXPECT_EQ(list->model()->data(list->model()->index(0, 1), Qt::DisplayRole).toString(),
               QStringLiteral("Zeitüberschreitung der Anforderung."));
+}
+
+// Runs the GUI until pred holds or 10 s passed.
+template <class Pred>
+bool RunGuiUntil(Pred pred) {
+    for (int i = 0; i < 1000 && !pred(); ++i) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(10ms);
+    }
+    return pred();
+}
+
+TEST_F(LogListTest, TheClassicViewShowsWholeLinesAndScrollsSideways) {
+    frame->resize(360, 300);
+    CEventRing ring;
+    for (DWORD i = 0; i < 60; ++i) {
+        PING_EVENT e = i == 1 ? Lost() : Reply(i);
+        e.reply.DataSize = 128;
+        ring.Push(e);
+    }
+    list->ShowEvents(ring, QStringLiteral("LocalHost"));
+    list->AppendEvent(Reply(60));
+    QScrollBar* sideways = list->horizontalScrollBar();
+    ASSERT_TRUE(RunGuiUntil([&] { return sideways->maximum() > 0; }));
+    const int textWidth = list->GetColumnWidth(0) - list->GetCellWidth(QString());
+    for (int row = 0; row < list->GetItemCount(); ++row) {
+        const QString line = list->model()->data(list->model()->index(row, 0)).toString();
+        ASSERT_EQ(list->GetDisplayText(row, 0, textWidth).toStdString(), line.toStdString()) << row;
+    }
+    // New rows come into view without moving the list back to the left.
+    sideways->setValue(sideways->maximum());
+    list->AppendEvent(Reply(61));
+    EXPECT_EQ(sideways->value(), sideways->maximum());
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->model()->index(61, 0))));
+    QTest::keyClick(list, Qt::Key_Left);
+    EXPECT_LT(sideways->value(), sideways->maximum());
+    // The next host's shorter lines: the column spans the list again.
+    frame->resize(540, 300);
+    Fill(3);
+    EXPECT_TRUE(RunGuiUntil(
+        [&] { return list->GetColumnWidth(0) == list->viewport()->width() && sideways->maximum() == 0; }));
 }
 
 // A run of one host on the fake provider, shown through the test window.
