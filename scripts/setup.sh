@@ -8,6 +8,8 @@ OV_PACKAGES=(
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
   iproute2
+  # the check that the committed help pages match their generator
+  python3
   # icons, checks of the desktop files, the Debian package
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
 )

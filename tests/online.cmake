@@ -22,3 +22,11 @@ ov_add_fuzz(fuzz_update_answer SOURCES fuzz_update_answer.cpp LIBS ov::updateans
 ov_add_fuzz(fuzz_page_limits SOURCES fuzz_page_limits.cpp LIBS ov::pagelimits)
 # Arbitrary bytes as an HTTP answer, in pieces.
 ov_add_fuzz(fuzz_http_reply SOURCES fuzz_http_reply.cpp LIBS ov::httpfetch)
+
+# The committed help pages are what their generator makes of the texts.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+  add_test(NAME help_pages_generated
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/mui/tools/helpbook.py --check)
+  set_tests_properties(help_pages_generated PROPERTIES LABELS unit)
+endif()

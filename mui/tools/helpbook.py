@@ -3,9 +3,12 @@
 mui/<code>/Website/tapper.html) from the texts in mui/tools/helptext_<code>.py.
 The generated pages are committed; run this after changing a text:
     python3 mui/tools/helpbook.py
+With --check it writes nothing and fails, naming the pages, when a committed
+page differs from what the texts give (the test suite runs it so).
 """
 import importlib.util
 import pathlib
+import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 PAGES = ["index", "mainwindow", "loglist", "stattree", "chart", "options",
@@ -38,6 +41,19 @@ def write(path, text):
     path.write_text(text, encoding="utf-8")
 
 
+def drifted(path, text):
+    """Records path when its content is not text; writes nothing."""
+    try:
+        same = path.read_text(encoding="utf-8") == text
+    except OSError:
+        same = False
+    if not same:
+        DRIFT.append(str(path.relative_to(ROOT.parent)))
+
+
+DRIFT = []
+
+
 def main():
     for code in ("en_us", "de_de", "zh_cn"):
         t = load(code)
@@ -60,4 +76,10 @@ def main():
 
 
 if __name__ == "__main__":
+    if sys.argv[1:] == ["--check"]:
+        write = drifted
     main()
+    if DRIFT:
+        print("Pages that differ from mui/tools/helptext_*.py (run python3 mui/tools/helpbook.py):")
+        print("\n".join(DRIFT))
+        sys.exit(1)
