@@ -99,6 +99,8 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
     m_plot->axisRect()->setRangeDrag(Qt::Horizontal);
     m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
     m_plot->legend->setVisible(false);
+    // Legend items are added for the series alone, not for their 3D copies.
+    m_plot->setAutoAddPlottableToLegend(false);
     m_plot->legend->setBrush(QColor(255, 255, 255, 220));
     m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
 
@@ -135,7 +137,9 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
 
 COvChartCtrl::~COvChartCtrl()
 {
-    // Plottables go before their bar groups.
+    // Plottables go before their bar groups; the legend before the
+    // plottables (see RebuildPlottables).
+    m_plot->legend->clearItems();
     m_plot->clearPlottables();
 }
 
@@ -153,7 +157,7 @@ int COvChartCtrl::OpenData(unsigned flags, int series, int points)
     if (!batch->add) {
         m_buffer->Reset(series, m_buffer->Capacity());
         m_looks.assign(std::size_t(series), SeriesLook{});
-        m_plottablesDirty = true;
+        SetPlottablesAside();
         m_following = true;
         m_windowWidth = std::min(kFollowWidth, double(BufferSize()));
     }
@@ -184,8 +188,8 @@ int COvChartCtrl::CloseData(unsigned flags)
     const std::unique_ptr<Batch> batch = std::move(m_batch);
     if (batch->series > m_buffer->SeriesCount()) {
         m_buffer->AddSeries(batch->series);
+        // The new series get plottables of their own; the others keep theirs.
         m_looks.resize(std::size_t(batch->series));
-        m_plottablesDirty = true;
     }
     const std::size_t width = std::size_t(m_buffer->SeriesCount());
     std::vector<float> row(width, std::numeric_limits<float>::quiet_NaN());
@@ -423,6 +427,8 @@ void COvChartCtrl::Prepare()
 {
     if (m_plottablesDirty)
         RebuildPlottables();
+    else if (m_plottablesBuilt < m_looks.size())
+        AddPlottables();
     UpdateWindow();
     FillPlottables();
     m_dirty = false;
@@ -439,66 +445,116 @@ void COvChartCtrl::Redraw()
 
 void COvChartCtrl::RebuildPlottables()
 {
+    // The legend is emptied in one step first: a plottable deleted while its
+    // legend item stays makes the legend lay out all its other items again.
+    m_plot->legend->clearItems();
     m_plot->clearPlottables();
+    m_made.clear();
     m_barsGroups.clear();
-    for (std::size_t s = 0; s < m_looks.size(); ++s) {
-        SeriesLook& look = m_looks[s];
-        const QColor color = SeriesColor(int(s));
-        const QColor dark = color.darker(160);
-        look.back = nullptr;
-        if (m_gallery == OVCHART_BAR) {
-            auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
-            bars->setWidthType(QCPBars::wtPlotCoords);
-            bars->setBrush(color);
-            if (m_galleryCount > 1) {
-                const std::size_t group = s / std::size_t(m_galleryCount);
-                if (group >= m_barsGroups.size()) {
-                    m_barsGroups.push_back(std::make_unique<QCPBarsGroup>(m_plot));
-                    m_barsGroups.back()->setSpacing(0);
-                }
-                bars->setBarsGroup(m_barsGroups[group].get());
+    m_plottablesBuilt = 0;
+    AddPlottables();
+    m_columns = new CChartColumns(m_plot->xAxis, m_plot->yAxis);
+    m_plottablesDirty = false;
+}
+
+void COvChartCtrl::SetPlottablesAside()
+{
+    m_plot->legend->clearItems();
+    for (const SeriesLook& made : m_made) {
+        for (QCPAbstractPlottable* plottable : {made.main, made.back}) {
+            if (auto* graph = qobject_cast<QCPGraph*>(plottable)) {
+                graph->data()->clear();
+            } else if (auto* bars = qobject_cast<QCPBars*>(plottable)) {
+                bars->data()->clear();
+                bars->setBarsGroup(nullptr);
             }
-            look.main = bars;
-            if (m_3d) {
-                auto* back = new QCPBars(m_plot->xAxis, m_plot->yAxis);
-                back->setWidthType(QCPBars::wtPlotCoords);
-                back->setPen(Qt::NoPen);
-                back->setBrush(dark);
-                if (bars->barsGroup())
-                    back->setBarsGroup(bars->barsGroup());
-                look.back = back;
-            }
-        } else {
-            auto* graph = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-            graph->setPen(QPen(color, 1.0));  // wider pens take the slow stroker
-            look.main = graph;
-            if (m_gallery == OVCHART_AREA) {
-                QColor fill = color;
-                fill.setAlpha(m_3d ? 255 : 110);
-                graph->setBrush(fill);
-            }
-            if (m_3d) {
-                auto* back = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-                back->setPen(QPen(dark));
-                if (m_gallery == OVCHART_AREA) {
-                    back->setBrush(dark);
-                } else {
-                    // The band between the line and its copy makes a ribbon.
-                    graph->setChannelFillGraph(back);
-                    graph->setBrush(color.darker(130));
-                }
-                look.back = back;
-            }
-        }
-        look.main->setName(look.legend);
-        if (look.back) {
-            look.back->setLayer(kDepthLayer);
-            look.back->removeFromLegend();
+            if (plottable)
+                plottable->setVisible(false);
         }
     }
-    m_columns = new CChartColumns(m_plot->xAxis, m_plot->yAxis);
-    m_columns->removeFromLegend();
-    m_plottablesDirty = false;
+    m_plottablesBuilt = 0;
+}
+
+COvChartCtrl::SeriesLook COvChartCtrl::MakePlottables(std::size_t s)
+{
+    SeriesLook look;
+    const QColor color = SeriesColor(int(s));
+    const QColor dark = color.darker(160);
+    if (m_gallery == OVCHART_BAR) {
+        auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+        bars->setWidthType(QCPBars::wtPlotCoords);
+        bars->setBrush(color);
+        look.main = bars;
+        if (m_3d) {
+            auto* back = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+            back->setWidthType(QCPBars::wtPlotCoords);
+            back->setPen(Qt::NoPen);
+            back->setBrush(dark);
+            look.back = back;
+        }
+    } else {
+        auto* graph = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
+        graph->setPen(QPen(color, 1.0));  // wider pens take the slow stroker
+        look.main = graph;
+        if (m_gallery == OVCHART_AREA) {
+            QColor fill = color;
+            fill.setAlpha(m_3d ? 255 : 110);
+            graph->setBrush(fill);
+        }
+        if (m_3d) {
+            auto* back = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
+            back->setPen(QPen(dark));
+            if (m_gallery == OVCHART_AREA) {
+                back->setBrush(dark);
+            } else {
+                // The band between the line and its copy makes a ribbon.
+                graph->setChannelFillGraph(back);
+                graph->setBrush(color.darker(130));
+            }
+            look.back = back;
+        }
+    }
+    if (look.back)
+        look.back->setLayer(kDepthLayer);
+    return look;
+}
+
+void COvChartCtrl::JoinBarsGroup(std::size_t s, const SeriesLook& look)
+{
+    auto* bars = qobject_cast<QCPBars*>(look.main);
+    if (!bars || m_galleryCount <= 1)
+        return;
+    const std::size_t group = s / std::size_t(m_galleryCount);
+    while (group >= m_barsGroups.size()) {
+        m_barsGroups.push_back(std::make_unique<QCPBarsGroup>(m_plot));
+        m_barsGroups.back()->setSpacing(0);
+    }
+    bars->setBarsGroup(m_barsGroups[group].get());
+    if (auto* back = qobject_cast<QCPBars*>(look.back))
+        back->setBarsGroup(m_barsGroups[group].get());
+}
+
+void COvChartCtrl::AddPlottables()
+{
+    // Plottables set aside by an earlier run serve again, in the same slots
+    // (so in the same colours): making and deleting a thousand of them took
+    // longer than the window may stand still.
+    for (std::size_t s = m_plottablesBuilt; s < m_looks.size(); ++s) {
+        if (s == m_made.size())
+            m_made.push_back(MakePlottables(s));
+        SeriesLook& look = m_looks[s];
+        look.main = m_made[s].main;
+        look.back = m_made[s].back;
+        look.main->setVisible(true);
+        if (look.back)
+            look.back->setVisible(true);
+        JoinBarsGroup(s, look);
+        look.main->setName(look.legend);
+        // Only the series itself has a legend item (added directly: the
+        // plottable's own check for an item walks the whole legend).
+        m_plot->legend->addItem(new QCPPlottableLegendItem(m_plot->legend, look.main));
+    }
+    m_plottablesBuilt = m_looks.size();
 }
 
 void COvChartCtrl::UpdateWindow()
@@ -528,6 +584,8 @@ void COvChartCtrl::FillPlottables()
 {
     if (m_plottablesDirty)
         RebuildPlottables();
+    else if (m_plottablesBuilt < m_looks.size())
+        AddPlottables();
     const QCPRange range = m_plot->xAxis->range();
     int pixels = m_plot->axisRect()->width();
     if (pixels < 10)
