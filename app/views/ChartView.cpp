@@ -24,6 +24,9 @@ namespace {
 constexpr int kStartPlaceholder = 5;  // hidden points that let the empty chart draw its axes
 constexpr int kTitlePoints = 10;      // font size of the y axis title
 constexpr int kChartMargin = 2;       // the control overlaps the view's client area on every side
+// Series added by one sample at most while a large run starts: making their
+// plottables and laying out the legend again takes time in proportion.
+constexpr std::size_t kMostNewSeries = 256;
 constexpr std::int32_t kNoEvent = -1;  // not an event type: the host has recorded nothing yet
 
 // The chart calls of one handler: once a call fails, the rest are skipped.
@@ -36,11 +39,17 @@ public:
         m_ok = m_ok && (m_chart.*call)(std::forward<Args>(args)...) != 0;
         return m_ok;
     }
+    bool Ok() const noexcept { return m_ok; }
 
 private:
     COvChartCtrl& m_chart;
     bool m_ok = true;
 };
+
+// A host gets a series unless it had failed when the chart took it in.
+bool IsCharted(const CHostProbe* host) {
+    return host != nullptr && (host->IsBusy() || host->GetState() == HS_READY);
+}
 
 // Value of one sample of host: its reply's response time, a gap for any
 // other outcome or before its first event, -2.0 when it is gone. Sets the
@@ -161,8 +170,12 @@ void CChartView::OnUpdate(UINT hint) {
     case HINT_RUN_STARTED:
         SetUpRun();
         break;
+    case HINT_HOSTS_ADDED:
+        break;  // the next sample adds their series
     case HINT_RUN_STOPPED:
         m_sample.stop();
+        // A run stopped while it started keeps the hosts it had.
+        AddNewSeries();
         break;
     case HINT_SETTINGS_CHANGED:
         if (m_doc.IsRunning()) {
@@ -177,11 +190,11 @@ void CChartView::OnUpdate(UINT hint) {
 void CChartView::SetUpRun() {
     m_series.clear();
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
-        const CHostProbe* host = m_doc.GetHost(i);
-        if (host != nullptr && (host->IsBusy() || host->GetState() == HS_READY)) {
+        if (IsCharted(m_doc.GetHost(i))) {
             m_series.push_back(i);
         }
     }
+    m_hostsSeen = m_doc.GetHostCount();
     const int n = static_cast<int>(std::min<std::size_t>(m_series.size(), INT_MAX));
 
     CChartCalls calls(*m_chart);
@@ -210,7 +223,48 @@ void CChartView::SetUpRun() {
     m_ready = true;
 }
 
+std::size_t CChartView::TakeNewHosts(std::size_t most) {
+    const std::size_t before = m_series.size();
+    most = std::min<std::size_t>(before + most, OVCHART_MAX_SERIES);
+    for (; m_hostsSeen < m_doc.GetHostCount() && m_series.size() < most; ++m_hostsSeen) {
+        if (IsCharted(m_doc.GetHost(m_hostsSeen))) {
+            m_series.push_back(m_hostsSeen);
+        }
+    }
+    return before;
+}
+
+void CChartView::NameSeries(std::size_t first) {
+    CChartCalls calls(*m_chart);
+    const int n = static_cast<int>(m_series.size());
+    for (int j = static_cast<int>(first); j < n; ++j) {
+        const CHostProbe* host = m_doc.GetHost(m_series[static_cast<std::size_t>(j)]);
+        calls(&COvChartCtrl::SetSeriesLegend, j, host != nullptr ? ToQString(host->GetHostName()) : QString());
+    }
+    if (m_gallery == kBar) {
+        calls(&COvChartCtrl::SetGallerySeriesCount, n);
+    }
+    calls(&COvChartCtrl::SetLegendBox, m_legend);
+}
+
+void CChartView::AddNewSeries() {
+    const std::size_t before = TakeNewHosts(OVCHART_MAX_SERIES);
+    if (m_series.size() == before) {
+        return;
+    }
+    CChartCalls calls(*m_chart);
+    // No points: the new series get a hidden history as long as the others'.
+    calls(&COvChartCtrl::OpenData, OVCHART_VALUES | OVCHART_ADDPOINTS, static_cast<int>(m_series.size()), 0);
+    if (calls(&COvChartCtrl::CloseData, OVCHART_VALUES)) {
+        NameSeries(before);
+    }
+}
+
 void CChartView::Sample() {
+    // Hosts that a run starting in steps added since the last sample join
+    // here, so that the chart is laid out again once per sample, not per
+    // step, and a few hundred at a time.
+    const std::size_t before = TakeNewHosts(kMostNewSeries);
     if (m_series.empty()) {
         return;
     }
@@ -221,7 +275,9 @@ void CChartView::Sample() {
         const double value = SampleOf(m_doc.GetHost(m_series[static_cast<std::size_t>(i)]), m_origin);
         calls(&COvChartCtrl::SetValue, i, 0, value);
     }
-    calls(&COvChartCtrl::CloseData, OVCHART_VALUES | OVCHART_SCROLL);
+    if (calls(&COvChartCtrl::CloseData, OVCHART_VALUES | OVCHART_SCROLL) && m_series.size() != before) {
+        NameSeries(before);
+    }
 }
 
 QString CChartView::XLabel(std::int64_t point) const {

@@ -53,6 +53,9 @@ public:
     // Rebuilds the series from the document's hosts and starts the sample
     // timer, as a run start does.
     void SetUpRun();
+    // Adds series for the hosts that a run starting in steps added since the
+    // last sample (a sample adds them itself).
+    void AddNewSeries();
     // Appends one point to every series, as a tick of the sample timer does.
     void Sample();
     // Text of the x label of point (its index since the run's set-up).
@@ -92,6 +95,10 @@ private:
     void OnChartMouse(int button, int x, int y);
     void OnChartLabel(int axis, QString& text) const;
     void StartSampleTimer();
+    // Takes up to most hosts added since into the series list; its size before.
+    std::size_t TakeNewHosts(std::size_t most);
+    // Legend texts of the series from first on, and what their number sets.
+    void NameSeries(std::size_t first);
     void FitChart();
 
     COvPingDoc& m_doc;
@@ -104,6 +111,7 @@ private:
     bool m_initialised = false;
     std::int64_t m_origin = 0;
     std::vector<UINT> m_series;
+    UINT m_hostsSeen = 0;  // document hosts the series were chosen from
     QTimer m_sample;
     SaveDialog m_saveDialog;
 };
