@@ -46,7 +46,17 @@ std::vector<std::u16string> SplitHostText(std::u16string_view text) {
     return tokens;
 }
 
-COvPingDoc::~COvPingDoc() { DeleteHosts(); }
+namespace {
+
+// The deleting thread only joins workers; host destructors need little stack.
+constexpr std::size_t kReaperStackBytes = 256 * 1024;
+
+}  // namespace
+
+COvPingDoc::~COvPingDoc() {
+    DeleteHosts();
+    m_reaper.Join();
+}
 
 void COvPingDoc::AddView(IPingView* view) {
     if (view != nullptr && std::find(m_views.begin(), m_views.end(), view) == m_views.end()) {
@@ -72,50 +82,94 @@ void COvPingDoc::DeleteHosts() noexcept {
     m_hosts.clear();
 }
 
-void COvPingDoc::StartRun(std::u16string_view text) {
-    DeleteHosts();
-    m_running = false;
-
-    const std::vector<std::u16string> names = SplitHostText(text);
-    m_hosts.reserve(names.size());
-    for (const std::u16string& name : names) {
-        const auto index = static_cast<std::uint32_t>(m_hosts.size());
-        std::unique_ptr<CHostProbe> host;
-        try {
-            host = std::make_unique<CHostProbe>(index, name, m_settings);
-        } catch (const std::bad_alloc&) {
-            // A host that cannot be made stays as a null entry.
-        }
-        m_hosts.push_back(std::move(host));
-    }
-
-    bool running = false;
+void COvPingDoc::RetireHosts() noexcept {
+    // Silenced here, so that no host of the old run notifies the frame any more.
     for (const auto& host : m_hosts) {
-        if (host && m_requestLimit != 0) {
-            host->SetRequestLimit(m_requestLimit);
-        }
-        if (host && host->Start()) {
-            running = true;
+        if (host) {
+            host->SetNotifyWindow(nullptr, 0);
         }
     }
-    m_running = running;
-    // No host has this index, so the next SelectHost of any host takes effect.
-    m_current = static_cast<UINT>(m_hosts.size());
+    // The previous run's hosts are gone long since, as a rule.
+    m_reaper.Join();
+    m_retired = std::move(m_hosts);
+    m_hosts.clear();
+    if (m_retired.empty()) {
+        return;
+    }
+    const auto retire = [this] {
+        // Told first, every worker ends its current step at the same time.
+        for (const auto& host : m_retired) {
+            if (host) {
+                host->RequestQuit();
+            }
+        }
+        m_retired.clear();
+    };
+    if (!m_reaper.Start(retire, kReaperStackBytes)) {
+        retire();  // no thread: deleted here, as before
+    }
+}
 
-    if (m_running) {
-        NotifyViews(HINT_RUN_STARTED);
-    } else if (!m_hosts.empty()) {
-        // No host could start: the views still show the hosts and the events
-        // that say why, as of a run that ended at once.
-        NotifyViews(HINT_RUN_STARTED);
-        NotifyViews(HINT_RUN_STOPPED);
-    }
+void COvPingDoc::StartRun(std::u16string_view text) {
+    BeginRun(text);
+    StartPendingHosts(GetPendingCount());
+}
+
+void COvPingDoc::BeginRun(std::u16string_view text) {
+    RetireHosts();
+    m_pending = SplitHostText(text);
+    m_nextPending = 0;
+    m_anyStarted = false;
+    m_running = !m_pending.empty();
+    m_hosts.reserve(m_pending.size());
+    // No host has this index, so the next SelectHost of any host takes effect.
+    m_current = static_cast<UINT>(m_pending.size());
     if (m_frame != nullptr) {
         m_frame->SetMainTitle(text);
     }
 }
 
+UINT COvPingDoc::StartPendingHosts(UINT most) {
+    const bool first = m_hosts.empty();
+    const std::size_t end = m_nextPending + std::min<std::size_t>(most, GetPendingCount());
+    const bool creates = end > m_nextPending;
+    for (; m_nextPending < end; ++m_nextPending) {
+        const auto index = static_cast<std::uint32_t>(m_hosts.size());
+        std::unique_ptr<CHostProbe> host;
+        try {
+            host = std::make_unique<CHostProbe>(index, std::move(m_pending[m_nextPending]), m_settings);
+        } catch (const std::bad_alloc&) {
+            // A host that cannot be made stays as a null entry.
+        }
+        if (host && m_requestLimit != 0) {
+            host->SetRequestLimit(m_requestLimit);
+        }
+        if (host && host->Start()) {
+            m_anyStarted = true;
+        }
+        m_hosts.push_back(std::move(host));
+    }
+    const UINT pending = GetPendingCount();
+    if (pending == 0) {
+        m_pending.clear();
+        m_nextPending = 0;
+    }
+    if (!creates) {
+        return pending;
+    }
+    m_running = m_anyStarted || pending != 0;
+    NotifyViews(first ? HINT_RUN_STARTED : HINT_HOSTS_ADDED);
+    if (!m_running) {
+        // No host could start: the views still show the hosts and the events
+        // that say why, as of a run that ended at once.
+        NotifyViews(HINT_RUN_STOPPED);
+    }
+    return pending;
+}
+
 void COvPingDoc::StopAll() {
+    m_pending.clear();
+    m_nextPending = 0;
     for (const auto& host : m_hosts) {
         if (host) {
             host->Stop();

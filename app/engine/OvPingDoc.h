@@ -10,6 +10,7 @@
 
 #include "HostProbe.h"
 #include "PingTypes.h"
+#include "platform/thread.h"
 #include "platform/wintypes.h"
 
 // Update hints the document sends to every view.
@@ -18,6 +19,8 @@ inline constexpr UINT HINT_CURRENT_HOST = 0x10002;
 inline constexpr UINT HINT_RUN_STARTED = 0x10003;
 inline constexpr UINT HINT_RUN_STOPPED = 0x10004;
 inline constexpr UINT HINT_SETTINGS_CHANGED = 0x10005;
+// More hosts of a run that starts in steps were created and started.
+inline constexpr UINT HINT_HOSTS_ADDED = 0x10006;
 
 // The Start/Stop command.
 inline constexpr UINT ID_PING_STARTSTOP = 32771;
@@ -61,7 +64,8 @@ public:
 class COvPingDoc {
 public:
     COvPingDoc() = default;
-    // Deletes all hosts (waiting for their workers).
+    // Deletes all hosts (waiting for their workers and for the hosts of
+    // earlier runs still being deleted).
     ~COvPingDoc();
     COvPingDoc(const COvPingDoc&) = delete;
     COvPingDoc& operator=(const COvPingDoc&) = delete;
@@ -86,7 +90,20 @@ public:
     // Replaces all hosts by the hosts named in text and starts them. When none
     // of them could start, the views are told of a run that ended at once.
     void StartRun(std::u16string_view text);
-    // Stops every host; the hosts and their data stay.
+    // StartRun in steps, for runs too large to start at once. BeginRun drops
+    // the previous hosts (their workers end on a thread of their own) and
+    // takes the names; the run counts as running while names are pending.
+    // Each StartPendingHosts creates and starts the next hosts and tells the
+    // views: HINT_RUN_STARTED the first time, HINT_HOSTS_ADDED later. StopAll
+    // drops the names not yet started.
+    void BeginRun(std::u16string_view text);
+    // Creates and starts up to most pending hosts; returns how many are still
+    // pending. After the last one, a run in which no host could start ends
+    // as StartRun's does.
+    UINT StartPendingHosts(UINT most);
+    // Hosts named by BeginRun that are not created yet.
+    UINT GetPendingCount() const noexcept { return static_cast<UINT>(m_pending.size() - m_nextPending); }
+    // Stops every host and drops the pending ones; the hosts and their data stay.
     void StopAll();
     // Makes hosts[index] the current host; false for an index out of range or a null entry.
     bool SelectHost(UINT index);
@@ -103,7 +120,8 @@ public:
     CHostProbe* GetHost(UINT i) const noexcept;
     // Index of the current host (may be out of range).
     UINT GetCurrentIndex() const noexcept { return m_current; }
-    // True from a start that started at least one host until StopAll.
+    // True from a start that started at least one host, or still has hosts
+    // pending, until StopAll.
     bool IsRunning() const noexcept { return m_running; }
 
     // Text of the Start/Stop command for the run state.
@@ -113,14 +131,23 @@ public:
     bool OnOpenDocument(std::u16string_view name);
 
 private:
+    using HostList = std::vector<std::unique_ptr<CHostProbe>>;
     void DeleteHosts() noexcept;
+    // Silences the hosts and hands them to a thread that deletes them.
+    void RetireHosts() noexcept;
 
     PING_SETTINGS m_settings{};
     DWORD m_pollTime = 500;
     DWORD m_requestLimit = 0;
-    std::vector<std::unique_ptr<CHostProbe>> m_hosts;
+    HostList m_hosts;
+    std::vector<std::u16string> m_pending;  // names of the run being started
+    std::size_t m_nextPending = 0;          // first of them not yet created
+    bool m_anyStarted = false;              // some host of this run started
     UINT m_current = 0;
     bool m_running = false;
+    // Hosts of an earlier run and the thread that deletes them.
+    HostList m_retired;
+    ov::Thread m_reaper;
     std::vector<IPingView*> m_views;
     IPingFrame* m_frame = nullptr;
 };

@@ -180,6 +180,7 @@ constexpr OV_MESSAGE kMessages[] = {
     {34601, u"%s_a%: %s_b% (%s_c%)"},
     {34602, u"%s_a%: %s_b%"},
     {34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%"},
+    {34620, u"Starting host %d_a% of %d_b%"},
     {34650, u"The chart shows the first %d_a% of %d_b% hosts."},
     {34700, u"The secure connection to the server failed: its certificate is not trusted, or the connection could not be secured."},
     {34701, u"The server's answer is not valid."},

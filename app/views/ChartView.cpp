@@ -28,6 +28,9 @@ namespace {
 constexpr int kStartPlaceholder = 5;  // hidden points that let the empty chart draw its axes
 constexpr int kTitlePoints = 10;      // font size of the y axis title
 constexpr int kChartMargin = 2;       // the control overlaps the view's client area on every side
+// Series added by one sample at most while a large run starts: making their
+// plottables and laying out the legend again takes time in proportion.
+constexpr std::size_t kMostNewSeries = 256;
 constexpr std::int32_t kNoEvent = -1;  // not an event type: the host has recorded nothing yet
 
 // The chart calls of one handler: once a call fails, the rest are skipped.
@@ -40,11 +43,17 @@ public:
         m_ok = m_ok && (m_chart.*call)(std::forward<Args>(args)...) != 0;
         return m_ok;
     }
+    bool Ok() const noexcept { return m_ok; }
 
 private:
     COvChartCtrl& m_chart;
     bool m_ok = true;
 };
+
+// A host gets a series unless it had failed when the chart took it in.
+bool IsCharted(const CHostProbe* host) {
+    return host != nullptr && (host->IsBusy() || host->GetState() == HS_READY);
+}
 
 // Value of one sample of host: its reply's response time, a gap for any
 // other outcome or before its first event, -2.0 when it is gone.
@@ -161,8 +170,12 @@ void CChartView::OnUpdate(UINT hint) {
     case HINT_RUN_STARTED:
         SetUpRun();
         break;
+    case HINT_HOSTS_ADDED:
+        break;  // the next sample adds their series
     case HINT_RUN_STOPPED:
         m_sample.stop();
+        // A run stopped while it started keeps the hosts it had.
+        AddNewSeries();
         break;
     case HINT_SETTINGS_CHANGED:
         if (m_doc.IsRunning()) {
@@ -176,17 +189,10 @@ void CChartView::OnUpdate(UINT hint) {
 
 void CChartView::SetUpRun() {
     m_series.clear();
-    std::size_t hosts = 0;
-    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
-        const CHostProbe* host = m_doc.GetHost(i);
-        if (host != nullptr && (host->IsBusy() || host->GetState() == HS_READY)) {
-            // The control takes so many series; the first hosts are charted.
-            if (m_series.size() < OVCHART_MAX_SERIES) {
-                m_series.push_back(i);
-            }
-            ++hosts;
-        }
-    }
+    m_hostsSeen = 0;
+    m_unchartedHosts = 0;
+    m_saidUncharted = false;
+    TakeNewHosts(OVCHART_MAX_SERIES);
     const int n = static_cast<int>(m_series.size());
 
     CChartCalls calls(*m_chart);
@@ -214,22 +220,72 @@ void CChartView::SetUpRun() {
     m_firstSample = 0;
     StartSampleTimer();
     m_ready = true;
-    SayChartedHosts(hosts);
 }
 
-// Tells, in the status bar of the window, that only the first hosts are charted.
-void CChartView::SayChartedHosts(std::size_t hosts) {
-    if (hosts <= m_series.size()) {
+// Tells once a run, in the status bar of the window, that only the first
+// hosts are charted.
+void CChartView::SayChartedHosts() {
+    if (m_unchartedHosts == 0 || m_saidUncharted) {
         return;
     }
+    m_saidUncharted = true;
     const int shown = static_cast<int>(m_series.size());
-    const int all = static_cast<int>(std::min<std::size_t>(hosts, INT_MAX));
+    const int all = static_cast<int>(std::min<std::size_t>(m_series.size() + m_unchartedHosts, INT_MAX));
     QStatusTipEvent tip(QString::fromUtf16(
         LoadFormatString(34650, u"The chart shows the first %d_a% of %d_b% hosts.", shown, all)));
     QCoreApplication::sendEvent(this, &tip);
 }
 
+std::size_t CChartView::TakeNewHosts(std::size_t most) {
+    const std::size_t before = m_series.size();
+    const std::size_t limit = std::min<std::size_t>(before + most, OVCHART_MAX_SERIES);
+    for (; m_hostsSeen < m_doc.GetHostCount(); ++m_hostsSeen) {
+        if (!IsCharted(m_doc.GetHost(m_hostsSeen))) {
+            continue;
+        }
+        if (m_series.size() < limit) {
+            m_series.push_back(m_hostsSeen);
+        } else if (m_series.size() < OVCHART_MAX_SERIES) {
+            break;  // the rest join at a later sample
+        } else {
+            ++m_unchartedHosts;  // beyond what the control takes: counted, never charted
+        }
+    }
+    SayChartedHosts();
+    return before;
+}
+
+void CChartView::NameSeries(std::size_t first) {
+    CChartCalls calls(*m_chart);
+    const int n = static_cast<int>(m_series.size());
+    for (int j = static_cast<int>(first); j < n; ++j) {
+        const CHostProbe* host = m_doc.GetHost(m_series[static_cast<std::size_t>(j)]);
+        calls(&COvChartCtrl::SetSeriesLegend, j, host != nullptr ? ToQString(host->GetHostName()) : QString());
+    }
+    if (m_gallery == kBar) {
+        calls(&COvChartCtrl::SetGallerySeriesCount, n);
+    }
+    calls(&COvChartCtrl::SetLegendBox, m_legend);
+}
+
+void CChartView::AddNewSeries() {
+    const std::size_t before = TakeNewHosts(OVCHART_MAX_SERIES);
+    if (m_series.size() == before) {
+        return;
+    }
+    CChartCalls calls(*m_chart);
+    // No points: the new series get a hidden history as long as the others'.
+    calls(&COvChartCtrl::OpenData, OVCHART_VALUES | OVCHART_ADDPOINTS, static_cast<int>(m_series.size()), 0);
+    if (calls(&COvChartCtrl::CloseData, OVCHART_VALUES)) {
+        NameSeries(before);
+    }
+}
+
 void CChartView::Sample() {
+    // Hosts that a run starting in steps added since the last sample join
+    // here, so that the chart is laid out again once per sample, not per
+    // step, and a few hundred at a time.
+    const std::size_t before = TakeNewHosts(kMostNewSeries);
     if (m_series.empty()) {
         return;
     }
@@ -248,6 +304,9 @@ void CChartView::Sample() {
     while (m_sampleTimes.size() > static_cast<std::size_t>(kBufferPoints)) {
         m_sampleTimes.pop_front();
         ++m_firstSample;
+    }
+    if (m_series.size() != before) {
+        NameSeries(before);
     }
 }
 

@@ -57,6 +57,9 @@ public:
     // Rebuilds the series from the document's hosts and starts the sample
     // timer, as a run start does.
     void SetUpRun();
+    // Adds series for the hosts that a run starting in steps added since the
+    // last sample (a sample adds them itself).
+    void AddNewSeries();
     // Appends one point to every series, as a tick of the sample timer does,
     // and keeps the time it was taken.
     void Sample();
@@ -97,7 +100,11 @@ private:
     void OnChartMouse(int button, int x, int y);
     void OnChartLabel(int axis, QString& text) const;
     void StartSampleTimer();
-    void SayChartedHosts(std::size_t hosts);
+    void SayChartedHosts();
+    // Takes up to most hosts added since into the series list; its size before.
+    std::size_t TakeNewHosts(std::size_t most);
+    // Legend texts of the series from first on, and what their number sets.
+    void NameSeries(std::size_t first);
     void FitChart();
 
     COvPingDoc& m_doc;
@@ -114,6 +121,9 @@ private:
     std::deque<std::int64_t> m_sampleTimes;
     std::int64_t m_firstSample = 0;
     Clock m_clock;
+    UINT m_hostsSeen = 0;  // document hosts the series were chosen from
+    std::size_t m_unchartedHosts = 0;  // hosts beyond what the control takes
+    bool m_saidUncharted = false;      // the status bar said so this run
     QTimer m_sample;
     SaveDialog m_saveDialog;
 };

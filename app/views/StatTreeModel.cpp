@@ -112,6 +112,16 @@ void CStatTreeModel::Reset(std::vector<HostNode> hosts) {
     endResetModel();
 }
 
+void CStatTreeModel::Append(std::vector<HostNode> hosts) {
+    if (hosts.empty()) {
+        return;
+    }
+    const int first = HostCount();
+    beginInsertRows({}, first, first + static_cast<int>(hosts.size()) - 1);
+    m_hosts.insert(m_hosts.end(), std::make_move_iterator(hosts.begin()), std::make_move_iterator(hosts.end()));
+    endInsertRows();
+}
+
 void CStatTreeModel::SetLines(int row, Lines lines, Snapshot source) {
     if (row < 0 || row >= HostCount()) {
         return;

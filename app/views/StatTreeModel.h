@@ -45,6 +45,8 @@ public:
 
     // Replaces every node.
     void Reset(std::vector<HostNode> hosts);
+    // Adds nodes after the last one.
+    void Append(std::vector<HostNode> hosts);
     int HostCount() const noexcept { return static_cast<int>(m_hosts.size()); }
     const HostNode& Host(int row) const { return m_hosts[static_cast<std::size_t>(row)]; }
     // Rewrites the lines of host node row made from source; repaints only what changed.

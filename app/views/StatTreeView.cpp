@@ -175,6 +175,9 @@ void CStatTreeView::OnUpdate(UINT hint) {
         }
         StartRefreshTimer();
         break;
+    case HINT_HOSTS_ADDED:
+        AddNewHosts();
+        break;
     case HINT_RUN_STOPPED:
         m_refresh.stop();
         break;
@@ -190,15 +193,10 @@ void CStatTreeView::StartRefreshTimer() {
     m_refresh.start(static_cast<int>(std::min<DWORD>(m_doc.PollTime(), INT_MAX)));
 }
 
-void CStatTreeView::Rebuild() {
-    const UINT count = m_doc.GetHostCount();
-    if (count == 0) {
-        return;
-    }
-    m_rebuilding = true;
+std::vector<CStatTreeModel::HostNode> CStatTreeView::NodesFrom(UINT first) const {
     std::vector<CStatTreeModel::HostNode> nodes;
-    nodes.reserve(count);
-    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+    nodes.reserve(m_doc.GetHostCount() - std::min(first, m_doc.GetHostCount()));
+    for (UINT i = first; i < m_doc.GetHostCount(); ++i) {
         const CHostProbe* host = m_doc.GetHost(i);
         if (host == nullptr) {
             continue;
@@ -207,10 +205,29 @@ void CStatTreeView::Rebuild() {
         CStatTreeModel::Lines lines = LinesOf(snapshot);
         nodes.push_back({ToQString(host->GetHostName()), i, std::move(lines), std::move(snapshot)});
     }
-    m_model->Reset(std::move(nodes));
+    return nodes;
+}
+
+void CStatTreeView::Rebuild() {
+    const UINT count = m_doc.GetHostCount();
+    if (count == 0) {
+        return;
+    }
+    m_rebuilding = true;
+    m_model->Reset(NodesFrom(0));
+    m_hostsShown = count;
     expandAll();
     m_rebuilding = false;
     viewport()->update();
+}
+
+void CStatTreeView::AddNewHosts() {
+    const int first = m_model->HostCount();
+    m_model->Append(NodesFrom(m_hostsShown));
+    m_hostsShown = m_doc.GetHostCount();
+    for (int row = first; row < m_model->HostCount(); ++row) {
+        expand(m_model->index(row, 0, {}));
+    }
 }
 
 void CStatTreeView::Refresh() {

@@ -9,8 +9,8 @@
 #include <QTreeView>
 
 #include "OvPingDoc.h"
+#include "StatTreeModel.h"
 
-class CStatTreeModel;
 class QMenu;
 
 class CStatTreeView final : public QTreeView, public IPingView {
@@ -26,6 +26,8 @@ public:
     // Rebuilds every host node from the document's host list (an empty list
     // leaves the tree as it is).
     void Rebuild();
+    // Adds nodes for the hosts a run that starts in steps added since.
+    void AddNewHosts();
     // Rewrites every host node's lines from its host.
     void Refresh();
     // The Copy Host and Copy All commands.
@@ -52,6 +54,8 @@ protected:
 
 private:
     void StartRefreshTimer();
+    // Nodes of the document's hosts from index first on.
+    std::vector<CStatTreeModel::HostNode> NodesFrom(UINT first) const;
 
     COvPingDoc& m_doc;
     CStatTreeModel* m_model;
@@ -59,4 +63,5 @@ private:
     QPersistentModelIndex m_currentHost;
     QPersistentModelIndex m_contextHost;
     bool m_rebuilding = false;
+    UINT m_hostsShown = 0;  // document hosts the nodes were made for
 };

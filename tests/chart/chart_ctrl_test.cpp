@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QWheelEvent>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qcustomplot.h>
@@ -289,6 +290,44 @@ TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)
     EXPECT_EQ(chart->GallerySeriesCount(), 1);
     EXPECT_EQ(chart->SetGallery(0), 0);
     EXPECT_EQ(chart->Gallery(), OVCHART_AREA);
+}
+
+// Making and deleting the plottables of a thousand series stopped the window
+// for seconds: a new run's series take those of the last run again, and
+// series added to a run leave the others' alone.
+TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers)
+{
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 3, 5), 1);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    ShowAndDraw();
+    QCustomPlot* plot = chart->Plot();
+    const QPointer<QCPAbstractPlottable> first = plot->plottable(0);
+    const QPointer<QCPAbstractPlottable> third = plot->plottable(2);
+
+    // A run of one series: it alone is drawn and named.
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 5), 1);
+    ASSERT_EQ(chart->SetSeriesLegend(0, QStringLiteral("a")), 1);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    ASSERT_FALSE(first.isNull());
+    ASSERT_FALSE(third.isNull());
+    EXPECT_TRUE(first->visible());
+    EXPECT_FALSE(third->visible());
+    ASSERT_EQ(plot->legend->itemCount(), 1);
+    EXPECT_EQ(first->name(), QStringLiteral("a"));
+
+    // Two series join it: the third takes its old plottable, the first keeps its own.
+    ASSERT_EQ(chart->OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, 3, 0), 1);
+    ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    ASSERT_EQ(chart->SetSeriesLegend(2, QStringLiteral("c")), 1);
+    ASSERT_EQ(plot->legend->itemCount(), 3);
+    auto* item = qobject_cast<QCPPlottableLegendItem*>(plot->legend->item(2));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->plottable(), third.data());
+    EXPECT_TRUE(third->visible());
+    EXPECT_EQ(third->name(), QStringLiteral("c"));
+    EXPECT_EQ(chart->SeriesLegend(0), QStringLiteral("a"));
+    EXPECT_EQ(chart->SeriesCount(), 3);
+    EXPECT_EQ(chart->Value(2, chart->EndPoint() - 1), OVCHART_HIDDEN);
 }
 
 TEST_F(ChartTest, ExportWritesABitmapOfTheControlsSize)

@@ -242,4 +242,54 @@ TEST_F(DocumentTest, NewRunSignalsEveryHostBeforeJoiningAny) {
     EXPECT_LE(fake.SendCalls() - sends, 3u);
 }
 
+TEST_F(DocumentTest, RunStartedInStepsTellsTheViewsOfEachStepAndStopDropsTheRest) {
+    doc.BeginRun(u"127.0.0.1 127.0.0.2 127.0.0.3 127.0.0.4 127.0.0.5");
+    // Pending hosts count as a run, so that Stop works meanwhile.
+    EXPECT_TRUE(doc.IsRunning());
+    EXPECT_EQ(doc.GetHostCount(), 0u);
+    EXPECT_EQ(doc.GetPendingCount(), 5u);
+    EXPECT_TRUE(view.hints.empty());
+    EXPECT_EQ(doc.StartPendingHosts(2), 3u);
+    EXPECT_EQ(doc.StartPendingHosts(1), 2u);
+    EXPECT_EQ(view.hints, (std::vector<UINT>{HINT_RUN_STARTED, HINT_HOSTS_ADDED}));
+    ASSERT_EQ(doc.GetHostCount(), 3u);
+    for (UINT i = 0; i < 3; ++i) {
+        EXPECT_EQ(doc.GetHost(i)->GetIndex(), i);
+        EXPECT_EQ(doc.GetHost(i)->GetHostName(), u"127.0.0." + std::u16string(1, u'1' + i));
+    }
+    EXPECT_EQ(doc.GetCurrentIndex(), 5u);
+
+    doc.StopAll();
+    EXPECT_FALSE(doc.IsRunning());
+    EXPECT_EQ(doc.GetPendingCount(), 0u);
+    EXPECT_EQ(doc.GetHostCount(), 3u);
+    EXPECT_EQ(doc.StartPendingHosts(10), 0u);  // nothing left, nothing said
+    EXPECT_EQ(view.hints, (std::vector<UINT>{HINT_RUN_STARTED, HINT_HOSTS_ADDED, HINT_RUN_STOPPED}));
+}
+
+TEST_F(DocumentTest, StepsWhoseHostsAllFailEndTheRunAfterTheLastOne) {
+    fake.SetLoadFails(true);
+    doc.BeginRun(u"127.0.0.1 127.0.0.2");
+    doc.StartPendingHosts(1);
+    EXPECT_TRUE(doc.IsRunning());  // one host is still to come
+    doc.StartPendingHosts(1);
+    EXPECT_FALSE(doc.IsRunning());
+    EXPECT_EQ(view.hints, (std::vector<UINT>{HINT_RUN_STARTED, HINT_HOSTS_ADDED, HINT_RUN_STOPPED}));
+    EXPECT_EQ(frame.controls.back(), false);
+}
+
+TEST_F(DocumentTest, ANewRunDoesNotWaitForTheOldHostsToEnd) {
+    // An echo that cannot be cancelled: deleting its host waits it out.
+    fake.SetMissingExport("IcmpCancelEcho");
+    ov::test::FakeReply silent;
+    silent.noReply = true;
+    fake.SetDefault(silent);
+    doc.Settings().TimeOut = 3000;
+    doc.StartRun(u"127.0.0.1");
+    ASSERT_TRUE(fake.WaitForSends(1, 5s));
+    doc.StartRun(u"");
+    // The old host is still in its echo: the new run went on without it.
+    EXPECT_EQ(fake.SendsInProgress(), 1);
+}
+
 }  // namespace

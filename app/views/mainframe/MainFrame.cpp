@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cerrno>
 #include <iterator>
 #include <vector>
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -35,6 +37,7 @@
 #include "LogText.h"
 #include "MsgFormat.h"
 #include "OptionDlg.h"
+#include "RunStarter.h"
 #include "StatTreeFrame.h"
 #include "ViewIds.h"
 #include "ViewText.h"
@@ -181,6 +184,9 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, co
 CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKey)
     : m_doc(doc), m_app(app), m_profile(profileKey), m_profileKey(std::move(profileKey)) {
     setObjectName(QStringLiteral("MainFrame"));
+    m_starter = new CRunStarter(m_doc, this);
+    connect(m_starter, &CRunStarter::progress, this, &CMainFrame::OnStartProgress);
+    connect(m_starter, &CRunStarter::finished, this, &CMainFrame::OnStartFinished);
     BuildClient();
     BuildMenus();
     BuildToolBars();
@@ -207,6 +213,10 @@ CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKe
 }
 
 CMainFrame::~CMainFrame() {
+    disconnect(m_starter, nullptr, this, nullptr);
+    if (m_busyCursor) {
+        QApplication::restoreOverrideCursor();
+    }
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         if (CHostProbe* host = m_doc.GetHost(i)) {
             host->SetNotifyWindow(nullptr, 0);
@@ -316,6 +326,12 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->addWidget(new QLabel(OvText(34228, u"Ready"), bar), 1);
+    // Shown while a large run is starting.
+    m_startProgress = new QProgressBar(bar);
+    m_startProgress->setObjectName(QStringLiteral("StartProgress"));
+    m_startProgress->setMaximumWidth(260);
+    m_startProgress->hide();
+    bar->addPermanentWidget(m_startProgress);
     // Lock indicators: each shows its text while its lock is on. Where the
     // platform does not tell the states they keep their place and stay empty.
     const std::array<QString, 3> indicators = {OvText(34229, u"CAP"), OvText(34230, u"NUM"),
@@ -566,25 +582,48 @@ void CMainFrame::ShowStartStop() {
 }
 
 void CMainFrame::OnStartStop() {
-    bool noHostStarted = false;
     if (m_doc.IsRunning()) {
+        m_starter->Cancel();
         m_doc.StopAll();
-    } else {
-        const std::u16string text = TrimHostEntryText(m_hostEntry->currentText().toStdU16String());
-        if (text.empty()) {
-            return;
-        }
-        if (HasInvalidHostChar(text)) {
-            ShowError(OvText(33042, u"Invalid IP addresses."));
-            return;
-        }
-        m_hostEntry->AddToHistory(ToQString(text));
-        m_doc.StartRun(text);
-        noHostStarted = !m_doc.IsRunning() && m_doc.GetHostCount() > 0;
+        m_runSeen = true;
+        ApplyChartRowHeight();
+        return;
     }
+    const std::u16string text = TrimHostEntryText(m_hostEntry->currentText().toStdU16String());
+    if (text.empty()) {
+        return;
+    }
+    if (HasInvalidHostChar(text)) {
+        ShowError(OvText(33042, u"Invalid IP addresses."));
+        return;
+    }
+    m_hostEntry->AddToHistory(ToQString(text));
     m_runSeen = true;
     ApplyChartRowHeight();
-    if (noHostStarted) {
+    m_starter->Start(text);
+}
+
+void CMainFrame::OnStartProgress(unsigned started, unsigned total) {
+    if (!m_busyCursor) {
+        // The window stays usable meanwhile: the cursor that says so.
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        m_busyCursor = true;
+    }
+    m_startProgress->setRange(0, static_cast<int>(std::min<unsigned>(total, INT_MAX)));
+    m_startProgress->setValue(static_cast<int>(std::min<unsigned>(started, INT_MAX)));
+    m_startProgress->setFormat(
+        ToQString(LoadFormatString(34620, u"Starting host %d_a% of %d_b%", static_cast<int>(started),
+                                   static_cast<int>(total))));
+    m_startProgress->show();
+}
+
+void CMainFrame::OnStartFinished(bool cancelled) {
+    if (m_busyCursor) {
+        QApplication::restoreOverrideCursor();
+        m_busyCursor = false;
+    }
+    m_startProgress->hide();
+    if (!cancelled && !m_doc.IsRunning() && m_doc.GetHostCount() > 0) {
         // The views show the hosts and their failure events; this says why.
         ShowError(NoHostStartedText(m_doc));
     }

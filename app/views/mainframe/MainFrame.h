@@ -19,10 +19,12 @@
 class CFileCommands;
 class COvHistoryComboBox;
 class CLogListFrame;
+class CRunStarter;
 class CStatTreeFrame;
 class IFrameApp;
 class QDockWidget;
 class QLabel;
+class QProgressBar;
 class QSplitter;
 class QToolBar;
 class QToolButton;
@@ -65,8 +67,10 @@ public:
     void ShowAtPlacement();
     // Runs command id the way a menu item or key does; false when nothing handled it.
     bool RouteCommand(unsigned id);
-    // Start/Stop as the button does: stops a run, or starts one with the
-    // host entry's text once it is trimmed and valid.
+    // Start/Stop as the button does: stops a run (one still starting
+    // included), or starts one with the host entry's text once it is trimmed
+    // and valid. A large run goes on starting from the event loop, with a
+    // busy cursor and its progress in the status bar.
     void OnStartStop();
 
     // IPingFrame.
@@ -86,6 +90,9 @@ public:
     QWidget* ActiveView() const noexcept { return m_activeView; }
     QDockWidget* OnlinePane() const noexcept { return m_onlinePane; }
     CFileCommands& FileCommands() const noexcept { return *m_fileCommands; }
+    CRunStarter* RunStarter() const noexcept { return m_starter; }
+    // The status bar's progress of a run that is starting.
+    QProgressBar* StartProgress() const noexcept { return m_startProgress; }
     // The menu item of command id (first found), or null.
     QAction* MenuCommand(unsigned id) const;
 
@@ -109,6 +116,8 @@ private:
     void UpdateMenuItems();
     void UpdateStartStopButton();
     void ApplyChartRowHeight();
+    void OnStartProgress(unsigned started, unsigned total);
+    void OnStartFinished(bool cancelled);
     void SwitchPane(bool next);
     bool SaveWindowPlacement();
     // A message box with the error icon over this window.
@@ -134,6 +143,9 @@ private:
     QDockWidget* m_onlinePane = nullptr;
     QWidget* m_onlineView = nullptr;
     CFileCommands* m_fileCommands = nullptr;
+    CRunStarter* m_starter = nullptr;
+    QProgressBar* m_startProgress = nullptr;
+    bool m_busyCursor = false;  // the starter's busy cursor is shown
     int m_chartShare = 45;
     bool m_creating = true;
     bool m_runSeen = false;

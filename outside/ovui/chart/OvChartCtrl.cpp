@@ -129,6 +129,8 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
     // The legend holds the entries of one page, placed by LayLegend.
     m_plot->setAutoAddPlottableToLegend(false);
     m_plot->legend->setVisible(false);
+    // Legend items are added for the series alone, not for their 3D copies.
+    m_plot->setAutoAddPlottableToLegend(false);
     m_plot->legend->setBrush(QColor(255, 255, 255, 220));
     m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     m_plot->installEventFilter(this);
@@ -173,6 +175,10 @@ COvChartCtrl::~COvChartCtrl()
     m_plot->removeEventFilter(this);
     m_plot->disconnect(this);
     m_plot->xAxis->disconnect(this);
+    // Plottables go before their bar groups; the legend before the
+    // plottables (see RebuildPlottables).
+    m_plot->legend->clearItems();
+    m_plot->clearPlottables();
 }
 
 int COvChartCtrl::OpenData(unsigned flags, int series, int points)
@@ -190,7 +196,8 @@ int COvChartCtrl::OpenData(unsigned flags, int series, int points)
         m_buffer->Reset(series, m_buffer->Capacity());
         m_looks.assign(std::size_t(series), SeriesLook{});
         m_legendPages->Reset();
-        m_plottablesDirty = true;
+        m_legendDirty = true;
+        SetPlottablesAside();
         m_following = true;
         m_windowWidth = std::min(kFollowWidth, double(BufferSize()));
     }
@@ -221,8 +228,8 @@ int COvChartCtrl::CloseData(unsigned flags)
     const std::unique_ptr<Batch> batch = std::move(m_batch);
     if (batch->series > m_buffer->SeriesCount()) {
         m_buffer->AddSeries(batch->series);
+        // The new series get plottables of their own; the others keep theirs.
         m_looks.resize(std::size_t(batch->series));
-        m_plottablesDirty = true;
     }
     const std::size_t width = std::size_t(m_buffer->SeriesCount());
     std::vector<float> row(width, std::numeric_limits<float>::quiet_NaN());
@@ -491,6 +498,8 @@ void COvChartCtrl::Prepare()
 {
     if (m_plottablesDirty)
         RebuildPlottables();
+    else if (m_plottablesBuilt < m_looks.size())
+        AddPlottables();
     m_layoutUsed = m_plot->axisRect()->rect();
     UpdateWindow();
     FillPlottables();
@@ -539,66 +548,117 @@ void COvChartCtrl::Redraw()
 
 void COvChartCtrl::RebuildPlottables()
 {
+    // The legend is emptied in one step first: a plottable deleted while its
+    // legend item stays makes the legend lay out all its other items again.
+    m_plot->legend->clearItems();
     m_plot->clearPlottables();
+    m_made.clear();
     m_barsGroups.clear();
-    m_legendDirty = true;
-    for (std::size_t s = 0; s < m_looks.size(); ++s) {
-        SeriesLook& look = m_looks[s];
-        const QColor color = SeriesColor(int(s));
-        const QColor dark = color.darker(160);
-        look.back = nullptr;
-        if (m_gallery == OVCHART_BAR) {
-            auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
-            bars->setWidthType(QCPBars::wtPlotCoords);
-            bars->setBrush(color);
-            if (m_galleryCount > 1) {
-                const std::size_t group = s / std::size_t(m_galleryCount);
-                if (group >= m_barsGroups.size()) {
-                    auto barsGroup = std::make_unique<QCPBarsGroup>(m_plot);
-                    barsGroup->setParent(nullptr);  // one owner: m_barsGroups
-                    barsGroup->setSpacing(0);
-                    m_barsGroups.push_back(std::move(barsGroup));
-                }
-                bars->setBarsGroup(m_barsGroups[group].get());
-            }
-            look.main = bars;
-            if (m_3d) {
-                auto* back = new QCPBars(m_plot->xAxis, m_plot->yAxis);
-                back->setWidthType(QCPBars::wtPlotCoords);
-                back->setPen(Qt::NoPen);
-                back->setBrush(dark);
-                if (bars->barsGroup())
-                    back->setBarsGroup(bars->barsGroup());
-                look.back = back;
-            }
-        } else {
-            auto* graph = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-            graph->setPen(QPen(color, 1.0));  // wider pens take the slow stroker
-            look.main = graph;
-            if (m_gallery == OVCHART_AREA) {
-                QColor fill = color;
-                fill.setAlpha(m_3d ? 255 : 110);
-                graph->setBrush(fill);
-            }
-            if (m_3d) {
-                auto* back = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
-                back->setPen(QPen(dark));
-                if (m_gallery == OVCHART_AREA) {
-                    back->setBrush(dark);
-                } else {
-                    // The band between the line and its copy makes a ribbon.
-                    graph->setChannelFillGraph(back);
-                    graph->setBrush(color.darker(130));
-                }
-                look.back = back;
-            }
-        }
-        look.main->setName(look.legend);
-        if (look.back)
-            look.back->setLayer(kDepthLayer);
-    }
+    m_plottablesBuilt = 0;
+    AddPlottables();
     m_columns = new CChartColumns(m_plot->xAxis, m_plot->yAxis);
     m_plottablesDirty = false;
+}
+
+void COvChartCtrl::SetPlottablesAside()
+{
+    m_plot->legend->clearItems();
+    for (const SeriesLook& made : m_made) {
+        for (QCPAbstractPlottable* plottable : {made.main, made.back}) {
+            if (auto* graph = qobject_cast<QCPGraph*>(plottable)) {
+                graph->data()->clear();
+            } else if (auto* bars = qobject_cast<QCPBars*>(plottable)) {
+                bars->data()->clear();
+                bars->setBarsGroup(nullptr);
+            }
+            if (plottable)
+                plottable->setVisible(false);
+        }
+    }
+    m_plottablesBuilt = 0;
+}
+
+COvChartCtrl::SeriesLook COvChartCtrl::MakePlottables(std::size_t s)
+{
+    SeriesLook look;
+    const QColor color = SeriesColor(int(s));
+    const QColor dark = color.darker(160);
+    if (m_gallery == OVCHART_BAR) {
+        auto* bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+        bars->setWidthType(QCPBars::wtPlotCoords);
+        bars->setBrush(color);
+        look.main = bars;
+        if (m_3d) {
+            auto* back = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+            back->setWidthType(QCPBars::wtPlotCoords);
+            back->setPen(Qt::NoPen);
+            back->setBrush(dark);
+            look.back = back;
+        }
+    } else {
+        auto* graph = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
+        graph->setPen(QPen(color, 1.0));  // wider pens take the slow stroker
+        look.main = graph;
+        if (m_gallery == OVCHART_AREA) {
+            QColor fill = color;
+            fill.setAlpha(m_3d ? 255 : 110);
+            graph->setBrush(fill);
+        }
+        if (m_3d) {
+            auto* back = m_plot->addGraph(m_plot->xAxis, m_plot->yAxis);
+            back->setPen(QPen(dark));
+            if (m_gallery == OVCHART_AREA) {
+                back->setBrush(dark);
+            } else {
+                // The band between the line and its copy makes a ribbon.
+                graph->setChannelFillGraph(back);
+                graph->setBrush(color.darker(130));
+            }
+            look.back = back;
+        }
+    }
+    if (look.back)
+        look.back->setLayer(kDepthLayer);
+    return look;
+}
+
+void COvChartCtrl::JoinBarsGroup(std::size_t s, const SeriesLook& look)
+{
+    auto* bars = qobject_cast<QCPBars*>(look.main);
+    if (!bars || m_galleryCount <= 1)
+        return;
+    const std::size_t group = s / std::size_t(m_galleryCount);
+    while (group >= m_barsGroups.size()) {
+        auto barsGroup = std::make_unique<QCPBarsGroup>(m_plot);
+        barsGroup->setParent(nullptr);  // one owner: m_barsGroups
+        barsGroup->setSpacing(0);
+        m_barsGroups.push_back(std::move(barsGroup));
+    }
+    bars->setBarsGroup(m_barsGroups[group].get());
+    if (auto* back = qobject_cast<QCPBars*>(look.back))
+        back->setBarsGroup(m_barsGroups[group].get());
+}
+
+void COvChartCtrl::AddPlottables()
+{
+    // Plottables set aside by an earlier run serve again, in the same slots
+    // (so in the same colours): making and deleting a thousand of them took
+    // longer than the window may stand still.
+    for (std::size_t s = m_plottablesBuilt; s < m_looks.size(); ++s) {
+        if (s == m_made.size())
+            m_made.push_back(MakePlottables(s));
+        SeriesLook& look = m_looks[s];
+        look.main = m_made[s].main;
+        look.back = m_made[s].back;
+        look.main->setVisible(true);
+        if (look.back)
+            look.back->setVisible(true);
+        JoinBarsGroup(s, look);
+        look.main->setName(look.legend);
+    }
+    // LayLegend gives the new series their entries on the legend's pages.
+    m_legendDirty = true;
+    m_plottablesBuilt = m_looks.size();
 }
 
 void COvChartCtrl::UpdateWindow()
@@ -635,6 +695,8 @@ void COvChartCtrl::FillPlottables()
 {
     if (m_plottablesDirty)
         RebuildPlottables();
+    else if (m_plottablesBuilt < m_looks.size())
+        AddPlottables();
     const QCPRange range = m_plot->xAxis->range();
     int pixels = m_layoutUsed.width();
     if (pixels < 10)

@@ -205,6 +205,12 @@ private:
     void QueueRedraw();
     void Prepare();
     void RebuildPlottables();
+    // Plottables for the series that have none yet, made or taken from those set aside.
+    void AddPlottables();
+    // Hides every series' plottables, empties them and the legend, for later series.
+    void SetPlottablesAside();
+    SeriesLook MakePlottables(std::size_t series);
+    void JoinBarsGroup(std::size_t series, const SeriesLook& look);
     void UpdateWindow();
     void FillPlottables();
     void FitTitles();
@@ -218,6 +224,9 @@ private:
     std::unique_ptr<CChartBuffer> m_buffer;
     std::unique_ptr<Batch> m_batch;
     std::vector<SeriesLook> m_looks;
+    // Plottables made for the present gallery and 3D view, by series slot;
+    // those beyond the series in use are hidden, kept for later series.
+    std::vector<SeriesLook> m_made;
     // Owned here alone; a group and its bars let go of each other when
     // either goes first.
     std::vector<std::unique_ptr<QCPBarsGroup>> m_barsGroups;
@@ -232,7 +241,8 @@ private:
     int m_mode = OVCHART_RT_SCROLL;
     bool m_following = true;
     bool m_dirty = true;            // the plot's data no longer match the window
-    bool m_plottablesDirty = true;  // gallery, 3D or series changed
+    bool m_plottablesDirty = true;  // gallery, 3D or the bars' series count changed
+    std::size_t m_plottablesBuilt = 0;  // series shown with their plottables and legend items
     bool m_settingRange = false;    // our own axis range changes
     bool m_redrawQueued = false;
     bool m_legendOn = false;
