@@ -319,9 +319,9 @@ void CHostProbe::LookupCountryOfAddress() noexcept {
     m_state = HS_READY;
 }
 
-DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
+std::optional<DWORD> CHostProbe::PauseBeforeSend(IPAddr& address,
+                                                 PING_SETTINGS& settings) noexcept {
     const DWORD now = GetTickCount();
-    IPAddr address = 0;
     {
         std::lock_guard lock(m_stateLock);
         // A Stop between the gate wait and here leaves the host stopped.
@@ -336,7 +336,6 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         m_state = HS_PINGING;
         address = m_address;
     }
-    PING_SETTINGS settings;
     DWORD limit = 0;
     {
         std::lock_guard lock(m_settingsLock);
@@ -353,30 +352,19 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     m_lastSendTick = now;
     m_hasSent = true;
     ++m_requestsSent;
+    return std::nullopt;
+}
 
-    // The request size travels as 16 bits, so no more than that is kept.
-    const WORD requestSize = static_cast<WORD>(settings.Size);
+void CHostProbe::FitBuffers(WORD requestSize) noexcept {
     if (requestSize != m_payloadSize || m_replyBuffer.empty()) {
         m_payload.assign(requestSize, BYTE{0x41});
         // Room for the reply record, the echoed data and some slack.
         m_replyBuffer.assign(requestSize + sizeof(ICMP_ECHO_REPLY) + kReplySlack, BYTE{0});
         m_payloadSize = requestSize;
     }
+}
 
-    DWORD finerUs = ov::icmp::kNoRoundTripUs;
-    const DWORD replySize = static_cast<DWORD>(m_replyBuffer.size());
-    const DWORD replies =
-        m_services.pIcmpSendEchoUs != nullptr
-            ? m_services.pIcmpSendEchoUs(icmpHandle, address, m_payload.data(), requestSize,
-                                         &settings.IPOption, m_replyBuffer.data(), replySize,
-                                         settings.TimeOut, &finerUs)
-            : m_services.pIcmpSendEcho(icmpHandle, address, m_payload.data(), requestSize,
-                                       &settings.IPOption, m_replyBuffer.data(), replySize,
-                                       settings.TimeOut);
-    if (replies == 0 && Quitting()) {
-        return 0;  // the echo was cancelled because the host is being deleted
-    }
-
+void CHostProbe::RecordOutcome(DWORD replies, DWORD finerUs, DWORD timeOut) noexcept {
     PING_EVENT event{};
     event.time = _time64(nullptr);
     ICMP_ECHO_REPLY reply{};
@@ -384,7 +372,7 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         std::memcpy(&reply, m_replyBuffer.data(), sizeof(reply));
     }
     const bool answered =
-        replies != 0 && reply.Status == IP_SUCCESS && reply.RoundTripTime <= settings.TimeOut;
+        replies != 0 && reply.Status == IP_SUCCESS && reply.RoundTripTime <= timeOut;
     {
         std::lock_guard lock(m_statsLock);
         ++m_stats.sent;
@@ -410,6 +398,32 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         m_events.Push(event);
     }
     Notify(answered ? PN_REPLY : PN_LOST);
+}
+
+DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
+    IPAddr address = 0;
+    PING_SETTINGS settings;
+    if (const std::optional<DWORD> pause = PauseBeforeSend(address, settings)) {
+        return *pause;
+    }
+    // The request size travels as 16 bits, so no more than that is kept.
+    const WORD requestSize = static_cast<WORD>(settings.Size);
+    FitBuffers(requestSize);
+
+    DWORD finerUs = ov::icmp::kNoRoundTripUs;
+    const DWORD replySize = static_cast<DWORD>(m_replyBuffer.size());
+    const DWORD replies =
+        m_services.pIcmpSendEchoUs != nullptr
+            ? m_services.pIcmpSendEchoUs(icmpHandle, address, m_payload.data(), requestSize,
+                                         &settings.IPOption, m_replyBuffer.data(), replySize,
+                                         settings.TimeOut, &finerUs)
+            : m_services.pIcmpSendEcho(icmpHandle, address, m_payload.data(), requestSize,
+                                       &settings.IPOption, m_replyBuffer.data(), replySize,
+                                       settings.TimeOut);
+    if (replies == 0 && Quitting()) {
+        return 0;  // the echo was cancelled because the host is being deleted
+    }
+    RecordOutcome(replies, finerUs, settings.TimeOut);
     // After a request the worker pauses at least one cycle, however short the delay.
     return std::max(TimeLeft(settings.TimeDelay, GetTickCount() - m_lastSendTick), kCyclePauseMs);
 }
