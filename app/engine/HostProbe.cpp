@@ -15,7 +15,8 @@
 
 namespace {
 
-// Longest name handed to the resolver, in bytes, and longest canonical name kept.
+// Longest name handed to the resolver, in UTF-8 bytes, and longest canonical
+// name kept, in UTF-16 units; both cut at a character boundary.
 constexpr std::size_t kMaxResolverName = 1024;
 constexpr std::size_t kMaxCanonicalName = 520;
 // The shortest pause between two checks of the delay. A worker sleeps until
@@ -34,86 +35,6 @@ constexpr std::size_t kWorkerStackBytes = 256 * 1024;
 
 // Extra room in the reply buffer beyond the reply record and the echoed data.
 constexpr std::size_t kReplySlack = 8;
-// The resolver takes names in UTF-8 on this system; cut at a character boundary.
-std::string ToResolverName(const std::u16string& wide) {
-    std::string out;
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        char bytes[4];
-        std::size_t n = 0;
-        if (c < 0x80) {
-            bytes[n++] = static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes[n++] = static_cast<char>(0xC0 | (c >> 6));
-            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes[n++] = static_cast<char>(0xE0 | (c >> 12));
-            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes[n++] = static_cast<char>(0xF0 | (c >> 18));
-            bytes[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            bytes[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        }
-        if (out.size() + n > kMaxResolverName) {
-            break;
-        }
-        out.append(bytes, n);
-    }
-    return out;
-}
-
-// Canonical names come back in UTF-8; malformed bytes become U+FFFD.
-std::u16string FromResolverName(const char* name) {
-    std::u16string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(name);
-    while (*p != 0 && out.size() < kMaxCanonicalName) {
-        char32_t c = *p;
-        int extra = 0;
-        if (c >= 0xF0 && c < 0xF8) {
-            c &= 0x07;
-            extra = 3;
-        } else if (c >= 0xE0) {
-            c &= 0x0F;
-            extra = 2;
-        } else if (c >= 0xC0) {
-            c &= 0x1F;
-            extra = 1;
-        } else if (c >= 0x80) {
-            c = 0xFFFD;
-        }
-        ++p;
-        for (int k = 0; k < extra; ++k, ++p) {
-            if ((*p & 0xC0) != 0x80) {
-                c = 0xFFFD;
-                break;
-            }
-            c = (c << 6) | (*p & 0x3F);
-        }
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            c = 0xFFFD;
-        }
-        if (c >= 0x10000) {
-            if (out.size() + 2 > kMaxCanonicalName) {
-                break;
-            }
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -363,7 +284,7 @@ void CHostProbe::Resolve() noexcept {
     Notify(PN_RESOLVING);
 
     // The lookup is published so that a quit request can abandon it at once.
-    std::shared_ptr<CNameLookup> lookup = CNameLookup::Start(ToResolverName(GetHostName()), probe);
+    std::shared_ptr<CNameLookup> lookup = CNameLookup::Start(ov::WideToUtf8(GetHostName(), kMaxResolverName), probe);
     if (!lookup) {
         Fail(PE_RESOLVE_FAILED, ENOMEM, 0);
         return;
@@ -384,8 +305,10 @@ void CHostProbe::Resolve() noexcept {
             sockaddr_in in{};
             std::memcpy(&in, first->ai_addr, sizeof(in));
             if (first->ai_canonname != nullptr) {
-                // A name server's text: kept with its controls escaped.
-                m_hostName = ov::EscapeControls(FromResolverName(first->ai_canonname));
+                // A name server's text, UTF-8 on this system: kept with
+                // malformed bytes as U+FFFD and its controls escaped.
+                m_hostName = ov::EscapeControls(
+                    ov::Utf8ToWide(first->ai_canonname, kMaxCanonicalName));
             }
             m_address = in.sin_addr.s_addr;
             m_state = HS_RESOLVED;
@@ -402,9 +325,9 @@ void CHostProbe::LookupCountryOfAddress() noexcept {
     m_state = HS_READY;
 }
 
-DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
+std::optional<DWORD> CHostProbe::PauseBeforeSend(IPAddr& address,
+                                                 PING_SETTINGS& settings) noexcept {
     const DWORD now = GetTickCount();
-    IPAddr address = 0;
     {
         std::lock_guard lock(m_stateLock);
         // A Stop between the gate wait and here leaves the host stopped.
@@ -419,7 +342,6 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         m_state = HS_PINGING;
         address = m_address;
     }
-    PING_SETTINGS settings;
     DWORD limit = 0;
     {
         std::lock_guard lock(m_settingsLock);
@@ -436,30 +358,19 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     m_lastSendTick = now;
     m_hasSent = true;
     ++m_requestsSent;
+    return std::nullopt;
+}
 
-    // The request size travels as 16 bits, so no more than that is kept.
-    const WORD requestSize = static_cast<WORD>(settings.Size);
+void CHostProbe::FitBuffers(WORD requestSize) noexcept {
     if (requestSize != m_payloadSize || m_replyBuffer.empty()) {
         m_payload.assign(requestSize, BYTE{0x41});
         // Room for the reply record, the echoed data and some slack.
         m_replyBuffer.assign(requestSize + sizeof(ICMP_ECHO_REPLY) + kReplySlack, BYTE{0});
         m_payloadSize = requestSize;
     }
+}
 
-    DWORD finerUs = ov::icmp::kNoRoundTripUs;
-    const DWORD replySize = static_cast<DWORD>(m_replyBuffer.size());
-    const DWORD replies =
-        m_services.pIcmpSendEchoUs != nullptr
-            ? m_services.pIcmpSendEchoUs(icmpHandle, address, m_payload.data(), requestSize,
-                                         &settings.IPOption, m_replyBuffer.data(), replySize,
-                                         settings.TimeOut, &finerUs)
-            : m_services.pIcmpSendEcho(icmpHandle, address, m_payload.data(), requestSize,
-                                       &settings.IPOption, m_replyBuffer.data(), replySize,
-                                       settings.TimeOut);
-    if (replies == 0 && Quitting()) {
-        return 0;  // the echo was cancelled because the host is being deleted
-    }
-
+void CHostProbe::RecordOutcome(DWORD replies, DWORD finerUs, DWORD timeOut) noexcept {
     PING_EVENT event{};
     event.time = _time64(nullptr);
     ICMP_ECHO_REPLY reply{};
@@ -467,7 +378,7 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         std::memcpy(&reply, m_replyBuffer.data(), sizeof(reply));
     }
     const bool answered =
-        replies != 0 && reply.Status == IP_SUCCESS && reply.RoundTripTime <= settings.TimeOut;
+        replies != 0 && reply.Status == IP_SUCCESS && reply.RoundTripTime <= timeOut;
     {
         std::lock_guard lock(m_statsLock);
         ++m_stats.sent;
@@ -493,6 +404,32 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
         m_events.Push(event);
     }
     Notify(answered ? PN_REPLY : PN_LOST);
+}
+
+DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
+    IPAddr address = 0;
+    PING_SETTINGS settings;
+    if (const std::optional<DWORD> pause = PauseBeforeSend(address, settings)) {
+        return *pause;
+    }
+    // The request size travels as 16 bits, so no more than that is kept.
+    const WORD requestSize = static_cast<WORD>(settings.Size);
+    FitBuffers(requestSize);
+
+    DWORD finerUs = ov::icmp::kNoRoundTripUs;
+    const DWORD replySize = static_cast<DWORD>(m_replyBuffer.size());
+    const DWORD replies =
+        m_services.pIcmpSendEchoUs != nullptr
+            ? m_services.pIcmpSendEchoUs(icmpHandle, address, m_payload.data(), requestSize,
+                                         &settings.IPOption, m_replyBuffer.data(), replySize,
+                                         settings.TimeOut, &finerUs)
+            : m_services.pIcmpSendEcho(icmpHandle, address, m_payload.data(), requestSize,
+                                       &settings.IPOption, m_replyBuffer.data(), replySize,
+                                       settings.TimeOut);
+    if (replies == 0 && Quitting()) {
+        return 0;  // the echo was cancelled because the host is being deleted
+    }
+    RecordOutcome(replies, finerUs, settings.TimeOut);
     // After a request the worker pauses at least one cycle, however short the delay.
     return std::max(TimeLeft(settings.TimeDelay, GetTickCount() - m_lastSendTick), kCyclePauseMs);
 }

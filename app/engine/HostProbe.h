@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,13 @@ private:
     // may pause before the next one can be due (INFINITE: it can send no more
     // until it is stopped, deleted or its settings change).
     DWORD PingOnce(HANDLE icmpHandle) noexcept;
+    // PingOnce's steps. When no request is due: the pause; otherwise nullopt,
+    // with the request counted and address and settings filled in for it.
+    std::optional<DWORD> PauseBeforeSend(IPAddr& address, PING_SETTINGS& settings) noexcept;
+    // Sizes the payload and the reply buffer for requests of requestSize bytes.
+    void FitBuffers(WORD requestSize) noexcept;
+    // Counts the request's outcome, records its event and notifies.
+    void RecordOutcome(DWORD replies, DWORD finerUs, DWORD timeOut) noexcept;
     bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
 
     const DWORD m_index;

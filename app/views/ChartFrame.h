@@ -5,12 +5,11 @@
 // does for the other views.
 #include <memory>
 
-#include "OvPingDoc.h"
-#include "ovui/OvViewFrame.h"
+#include "DocViewFrame.h"
 
 class CChartView;
 
-class CChartFrame final : public COvViewFrame {
+class CChartFrame final : public CDocViewFrame<CChartView> {
     Q_OBJECT
 
 public:
@@ -18,10 +17,9 @@ public:
     // frame cannot be built. It has no parent: a splitter or layout takes it.
     static std::unique_ptr<CChartFrame> New(COvPingDoc& doc);
 
-    CChartView* GetChartView() const noexcept { return m_view; }
+    CChartView* GetChartView() const noexcept { return m_docView; }
 
 private:
     CChartFrame() = default;
-
-    CChartView* m_view = nullptr;
+    bool Attach(CChartView& view) override;
 };

@@ -6,15 +6,17 @@
 #include "ovui/OvStatic.h"
 
 std::unique_ptr<CLogListFrame> CLogListFrame::New(COvPingDoc& doc) {
-    std::unique_ptr<CLogListFrame> frame(new CLogListFrame());
-    auto* view = new CLogListView(doc, frame.get());
-    if (!frame->Create(view, OvText(34000, u"Log List"), kLogListBar) || frame->m_caption == nullptr) {
-        return nullptr;
+    return Build(std::unique_ptr<CLogListFrame>(new CLogListFrame()), doc,
+                 OvText(34000, u"Log List"), kLogListBar);
+}
+
+bool CLogListFrame::Attach(CLogListView& view) {
+    if (m_caption == nullptr) {
+        return false;
     }
-    frame->m_view = view;
-    connect(view, &CLogListView::captionChanged, frame->m_caption, &COvStatic::SetCaption);
-    view->InitialUpdate();
-    return frame;
+    connect(&view, &CLogListView::captionChanged, m_caption, &COvStatic::SetCaption);
+    view.InitialUpdate();
+    return true;
 }
 
 QWidget* CLogListFrame::OnCreateControl(unsigned id, QToolBar* bar) {

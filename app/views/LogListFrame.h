@@ -4,13 +4,12 @@
 // caption at its end) over one CLogListView.
 #include <memory>
 
-#include "OvPingDoc.h"
-#include "ovui/OvViewFrame.h"
+#include "DocViewFrame.h"
 
 class CLogListView;
 class COvStatic;
 
-class CLogListFrame final : public COvViewFrame {
+class CLogListFrame final : public CDocViewFrame<CLogListView> {
     Q_OBJECT
 
 public:
@@ -18,7 +17,7 @@ public:
     // frame cannot be built. It has no parent: a splitter or layout takes it.
     static std::unique_ptr<CLogListFrame> New(COvPingDoc& doc);
 
-    CLogListView* GetListView() const noexcept { return m_view; }
+    CLogListView* GetListView() const noexcept { return m_docView; }
     COvStatic* GetCaptionControl() const noexcept { return m_caption; }
 
 protected:
@@ -26,7 +25,7 @@ protected:
 
 private:
     CLogListFrame() = default;
+    bool Attach(CLogListView& view) override;
 
-    CLogListView* m_view = nullptr;
     COvStatic* m_caption = nullptr;
 };

@@ -5,11 +5,6 @@
 #include "ViewText.h"
 
 std::unique_ptr<CStatTreeFrame> CStatTreeFrame::New(COvPingDoc& doc) {
-    std::unique_ptr<CStatTreeFrame> frame(new CStatTreeFrame());
-    auto* view = new CStatTreeView(doc, frame.get());
-    if (!frame->Create(view, OvText(34001, u"Tree"), kStatTreeBar)) {
-        return nullptr;
-    }
-    frame->m_view = view;
-    return frame;
+    return Build(std::unique_ptr<CStatTreeFrame>(new CStatTreeFrame()), doc,
+                 OvText(34001, u"Tree"), kStatTreeBar);
 }

@@ -3,12 +3,11 @@
 // one CStatTreeView.
 #include <memory>
 
-#include "OvPingDoc.h"
-#include "ovui/OvViewFrame.h"
+#include "DocViewFrame.h"
 
 class CStatTreeView;
 
-class CStatTreeFrame final : public COvViewFrame {
+class CStatTreeFrame final : public CDocViewFrame<CStatTreeView> {
     Q_OBJECT
 
 public:
@@ -16,10 +15,8 @@ public:
     // has no parent: a splitter or layout takes it.
     static std::unique_ptr<CStatTreeFrame> New(COvPingDoc& doc);
 
-    CStatTreeView* GetTreeView() const noexcept { return m_view; }
+    CStatTreeView* GetTreeView() const noexcept { return m_docView; }
 
 private:
     CStatTreeFrame() = default;
-
-    CStatTreeView* m_view = nullptr;
 };

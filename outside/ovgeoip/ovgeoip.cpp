@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
+
 namespace ov::geoip {
 
 class GeoIPDatabase {
@@ -29,72 +31,6 @@ namespace {
 
 constexpr char kDebianDatabase[] = "/usr/share/GeoIP/GeoIP.dat";
 
-std::u16string Utf8ToUtf16(const char* text) {
-    std::u16string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p) {
-        char32_t c = *p;
-        int extra = 0;
-        if (c >= 0xf0 && c < 0xf8) {
-            c &= 0x07;
-            extra = 3;
-        } else if (c >= 0xe0) {
-            c &= 0x0f;
-            extra = 2;
-        } else if (c >= 0xc0) {
-            c &= 0x1f;
-            extra = 1;
-        } else if (c >= 0x80) {
-            c = 0xfffd;  // stray continuation byte
-        }
-        ++p;
-        for (; extra > 0; --extra, ++p) {
-            if ((*p & 0xc0) != 0x80) {
-                c = 0xfffd;
-                break;
-            }
-            c = (c << 6) | (*p & 0x3f);
-        }
-        if (c >= 0x10000 && c <= 0x10ffff) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xd800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xdc00 + (c & 0x3ff)));
-        } else {
-            out.push_back(c > 0x10ffff ? u'\xfffd' : static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
-
-std::string Utf16ToUtf8(const char16_t* text) {
-    std::string out;
-    for (const char16_t* p = text; *p; ++p) {
-        char32_t c = *p;
-        if (c >= 0xd800 && c < 0xdc00 && p[1] >= 0xdc00 && p[1] < 0xe000) {
-            c = 0x10000 + ((c - 0xd800) << 10) + (p[1] - 0xdc00);
-            ++p;
-        } else if (c >= 0xd800 && c < 0xe000) {
-            c = 0xfffd;  // unpaired surrogate
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xe0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-        } else {
-            out.push_back(static_cast<char>(0xf0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-        }
-    }
-    return out;
-}
-
 // Wide country names, converted once from the library's UTF-8 table and
 // read without a lock afterwards by every worker.
 const std::vector<std::u16string>& CountryNames() {
@@ -104,7 +40,7 @@ const std::vector<std::u16string>& CountryNames() {
         v.reserve(count);
         for (unsigned id = 0; id < count; ++id) {
             const char* name = ::GeoIP_utf8_country_name[id];
-            v.push_back(name ? Utf8ToUtf16(name) : std::u16string());
+            v.push_back(name ? ov::Utf8ToWide(name) : std::u16string());
         }
         return v;
     }();
@@ -117,7 +53,7 @@ const char16_t* GeoIP_get_default_db_file() noexcept {
     thread_local std::u16string path;
     try {
         const char* env = std::getenv("OV_GEOIP_DB");
-        path = Utf8ToUtf16(env && *env ? env : kDebianDatabase);
+        path = ov::Utf8ToWide(env && *env ? env : kDebianDatabase);
     } catch (const std::bad_alloc&) {
         return u"";
     }
@@ -128,7 +64,7 @@ GeoIP* GeoIP_open(const char16_t* path, int flags) noexcept {
     if (path == nullptr || *path == 0)
         return nullptr;
     try {
-        const std::string file = Utf16ToUtf8(path);
+        const std::string file = ov::WideToUtf8(path);
         // libGeoIP complains on stderr about missing or unreadable files, and
         // an empty one is no database: look first.
         struct stat st{};

@@ -362,63 +362,60 @@ UINT ResolvePage(UINT cp) {
 bool IsHighSurrogate(char16_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) noexcept { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// UTF-8 -> UTF-16; each maximal invalid subsequence becomes one U+FFFD.
-bool DecodeUtf8(std::string_view in, std::u16string& out) {
-    bool valid = true;
-    out.reserve(out.size() + in.size());
-    size_t i = 0;
+// Reads the character of UTF-8 text in at i into cp and moves i past it;
+// false, with U+FFFD in cp, for a maximal invalid subsequence.
+bool ReadUtf8(std::string_view in, size_t& i, char32_t& cp) {
     const auto byteAt = [&](size_t k) { return static_cast<unsigned char>(in[k]); };
+    const unsigned char b = byteAt(i++);
+    cp = b;
+    if (b < 0x80) {
+        return true;
+    }
+    int need = 0;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 1;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 2;
+        cp = b & 0x0F;
+        lo = b == 0xE0 ? 0xA0 : 0x80;
+        hi = b == 0xED ? 0x9F : 0xBF;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 3;
+        cp = b & 0x07;
+        lo = b == 0xF0 ? 0x90 : 0x80;
+        hi = b == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        cp = kReplacement;
+        return false;
+    }
+    for (int n = 0; n < need; ++n, ++i) {
+        if (i >= in.size() || byteAt(i) < lo || byteAt(i) > hi) {
+            cp = kReplacement;
+            return false;
+        }
+        lo = 0x80;
+        hi = 0xBF;
+        cp = (cp << 6) | (byteAt(i) & 0x3F);
+    }
+    return true;
+}
+
+// UTF-8 -> UTF-16; each maximal invalid subsequence becomes one U+FFFD. Stops
+// before a character that would take out past maxUnits added units.
+bool DecodeUtf8(std::string_view in, std::u16string& out, size_t maxUnits = std::u16string::npos) {
+    bool valid = true;
+    const size_t start = out.size();
+    out.reserve(start + std::min(in.size(), maxUnits));
+    size_t i = 0;
     while (i < in.size()) {
-        const unsigned char b = byteAt(i);
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        int need = 0;
         char32_t cp = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            need = 1;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            need = 2;
-            cp = b & 0x0F;
-            lo = b == 0xE0 ? 0xA0 : 0x80;
-            hi = b == 0xED ? 0x9F : 0xBF;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            need = 3;
-            cp = b & 0x07;
-            lo = b == 0xF0 ? 0x90 : 0x80;
-            hi = b == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            out.push_back(kReplacement);
-            valid = false;
-            ++i;
-            continue;
-        }
-        size_t k = i + 1;
-        bool ok = true;
-        for (int n = 0; n < need; ++n, ++k) {
-            if (k >= in.size()) {
-                ok = false;
-                break;
-            }
-            const unsigned char c = byteAt(k);
-            if (c < lo || c > hi) {
-                ok = false;
-                break;
-            }
-            lo = 0x80;
-            hi = 0xBF;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(kReplacement);
-            valid = false;
-            i = k;
-            continue;
+        valid = ReadUtf8(in, i, cp) && valid;
+        const size_t units = cp >= 0x10000 ? 2 : 1;
+        if (out.size() - start + units > maxUnits) {
+            break;
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
@@ -427,15 +424,16 @@ bool DecodeUtf8(std::string_view in, std::u16string& out) {
         } else {
             out.push_back(static_cast<char16_t>(cp));
         }
-        i = k;
     }
     return valid;
 }
 
-// UTF-16 -> UTF-8; a lone surrogate becomes U+FFFD.
-bool EncodeUtf8(std::u16string_view in, std::string& out) {
+// UTF-16 -> UTF-8; a lone surrogate becomes U+FFFD. Stops before a character
+// that would take out past maxBytes added bytes.
+bool EncodeUtf8(std::u16string_view in, std::string& out, size_t maxBytes = std::string::npos) {
     bool valid = true;
-    out.reserve(out.size() + in.size() * 3);
+    const size_t start = out.size();
+    out.reserve(start + std::min(in.size() * 3, maxBytes));
     for (size_t i = 0; i < in.size(); ++i) {
         char32_t cp = in[i];
         if (IsHighSurrogate(in[i]) && i + 1 < in.size() && IsLowSurrogate(in[i + 1])) {
@@ -445,21 +443,27 @@ bool EncodeUtf8(std::u16string_view in, std::string& out) {
             cp = kReplacement;
             valid = false;
         }
+        char bytes[4];
+        size_t n = 0;
         if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
+            bytes[n++] = static_cast<char>(cp);
         } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            bytes[n++] = static_cast<char>(0xC0 | (cp >> 6));
+            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            bytes[n++] = static_cast<char>(0xE0 | (cp >> 12));
+            bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            bytes[n++] = static_cast<char>(0xF0 | (cp >> 18));
+            bytes[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
         }
+        if (out.size() - start + n > maxBytes) {
+            break;
+        }
+        out.append(bytes, n);
     }
     return valid;
 }
@@ -806,15 +810,15 @@ std::string WideToAnsi(std::u16string_view wide, UINT cp) {
     return bytes;
 }
 
-std::u16string Utf8ToWide(std::string_view utf8) {
+std::u16string Utf8ToWide(std::string_view utf8, size_t maxUnits) {
     std::u16string wide;
-    DecodeUtf8(utf8, wide);
+    DecodeUtf8(utf8, wide, maxUnits);
     return wide;
 }
 
-std::string WideToUtf8(std::u16string_view wide) {
+std::string WideToUtf8(std::u16string_view wide, size_t maxBytes) {
     std::string bytes;
-    EncodeUtf8(wide, bytes);
+    EncodeUtf8(wide, bytes, maxBytes);
     return bytes;
 }
 

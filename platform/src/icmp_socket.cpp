@@ -440,6 +440,122 @@ bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
     return true;
 }
 
+namespace {
+
+// Status of a request whose send failed with error.
+DWORD StatusOfSendError(int error) noexcept {
+    switch (error) {
+    case EMSGSIZE:
+        return IP_PACKET_TOO_BIG;
+    case ENETUNREACH:
+        return IP_DEST_NET_UNREACHABLE;
+    case EHOSTUNREACH:
+        return IP_DEST_HOST_UNREACHABLE;
+    case ENOBUFS:
+    case ENOMEM:
+        return IP_NO_RESOURCES;
+    default:
+        return IP_GENERAL_FAILURE;
+    }
+}
+
+// Writes answer m, read with the kernel's stamp stampReal (0: none), to a
+// request sent at sendMono into the reply buffer.
+void FillReply(const Match& m, std::int64_t sendMono, std::int64_t stampReal, void* replyBuffer,
+               DWORD replySize, DWORD* roundTripUs) noexcept {
+    // Turn the kernel's wall-clock stamp into monotonic time; an absent
+    // or implausible stamp falls back to the time of reading.
+    const std::int64_t nowMono = ClockNs(CLOCK_MONOTONIC);
+    const std::int64_t nowReal = ClockNs(CLOCK_REALTIME);
+    std::int64_t arrival = stampReal != 0 ? stampReal - (nowReal - nowMono) : nowMono;
+    arrival = std::clamp(arrival, sendMono, nowMono);
+    auto* reply = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
+    reply->Address = m.address;
+    reply->Status = m.status;
+    const std::int64_t elapsedNs = arrival - sendMono;
+    reply->RoundTripTime = static_cast<DWORD>(elapsedNs / 1'000'000);
+    // The kernel stamps in nanoseconds; the caller may take microseconds.
+    if (roundTripUs != nullptr)
+        *roundTripUs = static_cast<DWORD>(
+            std::min<std::int64_t>(elapsedNs / 1'000, std::int64_t{kNoRoundTripUs} - 1));
+    reply->Options.Ttl = m.ttl;
+    reply->Options.Tos = m.tos;
+    reply->Options.Flags = m.flags;
+    auto* data = static_cast<std::byte*>(replyBuffer) + sizeof(ICMP_ECHO_REPLY);
+    if (m.status == IP_SUCCESS) {
+        const std::size_t room = replySize - sizeof(ICMP_ECHO_REPLY);
+        const std::size_t copied = std::min({m.dataSize, room, std::size_t{0xffff}});
+        std::memcpy(data, m.data, copied);
+        reply->DataSize = static_cast<WORD>(copied);
+    }
+    reply->Data = data;
+}
+
+}  // namespace
+
+bool EchoHandle::FitBuffers(WORD requestSize) noexcept {
+    // Room for the largest IP header, an ICMP error quoting our request, and
+    // an echo reply of the request's size.
+    const std::size_t receiveSize = 60 + kIcmpHeader + 60 + kIcmpHeader + requestSize + 64;
+    try {
+        if (m_receive.size() < receiveSize)
+            m_receive.resize(receiveSize);
+        if (m_control.empty())
+            m_control.resize(512);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+DWORD EchoHandle::CheckRequest(const void* requestData, WORD requestSize,
+                               const IP_OPTION_INFORMATION* options, DWORD replySize) noexcept {
+    if (m_cancelled.load(std::memory_order_acquire))
+        return IP_GENERAL_FAILURE;
+    if (requestSize != 0 && requestData == nullptr)
+        return IP_BAD_REQ;
+    if (replySize < sizeof(ICMP_ECHO_REPLY) + requestSize)
+        return IP_BUF_TOO_SMALL;
+    if (!FitBuffers(requestSize))
+        return IP_NO_RESOURCES;
+    if (!ApplyOptions(options))
+        return IP_BAD_OPTION;
+    return IP_SUCCESS;
+}
+
+DWORD EchoHandle::AwaitAnswer(IPAddr destination, std::int64_t deadline, Match& m,
+                              std::int64_t& stampReal) noexcept {
+    // On a fast path (loopback) the reply is queued before the send returns,
+    // so look once before polling; errors wait for the poll to report them.
+    bool readErrors = false;
+    bool readData = true;
+    for (;;) {
+        stampReal = 0;
+        m = Match{};
+        if (readErrors)
+            m = Drain(true, destination, stampReal);
+        if (!m.found && readData)
+            m = Drain(false, destination, stampReal);
+        if (m.found)
+            return IP_SUCCESS;
+        const std::int64_t remaining = deadline - ClockNs(CLOCK_MONOTONIC);
+        if (remaining <= 0)
+            return IP_REQ_TIMED_OUT;
+        pollfd fds[1] = {{m_socket.Get(), POLLIN, 0}};
+        const timespec wait{static_cast<time_t>(remaining / 1'000'000'000),
+                            static_cast<long>(remaining % 1'000'000'000)};
+        const int ready = ::ppoll(fds, 1, &wait, nullptr);
+        if (ready < 0 && errno != EINTR)
+            return IP_GENERAL_FAILURE;
+        if (m_cancelled.load(std::memory_order_acquire))
+            return IP_GENERAL_FAILURE;
+        // After the deadline (or a signal) both queues get a look.
+        const bool both = ready <= 0;
+        readErrors = both || (fds[0].revents & POLLERR) != 0;
+        readData = both || (fds[0].revents & POLLIN) != 0;
+    }
+}
+
 DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD requestSize,
                            const IP_OPTION_INFORMATION* options, void* replyBuffer,
                            DWORD replySize, DWORD timeoutMs, DWORD* roundTripUs) noexcept {
@@ -451,25 +567,9 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
         reply->Status = status;
         return DWORD{0};
     };
-    if (m_cancelled.load(std::memory_order_acquire))
-        return fail(IP_GENERAL_FAILURE);
-    if (requestSize != 0 && requestData == nullptr)
-        return fail(IP_BAD_REQ);
-    if (replySize < sizeof(ICMP_ECHO_REPLY) + requestSize)
-        return fail(IP_BUF_TOO_SMALL);
-    // Room for the largest IP header, an ICMP error quoting our request, and
-    // an echo reply of the request's size.
-    const std::size_t receiveSize = 60 + kIcmpHeader + 60 + kIcmpHeader + requestSize + 64;
-    try {
-        if (m_receive.size() < receiveSize)
-            m_receive.resize(receiveSize);
-        if (m_control.empty())
-            m_control.resize(512);
-    } catch (const std::bad_alloc&) {
-        return fail(IP_NO_RESOURCES);
-    }
-    if (!ApplyOptions(options))
-        return fail(IP_BAD_OPTION);
+    const DWORD refused = CheckRequest(requestData, requestSize, options, replySize);
+    if (refused != IP_SUCCESS)
+        return fail(refused);
 
     ++m_sequence;
     ClearStaleErrors();
@@ -478,77 +578,16 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
         const int error = errno;
         std::int64_t ignored;
         Drain(true, destination, ignored);  // takes the queued copy of the failure
-        switch (error) {
-        case EMSGSIZE:
-            return fail(IP_PACKET_TOO_BIG);
-        case ENETUNREACH:
-            return fail(IP_DEST_NET_UNREACHABLE);
-        case EHOSTUNREACH:
-            return fail(IP_DEST_HOST_UNREACHABLE);
-        case ENOBUFS:
-        case ENOMEM:
-            return fail(IP_NO_RESOURCES);
-        default:
-            return fail(IP_GENERAL_FAILURE);
-        }
+        return fail(StatusOfSendError(error));
     }
-    const std::int64_t deadline = sendMono + std::int64_t{timeoutMs} * 1'000'000;
-
-    // On a fast path (loopback) the reply is queued before the send returns,
-    // so look once before polling; errors wait for the poll to report them.
-    bool readErrors = false;
-    bool readData = true;
-    for (;;) {
-        std::int64_t stampReal = 0;
-        Match m;
-        if (readErrors)
-            m = Drain(true, destination, stampReal);
-        if (!m.found && readData)
-            m = Drain(false, destination, stampReal);
-        if (m.found) {
-            // Turn the kernel's wall-clock stamp into monotonic time; an absent
-            // or implausible stamp falls back to the time of reading.
-            const std::int64_t nowMono = ClockNs(CLOCK_MONOTONIC);
-            const std::int64_t nowReal = ClockNs(CLOCK_REALTIME);
-            std::int64_t arrival = stampReal != 0 ? stampReal - (nowReal - nowMono) : nowMono;
-            arrival = std::clamp(arrival, sendMono, nowMono);
-            reply->Address = m.address;
-            reply->Status = m.status;
-            const std::int64_t elapsedNs = arrival - sendMono;
-            reply->RoundTripTime = static_cast<DWORD>(elapsedNs / 1'000'000);
-            // The kernel stamps in nanoseconds; the caller may take microseconds.
-            if (roundTripUs != nullptr)
-                *roundTripUs = static_cast<DWORD>(
-                    std::min<std::int64_t>(elapsedNs / 1'000, std::int64_t{kNoRoundTripUs} - 1));
-            reply->Options.Ttl = m.ttl;
-            reply->Options.Tos = m.tos;
-            reply->Options.Flags = m.flags;
-            auto* data = static_cast<std::byte*>(replyBuffer) + sizeof(ICMP_ECHO_REPLY);
-            if (m.status == IP_SUCCESS) {
-                const std::size_t room = replySize - sizeof(ICMP_ECHO_REPLY);
-                const std::size_t copied = std::min({m.dataSize, room, std::size_t{0xffff}});
-                std::memcpy(data, m.data, copied);
-                reply->DataSize = static_cast<WORD>(copied);
-            }
-            reply->Data = data;
-            return 1;
-        }
-        const std::int64_t remaining = deadline - ClockNs(CLOCK_MONOTONIC);
-        if (remaining <= 0)
-            return fail(IP_REQ_TIMED_OUT);
-        pollfd fds[1] = {{m_socket.Get(), POLLIN, 0}};
-        const timespec wait{static_cast<time_t>(remaining / 1'000'000'000),
-                            static_cast<long>(remaining % 1'000'000'000)};
-        const int ready = ::ppoll(fds, 1, &wait, nullptr);
-        if (ready < 0 && errno != EINTR)
-            return fail(IP_GENERAL_FAILURE);
-        if (m_cancelled.load(std::memory_order_acquire))
-            return fail(IP_GENERAL_FAILURE);
-        // After the deadline (or a signal) both queues get a look.
-        const bool both = ready <= 0;
-        readErrors = both || (fds[0].revents & POLLERR) != 0;
-        readData = both || (fds[0].revents & POLLIN) != 0;
-    }
+    Match m;
+    std::int64_t stampReal = 0;
+    const DWORD failure = AwaitAnswer(
+        destination, sendMono + std::int64_t{timeoutMs} * 1'000'000, m, stampReal);
+    if (failure != IP_SUCCESS)
+        return fail(failure);
+    FillReply(m, sendMono, stampReal, replyBuffer, replySize, roundTripUs);
+    return 1;
 }
 
 }  // namespace ov::icmp::detail

@@ -65,6 +65,18 @@ public:
     ~EchoHandle();
 
 private:
+    // SendEcho's steps. IP_SUCCESS when the request can go out and its answer
+    // fits in replySize bytes (the buffers sized and the options set for it);
+    // otherwise the status that refuses it.
+    DWORD CheckRequest(const void* requestData, WORD requestSize,
+                       const IP_OPTION_INFORMATION* options, DWORD replySize) noexcept;
+    // Sizes the receive buffers for the answers to a request of requestSize bytes.
+    bool FitBuffers(WORD requestSize) noexcept;
+    // Reads until the answer to the current request is in m (IP_SUCCESS), the
+    // monotonic deadline passes, the handle is cancelled or the poll fails
+    // (the failure's status).
+    DWORD AwaitAnswer(IPAddr destination, std::int64_t deadline, Match& m,
+                      std::int64_t& stampReal) noexcept;
     bool ApplyOptions(const IP_OPTION_INFORMATION* options) noexcept;
     bool SendRequest(IPAddr destination, const void* data, WORD size) noexcept;
     // Reads one queue until a packet belongs to the current request or the

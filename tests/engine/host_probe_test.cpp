@@ -85,8 +85,8 @@ int FakeGetAddrInfo(const char* node, const char* service, const addrinfo* hints
     return ::getaddrinfo(node, service, hints, result);
 }
 
-// One fixed answer with a canonical name; its free only counts.
-char g_canonical[] = "canonical.example";
+// One fixed answer with the canonical name g_canonical; its free only counts.
+std::string g_canonical;
 sockaddr_in g_canonicalAddress{};
 addrinfo g_canonicalResult{};
 
@@ -102,7 +102,7 @@ int CanonicalGetAddrInfo(const char* node, const char* service, const addrinfo* 
     g_canonicalResult.ai_family = AF_INET;
     g_canonicalResult.ai_addr = reinterpret_cast<sockaddr*>(&g_canonicalAddress);
     g_canonicalResult.ai_addrlen = sizeof(g_canonicalAddress);
-    g_canonicalResult.ai_canonname = g_canonical;
+    g_canonicalResult.ai_canonname = g_canonical.data();
     *result = &g_canonicalResult;
     return 0;
 }
@@ -411,11 +411,22 @@ TEST_F(HostProbeTest, NamesGoToTheResolverInUtf8CutAt1024Bytes) {
 TEST_F(HostProbeTest, ACanonicalNameReplacesTheTypedName) {
     ResolverScope resolver(/*fail=*/false, 0);
     SetNameResolver(&CanonicalGetAddrInfo, &CountingFreeAddrInfo);
-    CHostProbe host(0, u"alias", FastSettings());
-    ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_READY; }));
-    EXPECT_EQ(host.GetHostName(), u"canonical.example");
-    EXPECT_EQ(host.GetAddress(), htonl(0x0A000001));
-    EXPECT_EQ(g_resolver.frees.load(), 1);
+    {
+        g_canonical = "canonical.example";
+        CHostProbe host(0, u"alias", FastSettings());
+        ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_READY; }));
+        EXPECT_EQ(host.GetHostName(), u"canonical.example");
+        EXPECT_EQ(host.GetAddress(), htonl(0x0A000001));
+        EXPECT_EQ(g_resolver.frees.load(), 1);
+    }
+    {
+        // A name server's bytes: an overlong "/" stays malformed, the tab is
+        // escaped, and the name is cut at 520 units.
+        g_canonical = "a\xC0\xAF\tb" + std::string(600, 'x');
+        CHostProbe host(0, u"alias", FastSettings());
+        ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_READY; }));
+        EXPECT_EQ(host.GetHostName(), u"a\uFFFD\uFFFD\\tb" + std::u16string(515, u'x'));
+    }
 }
 
 TEST_F(HostProbeTest, TheRealResolverGivesLocalhostAsAnIPv4Address) {

@@ -133,6 +133,16 @@ TEST(CodePage, Utf8FollowsTheStandardReplacementRules) {
     EXPECT_EQ(ov::WideToUtf8(std::u16string(u"\xD800x")), "\xEF\xBF\xBDx");
 }
 
+TEST(CodePage, Utf8WithALimitKeepsWholeCharacters) {
+    // "\u00e9" takes two bytes, U+1F600 four bytes or two units.
+    EXPECT_EQ(ov::WideToUtf8(u"ab\u00e9", 3), "ab");
+    EXPECT_EQ(ov::WideToUtf8(u"ab\u00e9", 4), "ab\xC3\xA9");
+    EXPECT_EQ(ov::WideToUtf8(u"a\U0001F600b", 4), "a");
+    EXPECT_EQ(ov::Utf8ToWide("a\xF0\x9F\x98\x80" "b", 2), u"a");
+    EXPECT_EQ(ov::Utf8ToWide("a\xF0\x9F\x98\x80" "b", 3), u"a\U0001F600");
+    EXPECT_EQ(ov::Utf8ToWide("ab\xC0\xAF", 3), u"ab\uFFFD");
+}
+
 TEST(CodePage, LocaleLanguagesMapToTheirLegacyPages) {
     const struct {
         const char* locale;

@@ -192,6 +192,204 @@ std::int64_t MonotonicMs() {
     return static_cast<std::int64_t>(ov::MonotonicNanoseconds() / 1'000'000);
 }
 
+// One console run once its input was taken and the service bound: starts the
+// hosts, prints their events as they come and the periodic summaries until
+// every host is done, a signal arrives or the output fails, then the closing
+// summaries.
+class ConsoleRun {
+public:
+    ConsoleRun(COvPingDoc& doc, const ConsoleOptions& options, SignalCatcher& signals) noexcept
+        : m_doc(doc), m_options(options), m_signals(signals), m_frame(doc) {}
+
+    // The run's exit status.
+    int Run(const std::u16string& hosts, std::FILE* out, std::FILE* err);
+
+private:
+    void Start(const std::u16string& hosts, std::FILE* out);
+    // Prints until every host is done, a signal arrives or a write fails.
+    void PrintUntilDone();
+    // Reads every host once; true when all are done.
+    bool ReadHosts();
+    // Waits for a notification, a signal or the next summary; false on a signal.
+    bool Wait();
+    void Finish();
+    int ExitStatus(std::FILE* err) const;
+
+    void ReadHost(UINT i, CHostProbe& host) {
+        ReadNewEvents(host, m_progress[i], m_options.count, m_options.quiet, m_fresh, *m_writer);
+    }
+    void PeriodicSummary();
+    // A write that fails (full disk, reader gone) ends the run: nothing more
+    // can reach anyone.
+    bool Flush() {
+        if (m_outputError == 0) {
+            m_outputError = m_writer->Flush();
+        }
+        return m_outputError == 0;
+    }
+
+    COvPingDoc& m_doc;
+    const ConsoleOptions& m_options;
+    SignalCatcher& m_signals;
+    ConsoleFrame m_frame;
+    std::unique_ptr<IConsoleWriter> m_writer;
+    int m_outputError = 0;
+    std::vector<PING_EVENT> m_fresh;      // reused for every host
+    std::vector<std::uint32_t> m_rtts;    // reused for every summary
+    std::vector<HostProgress> m_progress;
+    std::int64_t m_summaryPeriodMs = 0;
+    std::int64_t m_nextSummaryMs = 0;
+    bool m_started = false;
+};
+
+int ConsoleRun::Run(const std::u16string& hosts, std::FILE* out, std::FILE* err) {
+    Start(hosts, out);
+    // Once the input was taken and the service bound the run has started,
+    // even when every host then fails (sooner or later than its gate opened):
+    // the exit status depends on the outcome, not on that timing.
+    m_started = m_doc.GetHostCount() != 0;
+    if (m_started) {
+        PrintUntilDone();
+    }
+    Finish();
+    return ExitStatus(err);
+}
+
+void ConsoleRun::Start(const std::u16string& hosts, std::FILE* out) {
+    m_doc.SetFrame(&m_frame);
+    m_frame.SetHostEntryText(hosts);
+    // The workers count their requests, so a counted run sends exactly that many.
+    m_doc.SetRequestLimit(static_cast<DWORD>(m_options.count));
+    m_doc.StartRun(hosts);
+
+    m_writer = MakeConsoleWriter(m_options.format, out);
+    m_writer->Begin();
+    m_progress.resize(m_doc.GetHostCount());
+    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+        if (CHostProbe* host = m_doc.GetHost(i)) {
+            host->SetNotifyWindow(&m_frame, WM_PING_NOTIFY);
+        } else {
+            m_progress[i].done = true;
+        }
+    }
+    m_summaryPeriodMs = static_cast<std::int64_t>(m_options.summaryEvery) * 1000;
+    m_nextSummaryMs = MonotonicMs() + m_summaryPeriodMs;
+}
+
+void ConsoleRun::PrintUntilDone() {
+    for (;;) {
+        const bool allDone = ReadHosts();
+        // One write for what every host had, however many hosts there are.
+        if (!Flush() || allDone || !Wait()) {
+            return;
+        }
+    }
+}
+
+bool ConsoleRun::ReadHosts() {
+    bool allDone = true;
+    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+        CHostProbe* host = m_doc.GetHost(i);
+        if (host == nullptr) {
+            continue;
+        }
+        ReadHost(i, *host);
+        if (!m_progress[i].done && host->GetState() == HS_FAILED) {
+            // Nothing more can happen on a failed host once its events are out.
+            ReadHost(i, *host);
+            m_progress[i].done = true;
+        }
+        allDone = allDone && m_progress[i].done;
+    }
+    return allDone;
+}
+
+bool ConsoleRun::Wait() {
+    // The timeout is a fallback only; notifications and signals wake the loop.
+    int timeoutMs = 250;
+    if (m_summaryPeriodMs != 0) {
+        const std::int64_t left = m_nextSummaryMs - MonotonicMs();
+        if (left <= 0) {
+            PeriodicSummary();
+            // Skip summaries missed by a stalled loop rather than bunch them.
+            m_nextSummaryMs += m_summaryPeriodMs * (1 - left / m_summaryPeriodMs);
+            return true;
+        }
+        timeoutMs = static_cast<int>(std::min<std::int64_t>(timeoutMs, left));
+    }
+    pollfd fds[2] = {{m_signals.Fd(), POLLIN, 0}, {m_frame.ReadFd(), POLLIN, 0}};
+    bool interrupted = false;
+    if (::poll(fds, 2, timeoutMs) > 0) {
+        if ((fds[0].revents & POLLIN) != 0 && m_signals.Drain()) {
+            interrupted = true;
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            m_frame.Drain();
+        }
+    }
+    return !interrupted;
+}
+
+void ConsoleRun::PeriodicSummary() {
+    const std::int64_t now = std::time(nullptr);
+    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+        if (const CHostProbe* host = m_doc.GetHost(i)) {
+            m_writer->Interval(now, Summarize(*host, m_progress[i], m_fresh, m_rtts),
+                               m_progress[i].interval);
+            m_progress[i].interval = RttFigures{};
+        }
+    }
+    Flush();
+}
+
+void ConsoleRun::Finish() {
+    // The run is over; what is left (printing, deleting the hosts) must not
+    // hold back another Ctrl+C.
+    m_signals.Release();
+    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+        if (CHostProbe* host = m_doc.GetHost(i)) {
+            host->SetNotifyWindow(nullptr, 0);
+        }
+    }
+    if (m_doc.IsRunning()) {
+        m_doc.StopAll();
+    }
+    // Events recorded until the stop still belong to the run.
+    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+        if (CHostProbe* host = m_doc.GetHost(i)) {
+            ReadHost(i, *host);
+        }
+    }
+    const std::int64_t endTime = std::time(nullptr);
+    for (UINT i = 0; i < m_doc.GetHostCount() && m_outputError == 0; ++i) {
+        if (const CHostProbe* host = m_doc.GetHost(i)) {
+            m_writer->Summary(endTime, Summarize(*host, m_progress[i], m_fresh, m_rtts));
+        }
+    }
+    Flush();
+    m_doc.SetFrame(nullptr);
+}
+
+int ConsoleRun::ExitStatus(std::FILE* err) const {
+    if (m_outputError != 0) {
+        return ReportOutputFailure(m_outputError, err);
+    }
+    if (!m_started) {
+        return kExitNotStarted;
+    }
+    for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
+        const CHostProbe* host = m_doc.GetHost(i);
+        PING_STATS stats{};
+        if (host != nullptr) {
+            host->GetStatistics(stats);
+        }
+        if (stats.sent == stats.lost) {
+            return kExitSomeSilent;
+        }
+    }
+    return kExitAllReplied;
+}
+
 }  // namespace
 
 int ReportOutputFailure(int error, std::FILE* err) {
@@ -250,139 +448,5 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
         return kExitNotStarted;
     }
 
-    ConsoleFrame frame(doc);
-    doc.SetFrame(&frame);
-    frame.SetHostEntryText(hosts);
-    // The workers count their requests, so a counted run sends exactly that many.
-    doc.SetRequestLimit(static_cast<DWORD>(options.count));
-    doc.StartRun(hosts);
-
-    const std::unique_ptr<IConsoleWriter> writer = MakeConsoleWriter(options.format, out);
-    // A write that fails (full disk, reader gone) ends the run: nothing more
-    // can reach anyone.
-    int outputError = 0;
-    auto flush = [&] {
-        if (outputError == 0) {
-            outputError = writer->Flush();
-        }
-        return outputError == 0;
-    };
-    writer->Begin();
-    std::vector<PING_EVENT> fresh;          // reused for every host
-    std::vector<std::uint32_t> rtts;        // reused for every summary
-    std::vector<HostProgress> progress(doc.GetHostCount());
-    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
-        if (CHostProbe* host = doc.GetHost(i)) {
-            host->SetNotifyWindow(&frame, WM_PING_NOTIFY);
-        } else {
-            progress[i].done = true;
-        }
-    }
-    auto readAll = [&](UINT i, CHostProbe& host) {
-        ReadNewEvents(host, progress[i], options.count, options.quiet, fresh, *writer);
-    };
-    const std::int64_t summaryPeriodMs = static_cast<std::int64_t>(options.summaryEvery) * 1000;
-    std::int64_t nextSummaryMs = MonotonicMs() + summaryPeriodMs;
-    auto periodicSummary = [&] {
-        const std::int64_t now = std::time(nullptr);
-        for (UINT i = 0; i < doc.GetHostCount(); ++i) {
-            if (const CHostProbe* host = doc.GetHost(i)) {
-                writer->Interval(now, Summarize(*host, progress[i], fresh, rtts),
-                                 progress[i].interval);
-                progress[i].interval = RttFigures{};
-            }
-        }
-        flush();
-    };
-
-    // Once the input was taken and the service bound the run has started,
-    // even when every host then fails (sooner or later than its gate opened):
-    // the exit status depends on the outcome, not on that timing.
-    const bool started = doc.GetHostCount() != 0;
-    bool interrupted = false;
-    while (started && !interrupted) {
-        bool allDone = true;
-        for (UINT i = 0; i < doc.GetHostCount(); ++i) {
-            CHostProbe* host = doc.GetHost(i);
-            if (host == nullptr) {
-                continue;
-            }
-            readAll(i, *host);
-            if (!progress[i].done && host->GetState() == HS_FAILED) {
-                // Nothing more can happen on a failed host once its events are out.
-                readAll(i, *host);
-                progress[i].done = true;
-            }
-            allDone = allDone && progress[i].done;
-        }
-        // One write for what every host had, however many hosts there are.
-        if (!flush() || allDone) {
-            break;
-        }
-        // The timeout is a fallback only; notifications and signals wake the loop.
-        int timeoutMs = 250;
-        if (summaryPeriodMs != 0) {
-            const std::int64_t left = nextSummaryMs - MonotonicMs();
-            if (left <= 0) {
-                periodicSummary();
-                // Skip summaries missed by a stalled loop rather than bunch them.
-                nextSummaryMs += summaryPeriodMs * (1 - left / summaryPeriodMs);
-                continue;
-            }
-            timeoutMs = static_cast<int>(std::min<std::int64_t>(timeoutMs, left));
-        }
-        pollfd fds[2] = {{signals.Fd(), POLLIN, 0}, {frame.ReadFd(), POLLIN, 0}};
-        if (::poll(fds, 2, timeoutMs) > 0) {
-            if ((fds[0].revents & POLLIN) != 0 && signals.Drain()) {
-                interrupted = true;
-            }
-            if ((fds[1].revents & POLLIN) != 0) {
-                frame.Drain();
-            }
-        }
-    }
-
-    // The run is over; what is left (printing, deleting the hosts) must not
-    // hold back another Ctrl+C.
-    signals.Release();
-    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
-        if (CHostProbe* host = doc.GetHost(i)) {
-            host->SetNotifyWindow(nullptr, 0);
-        }
-    }
-    if (doc.IsRunning()) {
-        doc.StopAll();
-    }
-    // Events recorded until the stop still belong to the run.
-    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
-        if (CHostProbe* host = doc.GetHost(i)) {
-            readAll(i, *host);
-        }
-    }
-    const std::int64_t endTime = std::time(nullptr);
-    for (UINT i = 0; i < doc.GetHostCount() && outputError == 0; ++i) {
-        if (const CHostProbe* host = doc.GetHost(i)) {
-            writer->Summary(endTime, Summarize(*host, progress[i], fresh, rtts));
-        }
-    }
-    flush();
-    doc.SetFrame(nullptr);
-
-    if (outputError != 0) {
-        return ReportOutputFailure(outputError, err);
-    }
-    if (!started) {
-        return kExitNotStarted;
-    }
-    for (UINT i = 0; i < doc.GetHostCount(); ++i) {
-        const CHostProbe* host = doc.GetHost(i);
-        PING_STATS stats{};
-        if (host != nullptr) {
-            host->GetStatistics(stats);
-        }
-        if (stats.sent == stats.lost) {
-            return kExitSomeSilent;
-        }
-    }
-    return kExitAllReplied;
+    return ConsoleRun(doc, options, signals).Run(hosts, out, err);
 }

@@ -119,7 +119,31 @@ COptionDlg::COptionDlg(COvPingDoc* doc, CProfile profile, QWidget* parent)
 void COptionDlg::BuildControls() {
     setWindowTitle(OvText(34300, u"Options"));
     const DialogUnits du(fontMetrics());
+    // Made in tab order: the rows, then the buttons.
+    QLayout* rows = BuildRows();
+    auto* separator = new QFrame(this);
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    QLayout* buttons = BuildButtonRow();
 
+    // Caption of the first row 18 units from the top, the separator 8 below
+    // the last row, the buttons 14 below it and 14 above the bottom edge.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(du.X(7), du.Y(18), du.X(7), du.Y(14));
+    outer->setSpacing(0);
+    outer->addLayout(rows);
+    outer->addStretch(1);
+    outer->addSpacing(du.Y(8));
+    outer->addWidget(separator);
+    outer->addSpacing(du.Y(13));
+    outer->addLayout(buttons);
+
+    const QSize hint = sizeHint();
+    resize(std::max(hint.width(), du.X(359)), std::max(hint.height(), du.Y(266)));
+}
+
+QLayout* COptionDlg::BuildRows() {
+    const DialogUnits du(fontMetrics());
     // Each row: the caption, below it the slider indented, its value and unit
     // to the right. Rows are 33 units apart, the slider 13 below its caption.
     auto* grid = new QGridLayout;
@@ -128,60 +152,60 @@ void COptionDlg::BuildControls() {
     grid->setHorizontalSpacing(du.X(4));
     grid->setColumnMinimumWidth(0, du.X(16) - du.X(4));
     grid->setColumnStretch(1, 1);
-    const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("00000"));
     for (int r = 0; r < RowCount; ++r) {
-        const ROW_LAYOUT& rowLayout = kRows[r];
-        auto* caption = new QLabel(OvText(rowLayout.captionId, rowLayout.caption), this);
-        auto* slider = new QSlider(Qt::Horizontal, this);
-        slider->setTickPosition(QSlider::TicksBelow);
-        slider->setAccessibleName(caption->text().trimmed());
-        caption->setBuddy(slider);
-        auto* value = new QLabel(this);
-        value->setMinimumWidth(valueWidth);
-        value->setAlignment(Qt::AlignRight | Qt::AlignTop);
-
         grid->setRowMinimumHeight(2 * r, du.Y(13));
         grid->setRowMinimumHeight(2 * r + 1, du.Y(20));
-        grid->addWidget(caption, 2 * r, 0, 1, 4, Qt::AlignLeft | Qt::AlignTop);
-        grid->addWidget(slider, 2 * r + 1, 1, Qt::AlignTop);
-        grid->addWidget(value, 2 * r + 1, 2, Qt::AlignTop);
-        QLabel* unit = nullptr;
-        if (rowLayout.unitId != 0) {
-            unit = new QLabel(OvText(rowLayout.unitId, rowLayout.unit), this);
-            grid->addWidget(unit, 2 * r + 1, 3, Qt::AlignTop);
-        }
-        // Value and unit texts are centred on the slider's handle, not on
-        // the whole control with its ticks.
-        const int textTop = std::max(0, HandleCentre(slider) - fontMetrics().height() / 2);
-        value->setContentsMargins(0, textTop, 0, 0);
-        if (unit != nullptr) {
-            unit->setContentsMargins(0, textTop, 0, 0);
-            unit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        }
-        m_sliders[r] = slider;
-        m_values[r] = value;
-        connect(slider, &QSlider::valueChanged, this, &COptionDlg::UpdateValueLabels);
+        AddRow(*grid, r);
     }
+    return grid;
+}
 
-    auto* separator = new QFrame(this);
-    separator->setFrameShape(QFrame::HLine);
-    separator->setFrameShadow(QFrame::Sunken);
+void COptionDlg::AddRow(QGridLayout& grid, int r) {
+    const ROW_LAYOUT& rowLayout = kRows[r];
+    auto* caption = new QLabel(OvText(rowLayout.captionId, rowLayout.caption), this);
+    auto* slider = new QSlider(Qt::Horizontal, this);
+    slider->setTickPosition(QSlider::TicksBelow);
+    slider->setAccessibleName(caption->text().trimmed());
+    caption->setBuddy(slider);
+    auto* value = new QLabel(this);
+    value->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000")));
+    value->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-    const auto makeButton = [&](UINT id, const char16_t* text) {
+    grid.addWidget(caption, 2 * r, 0, 1, 4, Qt::AlignLeft | Qt::AlignTop);
+    grid.addWidget(slider, 2 * r + 1, 1, Qt::AlignTop);
+    grid.addWidget(value, 2 * r + 1, 2, Qt::AlignTop);
+    QLabel* unit = nullptr;
+    if (rowLayout.unitId != 0) {
+        unit = new QLabel(OvText(rowLayout.unitId, rowLayout.unit), this);
+        grid.addWidget(unit, 2 * r + 1, 3, Qt::AlignTop);
+    }
+    // Value and unit texts are centred on the slider's handle, not on
+    // the whole control with its ticks.
+    const int textTop = std::max(0, HandleCentre(slider) - fontMetrics().height() / 2);
+    value->setContentsMargins(0, textTop, 0, 0);
+    if (unit != nullptr) {
+        unit->setContentsMargins(0, textTop, 0, 0);
+        unit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+    m_sliders[r] = slider;
+    m_values[r] = value;
+    connect(slider, &QSlider::valueChanged, this, &COptionDlg::UpdateValueLabels);
+}
+
+QLayout* COptionDlg::BuildButtonRow() {
+    const DialogUnits du(fontMetrics());
+    const auto makeButton = [&](UINT id, const char16_t* text, const char* name) {
         auto* button = new QPushButton(OvText(id, text), this);
+        button->setObjectName(QString::fromLatin1(name));
         // Long translations keep a margin around their text.
         button->setMinimumSize(std::max(du.X(50), button->sizeHint().width() + du.X(6)), du.Y(14));
         button->setAutoDefault(false);
         return button;
     };
-    QPushButton* loadDefault = makeButton(34310, u"Load Default");
-    QPushButton* ok = makeButton(34311, u"OK");
-    QPushButton* cancel = makeButton(34312, u"Cancel");
-    QPushButton* help = makeButton(34313, u"Help");
-    loadDefault->setObjectName(QStringLiteral("loadDefault"));
-    ok->setObjectName(QStringLiteral("ok"));
-    cancel->setObjectName(QStringLiteral("cancel"));
-    help->setObjectName(QStringLiteral("help"));
+    QPushButton* loadDefault = makeButton(34310, u"Load Default", "loadDefault");
+    QPushButton* ok = makeButton(34311, u"OK", "ok");
+    QPushButton* cancel = makeButton(34312, u"Cancel", "cancel");
+    QPushButton* help = makeButton(34313, u"Help", "help");
     ok->setDefault(true);
     connect(loadDefault, &QPushButton::clicked, this, &COptionDlg::OnLoadDefault);
     connect(ok, &QPushButton::clicked, this, &COptionDlg::accept);
@@ -197,21 +221,7 @@ void COptionDlg::BuildControls() {
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     buttons->addWidget(help);
-
-    // Caption of the first row 18 units from the top, the separator 8 below
-    // the last row, the buttons 14 below it and 14 above the bottom edge.
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(du.X(7), du.Y(18), du.X(7), du.Y(14));
-    outer->setSpacing(0);
-    outer->addLayout(grid);
-    outer->addStretch(1);
-    outer->addSpacing(du.Y(8));
-    outer->addWidget(separator);
-    outer->addSpacing(du.Y(13));
-    outer->addLayout(buttons);
-
-    const QSize hint = sizeHint();
-    resize(std::max(hint.width(), du.X(359)), std::max(hint.height(), du.Y(266)));
+    return buttons;
 }
 
 void COptionDlg::InitFromDocument() {

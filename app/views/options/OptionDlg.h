@@ -11,7 +11,9 @@
 #include "platform/wintypes.h"
 
 class COvPingDoc;
+class QGridLayout;
 class QLabel;
+class QLayout;
 class QPushButton;
 class QSlider;
 
@@ -45,6 +47,11 @@ public slots:
 
 private:
     void BuildControls();
+    // The slider rows in a grid, one row at a time.
+    QLayout* BuildRows();
+    void AddRow(QGridLayout& grid, int r);
+    // Load Default, OK, Cancel and Help.
+    QLayout* BuildButtonRow();
     void InitFromDocument();
     void OnLoadDefault();
     void UpdateValueLabels();

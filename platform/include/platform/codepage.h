@@ -61,6 +61,8 @@ bool PreloadCodePage(UINT cp);
 // Whole-string forms of the conversions above.
 std::u16string AnsiToWide(std::string_view ansi, UINT cp = CP_ACP);
 std::string WideToAnsi(std::u16string_view wide, UINT cp = CP_ACP);
-std::u16string Utf8ToWide(std::string_view utf8);
-std::string WideToUtf8(std::u16string_view wide);
+// UTF-8 <-> UTF-16 never fail (see CP_UTF8 above). With a limit they keep
+// only the whole characters that fit in maxUnits units or maxBytes bytes.
+std::u16string Utf8ToWide(std::string_view utf8, std::size_t maxUnits = std::u16string::npos);
+std::string WideToUtf8(std::u16string_view wide, std::size_t maxBytes = std::string::npos);
 }  // namespace ov
