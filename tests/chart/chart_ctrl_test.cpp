@@ -297,6 +297,7 @@ TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)
 // series added to a run leave the others' alone.
 TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers)
 {
+    ASSERT_EQ(chart->SetLegendBox(true), 1);
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 3, 5), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
     ShowAndDraw();
@@ -308,6 +309,7 @@ TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers)
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 5), 1);
     ASSERT_EQ(chart->SetSeriesLegend(0, QStringLiteral("a")), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
+    ShowAndDraw();  // the legend's entries are laid when the chart is drawn
     ASSERT_FALSE(first.isNull());
     ASSERT_FALSE(third.isNull());
     EXPECT_TRUE(first->visible());
@@ -319,6 +321,7 @@ TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers)
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, 3, 0), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
     ASSERT_EQ(chart->SetSeriesLegend(2, QStringLiteral("c")), 1);
+    ShowAndDraw();
     ASSERT_EQ(plot->legend->itemCount(), 3);
     auto* item = qobject_cast<QCPPlottableLegendItem*>(plot->legend->item(2));
     ASSERT_NE(item, nullptr);
