@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
@@ -326,12 +327,19 @@ void CMainFrame::BuildToolBars() {
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->addWidget(new QLabel(OvText(34228, u"Ready"), bar), 1);
-    // Shown while a large run is starting.
-    m_startProgress = new QProgressBar(bar);
+    // Shown while a large run is starting: its text and a bar.
+    m_startPane = new QWidget(bar);
+    auto* layout = new QHBoxLayout(m_startPane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_startText = new QLabel(m_startPane);
+    m_startProgress = new QProgressBar(m_startPane);
     m_startProgress->setObjectName(QStringLiteral("StartProgress"));
-    m_startProgress->setMaximumWidth(260);
-    m_startProgress->hide();
-    bar->addPermanentWidget(m_startProgress);
+    m_startProgress->setTextVisible(false);
+    m_startProgress->setFixedSize(120, m_startText->sizeHint().height());
+    layout->addWidget(m_startText);
+    layout->addWidget(m_startProgress);
+    m_startPane->hide();
+    bar->addPermanentWidget(m_startPane);
     // Lock indicators: each shows its text while its lock is on. Where the
     // platform does not tell the states they keep their place and stay empty.
     const std::array<QString, 3> indicators = {OvText(34229, u"CAP"), OvText(34230, u"NUM"),
@@ -609,12 +617,12 @@ void CMainFrame::OnStartProgress(unsigned started, unsigned total) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
         m_busyCursor = true;
     }
-    m_startProgress->setRange(0, static_cast<int>(std::min<unsigned>(total, INT_MAX)));
-    m_startProgress->setValue(static_cast<int>(std::min<unsigned>(started, INT_MAX)));
-    m_startProgress->setFormat(
-        ToQString(LoadFormatString(34620, u"Starting host %d_a% of %d_b%", static_cast<int>(started),
-                                   static_cast<int>(total))));
-    m_startProgress->show();
+    const int most = static_cast<int>(std::min<unsigned>(total, INT_MAX));
+    const int done = static_cast<int>(std::min<unsigned>(started, INT_MAX));
+    m_startProgress->setRange(0, most);
+    m_startProgress->setValue(done);
+    m_startText->setText(ToQString(LoadFormatString(34620, u"Starting host %d_a% of %d_b%", done, most)));
+    m_startPane->show();
 }
 
 void CMainFrame::OnStartFinished(bool cancelled) {
@@ -622,7 +630,7 @@ void CMainFrame::OnStartFinished(bool cancelled) {
         QApplication::restoreOverrideCursor();
         m_busyCursor = false;
     }
-    m_startProgress->hide();
+    m_startPane->hide();
     if (!cancelled && !m_doc.IsRunning() && m_doc.GetHostCount() > 0) {
         // The views show the hosts and their failure events; this says why.
         ShowError(NoHostStartedText(m_doc));

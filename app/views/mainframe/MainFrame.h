@@ -144,6 +144,8 @@ private:
     QWidget* m_onlineView = nullptr;
     CFileCommands* m_fileCommands = nullptr;
     CRunStarter* m_starter = nullptr;
+    QWidget* m_startPane = nullptr;  // the starting run's text and bar
+    QLabel* m_startText = nullptr;
     QProgressBar* m_startProgress = nullptr;
     bool m_busyCursor = false;  // the starter's busy cursor is shown
     int m_chartShare = 45;
