@@ -182,9 +182,11 @@ void COvPingDoc::StopAll() {
     m_pending.clear();
     m_nextPending = 0;
     DeleteRetiredHosts();
+    // The gates alone: waking every pausing worker as well cost the caller
+    // tens of microseconds a host, a fifth of a second for 5000.
     for (const auto& host : m_hosts) {
         if (host) {
-            host->Stop();
+            host->CloseGate();
         }
     }
     m_running = false;
