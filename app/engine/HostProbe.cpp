@@ -87,9 +87,13 @@ bool CHostProbe::Start() {
 }
 
 void CHostProbe::Stop() {
+    CloseGate();
+    m_wake.Set();  // a worker sleeping with the gate open goes back to the gate
+}
+
+void CHostProbe::CloseGate() {
     m_runGate.Reset();
     SetState(HS_READY);
-    m_wake.Set();  // a worker sleeping with the gate open goes back to the gate
 }
 
 bool CHostProbe::IsBusy() const {

@@ -133,8 +133,10 @@ public:
 private:
     using HostList = std::vector<std::unique_ptr<CHostProbe>>;
     void DeleteHosts() noexcept;
-    // Silences the hosts and hands them to a thread that deletes them.
+    // Silences the hosts and sets them aside for DeleteRetiredHosts.
     void RetireHosts() noexcept;
+    // Deletes the hosts set aside on a thread of its own.
+    void DeleteRetiredHosts() noexcept;
 
     PING_SETTINGS m_settings{};
     DWORD m_pollTime = 500;
@@ -145,7 +147,7 @@ private:
     bool m_anyStarted = false;              // some host of this run started
     UINT m_current = 0;
     bool m_running = false;
-    // Hosts of an earlier run and the thread that deletes them.
+    // Hosts of earlier runs and the thread that deletes them.
     HostList m_retired;
     ov::Thread m_reaper;
     std::vector<IPingView*> m_views;

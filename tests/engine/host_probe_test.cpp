@@ -493,6 +493,24 @@ TEST_F(HostProbeTest, StopClosesTheGateAndStartReopensIt) {
     ASSERT_TRUE(m_fake.WaitForSends(afterStop + 1, 5s));
 }
 
+// Stopping thousands of hosts woke thousands of workers at once; the gate
+// alone keeps a pausing worker from sending when its pause ends.
+TEST_F(HostProbeTest, CloseGateStopsAWorkerInItsPauseWithoutWakingIt) {
+    PING_SETTINGS settings = FastSettings();
+    settings.TimeDelay = 300;
+    auto host = MakeReadyHost(settings);
+    ASSERT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(1, 5s));
+    host->CloseGate();
+    EXPECT_EQ(host->GetState(), HS_READY);
+    const std::size_t afterStop = m_fake.SendCalls();
+    std::this_thread::sleep_for(700ms);  // the pause ended meanwhile
+    EXPECT_EQ(m_fake.SendCalls(), afterStop);
+    EXPECT_EQ(host->GetState(), HS_READY);
+    EXPECT_TRUE(host->Start());
+    ASSERT_TRUE(m_fake.WaitForSends(afterStop + 1, 5s));
+}
+
 TEST_F(HostProbeTest, AFailedIcmpHandleFailsTheHost) {
     m_fake.SetCreateFails(true);
     CHostProbe host(0, u"127.0.0.1", FastSettings());

@@ -117,4 +117,13 @@ TEST_F(RunStartTest, StopDuringALargeStartLeavesNoHostRunningAndTheWindowReady) 
     EXPECT_EQ(Chart()->SeriesLegend(kHosts - 1), QStringLiteral("127.0.1.50"));
 }
 
+TEST_F(RunStartTest, TheHostEntryTakesFiveThousandHosts) {
+    QString hosts;
+    for (int i = 0; i < 5000; ++i) {
+        hosts += QStringLiteral("127.0.%1.%2 ").arg(i / 250).arg(i % 250 + 1);
+    }
+    frame->HostEntry()->setEditText(hosts);
+    EXPECT_EQ(frame->HostEntry()->currentText(), hosts);
+}
+
 }  // namespace

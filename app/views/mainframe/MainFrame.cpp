@@ -53,6 +53,9 @@ constexpr char16_t kSettings[] = u"Settings";
 constexpr char16_t kWindowsPos[] = u"WindowsPos";
 constexpr int kDefaultWidth = 960;
 constexpr int kDefaultHeight = 640;
+// Characters the host entry takes: Qt's default of 32767 held fewer than
+// 3000 loopback addresses.
+constexpr int kHostEntryMaxLength = 1 << 20;
 
 // The popups of the menu bar, left to right.
 struct Popup {
@@ -300,6 +303,7 @@ void CMainFrame::BuildToolBars() {
     m_hostEntry->LoadHistory();
     m_hostEntry->setStatusTip(PromptOf(ID_HOST_ENTRY));
     m_hostEntry->setMinimumWidth(120);
+    m_hostEntry->lineEdit()->setMaxLength(kHostEntryMaxLength);
     m_standardBar->addWidget(m_hostEntry);
     connect(m_hostEntry->lineEdit(), &QLineEdit::returnPressed, this, &CMainFrame::OnStartStop);
 
