@@ -138,8 +138,6 @@ CFileCommands::CFileCommands(QMainWindow& window, COvPingDoc& doc, IFrameApp* ap
         const unsigned id = ID_RECENT_HOST_LIST[i];
         connect(m_recentItems[i], &QAction::triggered, this, [this, id] { Run(id); });
     }
-    // A long host list fills the entry: room for every host at its longest.
-    m_entry.lineEdit()->setMaxLength(static_cast<int>(kMaxHostListHosts) * 256);
     m_window.setAcceptDrops(true);
     m_window.installEventFilter(this);
     m_entry.lineEdit()->installEventFilter(this);

@@ -33,6 +33,7 @@
 #include "FrameApp.h"
 #include "HistoryComboBox.h"
 #include "HostEntry.h"
+#include "HostList.h"
 #include "LockIndicators.h"
 #include "LogListFrame.h"
 #include "LogText.h"
@@ -54,8 +55,8 @@ constexpr char16_t kWindowsPos[] = u"WindowsPos";
 constexpr int kDefaultWidth = 960;
 constexpr int kDefaultHeight = 640;
 // Characters the host entry takes: Qt's default of 32767 held fewer than
-// 3000 loopback addresses.
-constexpr int kHostEntryMaxLength = 1 << 20;
+// 3000 loopback addresses; a full host list file fits, each host at its longest.
+constexpr int kHostEntryMaxLength = static_cast<int>(kMaxHostListHosts) * 256;
 
 // The popups of the menu bar, left to right.
 struct Popup {
