@@ -65,6 +65,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The view's commands (kCommands): the Edit menu's, the toolbar's and the
+    // context menu's.
+    struct Command;
+    static const Command kCommands[];
+
     void AddCommands();
     void UpdateCommands();
     // Column 0 spans width in classic view, or the widest line if wider.
@@ -94,9 +99,5 @@ private:
     int m_viewMode = kClassicView;
     QColor m_highlight;
 
-    QAction* m_copy = nullptr;
-    QAction* m_autoScrollCommand = nullptr;
-    QAction* m_classic = nullptr;
-    QAction* m_table = nullptr;
-    QList<QAction*> m_copyColumns;
+    QList<QAction*> m_commands;  // in the order of kCommands
 };
