@@ -274,30 +274,30 @@ void CLogListView::ShowHost(const CHostProbe& host) {
 }
 
 void CLogListView::TakeNewEvents(const CHostProbe& host) {
-    const DWORD hostCount = host.GetEventCount();
-    if (m_ring.Count() >= hostCount) {
+    // One look at the host: the events it recorded beyond this view's count.
+    const DWORD known = m_ring.Count();
+    const DWORD hostCount = host.CopyEventsSince(known, m_fresh);
+    if (hostCount <= known) {
+        return;  // nothing new (a notification whose events an earlier one took)
+    }
+    if (hostCount - known > m_fresh.size()) {
+        // More came than the host's ring keeps: take its ring as it is now,
+        // so that the counts agree again.
+        ReplaceRows(host);
         return;
     }
-    if (hostCount - m_ring.Count() == 1) {
-        PING_EVENT event{};
-        host.GetLastEvent(event);
-        // Unless the host recorded another one meanwhile, this is the one missing.
-        if (host.GetEventCount() == hostCount) {
-            AppendEvent(event);
-            return;
-        }
+    AppendEvents(m_fresh);
+}
+
+void CLogListView::ReplaceRows(const CHostProbe& host) {
+    host.CopyEvents(m_ring);
+    clearSelection();
+    SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
+    MeasureLines();
+    if (m_autoScroll) {
+        EnsureVisible(static_cast<int>(m_ring.Retained()) - 1);
     }
-    // Several events were recorded since the last notification was handled:
-    // take each of them, not the newest several times.
-    host.CopyEvents(m_scratch);
-    if (m_scratch.Count() <= m_ring.Count()) {
-        return;
-    }
-    const DWORD held = m_scratch.Retained();
-    const DWORD missing = std::min(m_scratch.Count() - m_ring.Count(), held);
-    for (DWORD i = held - missing; i < held; ++i) {
-        AppendEvent(m_scratch.Oldest(i));
-    }
+    InvalidateRows();
 }
 
 void CLogListView::ShowEvents(const CEventRing& ring, const QString& caption) {
@@ -310,41 +310,57 @@ void CLogListView::ShowEvents(const CEventRing& ring, const QString& caption) {
     InvalidateRows();
 }
 
-void CLogListView::AppendEvent(const PING_EVENT& event) {
+void CLogListView::AppendEvent(const PING_EVENT& event) { AppendEvents({&event, 1}); }
+
+void CLogListView::AppendEvents(std::span<const PING_EVENT> events) {
+    if (events.empty()) {
+        return;
+    }
     const DWORD capacity = m_ring.Capacity();
-    // Rows move only when an event drops out; the push that fills the ring
-    // drops none.
-    const bool dropsOldest = m_ring.Count() >= capacity;
-    m_ring.Push(event);
-    const int lineWidth = ClassicLineWidth(event);
+    const DWORD before = m_ring.Count();
+    int lineWidth = m_lineWidth;
+    for (const PING_EVENT& event : events) {
+        m_ring.Push(event);
+        lineWidth = std::max(lineWidth, ClassicLineWidth(event));
+    }
     if (lineWidth > m_lineWidth) {
         m_lineWidth = lineWidth;
         FitClassicColumn(viewport()->width());
     }
+    // Rows move only for the events that dropped out; the push that fills the
+    // ring drops none.
+    const DWORD after = m_ring.Count();
+    const int dropped = after > capacity ? static_cast<int>(after - std::max(before, capacity)) : 0;
     const int last = static_cast<int>(m_ring.Retained()) - 1;
-    if (!dropsOldest) {
-        SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
+    SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
+    if (dropped == 0) {
         if (m_autoScroll) {
             EnsureVisible(last);
         }
         return;
     }
     if (m_autoScroll) {
-        SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
         EnsureVisible(last);
-        ShiftSelectionUp();
+        ShiftSelectionUp(dropped);
         InvalidateRows();
         return;
     }
     InvalidateRows();
     const int top = GetTopIndex();
-    if (top != 0) {
+    if (top >= dropped) {
         // The rows on screen keep showing the same events, and so does the selection.
-        EnsureVisible(top - 1);
-        ShiftSelectionUp();
-    } else {
-        clearSelection();
-        EnsureVisible(last);
+        EnsureVisible(top - dropped);
+        ShiftSelectionUp(dropped);
+        return;
+    }
+    // The top was reached: the selection goes and the newest row comes into
+    // view; the events after that one move the rows up again.
+    clearSelection();
+    ShiftSelectionUp(dropped - 1);  // the focus, which the selection leaves
+    EnsureVisible(last);
+    const int rest = dropped - top - 1;
+    if (rest > 0) {
+        EnsureVisible(std::max(GetTopIndex() - rest, 0));
     }
 }
 

@@ -224,11 +224,7 @@ CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKe
     BuildStatusBar();
     BuildOnlinePane();
     BuildAccelerators();
-    connect(&m_adapter, &COvPostTarget::posted, this, [this](unsigned message, qintptr, qintptr) {
-        if (message == WM_PING_NOTIFY) {
-            m_doc.NotifyViews(HINT_NEW_EVENTS);
-        }
-    });
+    connect(&m_adapter, &CPingNotifyAdapter::newEvents, this, &CMainFrame::OnPingNotify);
     m_doc.SetFrame(this);
     SetMainTitle({});
     UpdateRunControls(m_doc.IsRunning());
@@ -549,8 +545,8 @@ void CMainFrame::UpdateMenuItems() {
 void CMainFrame::UpdateStartStopButton() {
     // Stopping stays possible while a run goes on, whatever the entry holds.
     const bool running = m_doc.IsRunning();
-    // The document asks on every notification: change the button only when
-    // its text or state differs, so that it is not laid out again each time.
+    // Change the button only when its text or state differs, so that it is
+    // not laid out again for nothing.
     const QString text = QString::fromStdU16String(m_doc.GetStartStopText());
     if (m_startStopAction->text() != text) {
         m_startStopAction->setText(text);
@@ -559,12 +555,21 @@ void CMainFrame::UpdateStartStopButton() {
 }
 
 void CMainFrame::UpdateRunControls(bool running) {
-    if (m_startStopAction->property("running").toInt() != (running ? 1 : 2)) {
-        m_startStopAction->setProperty("running", running ? 1 : 2);
-        m_startStopAction->setIcon(OvPicture(running ? QStringLiteral("frame-stop") : QStringLiteral("frame-start")));
-        m_hostEntry->setEnabled(!running);
+    // The document asks before every hint, each batch of new events
+    // included: only a change of the run state changes the controls.
+    const RunControls state = running ? RunControls::Running : RunControls::Idle;
+    if (m_runControls == state) {
+        return;
     }
+    m_runControls = state;
+    m_startStopAction->setIcon(OvPicture(running ? QStringLiteral("frame-stop") : QStringLiteral("frame-start")));
+    m_hostEntry->setEnabled(!running);
     UpdateStartStopButton();
+}
+
+void CMainFrame::OnPingNotify(int) {
+    // WM_PING_NOTIFY of the current host: the views take its new events.
+    m_doc.NotifyViews(HINT_NEW_EVENTS);
 }
 
 void CMainFrame::SetMainTitle(std::u16string_view name) {

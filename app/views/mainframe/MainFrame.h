@@ -55,6 +55,8 @@ public:
     void OnStartStop();
 
     // IPingFrame.
+    // The Start/Stop icon and the host entry's state for running; changes
+    // them only when the run state changed since the last call.
     void UpdateRunControls(bool running) override;
     void SetMainTitle(std::u16string_view name) override;
     IPingNotifyTarget* NotifyTarget() override { return &m_adapter; }
@@ -115,6 +117,8 @@ private:
     bool HasApp() const;
     void UpdateMenuItems();
     void UpdateStartStopButton();
+    // WM_PING_NOTIFY (through the adapter's newEvents): NotifyViews(HINT_NEW_EVENTS).
+    void OnPingNotify(int host);
     void ApplyChartRowHeight();
     void OnStartProgress(unsigned started, unsigned total);
     void OnStartFinished(bool cancelled);
@@ -148,6 +152,9 @@ private:
     QLabel* m_startText = nullptr;
     QProgressBar* m_startProgress = nullptr;
     bool m_busyCursor = false;  // the starter's busy cursor is shown
+    // The run state the run controls show; Unknown before the first call.
+    enum class RunControls { Unknown, Idle, Running };
+    RunControls m_runControls = RunControls::Unknown;
     int m_chartShare = 45;
     bool m_creating = true;
     bool m_runSeen = false;
