@@ -38,16 +38,20 @@ void CHostStateTracker::FeedCopied(DWORD from, DWORD count, const std::vector<PI
                                    std::vector<HostTransition>& out) {
     // Unsigned difference: a wrap of the count is harmless.
     if (count - from > events.size()) {
-        m_failures = 0;
-        m_replies = 0;
-        m_slowReplies = 0;
-        m_fastReplies = 0;
+        ForgetRuns();
     }
     for (const PING_EVENT& e : events) {
         if (std::optional<HostTransition> t = Feed(e)) {
             out.push_back(*t);
         }
     }
+}
+
+void CHostStateTracker::ForgetRuns() noexcept {
+    m_failures = 0;
+    m_replies = 0;
+    m_slowReplies = 0;
+    m_fastReplies = 0;
 }
 
 HostTransition CHostStateTracker::Enter(HostState to, const PING_EVENT& e, DWORD lost) noexcept {

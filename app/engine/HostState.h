@@ -57,6 +57,9 @@ public:
     // forgotten first, so that no threshold is reached across it.
     void FeedCopied(DWORD from, DWORD count, const std::vector<PING_EVENT>& events,
                     std::vector<HostTransition>& out);
+    // Forgets the runs of failures and replies counted so far, as after
+    // events that were never read: the next threshold counts from zero.
+    void ForgetRuns() noexcept;
     HostState State() const noexcept { return m_state; }
     std::int64_t Since() const noexcept { return m_since; }  // when the current state began (0 = unknown)
     DWORD ConsecutiveLost() const noexcept { return m_failures; }
