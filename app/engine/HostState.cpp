@@ -12,8 +12,7 @@ AlertThresholds AtLeastOne(AlertThresholds t) noexcept {
 
 // Events after which the host sends nothing more.
 bool EndsProbing(std::int32_t type) noexcept {
-    return type == PE_RESOLVE_FAILED || type == PE_NO_SERVICES || type == PE_NO_THREAD ||
-           type == PE_NO_ICMP_HANDLE;
+    return type == PE_RESOLVE_FAILED || type == PE_NO_SERVICES || type == PE_NO_THREAD || type == PE_NO_ICMP_HANDLE;
 }
 
 }  // namespace
@@ -129,10 +128,14 @@ std::optional<HostTransition> CHostStateTracker::OnFailure(const PING_EVENT& e, 
 
 const char* HostStateWord(HostState state) noexcept {
     switch (state) {
-        case HostState::Up: return "up";
-        case HostState::Down: return "down";
-        case HostState::Slow: return "slow";
-        case HostState::Unknown: break;
+        case HostState::Up:
+            return "up";
+        case HostState::Down:
+            return "down";
+        case HostState::Slow:
+            return "slow";
+        case HostState::Unknown:
+            break;
     }
     return "unknown";
 }

@@ -166,7 +166,8 @@ TEST_F(ConsoleAlertTest, ClassicLinesFollowTheEventThatChangedTheState) {
     ASSERT_EQ(states.size(), 3u) << out;
     EXPECT_EQ(states[0], "Host 127.0.0.1 is up.");
     EXPECT_EQ(states[1], "Host 127.0.0.1 is down (3 requests lost).");
-    EXPECT_TRUE(std::regex_match(states[2], std::regex(R"(Host 127\.0\.0\.1 is up again after \d+ s \(3 requests lost\)\.)")))
+    EXPECT_TRUE(
+        std::regex_match(states[2], std::regex(R"(Host 127\.0\.0\.1 is up again after \d+ s \(3 requests lost\)\.)")))
         << states[2];
     // Events: resolving, reply, reply | unreachable x3 | reply, reply.
     EXPECT_EQ(after, (std::vector<std::size_t>{3, 6, 8}));
@@ -255,9 +256,10 @@ TEST_F(ConsoleAlertTest, AHostNameWithShellCharactersReachesTheCommandAsDataOnly
     const fs::path cwd = fs::current_path();
     fs::current_path(dir.path);
     EvilResolverScope resolver;
-    const std::string command = "printf '%s|%s|%s|%s|%s|%s\\n' \"$TAPPER_HOST\" \"$TAPPER_ADDRESS\" "
-                                "\"$TAPPER_STATE\" \"$TAPPER_PREVIOUS_STATE\" \"$TAPPER_LOST\" "
-                                "\"$TAPPER_LAST_RTT_MS\" >>changes.txt";
+    const std::string command =
+        "printf '%s|%s|%s|%s|%s|%s\\n' \"$TAPPER_HOST\" \"$TAPPER_ADDRESS\" "
+        "\"$TAPPER_STATE\" \"$TAPPER_PREVIOUS_STATE\" \"$TAPPER_LOST\" "
+        "\"$TAPPER_LAST_RTT_MS\" >>changes.txt";
     const std::string onChange = "--on-change=" + command;
     std::string out, err;
     Run({"--console", "--count=7", "-d1", onChange.c_str(), "somehost"}, out, err);
@@ -287,8 +289,9 @@ int FailingGetAddrInfo(const char*, const char*, const addrinfo*, addrinfo**) {
 TEST_F(ConsoleAlertTest, ANameThatDoesNotResolveIsDownAtOnceAndRunsTheCommand) {
     TempDir dir;
     SetNameResolver(&FailingGetAddrInfo, &::freeaddrinfo);
-    const std::string onChange = "--on-change=echo \"$TAPPER_STATE:$TAPPER_HOST:$TAPPER_ADDRESS:$TAPPER_LAST_RTT_MS\" >" +
-                                 (dir.path / "down.txt").string();
+    const std::string onChange =
+        "--on-change=echo \"$TAPPER_STATE:$TAPPER_HOST:$TAPPER_ADDRESS:$TAPPER_LAST_RTT_MS\" >" +
+        (dir.path / "down.txt").string();
     std::string out, err;
     Run({"--console", "--count=3", "--down-after=10", onChange.c_str(), "nowhere.invalid"}, out, err);
     SetNameResolver(nullptr, nullptr);
@@ -340,8 +343,8 @@ TEST(ChangeCommands, ACommandPastItsTimeLimitIsStoppedWithWhatItStarted) {
     const fs::path pidFile = dir.path / "sleeper";
     FilePtr err(std::tmpfile(), &std::fclose);
     {
-        CChangeCommands commands("sleep 600 & echo $! >" + pidFile.string() + "; wait; echo survived",
-                                 err.get(), {4, 16, std::chrono::milliseconds(300)});
+        CChangeCommands commands("sleep 600 & echo $! >" + pidFile.string() + "; wait; echo survived", err.get(),
+                                 {4, 16, std::chrono::milliseconds(300)});
         commands.Run(Facts("slow"));
         commands.WaitIdle();
     }

@@ -136,8 +136,7 @@ TEST(HostState, AFlappingHostGoesDownAtMostOncePerDownAfterPlusUpAfterRequests) 
 TEST(HostState, SlowNeedsUpAfterRepliesAboveTheThresholdAndAsManyBelowToEnd) {
     CHostStateTracker tracker({3, 2, 100});
     // 100 ms exactly is not slow; a loss ends a run of slow replies.
-    auto seen =
-        FeedPattern(tracker, "RRRRRLRRRRLRR", {50, 150, 150, 100, 200, 0, 200, 90, 80, 200, 0, 200, 200});
+    auto seen = FeedPattern(tracker, "RRRRRLRRRRLRR", {50, 150, 150, 100, 200, 0, 200, 90, 80, 200, 0, 200, 200});
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].at, 1u);
     EXPECT_EQ(seen[0].t.to, HostState::Up);

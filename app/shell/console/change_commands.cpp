@@ -57,8 +57,8 @@ public:
         for (const int sig : {SIGINT, SIGTERM, SIGPIPE, SIGHUP, SIGQUIT, SIGCHLD}) {
             sigaddset(&usual, sig);
         }
-        int error = posix_spawnattr_setflags(
-            &m_attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        int error =
+            posix_spawnattr_setflags(&m_attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         error = error != 0 ? error : posix_spawnattr_setpgroup(&m_attr, 0);
         error = error != 0 ? error : posix_spawnattr_setsigmask(&m_attr, &none);
         error = error != 0 ? error : posix_spawnattr_setsigdefault(&m_attr, &usual);
@@ -82,9 +82,12 @@ private:
 // The process's environment without our own variables, then the facts.
 std::vector<std::string> Environment(const ChangeFacts& facts) {
     const std::pair<const char*, const std::string*> ours[] = {
-        {"TAPPER_HOST", &facts.host},         {"TAPPER_ADDRESS", &facts.address},
-        {"TAPPER_STATE", &facts.state},       {"TAPPER_PREVIOUS_STATE", &facts.previous},
-        {"TAPPER_SINCE", &facts.since},       {"TAPPER_LOST", &facts.lost},
+        {"TAPPER_HOST", &facts.host},
+        {"TAPPER_ADDRESS", &facts.address},
+        {"TAPPER_STATE", &facts.state},
+        {"TAPPER_PREVIOUS_STATE", &facts.previous},
+        {"TAPPER_SINCE", &facts.since},
+        {"TAPPER_LOST", &facts.lost},
         {"TAPPER_LAST_RTT_MS", &facts.lastRttMs},
     };
     std::vector<std::string> env;
@@ -155,7 +158,8 @@ void CChangeCommands::Run(const ChangeFacts& facts) {
         Wake();
         return;
     }
-    Say(LoadFormatString(35024, u"%d_a% --on-change commands run or wait already; the one for %s_b% (%s_c%) is dropped.",
+    Say(LoadFormatString(35024,
+                         u"%d_a% --on-change commands run or wait already; the one for %s_b% (%s_c%) is dropped.",
                          static_cast<int>(taken), Wide(facts.host).c_str(), Wide(facts.state).c_str()));
 }
 
@@ -201,8 +205,7 @@ CChangeCommands::Child CChangeCommands::Spawn(const ChangeFacts& facts) noexcept
     }
     if (error != 0) {
         Say(LoadFormatString(35023, u"The --on-change command for %s_a% (%s_b%) could not be started: %s_c%",
-                             Wide(facts.host).c_str(), Wide(facts.state).c_str(),
-                             Wide(std::strerror(error)).c_str()));
+                             Wide(facts.host).c_str(), Wide(facts.state).c_str(), Wide(std::strerror(error)).c_str()));
         return child;
     }
     child.pid = pid;
@@ -221,8 +224,9 @@ void CChangeCommands::Collect() noexcept {
             const std::u16string host = Wide(it->host);
             const std::u16string state = Wide(it->state);
             if (it->killed) {
-                Say(LoadFormatString(35022, u"The --on-change command for %s_a% (%s_b%) ran longer than %s_c% and was stopped.",
-                                     host.c_str(), state.c_str(), Seconds(m_limits.timeout).c_str()));
+                Say(LoadFormatString(
+                    35022, u"The --on-change command for %s_a% (%s_b%) ran longer than %s_c% and was stopped.",
+                    host.c_str(), state.c_str(), Seconds(m_limits.timeout).c_str()));
             } else if (r == it->pid && WIFSIGNALED(status)) {
                 Say(LoadFormatString(35021, u"The --on-change command for %s_a% (%s_b%) was ended by signal %d_c%.",
                                      host.c_str(), state.c_str(), WTERMSIG(status)));

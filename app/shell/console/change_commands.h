@@ -36,8 +36,8 @@ struct ChangeFacts {
 class CChangeCommands {
 public:
     struct Limits {
-        unsigned running = 4;   // commands at a time (at least 1)
-        unsigned waiting = 16;  // changes that wait for a free place; later ones are dropped
+        unsigned running = 4;                      // commands at a time (at least 1)
+        unsigned waiting = 16;                     // changes that wait for a free place; later ones are dropped
         std::chrono::milliseconds timeout{30000};  // a command running longer is stopped
     };
 

@@ -96,9 +96,10 @@ std::u16string ClassicStateLine(const HostTransition& change, std::u16string_vie
             return LoadFormatString(35003, u"[%s_a%]Host %s_b% is up.", stamp.c_str(), name.c_str());
         case HostState::Slow:
             if (change.from == HostState::Down) {
-                return LoadFormatString(
-                    35007, u"[%s_a%]Host %s_b% is up again after %d_c% s, but slow (last reply %s_d% ms, %d_e% requests lost).",
-                    stamp.c_str(), name.c_str(), away, rtt.c_str(), lost);
+                return LoadFormatString(35007,
+                                        u"[%s_a%]Host %s_b% is up again after %d_c% s, but slow "
+                                        u"(last reply %s_d% ms, %d_e% requests lost).",
+                                        stamp.c_str(), name.c_str(), away, rtt.c_str(), lost);
             }
             return LoadFormatString(35006, u"[%s_a%]Host %s_b% is slow (last reply %s_c% ms).", stamp.c_str(),
                                     name.c_str(), rtt.c_str());
