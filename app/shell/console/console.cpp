@@ -15,6 +15,8 @@
 #include "HostEntry.h"
 #include "HostList.h"
 #include "HostProbe.h"
+#include "HostState.h"
+#include "change_commands.h"
 #include "MsgFormat.h"
 #include "console_output.h"
 #include "OvPingDoc.h"
@@ -131,13 +133,28 @@ struct HostProgress {
     bool done = false;     // sent every request of a counted run, or failed
     RttFigures interval;   // since the last periodic summary
     RttFigures total;      // since the start
+    std::optional<CHostStateTracker> states;  // with the host state options
 };
 
+// What an --on-change command learns of a change.
+ChangeFacts FactsOf(const HostTransition& change, std::u16string_view host, IPAddr address) {
+    ChangeFacts facts;
+    facts.host = ov::WideToUtf8(host);
+    facts.address = AddressText(address);
+    facts.state = HostStateWord(change.to);
+    facts.previous = HostStateWord(change.from);
+    facts.since = IsoTime(change.since);
+    facts.lost = std::to_string(change.lost);
+    facts.lastRttMs = change.lastRttUs != 0 ? MsText(change.lastRttUs) : "";
+    return facts;
+}
+
 // Reads the events of host that came since the last call, counts them and
-// hands them to the writer unless quiet; a host that sent the requested number
-// of requests (limit, 0: none) is stopped once they are read.
+// hands them to the writer unless quiet, each change of state after the event
+// that caused it (to commands too, when given); a host that sent the requested
+// number of requests (limit, 0: none) is stopped once they are read.
 void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit, bool quiet,
-                   std::vector<PING_EVENT>& fresh, IConsoleWriter& writer) {
+                   std::vector<PING_EVENT>& fresh, IConsoleWriter& writer, CChangeCommands* commands) {
     if (progress.done) {
         return;
     }
@@ -146,7 +163,11 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
     host.GetStatistics(stats);
     const bool finished = limit != 0 && stats.sent >= limit;
     if (host.GetEventCount() != progress.read) {
-        progress.read = host.CopyEventsSince(progress.read, fresh);
+        const DWORD from = progress.read;
+        progress.read = host.CopyEventsSince(from, fresh);
+        if (progress.states && progress.read - from > fresh.size()) {
+            progress.states->ForgetRuns();  // the ring dropped events never read
+        }
         const std::u16string name = host.GetHostName();
         const IPAddr address = host.GetAddress();
         for (const PING_EVENT& event : fresh) {
@@ -159,6 +180,14 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
             }
             if (!quiet) {
                 writer.Event(event, name, address);
+            }
+            const std::optional<HostTransition> change =
+                progress.states ? progress.states->Feed(event) : std::nullopt;
+            if (change) {
+                writer.State(*change, name, address);
+                if (commands != nullptr) {
+                    commands->Run(FactsOf(*change, name, address));
+                }
             }
         }
     }
@@ -205,7 +234,7 @@ public:
     int Run(const std::u16string& hosts, std::FILE* out, std::FILE* err);
 
 private:
-    void Start(const std::u16string& hosts, std::FILE* out);
+    void Start(const std::u16string& hosts, std::FILE* out, std::FILE* err);
     // Prints until every host is done, a signal arrives or a write fails.
     void PrintUntilDone();
     // Reads every host once; true when all are done.
@@ -216,7 +245,8 @@ private:
     int ExitStatus(std::FILE* err) const;
 
     void ReadHost(UINT i, CHostProbe& host) {
-        ReadNewEvents(host, m_progress[i], m_options.count, m_options.quiet, m_fresh, *m_writer);
+        ReadNewEvents(host, m_progress[i], m_options.count, m_options.quiet, m_fresh, *m_writer,
+                      m_commands.get());
     }
     void PeriodicSummary();
     // A write that fails (full disk, reader gone) ends the run: nothing more
@@ -233,6 +263,8 @@ private:
     SignalCatcher& m_signals;
     ConsoleFrame m_frame;
     std::unique_ptr<IConsoleWriter> m_writer;
+    // Its destruction waits for the commands still running.
+    std::unique_ptr<CChangeCommands> m_commands;
     int m_outputError = 0;
     std::vector<PING_EVENT> m_fresh;      // reused for every host
     std::vector<std::uint32_t> m_rtts;    // reused for every summary
@@ -243,7 +275,7 @@ private:
 };
 
 int ConsoleRun::Run(const std::u16string& hosts, std::FILE* out, std::FILE* err) {
-    Start(hosts, out);
+    Start(hosts, out, err);
     // Once the input was taken and the service bound the run has started,
     // even when every host then fails (sooner or later than its gate opened):
     // the exit status depends on the outcome, not on that timing.
@@ -255,16 +287,27 @@ int ConsoleRun::Run(const std::u16string& hosts, std::FILE* out, std::FILE* err)
     return ExitStatus(err);
 }
 
-void ConsoleRun::Start(const std::u16string& hosts, std::FILE* out) {
+void ConsoleRun::Start(const std::u16string& hosts, std::FILE* out, std::FILE* err) {
     m_doc.SetFrame(&m_frame);
     m_frame.SetHostEntryText(hosts);
     // The workers count their requests, so a counted run sends exactly that many.
     m_doc.SetRequestLimit(static_cast<DWORD>(m_options.count));
     m_doc.StartRun(hosts);
 
-    m_writer = MakeConsoleWriter(m_options.format, out);
+    m_writer = MakeConsoleWriter(m_options.format, out, m_options.states);
     m_writer->Begin();
+    if (!m_options.onChange.empty()) {
+        m_commands = std::make_unique<CChangeCommands>(m_options.onChange, err, CChangeCommands::Limits{});
+    }
     m_progress.resize(m_doc.GetHostCount());
+    if (m_options.states) {
+        const AlertThresholds thresholds{static_cast<unsigned>(m_options.downAfter),
+                                         static_cast<unsigned>(m_options.upAfter),
+                                         static_cast<unsigned>(m_options.slowMs)};
+        for (HostProgress& progress : m_progress) {
+            progress.states.emplace(thresholds);
+        }
+    }
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         if (CHostProbe* host = m_doc.GetHost(i)) {
             host->SetNotifyWindow(&m_frame, WM_PING_NOTIFY);

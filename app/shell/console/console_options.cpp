@@ -27,6 +27,9 @@ constexpr NumberOption kNumberOptions[] = {
     {"attempts", u'p', 1, 65535, ""},
     {"count", 0, 1, 4294967295ul, ""},
     {"summary-every", 0, 1, 86400, " s"},
+    {"down-after", 0, 1, 1000, ""},
+    {"up-after", 0, 1, 1000, ""},
+    {"slow-ms", 0, 1, 60000, " ms"},
 };
 
 // Decimal digits only, no sign, no blanks; false when not a number or above 2^32-1.
@@ -75,8 +78,15 @@ std::string ApplyNumber(const NumberOption& option, std::string_view value, Cons
         out.args.push_back(std::move(arg));
     } else if (std::strcmp(option.name, "count") == 0) {
         out.count = number;
-    } else {
+    } else if (std::strcmp(option.name, "summary-every") == 0) {
         out.summaryEvery = number;
+    } else {
+        // The host state options.
+        out.states = true;
+        unsigned long& field = std::strcmp(option.name, "down-after") == 0 ? out.downAfter
+                               : std::strcmp(option.name, "up-after") == 0 ? out.upAfter
+                                                                           : out.slowMs;
+        field = number;
     }
     return {};
 }
@@ -136,6 +146,7 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         }
         std::string* path = name == "hosts-file" ? &options.hostsFile
                             : name == "export"   ? &options.exportPath
+                            : name == "on-change" ? &options.onChange
                                                  : nullptr;
         if (number == nullptr && path == nullptr && name != "format") {
             fail("unknown option --" + std::string(name));
@@ -147,9 +158,11 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         }
         if (path != nullptr) {
             if (value.empty()) {
-                fail("option --" + std::string(name) + " needs a file name");
+                fail("option --" + std::string(name) +
+                     (path == &options.onChange ? " needs a command" : " needs a file name"));
             }
             *path = value;
+            options.states = options.states || !options.onChange.empty();
             continue;
         }
         std::string message = number != nullptr ? ApplyNumber(*number, value, options)
@@ -173,7 +186,8 @@ const char* ConsoleUsage() noexcept {
            "                     (without it the run lasts until Ctrl+C or SIGTERM)\n"
            "  --format=F         classic (default), csv or json\n"
            "  --summary-every=S  print every host's interval and total figures every S seconds\n"
-           "  --quiet            print the summaries only, no line per event\n"
+           "  --quiet            print the summaries (and state records) only, no line per\n"
+           "                     event\n"
            "  --hosts-file=PATH  also ping the hosts listed in PATH (- for standard input):\n"
            "                     UTF-8 text, hosts separated as on the command line, # starts\n"
            "                     a comment; at most 10000 hosts\n"
@@ -187,6 +201,18 @@ const char* ConsoleUsage() noexcept {
            "  --tos=N       (-v) type of service, 0 to 255\n"
            "  --attempts=N  (-p) name-resolution attempts, 1 to 65535\n"
            "  -f  IP flags value 1     -tN  statistics refresh (ms)\n"
+           "Host states (any of these four adds a state record for each change):\n"
+           "  --down-after=N     down after N failed requests in a row, 1 to 1000 (3);\n"
+           "                     a name that does not resolve is down at once\n"
+           "  --up-after=M       up after M replies in a row, 1 to 1000 (2)\n"
+           "  --slow-ms=T        slow when the last M replies all took longer than T ms,\n"
+           "                     1 to 60000 (off)\n"
+           "  --on-change=CMD    run CMD with /bin/sh -c for each change; the facts are in\n"
+           "                     TAPPER_HOST, TAPPER_ADDRESS, TAPPER_STATE (up, down,\n"
+           "                     slow), TAPPER_PREVIOUS_STATE, TAPPER_SINCE, TAPPER_LOST\n"
+           "                     and TAPPER_LAST_RTT_MS, never in the command text; at\n"
+           "                     most 4 run at a time and 16 wait (more are dropped),\n"
+           "                     each is killed after 30 s; its output goes to stderr\n"
            "  --help, --version\n"
            "The single-letter switches take the number glued to the letter (-d200) and\n"
            "keep only the bits their setting holds; the long options refuse values out\n"

@@ -19,6 +19,12 @@ struct ConsoleOptions {
     unsigned long summaryEvery = 0;     // --summary-every=S: seconds; 0 means none
     std::string hostsFile;              // --hosts-file=PATH: more hosts, "-" for standard input
     std::string exportPath;             // --export=PATH: the window's results when the run ends
+    // Host states: a record per change once any of these four is given.
+    bool states = false;
+    unsigned long downAfter = 3;        // --down-after=N: failed requests in a row -> down
+    unsigned long upAfter = 2;          // --up-after=M: replies in a row -> up
+    unsigned long slowMs = 0;           // --slow-ms=T: slow above T ms; 0 means off
+    std::string onChange;               // --on-change=COMMAND: run for each change
     std::vector<std::u16string> args;   // switches and hosts, in order
     std::string error;                  // the first bad option, said in a sentence
 };
