@@ -19,6 +19,11 @@ namespace {
 // never send their request hold only some of them, for request timeout at most.
 constexpr const char* kServerThreads = "4";
 constexpr const char* kRequestTimeoutMs = "5000";
+// Connections the kernel holds while every thread is busy: a burst of
+// scrapes waits there instead of having its connections dropped and retried
+// a second or more later.
+constexpr const char* kListenBacklog = "1024";
+constexpr const char* kConnectionQueue = "256";
 
 // Binds a socket of our own to the endpoint the way the server will, so that
 // a port in use or an address that is not ours is named in the system's
@@ -73,6 +78,8 @@ int CMetricsServer::Start(const MetricsEndpoint& endpoint,
             "listening_ports", endpoint.Text(),
             "num_threads", kServerThreads,
             "request_timeout_ms", kRequestTimeoutMs,
+            "listen_backlog", kListenBacklog,
+            "connection_queue", kConnectionQueue,
         };
         m_exposer = std::make_unique<prometheus::Exposer>(std::move(options));
         m_exposer->RegisterCollectable(collectable);
