@@ -232,6 +232,7 @@ constexpr OV_MESSAGE kMessages[] = {
     {35402, u"No hosts file to read again; the probe keeps its %d_a% hosts."},
     {35403, u"The hosts file could not be taken; the probe keeps its %d_a% hosts."},
     {35404, u"The hosts file was read again: %d_a% hosts, %d_b% new, %d_c% removed."},
+    {35405, u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1)."},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };

@@ -321,6 +321,26 @@ int ConsoleRun::ExitStatus(std::FILE* err) const {
     return kExitAllReplied;
 }
 
+// Says so when the groups allowed unprivileged ICMP sockets leave out ours:
+// the usual reason why no ICMP service can be had (a service with an account
+// of its own included).
+void ExplainPingGroupRange(std::FILE* err) {
+    std::FILE* file = std::fopen("/proc/sys/net/ipv4/ping_group_range", "re");
+    if (file == nullptr) {
+        return;
+    }
+    long low = 0;
+    long high = -1;
+    const bool read = std::fscanf(file, "%ld %ld", &low, &high) == 2;
+    std::fclose(file);
+    const long group = static_cast<long>(::getegid());
+    if (read && (group < low || group > high)) {
+        const std::u16string range = ov::Utf8ToWide(std::to_string(low) + " " + std::to_string(high));
+        PrintLine(err, LoadFormatString(35405, u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1).",
+                                        range.c_str(), static_cast<int>(group)));
+    }
+}
+
 }  // namespace
 
 int ReportOutputFailure(int error, std::FILE* err) {
@@ -380,6 +400,7 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     }
     if (!BindPingServices()) {
         PrintLine(err, LoadFormatString(33000, "Can't Start NetWork.\nApplication will exit."));
+        ExplainPingGroupRange(err);
         return kExitNotStarted;
     }
 
