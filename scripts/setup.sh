@@ -8,6 +8,9 @@ OV_PACKAGES=(
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
   iproute2
+  # the probe's metrics (client library and its HTTP server), and the
+  # monitoring system that the tests read them with (promtool, a real server)
+  prometheus-cpp-dev libcivetweb-dev prometheus
   # the check that the committed help pages match their generator
   python3
   # icons, checks of the desktop files, the Debian package

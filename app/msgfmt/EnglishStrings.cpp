@@ -240,6 +240,12 @@ constexpr OV_MESSAGE kMessages[] = {
     {35251, u"The results could not be written to \"%s_a%\": %s_b%\nAny earlier file of that name is left as it was."},
     {35252, u"Results written to \"%s_a%\"."},
     {35253, u"the dropped text"},
+    {35400, u"Couldn't serve the metrics on %s_a%: %s_b%"},
+    {35401, u"Serving the metrics at %s_a%"},
+    {35402, u"No hosts file to read again; the probe keeps its %d_a% hosts."},
+    {35403, u"The hosts file could not be taken; the probe keeps its %d_a% hosts."},
+    {35404, u"The hosts file was read again: %d_a% hosts, %d_b% new, %d_c% removed."},
+    {35405, u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1)."},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };

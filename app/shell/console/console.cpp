@@ -7,9 +7,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include "HostEntry.h"
@@ -19,6 +16,8 @@
 #include "change_commands.h"
 #include "MsgFormat.h"
 #include "console_output.h"
+#include "console_probe.h"
+#include "console_signals.h"
 #include "OvPingDoc.h"
 #include "PingServices.h"
 #include "PingSettings.h"
@@ -28,54 +27,6 @@
 #include "platform/unique_fd.h"
 
 namespace {
-
-// Blocks SIGINT and SIGTERM in this thread (and the threads it creates later)
-// and reads them from a descriptor instead of running a handler; the old mask
-// comes back at destruction, after signals still pending were consumed.
-class SignalCatcher {
-public:
-    SignalCatcher() noexcept {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        if (pthread_sigmask(SIG_BLOCK, &m_set, &m_old) == 0) {
-            m_blocked = true;
-            m_fd = ov::UniqueFd(signalfd(-1, &m_set, SFD_NONBLOCK | SFD_CLOEXEC));
-        }
-    }
-    ~SignalCatcher() { Release(); }
-    SignalCatcher(const SignalCatcher&) = delete;
-    SignalCatcher& operator=(const SignalCatcher&) = delete;
-
-    int Fd() const noexcept { return m_fd.Get(); }
-    // Consumes pending signals and restores the old mask: from now on the
-    // signals take their usual action, so a second Ctrl+C ends the process
-    // at once even while the run is being torn down.
-    void Release() noexcept {
-        if (m_fd.Valid()) {
-            Drain();
-        }
-        if (m_blocked) {
-            pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
-            m_blocked = false;
-        }
-    }
-    // Consumes pending signals; true when at least one arrived.
-    bool Drain() noexcept {
-        bool any = false;
-        signalfd_siginfo info;
-        while (::read(m_fd.Get(), &info, sizeof(info)) == static_cast<ssize_t>(sizeof(info))) {
-            any = true;
-        }
-        return any;
-    }
-
-private:
-    sigset_t m_set;
-    sigset_t m_old;
-    bool m_blocked = false;
-    ov::UniqueFd m_fd;
-};
 
 // The frame of the console: no controls, and host notifications wake the
 // main loop through a pipe (a full pipe already means "wake up").
@@ -195,26 +146,6 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
         host.Stop();
         progress.done = true;
     }
-}
-
-// Everything a summary says about host; ring is scratch space.
-HostSummary Summarize(const CHostProbe& host, const HostProgress& progress,
-                      std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts) {
-    HostSummary summary;
-    summary.name = host.GetHostName();
-    summary.address = host.GetAddress();
-    summary.country = host.GetCountry();
-    host.GetStatistics(summary.stats);
-    summary.total = progress.total;
-    host.CopyEventsSince(0, ring);  // every event the ring holds
-    rtts.clear();
-    for (const PING_EVENT& event : ring) {
-        if (event.type == PE_REPLY) {
-            rtts.push_back(event.roundTripUs);
-        }
-    }
-    summary.spread = ComputeSpread(rtts);
-    return summary;
 }
 
 std::int64_t MonotonicMs() {
@@ -377,7 +308,7 @@ void ConsoleRun::PeriodicSummary() {
     const std::int64_t now = std::time(nullptr);
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         if (const CHostProbe* host = m_doc.GetHost(i)) {
-            m_writer->Interval(now, Summarize(*host, m_progress[i], m_fresh, m_rtts),
+            m_writer->Interval(now, SummarizeHost(*host, m_progress[i].total, m_fresh, m_rtts),
                                m_progress[i].interval);
             m_progress[i].interval = RttFigures{};
         }
@@ -406,7 +337,7 @@ void ConsoleRun::Finish() {
     const std::int64_t endTime = std::time(nullptr);
     for (UINT i = 0; i < m_doc.GetHostCount() && m_outputError == 0; ++i) {
         if (const CHostProbe* host = m_doc.GetHost(i)) {
-            m_writer->Summary(endTime, Summarize(*host, m_progress[i], m_fresh, m_rtts));
+            m_writer->Summary(endTime, SummarizeHost(*host, m_progress[i].total, m_fresh, m_rtts));
         }
     }
     Flush();
@@ -431,6 +362,26 @@ int ConsoleRun::ExitStatus(std::FILE* err) const {
         }
     }
     return kExitAllReplied;
+}
+
+// Says so when the groups allowed unprivileged ICMP sockets leave out ours:
+// the usual reason why no ICMP service can be had (a service with an account
+// of its own included).
+void ExplainPingGroupRange(std::FILE* err) {
+    std::FILE* file = std::fopen("/proc/sys/net/ipv4/ping_group_range", "re");
+    if (file == nullptr) {
+        return;
+    }
+    long low = 0;
+    long high = -1;
+    const bool read = std::fscanf(file, "%ld %ld", &low, &high) == 2;
+    std::fclose(file);
+    const long group = static_cast<long>(::getegid());
+    if (read && (group < low || group > high)) {
+        const std::u16string range = ov::Utf8ToWide(std::to_string(low) + " " + std::to_string(high));
+        PrintLine(err, LoadFormatString(35405, u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1).",
+                                        range.c_str(), static_cast<int>(group)));
+    }
 }
 
 }  // namespace
@@ -458,7 +409,10 @@ std::optional<std::u16string> LoadHostsFile(const std::string& path, std::FILE* 
 
 int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Before any worker exists, so that every thread inherits the blocked mask.
-    SignalCatcher signals;
+    // The probe re-reads its hosts file on SIGHUP; otherwise SIGHUP ends the
+    // program as it always did.
+    SignalCatcher signals = options.metrics ? SignalCatcher{SIGINT, SIGTERM, SIGHUP}
+                                            : SignalCatcher{SIGINT, SIGTERM};
     // Before the hosts' sockets can take every descriptor.
     PrepareMessageFormatting();
 
@@ -469,14 +423,15 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     CCommandLine commandLine(doc);
     commandLine.HandleArguments(options.args);
     // Hosts of a list file come after those of the command line.
+    std::u16string listed;
     if (!options.hostsFile.empty()) {
-        const std::optional<std::u16string> listed = LoadHostsFile(options.hostsFile, err);
-        if (!listed) {
+        const std::optional<std::u16string> file = LoadHostsFile(options.hostsFile, err);
+        if (!file) {
             return kExitNotStarted;
         }
-        commandLine.m_strHosts += *listed;
+        listed = *file;
     }
-    const std::u16string hosts = TrimHostEntryText(commandLine.m_strHosts);
+    const std::u16string hosts = TrimHostEntryText(commandLine.m_strHosts + listed);
     if (hosts.empty()) {
         std::fputs("tapper: no host given\n", err);
         std::fputs(ConsoleUsage(), err);
@@ -488,8 +443,12 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     }
     if (!BindPingServices()) {
         PrintLine(err, LoadFormatString(33000, "Can't Start NetWork.\nApplication will exit."));
+        ExplainPingGroupRange(err);
         return kExitNotStarted;
     }
 
+    if (options.metrics) {
+        return RunProbe(ProbeSetup{doc, options, signals, commandLine.m_strHosts, listed}, out, err);
+    }
     return ConsoleRun(doc, options, signals).Run(hosts, out, err);
 }

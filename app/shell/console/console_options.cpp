@@ -104,12 +104,46 @@ std::string ApplyFormat(std::string_view value, ConsoleOptions& out) {
     return {};
 }
 
+// The probe's options: --metrics takes its value only after "=", as it may
+// stand alone before a host. Returns the error sentence, "" when applied.
+std::string ApplyProbeOption(std::string_view name, bool hasValue, std::string_view value,
+                             ConsoleOptions& out) {
+    if (name == "metrics") {
+        out.metrics = true;
+        return hasValue ? ParseMetricsEndpoint(value, out.metricsEndpoint) : std::string();
+    }
+    return ParseBuckets(value, out.buckets);
+}
+
+// Options that cannot go together; the error sentence or "".
+std::string CheckProbeOptions(const ConsoleOptions& options, bool bucketsGiven) {
+    if (!options.metrics) {
+        return bucketsGiven ? "option --buckets is for the probe (--metrics)" : "";
+    }
+    if (!options.console) {
+        return "option --metrics needs --console";
+    }
+    if (options.count != 0) {
+        return "option --count does not go with --metrics: the probe runs until SIGINT or "
+               "SIGTERM";
+    }
+    if (options.summaryEvery != 0) {
+        return "option --summary-every does not go with --metrics: the metrics are the summary";
+    }
+    if (!options.onChange.empty()) {
+        return "option --on-change does not go with --metrics: the monitoring system alerts on "
+               "tapper_host_up";
+    }
+    return {};
+}
+
 }  // namespace
 
 ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
     ConsoleOptions options;
+    bool bucketsGiven = false;
     auto fail = [&options](std::string message) {
-        if (options.error.empty()) {
+        if (options.error.empty() && !message.empty()) {
             options.error = std::move(message);
         }
     };
@@ -136,6 +170,19 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
                 fail("option --" + std::string(name) + " takes no value");
             }
             *flag = true;
+            continue;
+        }
+        if (name == "metrics" || name == "buckets") {
+            if (name == "buckets") {
+                bucketsGiven = true;
+                if (!hasValue && i + 1 < argc) {
+                    value = argv[++i];
+                }
+            }
+            if (std::string message = ApplyProbeOption(name, hasValue, value, options);
+                !message.empty()) {
+                fail(std::move(message));
+            }
             continue;
         }
         const NumberOption* number = nullptr;
@@ -177,6 +224,7 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         fail("option --export is for the window; the console writes its results to standard "
              "output (--format=csv or --format=json)");
     }
+    fail(CheckProbeOptions(options, bucketsGiven));
     return options;
 }
 
@@ -213,6 +261,12 @@ const char* ConsoleUsage() noexcept {
            "                     and TAPPER_LAST_RTT_MS, never in the command text; at\n"
            "                     most 4 run at a time and 16 wait (more are dropped),\n"
            "                     each is killed after 30 s; its output goes to stderr\n"
+           "  --metrics[=ADDRESS:PORT]\n"
+           "                     run as a probe: serve the metrics at\n"
+           "                     http://ADDRESS:PORT/metrics (default 127.0.0.1:9374)\n"
+           "                     until SIGINT or SIGTERM; SIGHUP re-reads --hosts-file\n"
+           "  --buckets=S,S,...  (probe) histogram bounds in seconds, rising\n"
+           "                     (default 0.0001 doubling to 26.2144)\n"
            "  --help, --version\n"
            "The single-letter switches take the number glued to the letter (-d200) and\n"
            "keep only the bits their setting holds; the long options refuse values out\n"

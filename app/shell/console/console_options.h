@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "metrics_options.h"
+
 // Output format of the console mode.
 enum class ConsoleFormat { Classic, Csv, Json };
 
@@ -25,6 +27,9 @@ struct ConsoleOptions {
     unsigned long upAfter = 2;          // --up-after=M: replies in a row -> up
     unsigned long slowMs = 0;           // --slow-ms=T: slow above T ms; 0 means off
     std::string onChange;               // --on-change=COMMAND: run for each change
+    bool metrics = false;               // --metrics[=ADDRESS:PORT]: run as a probe serving metrics
+    MetricsEndpoint metricsEndpoint;    // where the metrics are served
+    std::vector<double> buckets;        // --buckets=LIST: histogram bounds in seconds
     std::vector<std::u16string> args;   // switches and hosts, in order
     std::string error;                  // the first bad option, said in a sentence
 };

@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <ctime>
 
+#include "HostProbe.h"
 #include "LogText.h"
 #include "MsgFormat.h"
 #include "StatText.h"
@@ -56,6 +57,25 @@ const char* StatusWord(std::int32_t type) noexcept {
         case PE_RESOLVE_FAILED: return "unresolved";
         default: return "unknown";
     }
+}
+
+HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total,
+                          std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts) {
+    HostSummary summary;
+    summary.name = host.GetHostName();
+    summary.address = host.GetAddress();
+    summary.country = host.GetCountry();
+    host.GetStatistics(summary.stats);
+    summary.total = total;
+    host.CopyEventsSince(0, ring);  // every event the ring holds
+    rtts.clear();
+    for (const PING_EVENT& event : ring) {
+        if (event.type == PE_REPLY) {
+            rtts.push_back(event.roundTripUs);
+        }
+    }
+    summary.spread = ComputeSpread(rtts);
+    return summary;
 }
 
 int FlushStream(std::FILE* out) {

@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HostState.h"
 #include "PingTypes.h"
 #include "console_options.h"
 #include "console_stats.h"
+
+class CHostProbe;
 
 // What a summary says about one host.
 struct HostSummary {
@@ -39,6 +42,11 @@ public:
     // failed since the stream was opened.
     virtual int Flush() = 0;
 };
+
+// Everything a summary says about host, whose figures so far are total;
+// ring and rtts are scratch space.
+HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total,
+                          std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts);
 
 // Flushes out; 0 when everything written to it so far got out, else the
 // errno of the failure (EIO when none was recorded).
