@@ -138,6 +138,8 @@ private:
     std::optional<DWORD> PauseBeforeSend(IPAddr& address, PING_SETTINGS& settings) noexcept;
     // Sizes the payload and the reply buffer for requests of requestSize bytes.
     void FitBuffers(WORD requestSize) noexcept;
+    // Sets this worker's timer slack for pauses between requests delayMs apart.
+    void FitTimerSlack(DWORD delayMs) noexcept;
     // Counts the request's outcome, records its event and notifies.
     void RecordOutcome(DWORD replies, DWORD finerUs, DWORD timeOut) noexcept;
     bool Quitting() const noexcept { return m_quit.load(std::memory_order_acquire); }
@@ -187,6 +189,8 @@ private:
     DWORD m_requestsSent = 0;
     bool m_hasSent = false;  // the first request goes out at once, whatever the tick count
     bool m_hasAddress = false;  // the preparation resolved the name
+    bool m_hasSlack = false;    // the timer slack was set, for m_slackDelayMs
+    DWORD m_slackDelayMs = 0;
 
     ov::Thread m_thread;
 };

@@ -137,6 +137,8 @@ void COvPingDoc::BeginRun(std::u16string_view text) {
     m_anyStarted = false;
     m_running = !m_pending.empty();
     m_hosts.reserve(m_pending.size());
+    // A worker per host, and the old run's workers until they end.
+    ov::ReserveWaitSlots(m_pending.size() + m_retired.size());
     // No host has this index, so the next SelectHost of any host takes effect.
     m_current = static_cast<UINT>(m_pending.size());
     if (m_frame != nullptr) {

@@ -1,12 +1,14 @@
 #include "platform/event.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/thread.h"
 
 namespace {
 
@@ -75,6 +77,26 @@ TEST(Event, TimedWaitEndsEarlyWhenSet) {
     EXPECT_TRUE(event.Wait(60000));
     setter.join();
     EXPECT_LT(Clock::now() - begin, 30s);  // functional: far below the 60 s timeout
+}
+
+// Slots of the kernel's table of waiting threads of this process (the
+// request's numbers from the kernel's interface); -1 where it keeps none.
+int WaitSlots() { return ::prctl(78 /* futex hash */, 2 /* get slots */, 0, 0, 0); }
+
+TEST(WaitSlots, TheTableGrowsForThousandsOfThreadsAndNeverShrinks) {
+    if (WaitSlots() < 0) {
+        GTEST_SKIP() << "this kernel keeps no table of waiting threads per process";
+    }
+    ASSERT_TRUE(ov::ReserveWaitSlots(5000));
+    EXPECT_GE(WaitSlots(), 4 * 5000);
+    // Waits and wake-ups work across the new table.
+    ov::Event event;
+    std::thread setter([&] { event.Set(); });
+    EXPECT_TRUE(event.Wait(60000));
+    setter.join();
+    // A smaller run keeps the table that the larger one needed.
+    ASSERT_TRUE(ov::ReserveWaitSlots(10));
+    EXPECT_GE(WaitSlots(), 4 * 5000);
 }
 
 TEST(Clock, TickCountFollowsTheMonotonicClockInMilliseconds) {

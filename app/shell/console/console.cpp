@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <mutex>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -28,8 +30,11 @@
 
 namespace {
 
-// The frame of the console: no controls, and host notifications wake the
-// main loop through a pipe (a full pipe already means "wake up").
+// The frame of the console: no controls. A host's notification puts the host
+// on a list of hosts with news, once however many notifications it sends
+// before the list is taken, and wakes the main loop through a pipe only when
+// the list was empty (a full pipe already means "wake up"); the loop then
+// reads those hosts instead of every host of the run.
 class ConsoleFrame final : public IPingFrame, public IPingNotifyTarget {
 public:
     explicit ConsoleFrame(COvPingDoc& doc) noexcept : m_doc(doc) {
@@ -53,9 +58,46 @@ public:
     void SetHostEntryText(std::u16string_view text) override { m_entry = text; }
     void ShowStartStop() override {}
 
-    void PostPingNotify(UINT, int, DWORD) noexcept override {
-        const char byte = 0;
-        [[maybe_unused]] const ssize_t n = ::write(m_write.Get(), &byte, 1);
+    // Makes room for the news of hosts hosts (indexes 0 to hosts-1); before
+    // any of them notifies.
+    void ListHosts(UINT hosts) {
+        std::lock_guard lock(m_newsLock);
+        m_listed.assign(hosts, 0);
+        m_news.assign(hosts, 0);
+        m_newsCount = 0;
+    }
+
+    void PostPingNotify(UINT, int, DWORD hostIndex) noexcept override {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_newsLock);
+            if (hostIndex >= m_listed.size()) {
+                wake = !m_unlisted;  // not on the list: every host is read
+                m_unlisted = true;
+            } else if (m_listed[hostIndex] == 0) {
+                m_listed[hostIndex] = 1;
+                m_news[m_newsCount++] = hostIndex;
+                wake = m_newsCount == 1 && !m_unlisted;
+            }
+        }
+        if (wake) {
+            const char byte = 0;
+            [[maybe_unused]] const ssize_t n = ::write(m_write.Get(), &byte, 1);
+        }
+    }
+
+    // Replaces out with the hosts that have news since the last call, each
+    // once; true when a host off the list notified (then read every host).
+    bool TakeNews(std::vector<DWORD>& out) {
+        std::lock_guard lock(m_newsLock);
+        out.assign(m_news.begin(), m_news.begin() + static_cast<std::ptrdiff_t>(m_newsCount));
+        for (const DWORD i : out) {
+            m_listed[i] = 0;
+        }
+        m_newsCount = 0;
+        const bool unlisted = m_unlisted;
+        m_unlisted = false;
+        return unlisted;
     }
 
     int ReadFd() const noexcept { return m_read.Get(); }
@@ -70,6 +112,11 @@ private:
     std::u16string m_entry;
     ov::UniqueFd m_read;
     ov::UniqueFd m_write;
+    std::mutex m_newsLock;
+    std::vector<char> m_listed;  // per host: on the list
+    std::vector<DWORD> m_news;   // the list, m_newsCount long
+    std::size_t m_newsCount = 0;
+    bool m_unlisted = false;
 };
 
 void PrintLine(std::FILE* f, std::u16string_view line) {
@@ -119,8 +166,11 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
         if (progress.states && progress.read - from > fresh.size()) {
             progress.states->ForgetRuns();  // the ring dropped events never read
         }
-        const std::u16string name = host.GetHostName();
-        const IPAddr address = host.GetAddress();
+        // The name and address only for the lines and state records: a copy
+        // of each per read.
+        const bool named = !quiet || progress.states;
+        const std::u16string name = named ? host.GetHostName() : std::u16string();
+        const IPAddr address = named ? host.GetAddress() : 0;
         for (const PING_EVENT& event : fresh) {
             if (event.type == PE_REPLY) {
                 progress.interval.AddReply(event.roundTripUs);
@@ -148,6 +198,9 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
     }
 }
 
+// The shortest time between two looks at the hosts while notifications come.
+constexpr std::int64_t kLookPauseMs = 10;
+
 std::int64_t MonotonicMs() {
     return static_cast<std::int64_t>(ov::MonotonicNanoseconds() / 1'000'000);
 }
@@ -168,9 +221,17 @@ private:
     void Start(const std::u16string& hosts, std::FILE* out, std::FILE* err);
     // Prints until every host is done, a signal arrives or a write fails.
     void PrintUntilDone();
-    // Reads every host once; true when all are done.
-    bool ReadHosts();
-    // Waits for a notification, a signal or the next summary; false on a signal.
+    // Reads every host once.
+    void ReadHosts();
+    // Reads the hosts that notified since the last look (every host when one
+    // off the list did).
+    void ReadHostsWithNews();
+    // Reads host i unless it is done; counts it when it becomes done.
+    void Look(UINT i);
+    bool AllDone() const noexcept { return m_doneCount >= m_doc.GetHostCount(); }
+    // Waits for a notification, a signal or the next summary, and at least
+    // until kLookPauseMs passed since the last look; false on a signal.
+    // Sets m_lookAtAll when nothing came for the whole wait.
     bool Wait();
     void Finish();
     int ExitStatus(std::FILE* err) const;
@@ -198,6 +259,10 @@ private:
     std::unique_ptr<CChangeCommands> m_commands;
     int m_outputError = 0;
     std::vector<PING_EVENT> m_fresh;      // reused for every host
+    std::vector<DWORD> m_news;            // hosts to read, reused
+    UINT m_doneCount = 0;                 // hosts whose progress is done
+    bool m_lookAtAll = true;              // the next look reads every host
+    std::int64_t m_lastLookMs = 0;
     std::vector<std::uint32_t> m_rtts;    // reused for every summary
     std::vector<HostProgress> m_progress;
     std::int64_t m_summaryPeriodMs = 0;
@@ -239,11 +304,14 @@ void ConsoleRun::Start(const std::u16string& hosts, std::FILE* out, std::FILE* e
             progress.states.emplace(thresholds);
         }
     }
+    m_frame.ListHosts(m_doc.GetHostCount());
+    m_news.reserve(m_doc.GetHostCount());
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         if (CHostProbe* host = m_doc.GetHost(i)) {
             host->SetNotifyWindow(&m_frame, WM_PING_NOTIFY);
         } else {
             m_progress[i].done = true;
+            ++m_doneCount;
         }
     }
     m_summaryPeriodMs = static_cast<std::int64_t>(m_options.summaryEvery) * 1000;
@@ -252,33 +320,56 @@ void ConsoleRun::Start(const std::u16string& hosts, std::FILE* out, std::FILE* e
 
 void ConsoleRun::PrintUntilDone() {
     for (;;) {
-        const bool allDone = ReadHosts();
+        // The first look reads every host: events recorded before the hosts
+        // were told where to notify were announced to no one.
+        if (m_lookAtAll) {
+            ReadHosts();
+        } else {
+            ReadHostsWithNews();
+        }
+        m_lastLookMs = MonotonicMs();
         // One write for what every host had, however many hosts there are.
-        if (!Flush() || allDone || !Wait()) {
+        if (!Flush() || AllDone() || !Wait()) {
             return;
         }
     }
 }
 
-bool ConsoleRun::ReadHosts() {
-    bool allDone = true;
+void ConsoleRun::ReadHosts() {
+    m_frame.TakeNews(m_news);  // every host is read anyway
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
-        CHostProbe* host = m_doc.GetHost(i);
-        if (host == nullptr) {
-            continue;
-        }
-        ReadHost(i, *host);
-        if (!m_progress[i].done && host->GetState() == HS_FAILED) {
-            // Nothing more can happen on a failed host once its events are out.
-            ReadHost(i, *host);
-            m_progress[i].done = true;
-        }
-        allDone = allDone && m_progress[i].done;
+        Look(i);
     }
-    return allDone;
+}
+
+void ConsoleRun::ReadHostsWithNews() {
+    if (m_frame.TakeNews(m_news)) {
+        ReadHosts();
+        return;
+    }
+    for (const DWORD i : m_news) {
+        Look(i);
+    }
+}
+
+void ConsoleRun::Look(UINT i) {
+    CHostProbe* host = m_doc.GetHost(i);
+    if (host == nullptr || m_progress[i].done) {
+        return;
+    }
+    ReadHost(i, *host);
+    if (!m_progress[i].done && host->GetState() == HS_FAILED) {
+        // Nothing more can happen on a failed host once its events are out.
+        ReadHost(i, *host);
+        m_progress[i].done = true;
+    }
+    if (m_progress[i].done) {
+        ++m_doneCount;
+    }
 }
 
 bool ConsoleRun::Wait() {
+    m_lookAtAll = false;
     // The timeout is a fallback only; notifications and signals wake the loop.
     int timeoutMs = 250;
     if (m_summaryPeriodMs != 0) {
@@ -292,16 +383,28 @@ bool ConsoleRun::Wait() {
         timeoutMs = static_cast<int>(std::min<std::int64_t>(timeoutMs, left));
     }
     pollfd fds[2] = {{m_signals.Fd(), POLLIN, 0}, {m_frame.ReadFd(), POLLIN, 0}};
-    bool interrupted = false;
-    if (::poll(fds, 2, timeoutMs) > 0) {
-        if ((fds[0].revents & POLLIN) != 0 && m_signals.Drain()) {
-            interrupted = true;
-        }
-        if ((fds[1].revents & POLLIN) != 0) {
-            m_frame.Drain();
+    const int ready = ::poll(fds, 2, timeoutMs);
+    if (ready == 0) {
+        m_lookAtAll = true;  // a quiet spell: a look at every host costs little
+        return true;
+    }
+    if (ready > 0 && (fds[0].revents & POLLIN) != 0 && m_signals.Drain()) {
+        return false;
+    }
+    if (ready > 0 && (fds[1].revents & POLLIN) != 0) {
+        m_frame.Drain();
+        // Hosts notify one by one as their requests end, thousands a second
+        // in a large run: the loop gathers them for a moment rather than
+        // waking for each. Signals still end the wait at once.
+        const std::int64_t left = m_lastLookMs + kLookPauseMs - MonotonicMs();
+        if (left > 0) {
+            pollfd signal = {m_signals.Fd(), POLLIN, 0};
+            if (::poll(&signal, 1, static_cast<int>(left)) > 0 && m_signals.Drain()) {
+                return false;
+            }
         }
     }
-    return !interrupted;
+    return true;
 }
 
 void ConsoleRun::PeriodicSummary() {

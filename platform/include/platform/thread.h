@@ -32,4 +32,13 @@ private:
     std::function<void()> m_body;
 };
 
+// Makes the kernel's table of waiting threads large enough for about threads
+// threads of this process. Each host worker waits on a lock word of its own,
+// the table the kernel gives a process by default has a few slots per
+// processor, and a wake-up walks every waiter that hashed to its slot: with
+// thousands of workers each wake-up walked hundreds. Grows the table, never
+// shrinks it; false where the system keeps no such table per process or
+// refused to grow it (waits then work as before, only slower).
+bool ReserveWaitSlots(std::size_t threads) noexcept;
+
 }  // namespace ov
