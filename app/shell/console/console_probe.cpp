@@ -29,6 +29,12 @@ namespace {
 // event lines are that fresh, and no worker has to wake the main thread.
 constexpr int kReadPeriodMs = 250;
 
+// Events a probe host keeps between two reads: one 4 KiB block of the ring,
+// over 7 s at the engine's fastest pace, where the window keeps 5000 for its
+// log list. A probe runs for months: 5000 hosts would otherwise grow to
+// 1.4 GB of events nobody reads again.
+constexpr DWORD kProbeRingEvents = 73;
+
 // One host of the probe.
 struct ProbeHost {
     std::u16string name;                // as listed: the key across re-reads
@@ -164,7 +170,7 @@ std::pair<int, int> ProbeRun::SetHosts(const std::vector<std::u16string>& names)
         host.name = name;
         host.label = ov::WideToUtf8(name);
         try {
-            host.probe = std::make_unique<CHostProbe>(m_nextIndex++, name, m_setup.doc.Settings());
+            host.probe = std::make_unique<CHostProbe>(m_nextIndex++, name, m_setup.doc.Settings(), kProbeRingEvents);
             host.probe->Start();
         } catch (const std::bad_alloc&) {
             // A host that cannot be made is left out until the next re-read.
