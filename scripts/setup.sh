@@ -8,6 +8,8 @@ OV_PACKAGES=(
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
   iproute2
+  # alerts: the event sounds; the private session bus of the notification tests
+  libcanberra-dev dbus-daemon
   # the check that the committed help pages match their generator
   python3
   # icons, checks of the desktop files, the Debian package
