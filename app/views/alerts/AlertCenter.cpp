@@ -35,7 +35,7 @@ void CAlertCenter::Apply(const ALERT_SETTINGS& settings) {
 
 bool CAlertCenter::KeepsInTray() const noexcept { return m_settings.keepInTray && m_trayAvailable; }
 
-CDesktopNotifier& CAlertCenter::Notifier() {
+CDesktopNotifier& CAlertCenter::MakeNotifier() {
     if (m_notifier == nullptr) {
         // Connected at the first notification: a user who never gets one
         // never starts talking to the session bus.
@@ -59,7 +59,7 @@ void CAlertCenter::OnTransitions(const QList<HostAlert>& alerts) {
         }
         (alert.change.to == HostState::Down ? down : up) = true;
         if (m_settings.notify) {
-            Notifier().Add(alert);
+            MakeNotifier().Add(alert);
         }
     }
     if (m_settings.sound) {

@@ -68,7 +68,7 @@ private:
     void OnTransitions(const QList<HostAlert>& alerts);
     void UpdateTray();
     void MarkTree(const HostAlert& alert);
-    CDesktopNotifier& Notifier();
+    CDesktopNotifier& MakeNotifier();
 
     COvPingDoc& m_doc;
     CProfile m_profile;
