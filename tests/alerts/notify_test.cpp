@@ -33,6 +33,8 @@
 
 namespace {
 
+using ov::test::FakeReply;
+
 constexpr int kWaitMs = 20000;  // a bound for a hung run, not a speed target
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");

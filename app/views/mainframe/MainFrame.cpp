@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "AlertCenter.h"
 #include "ChartRow.h"
 #include "FileCommands.h"
 #include "FrameApp.h"
@@ -41,6 +42,7 @@
 #include "OptionDlg.h"
 #include "RunStarter.h"
 #include "StatTreeFrame.h"
+#include "StatTreeView.h"
 #include "ViewIds.h"
 #include "ViewText.h"
 #include "WindowPlacement.h"
@@ -94,6 +96,7 @@ constexpr MenuItem kMenuItems[] = {
     {2, 32800, 34215, u"&Bar Chart", true},
     {2, 32807, 34216, u"&Save Chart", false},
     {3, ID_OPTIONS, 34218, u"&Options...", false},
+    {3, ID_ALERTS, 35100, u"&Alerts...", false},
     {4, ID_HELP_INDEX, 34220, u"&Contents", false},
     {4, ID_CHECK_UPDATE, 34221, u"&Check for Latest Version...", true},
     {4, ID_SUPPORT_FORUM, 34222, u"Official Orvantek Support &Forum", false},
@@ -124,6 +127,7 @@ constexpr Prompt kPrompts[] = {
     {32800, 34252, u"Draw the round-trip times as bars"},
     {32807, 34253, u"Save the chart as a picture"},
     {ID_OPTIONS, 34254, u"Change the ping settings"},
+    {ID_ALERTS, 35101, u"Choose when a host counts as down and how you are told"},
     {ID_HELP_INDEX, 34255, u"Open the help contents"},
     {ID_CHECK_UPDATE, 34256, u"Check whether a newer version is available"},
     {ID_SUPPORT_FORUM, 34257, u"Open the official support forum"},
@@ -193,6 +197,18 @@ CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKe
     connect(m_starter, &CRunStarter::progress, this, &CMainFrame::OnStartProgress);
     connect(m_starter, &CRunStarter::finished, this, &CMainFrame::OnStartFinished);
     BuildClient();
+    m_alerts = new CAlertCenter(m_doc, CProfile(m_profileKey), this);
+    m_alerts->AttachTree(m_treeFrame != nullptr ? m_treeFrame->GetTreeView() : nullptr);
+    connect(m_alerts, &CAlertCenter::showWindowRequested, this, [this] { m_alerts->ShowWindow(*this); });
+    connect(m_alerts, &CAlertCenter::showHostRequested, this, [this](unsigned hostIndex) {
+        m_alerts->ShowWindow(*this);
+        if (m_treeFrame != nullptr && m_treeFrame->GetTreeView()->SelectHost(hostIndex)) {
+            m_treeFrame->GetTreeView()->setFocus(Qt::OtherFocusReason);
+        }
+    });
+    connect(m_alerts, &CAlertCenter::startStopRequested, this, [this] { RouteCommand(ID_PING_STARTSTOP); });
+    connect(m_alerts, &CAlertCenter::exitRequested, this, [this] { RouteCommand(ID_APP_EXIT); });
+    connect(m_alerts, &CAlertCenter::statusMessage, this, [this](const QString& text) { statusBar()->showMessage(text); });
     BuildMenus();
     BuildToolBars();
     m_fileCommands = new CFileCommands(*this, m_doc, m_app, *m_hostEntry, m_profileKey);
@@ -481,7 +497,18 @@ bool CMainFrame::RunFrameCommand(unsigned id) {
         }
         return true;
     }
+    case ID_ALERTS:
+        if (!m_alerts->RunDialog(*this, [this](unsigned command) {
+                if (m_app != nullptr) {
+                    m_app->OnHelpCommand(command, QStringLiteral("alerts"));
+                }
+            })) {
+            ShowWarning(NotSavedText(
+                35151, u"The alert settings could not be saved in \"%s_a%\"; they hold until the program ends."));
+        }
+        return true;
     case ID_APP_EXIT:
+        m_alerts->PrepareExit();
         close();
         return true;
     case ID_NEXT_PANE:
@@ -536,7 +563,7 @@ void CMainFrame::UpdateMenuItems() {
                                                 : OvText(34201, u"&Start Ping"));
                 item->setEnabled(m_startStopAction->isEnabled());
             } else {
-                const bool frameCommand = id == ID_OPTIONS || id == ID_APP_EXIT;
+                const bool frameCommand = id == ID_OPTIONS || id == ID_ALERTS || id == ID_APP_EXIT;
                 const bool appCommand = id == ID_HELP_INDEX || id == ID_CHECK_UPDATE ||
                                         id == ID_SUPPORT_FORUM || id == ID_HOME_PAGE || id == ID_APP_ABOUT;
                 item->setEnabled(frameCommand || (appCommand && m_app != nullptr));
@@ -721,6 +748,12 @@ bool CMainFrame::SaveWindowPlacement() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The user's close (the window's close button) may leave the program in
+    // the tray; Exit, a signal or the program's own close end it.
+    if (event->spontaneous() && m_alerts->HideToTray(*this)) {
+        event->ignore();
+        return;
+    }
     m_fileCommands->WindowClosing();
     const bool history = m_hostEntry->SaveHistory();
     if (!SaveWindowPlacement() || !history) {

@@ -5,6 +5,7 @@
 // banner, the status bar and the "Online Resource" pane. It is the document's
 // frame: it turns the host entry's text into runs and relays the current
 // host's notifications to the views.
+// Closed by the user during a run, it may stay in the tray (alert settings).
 //
 // Commands (QActions carrying their ids) go to the active view first, then
 // the document's Start/Stop, this window, and the application (IFrameApp).
@@ -16,6 +17,7 @@
 #include "OvPingDoc.h"
 #include "PingNotifyAdapter.h"
 
+class CAlertCenter;
 class CFileCommands;
 class COvHistoryComboBox;
 class CLogListFrame;
@@ -33,6 +35,7 @@ class QToolButton;
 inline constexpr unsigned ID_HOST_ENTRY = 32772;
 inline constexpr unsigned ID_START_STOP_KEY = 57601;  // Ctrl+O
 inline constexpr unsigned ID_OPTIONS = 32780;
+inline constexpr unsigned ID_ALERTS = 40100;  // the Alerts dialog
 inline constexpr unsigned ID_APP_EXIT = 57665;
 inline constexpr unsigned ID_APP_ABOUT = 57664;
 inline constexpr unsigned ID_HELP_FINDER = 57667;
@@ -91,6 +94,8 @@ public:
     QDockWidget* OnlinePane() const noexcept { return m_onlinePane; }
     CFileCommands& FileCommands() const noexcept { return *m_fileCommands; }
     CRunStarter* RunStarter() const noexcept { return m_starter; }
+    // The alerts: host states in the tree, tray icon, notifications, sound.
+    CAlertCenter& Alerts() const noexcept { return *m_alerts; }
     // The status bar's progress of a run that is starting.
     QProgressBar* StartProgress() const noexcept { return m_startProgress; }
     // The menu item of command id (first found), or null.
@@ -144,6 +149,7 @@ private:
     QWidget* m_onlineView = nullptr;
     CFileCommands* m_fileCommands = nullptr;
     CRunStarter* m_starter = nullptr;
+    CAlertCenter* m_alerts = nullptr;
     QWidget* m_startPane = nullptr;  // the starting run's text and bar
     QLabel* m_startText = nullptr;
     QProgressBar* m_startProgress = nullptr;
