@@ -8,4 +8,5 @@ ov_add_test(engine_test LABELS unit
     ${OV_ENGINE_TESTS}/event_ring_test.cpp
     ${OV_ENGINE_TESTS}/ping_services_test.cpp
     ${OV_ENGINE_TESTS}/host_probe_test.cpp
+    ${OV_ENGINE_TESTS}/host_state_test.cpp
   LIBS ov_test_fakeicmp ov::engine ov::platform)

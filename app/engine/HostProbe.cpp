@@ -38,8 +38,13 @@ constexpr std::size_t kReplySlack = 8;
 
 }  // namespace
 
-CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings)
-    : m_index(index), m_services(PingServices()), m_hostName(std::move(hostName)), m_settings(settings) {
+CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings,
+                       DWORD ringCapacity)
+    : m_index(index),
+      m_services(PingServices()),
+      m_hostName(std::move(hostName)),
+      m_settings(settings),
+      m_events(ringCapacity) {
     if (!m_services.bound && !BindPingServices()) {
         Fail(PE_NO_SERVICES, errno, 0);
         return;

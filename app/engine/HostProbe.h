@@ -54,8 +54,10 @@ public:
 class CHostProbe {
 public:
     // Creates the host in HS_NEW and starts its worker, which resolves the name
-    // at once; binds the ping services first when they are not bound.
-    CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings);
+    // at once; binds the ping services first when they are not bound. The ring
+    // keeps the last ringCapacity events.
+    CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings,
+               DWORD ringCapacity = CEventRing::kDefaultCapacity);
     // Asks the worker to quit and joins it.
     virtual ~CHostProbe();
     CHostProbe(const CHostProbe&) = delete;
