@@ -39,7 +39,9 @@ std::u16string KeyOfTest() {
     return u"Software\\Orvantek Test\\" + std::u16string(name.begin(), name.end());
 }
 
-QImage Picture(const QVariant& icon) { return icon.value<QIcon>().pixmap(16, 16).toImage(); }
+QImage Picture(const QVariant& icon) {
+    return icon.value<QIcon>().pixmap(16, 16).toImage();
+}
 
 class AlertsTest : public ::testing::Test {
 protected:
@@ -142,8 +144,12 @@ TEST_F(AlertsTest, ThresholdsOfTheDialogDecideWhenAHostIsDown) {
     CAlertCenter alerts(doc, CProfile(key));
     EXPECT_EQ(alerts.Settings().thresholds.downAfter, 5u);
     // Two replies, four losses, then replies: never down with five needed.
-    fake.Script({{}, {}, {.status = IP_DEST_HOST_UNREACHABLE}, {.status = IP_DEST_HOST_UNREACHABLE},
-                 {.status = IP_DEST_HOST_UNREACHABLE}, {.status = IP_DEST_HOST_UNREACHABLE}});
+    fake.Script({{},
+                 {},
+                 {.status = IP_DEST_HOST_UNREACHABLE},
+                 {.status = IP_DEST_HOST_UNREACHABLE},
+                 {.status = IP_DEST_HOST_UNREACHABLE},
+                 {.status = IP_DEST_HOST_UNREACHABLE}});
     QSignalSpy changes(&alerts.Monitor(), &CAlertMonitor::transitions);
     doc.StartRun(u"127.0.0.1");
     ASSERT_TRUE(fake.WaitForSends(12, std::chrono::milliseconds(kWaitMs)));

@@ -92,7 +92,8 @@ class PrivateBus {
 public:
     PrivateBus() {
         m_daemon.setProgram(QStringLiteral("dbus-daemon"));
-        m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+        m_daemon.setArguments(
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
         m_daemon.start();
         if (!m_daemon.waitForStarted(kWaitMs)) {
             return;
@@ -176,8 +177,7 @@ HostAlert DownAlert(unsigned index, const char* name, std::uint32_t address) {
     alert.hostIndex = index;
     alert.name = QString::fromLatin1(name);
     alert.address = htonl(address);
-    alert.change = {HostState::Up, HostState::Down, 1000, 900, 3, 2000};
-    alert.lost = 3;
+    alert.change = {HostState::Up, HostState::Down, 1000, 900, 3, 2000, PE_LOST};
     return alert;
 }
 
@@ -215,9 +215,8 @@ TEST_F(NotifyTest, HostDownAndUpGivesExactlyTwoNotifications) {
     EXPECT_EQ(down.timeout, -1);
 
     const NotifyCall& up = server->calls[1];
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^127\\.0\\.0\\.1 is up again after \\d+ s$"))
-                    .match(up.summary)
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^127\\.0\\.0\\.1 is up again after \\d+ s$")).match(up.summary).hasMatch())
         << up.summary.toStdString();
     // Every request it lost, it lost while down (the three that made it so included).
     EXPECT_EQ(up.body, QStringLiteral("Response time: 2 ms. Requests lost while down: %1.").arg(stats.lost));
@@ -230,8 +229,7 @@ TEST_F(NotifyTest, ChangesWithinOneSecondAreFoldedIntoOneNotification) {
     notifier.Add(DownAlert(1, "beta", 0x7f000002));
     notifier.Add(DownAlert(2, "gamma", 0x7f000003));
     HostAlert back = DownAlert(3, "delta", 0x7f000004);
-    back.change = {HostState::Down, HostState::Up, 1075, 1000, 0, 1500};
-    back.lost = 7;
+    back.change = {HostState::Down, HostState::Up, 1075, 1000, 7, 1500, PE_REPLY};
     notifier.Add(back);
     QTRY_VERIFY_WITH_TIMEOUT(server->calls.size() == 1, kWaitMs);
     Settle(notifier);

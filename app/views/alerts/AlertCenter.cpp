@@ -33,7 +33,9 @@ void CAlertCenter::Apply(const ALERT_SETTINGS& settings) {
     m_monitor.SetThresholds(settings.thresholds);
 }
 
-bool CAlertCenter::KeepsInTray() const noexcept { return m_settings.keepInTray && m_trayAvailable; }
+bool CAlertCenter::KeepsInTray() const noexcept {
+    return m_settings.keepInTray && m_trayAvailable;
+}
 
 CDesktopNotifier& CAlertCenter::MakeNotifier() {
     if (m_notifier == nullptr) {
@@ -123,4 +125,6 @@ void CAlertCenter::ShowWindow(QWidget& window) {
     window.activateWindow();
 }
 
-void CAlertCenter::PrepareExit() { QApplication::setQuitOnLastWindowClosed(true); }
+void CAlertCenter::PrepareExit() {
+    QApplication::setQuitOnLastWindowClosed(true);
+}

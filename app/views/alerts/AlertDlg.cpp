@@ -40,13 +40,14 @@ CAlertDlg::CAlertDlg(const ALERT_SETTINGS& settings, CProfile profile, QWidget* 
     const int count = static_cast<int>(kMaxAlertCount);
     auto* grid = new QGridLayout;
     grid->setColumnStretch(3, 1);
-    m_downAfter = AddNumberRow(*grid, 0, this, OvText(35141, u"&Down after"), OvText(35142, u"failed requests in a row"),
-                               1, count, static_cast<int>(settings.thresholds.downAfter));
+    m_downAfter =
+        AddNumberRow(*grid, 0, this, OvText(35141, u"&Down after"), OvText(35142, u"failed requests in a row"), 1,
+                     count, static_cast<int>(settings.thresholds.downAfter));
     m_upAfter = AddNumberRow(*grid, 1, this, OvText(35143, u"&Up again after"), OvText(35144, u"replies in a row"), 1,
                              count, static_cast<int>(settings.thresholds.upAfter));
     m_slowMs = AddNumberRow(*grid, 2, this, OvText(35145, u"S&low above"),
-                            OvText(35146, u"milliseconds for each of those replies"), 0,
-                            static_cast<int>(kMaxSlowMs), static_cast<int>(settings.thresholds.slowMs));
+                            OvText(35146, u"milliseconds for each of those replies"), 0, static_cast<int>(kMaxSlowMs),
+                            static_cast<int>(settings.thresholds.slowMs));
     m_slowMs->setSingleStep(50);
     m_slowMs->setSpecialValueText(OvText(35147, u"off"));
 

@@ -11,46 +11,48 @@ CAlertMonitor::CAlertMonitor(COvPingDoc& doc, const AlertThresholds& thresholds,
     m_doc.AddView(this);
 }
 
-CAlertMonitor::~CAlertMonitor() { m_doc.RemoveView(this); }
+CAlertMonitor::~CAlertMonitor() {
+    m_doc.RemoveView(this);
+}
 
 void CAlertMonitor::OnUpdate(UINT hint) {
     switch (hint) {
-    case HINT_RUN_STARTED:
-        m_hosts.clear();
-        Follow(m_doc.GetHostCount());
-        StartTimer();
-        emit runChanged();
-        break;
-    case HINT_HOSTS_ADDED:
-        Follow(m_doc.GetHostCount());
-        emit runChanged();
-        break;
-    case HINT_RUN_STOPPED:
-        // What the hosts recorded before the stop still counts.
-        Poll();
-        m_poll.stop();
-        emit runChanged();
-        break;
-    case HINT_SETTINGS_CHANGED:
-        if (m_poll.isActive()) {
+        case HINT_RUN_STARTED:
+            m_hosts.clear();
+            Follow(m_doc.GetHostCount());
             StartTimer();
+            emit runChanged();
+            break;
+        case HINT_HOSTS_ADDED:
+            Follow(m_doc.GetHostCount());
+            emit runChanged();
+            break;
+        case HINT_RUN_STOPPED:
+            // What the hosts recorded before the stop still counts.
+            Poll();
+            m_poll.stop();
+            emit runChanged();
+            break;
+        case HINT_SETTINGS_CHANGED:
+            if (m_poll.isActive()) {
+                StartTimer();
+            }
+            break;
+        case HINT_NEW_EVENTS: {
+            // The current host told of a new event: its change shows without
+            // waiting for the timer.
+            QList<HostAlert> alerts;
+            const UINT current = m_doc.GetCurrentIndex();
+            if (current < m_hosts.size()) {
+                ReadHost(current, alerts);
+            }
+            if (!alerts.isEmpty()) {
+                emit transitions(alerts);
+            }
+            break;
         }
-        break;
-    case HINT_NEW_EVENTS: {
-        // The current host told of a new event: its change shows without
-        // waiting for the timer.
-        QList<HostAlert> alerts;
-        const UINT current = m_doc.GetCurrentIndex();
-        if (current < m_hosts.size()) {
-            ReadHost(current, alerts);
-        }
-        if (!alerts.isEmpty()) {
-            emit transitions(alerts);
-        }
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
 }
 
@@ -64,7 +66,7 @@ void CAlertMonitor::SetThresholds(const AlertThresholds& thresholds) {
 void CAlertMonitor::Follow(UINT hostCount) {
     m_hosts.reserve(hostCount);
     while (m_hosts.size() < hostCount) {
-        m_hosts.push_back({CHostStateTracker(m_thresholds), 0, 0});
+        m_hosts.push_back({CHostStateTracker(m_thresholds), 0});
     }
 }
 
@@ -82,27 +84,14 @@ void CAlertMonitor::ReadHost(unsigned hostIndex, QList<HostAlert>& out) {
     if (count == host.seen) {
         return;
     }
+    m_changes.clear();
+    host.tracker.FeedCopied(host.seen, count, m_events, m_changes);
     host.seen = count;
     const qsizetype first = out.size();
-    for (const PING_EVENT& event : m_events) {
-        const HostState before = host.tracker.State();
-        const auto change = host.tracker.Feed(event);
-        if (before == HostState::Down && event.type != PE_REPLY && event.type != PE_RESOLVING) {
-            ++host.lostWhileDown;
-        }
-        if (!change) {
-            continue;
-        }
+    for (const HostTransition& change : m_changes) {
         HostAlert alert;
         alert.hostIndex = hostIndex;
-        alert.change = *change;
-        if (change->to == HostState::Down) {
-            alert.lost = change->lost;
-            host.lostWhileDown = change->lost;
-        } else {
-            alert.lost = host.lostWhileDown;
-            host.lostWhileDown = 0;
-        }
+        alert.change = change;
         out.push_back(alert);
     }
     if (out.size() > first) {
@@ -136,9 +125,8 @@ std::int64_t CAlertMonitor::Since(unsigned hostIndex) const noexcept {
 }
 
 unsigned CAlertMonitor::DownCount() const noexcept {
-    return static_cast<unsigned>(std::count_if(m_hosts.begin(), m_hosts.end(), [](const Host& host) {
-        return host.tracker.State() == HostState::Down;
-    }));
+    return static_cast<unsigned>(std::count_if(
+        m_hosts.begin(), m_hosts.end(), [](const Host& host) { return host.tracker.State() == HostState::Down; }));
 }
 
 bool CAlertMonitor::AllUp() const noexcept {

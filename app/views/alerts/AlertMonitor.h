@@ -21,9 +21,6 @@ struct HostAlert {
     QString name;
     IPAddr address = 0;  // network byte order; 0 before the name resolved
     HostTransition change{};
-    // Requests lost: when going down, those in a row that made it down; when
-    // coming back, all lost while it was down.
-    DWORD lost = 0;
 };
 Q_DECLARE_METATYPE(HostAlert)
 
@@ -60,8 +57,7 @@ signals:
 private:
     struct Host {
         CHostStateTracker tracker;
-        DWORD seen = 0;          // the host's event count at the last look
-        DWORD lostWhileDown = 0;
+        DWORD seen = 0;  // the host's event count at the last look
     };
     void Follow(UINT hostCount);
     void ReadHost(unsigned hostIndex, QList<HostAlert>& out);
@@ -70,6 +66,7 @@ private:
     COvPingDoc& m_doc;
     AlertThresholds m_thresholds;
     std::vector<Host> m_hosts;
-    std::vector<PING_EVENT> m_events;  // reused between looks
+    std::vector<PING_EVENT> m_events;       // reused between looks
+    std::vector<HostTransition> m_changes;  // reused between looks
     QTimer m_poll;
 };

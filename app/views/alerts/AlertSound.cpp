@@ -4,7 +4,9 @@
 
 #include "QtText.h"
 
-void CAlertSound::Close::operator()(ca_context* context) const noexcept { ca_context_destroy(context); }
+void CAlertSound::Close::operator()(ca_context* context) const noexcept {
+    ca_context_destroy(context);
+}
 
 CAlertSound::CAlertSound() = default;
 CAlertSound::~CAlertSound() = default;

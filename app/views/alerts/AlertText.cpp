@@ -11,7 +11,9 @@
 namespace {
 
 // A QString as the catalogue's formatter takes text.
-std::u16string U(const QString& text) { return text.toStdU16String(); }
+std::u16string U(const QString& text) {
+    return text.toStdU16String();
+}
 
 QString HostLabel(const HostAlert& alert) {
     if (alert.address == 0) {
@@ -41,9 +43,11 @@ QString OneLine(const HostAlert& alert) {
 QString Details(const HostAlert& alert) {
     const QString rtt = RttText(alert.change.lastRttUs);
     if (alert.change.to == HostState::Down) {
-        return OvText(35112, u"Last response time: %s_a%. Lost requests: %d_b%.", U(rtt), static_cast<int>(alert.lost));
+        return OvText(35112, u"Last response time: %s_a%. Lost requests: %d_b%.", U(rtt),
+                      static_cast<int>(alert.change.lost));
     }
-    return OvText(35113, u"Response time: %s_a%. Requests lost while down: %d_b%.", U(rtt), static_cast<int>(alert.lost));
+    return OvText(35113, u"Response time: %s_a%. Requests lost while down: %d_b%.", U(rtt),
+                  static_cast<int>(alert.change.lost));
 }
 
 QString NameList(const QList<HostAlert>& alerts, bool down) {
@@ -117,7 +121,6 @@ QString TrayToolTip(bool running, unsigned down, unsigned hosts) {
 }
 
 QString DownSinceText(std::int64_t since) {
-    const QString when =
-        QDateTime::fromSecsSinceEpoch(since).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString when = QDateTime::fromSecsSinceEpoch(since).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     return OvText(35125, u"Down since %s_a%", U(when));
 }

@@ -25,7 +25,9 @@ CAlertTray::CAlertTray(QObject* parent) : QObject(parent), m_menu(std::make_uniq
     Update(false, 0, 0, false);
 }
 
-CAlertTray::~CAlertTray() { m_icon.setContextMenu(nullptr); }
+CAlertTray::~CAlertTray() {
+    m_icon.setContextMenu(nullptr);
+}
 
 void CAlertTray::Update(bool running, unsigned hosts, unsigned down, bool allUp) {
     const Look look = down > 0 && running ? Look::AnyDown : running && allUp ? Look::AllUp : Look::Idle;

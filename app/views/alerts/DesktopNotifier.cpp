@@ -91,7 +91,9 @@ void CDesktopNotifier::OnActionInvoked(uint id, const QString& action) {
     }
 }
 
-void CDesktopNotifier::OnClosed(uint id, uint) { m_hostOf.remove(id); }
+void CDesktopNotifier::OnClosed(uint id, uint) {
+    m_hostOf.remove(id);
+}
 
 void CDesktopNotifier::ReportUnavailable(const QString& reason) {
     if (m_reported) {
