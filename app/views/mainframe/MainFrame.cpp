@@ -507,10 +507,15 @@ bool CMainFrame::RunFrameCommand(unsigned id) {
                 35151, u"The alert settings could not be saved in \"%s_a%\"; they hold until the program ends."));
         }
         return true;
-    case ID_APP_EXIT:
+    case ID_APP_EXIT: {
         m_alerts->PrepareExit();
-        close();
+        // Hidden in the tray, the window's close is no last window closing.
+        const bool hidden = isHidden();
+        if (close() && hidden) {
+            QCoreApplication::quit();
+        }
         return true;
+    }
     case ID_NEXT_PANE:
     case ID_PREV_PANE:
         SwitchPane(id == ID_NEXT_PANE);
