@@ -14,6 +14,7 @@ ov_add_test(alerts_dbus_test LABELS gui dbus
   LIBS ov_test_guimain ov_test_viewhost ov::alerts ov::mainframe ov::msgfmt Qt6::DBus Qt6::Test)
 set_target_properties(alerts_dbus_test PROPERTIES AUTOMOC ON)
 set_property(TEST alerts_dbus_test APPEND PROPERTY ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+add_dependencies(alerts_dbus_test ov_mui_modules)
 
 # ov_alerts_shot <folder> [en|<code>...]: the alert dialog, the tree with a
 # down host and the tray menu per language (scripts/screenshots.sh).

@@ -16,12 +16,16 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QCheckBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QSet>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "AlertCenter.h"
 #include "AlertDlg.h"
 #include "AlertSettings.h"
+#include "MsgFormat.h"
 #include "OvPingDoc.h"
 #include "StatTreeView.h"
 #include "ovui/OvPictures.h"
@@ -232,6 +236,62 @@ TEST_F(AlertsTest, TrayMenuAsksForShowStartStopAndExit) {
     EXPECT_TRUE(alerts.KeepsInTray());
     alerts.SetTrayAvailable(false);
     EXPECT_FALSE(alerts.KeepsInTray());
+}
+
+TEST_F(AlertsTest, TrayMenuAndDialogGiveEachItemItsOwnLetterInEveryLanguage) {
+    for (const std::string lang : {"en", "de_de", "zh_cn"}) {
+        if (lang != "en") {
+            const char* bin = std::getenv("OV_BIN_DIR");
+            ASSERT_NE(bin, nullptr);
+            ASSERT_TRUE(SelectLanguageModule(
+                QString("%1/mui/%2/OvPingRes.so").arg(bin, QString::fromStdString(lang)).toStdU16String()));
+        }
+        // Every text with its letter: the tray menu's while idle and during
+        // a run (the Start/Stop item changes), then the dialog's.
+        const auto clashes = [](const QStringList& texts) {
+            QSet<QKeySequence> seen;
+            QStringList twice;
+            for (const QString& text : texts) {
+                const QKeySequence key = QKeySequence::mnemonic(text);
+                EXPECT_FALSE(key.isEmpty()) << text.toStdString();
+                if (seen.contains(key)) {
+                    twice << text;
+                }
+                seen.insert(key);
+            }
+            return twice;
+        };
+        {
+            CAlertTray tray;
+            QStringList idle;
+            for (const QAction* item : tray.Menu().actions()) {
+                if (!item->isSeparator()) {
+                    idle << item->text();
+                }
+            }
+            tray.Update(true, 2, 1, false);
+            QStringList running = idle;
+            running[1] = tray.StartStopAction()->text();
+            EXPECT_NE(running[1], idle[1]) << lang;
+            EXPECT_EQ(clashes(idle), QStringList()) << lang;
+            EXPECT_EQ(clashes(running), QStringList()) << lang;
+        }
+        {
+            CAlertDlg dialog(ALERT_SETTINGS{}, CProfile(key));
+            QStringList texts;
+            for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+                if (label->buddy() != nullptr) {
+                    texts << label->text();
+                }
+            }
+            for (const QCheckBox* box : dialog.findChildren<QCheckBox*>()) {
+                texts << box->text();
+            }
+            EXPECT_EQ(texts.size(), 6) << lang;
+            EXPECT_EQ(clashes(texts), QStringList()) << lang;
+        }
+        ResetLanguageModule();
+    }
 }
 
 }  // namespace

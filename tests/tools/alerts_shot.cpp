@@ -36,11 +36,17 @@ QPixmap WithCaption(const QPixmap& picture, const QString& caption) {
     label.setStyleSheet(QStringLiteral("QLabel { background: #ffffdc; border: 1px solid #777; padding: 3px; }"));
     label.adjustSize();
     const QPixmap tip = label.grab();
-    QPixmap out(std::max(picture.width(), tip.width()), picture.height() + tip.height() + 4);
+    // Laid out in logical pixels, drawn at the pictures' own pixel ratio.
+    const QSizeF top = picture.deviceIndependentSize();
+    const QSizeF below = tip.deviceIndependentSize();
+    const qreal ratio = picture.devicePixelRatio();
+    const QSizeF size(std::max(top.width(), below.width()), top.height() + below.height() + 4);
+    QPixmap out((size * ratio).toSize());
+    out.setDevicePixelRatio(ratio);
     out.fill(Qt::white);
     QPainter painter(&out);
-    painter.drawPixmap(0, 0, picture);
-    painter.drawPixmap(0, picture.height() + 4, tip);
+    painter.drawPixmap(QPointF(0, 0), picture);
+    painter.drawPixmap(QPointF(0, top.height() + 4), tip);
     return out;
 }
 
