@@ -109,13 +109,22 @@ else()
   add_custom_target(ov_icons)
 endif()
 
+# The probe as a service, disabled until the administrator enables it, with
+# its hosts and options under /etc (kept as configuration files by the package).
+set(OV_PROGRAM_DIR ${CMAKE_INSTALL_PREFIX})
+configure_file(${OV_PACKAGING_DIR}/tapper-probe.service.in
+  ${PROJECT_BINARY_DIR}/packaging/tapper-probe.service @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/tapper-probe.service
+  DESTINATION ${OV_INSTALL_SYSTEM_PREFIX}/lib/systemd/system)
+install(FILES ${OV_PACKAGING_DIR}/tapper-probe.hosts DESTINATION /etc/tapper RENAME hosts)
+install(FILES ${OV_PACKAGING_DIR}/tapper-probe.default DESTINATION /etc/default RENAME tapper-probe)
+
 # Everything the install rules above take from the build: ninja ov_installed
 add_custom_target(ov_installed DEPENDS
   ${OV_INSTALLED_BINARIES} ov_mui_modules ov_mui_docs ovmfcstd_data ov_icons)
 
 # Maintainer scripts of the package: registration after installation, removal
 # before removal, clean-up of what the registration wrote.
-set(OV_PROGRAM_DIR ${CMAKE_INSTALL_PREFIX})
 set(OV_DEB_SCRIPTS)
 foreach(script postinst prerm postrm)
   configure_file(${OV_PACKAGING_DIR}/deb/${script}.in ${PROJECT_BINARY_DIR}/packaging/deb/${script}
@@ -134,7 +143,8 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Tapper pings one or more hosts at once with the data size, time-to-live,
 type of service, flags and timeout you choose. A log list, a statistics tree
 and a response-time chart show the run as it goes; a console mode prints the
-same lines without a window. ICMP is sent through unprivileged datagram
+same lines without a window, and as a service (tapper-probe) it serves
+response-time histograms and counters per host to Prometheus. ICMP is sent through unprivileged datagram
 sockets (net.ipv4.ping_group_range), so the program needs no privilege.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
@@ -152,6 +162,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_PREFIX})
 # Read at run time, not linked: the country database, a CJK font for Chinese
 # texts, and Qt's SVG plugins for the pictures.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "geoip-database, fonts-wqy-microhei, libqt6svg6")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${OV_DEB_SCRIPTS})
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${OV_DEB_SCRIPTS} ${OV_PACKAGING_DIR}/deb/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -32,6 +32,7 @@ cmake -S "$OV_ROOT" -B "$BUILD" -G Ninja -DOV_BUILD_TESTS=ON >/dev/null
 cmake --build "$BUILD" --target ov_screenshots ov_mainframe_shot ov_optiondlg_shot ov_app_shot ov_alerts_shot ov_mui_modules ov_mui_docs
 
 export QT_QPA_PLATFORM=offscreen
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$OV_ROOT/scripts/lsan.supp}
 for lang in en de_de zh_cn; do
   "$BUILD/bin/ov_screenshots" "$OUT" "$lang"
   "$BUILD/bin/ov_mainframe_shot" "$OUT" "$lang"

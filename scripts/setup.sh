@@ -10,6 +10,9 @@ OV_PACKAGES=(
   iproute2
   # alerts: the event sounds; the private session bus of the notification tests
   libcanberra-dev dbus-daemon
+  # the probe's metrics (client library and its HTTP server), and the
+  # monitoring system that the tests read them with (promtool, a real server)
+  prometheus-cpp-dev libcivetweb-dev prometheus
   # the check that the committed help pages match their generator
   python3
   # icons, checks of the desktop files, the Debian package

@@ -17,8 +17,9 @@ ov_add_test(doc_console_netns_test LABELS netns TIMEOUT 600
   LIBS ov_test_netns ov::platform)
 add_dependencies(doc_console_netns_test tapper)
 
-# The console mode's options, figures, output formats and the results export
-# over the fake provider.
+# The console mode's options, figures, output formats, host states with their
+# commands and the results export over the fake provider.
 ov_add_test(doc_console_format_test LABELS unit
   SOURCES ${OV_DOC_TESTS}/console_format_test.cpp ${OV_DOC_TESTS}/console_export_test.cpp
+          ${OV_DOC_TESTS}/console_alert_test.cpp
   LIBS ov::console ov_test_fakeicmp ov::engine ov::viewtext ov::msgfmt ov::platform)

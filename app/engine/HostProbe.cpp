@@ -409,6 +409,9 @@ void CHostProbe::RecordOutcome(DWORD replies, DWORD finerUs, DWORD timeOut) noex
         } else {
             ++m_stats.lost;
             event.type = PE_LOST;
+            // Why it was lost: the error an ICMP error reply said, else a timeout.
+            event.reply.Status =
+                replies != 0 && reply.Status != IP_SUCCESS ? reply.Status : IP_REQ_TIMED_OUT;
         }
         m_events.Push(event);
     }

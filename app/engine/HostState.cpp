@@ -12,8 +12,7 @@ AlertThresholds AtLeastOne(AlertThresholds t) noexcept {
 
 // Events after which the host sends nothing more.
 bool EndsProbing(std::int32_t type) noexcept {
-    return type == PE_RESOLVE_FAILED || type == PE_NO_SERVICES || type == PE_NO_THREAD ||
-           type == PE_NO_ICMP_HANDLE;
+    return type == PE_RESOLVE_FAILED || type == PE_NO_SERVICES || type == PE_NO_THREAD || type == PE_NO_ICMP_HANDLE;
 }
 
 }  // namespace
@@ -38,16 +37,20 @@ void CHostStateTracker::FeedCopied(DWORD from, DWORD count, const std::vector<PI
                                    std::vector<HostTransition>& out) {
     // Unsigned difference: a wrap of the count is harmless.
     if (count - from > events.size()) {
-        m_failures = 0;
-        m_replies = 0;
-        m_slowReplies = 0;
-        m_fastReplies = 0;
+        ForgetRuns();
     }
     for (const PING_EVENT& e : events) {
         if (std::optional<HostTransition> t = Feed(e)) {
             out.push_back(*t);
         }
     }
+}
+
+void CHostStateTracker::ForgetRuns() noexcept {
+    m_failures = 0;
+    m_replies = 0;
+    m_slowReplies = 0;
+    m_fastReplies = 0;
 }
 
 HostTransition CHostStateTracker::Enter(HostState to, const PING_EVENT& e, DWORD lost) noexcept {
@@ -125,10 +128,14 @@ std::optional<HostTransition> CHostStateTracker::OnFailure(const PING_EVENT& e, 
 
 const char* HostStateWord(HostState state) noexcept {
     switch (state) {
-        case HostState::Up: return "up";
-        case HostState::Down: return "down";
-        case HostState::Slow: return "slow";
-        case HostState::Unknown: break;
+        case HostState::Up:
+            return "up";
+        case HostState::Down:
+            return "down";
+        case HostState::Slow:
+            return "slow";
+        case HostState::Unknown:
+            break;
     }
     return "unknown";
 }

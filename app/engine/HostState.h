@@ -30,7 +30,7 @@ struct HostTransition {
     // those that took it down included; from Unknown: those that failed
     // before. Between Up and Slow: 0.
     DWORD lost = 0;
-    std::uint32_t lastRttUs = 0;  // last reply's round trip in microseconds (0 = none yet)
+    std::uint32_t lastRttUs = 0;    // last reply's round trip in microseconds (0 = none yet)
     std::int32_t cause = PE_REPLY;  // type (PE_) of the event that caused it
 };
 
@@ -55,8 +55,10 @@ public:
     // as count, appending the transitions to out. When the ring had dropped
     // events that were never read, the runs counted before that gap are
     // forgotten first, so that no threshold is reached across it.
-    void FeedCopied(DWORD from, DWORD count, const std::vector<PING_EVENT>& events,
-                    std::vector<HostTransition>& out);
+    void FeedCopied(DWORD from, DWORD count, const std::vector<PING_EVENT>& events, std::vector<HostTransition>& out);
+    // Forgets the runs of failures and replies counted so far, as after
+    // events that were never read: the next threshold counts from zero.
+    void ForgetRuns() noexcept;
     HostState State() const noexcept { return m_state; }
     std::int64_t Since() const noexcept { return m_since; }  // when the current state began (0 = unknown)
     DWORD ConsecutiveLost() const noexcept { return m_failures; }
@@ -74,11 +76,11 @@ private:
     HostState m_state = HostState::Unknown;
     std::int64_t m_since = 0;
     std::uint32_t m_lastRttUs = 0;
-    DWORD m_failures = 0;      // consecutive failed requests
-    DWORD m_replies = 0;       // consecutive replies
-    DWORD m_slowReplies = 0;   // consecutive replies above slowMs
-    DWORD m_fastReplies = 0;   // consecutive replies at or below slowMs
-    DWORD m_failedInState = 0; // failed requests since the current state began
+    DWORD m_failures = 0;       // consecutive failed requests
+    DWORD m_replies = 0;        // consecutive replies
+    DWORD m_slowReplies = 0;    // consecutive replies above slowMs
+    DWORD m_fastReplies = 0;    // consecutive replies at or below slowMs
+    DWORD m_failedInState = 0;  // failed requests since the current state began
 };
 
 // Lower-case word of a state for records and the environment: unknown, up, down, slow.

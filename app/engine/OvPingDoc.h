@@ -22,9 +22,6 @@ inline constexpr UINT HINT_SETTINGS_CHANGED = 0x10005;
 // More hosts of a run that starts in steps were created and started.
 inline constexpr UINT HINT_HOSTS_ADDED = 0x10006;
 
-// The Start/Stop command.
-inline constexpr UINT ID_PING_STARTSTOP = 32771;
-
 // Characters trimmed from both ends of every host token and of the host entry text.
 inline constexpr std::u16string_view kHostTokenTrimSet = u" ;:.,?'\"\\`~";
 // The text without the trim-set characters at both ends (empty when nothing else is left).

@@ -30,7 +30,9 @@ enum : std::int32_t {
 };
 
 // One recorded outcome; reply is meaningful only for PE_REPLY (its Data
-// pointer refers to the worker's buffer and is never followed).
+// pointer refers to the worker's buffer and is never followed), except that
+// a PE_LOST event's reply.Status says why: the IP_ error status of an ICMP
+// error reply, or IP_REQ_TIMED_OUT when no reply came in time.
 struct PING_EVENT {
     std::int32_t type;
     // For a reply: its round-trip time in microseconds as the ICMP layer

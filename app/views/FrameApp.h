@@ -20,16 +20,16 @@ class IFrameApp {
 public:
     virtual ~IFrameApp() = default;
 
-    // Help commands: 57671 and 57667 (contents), 57670 (help), 57669 (context
-    // help). `context` names the page of the active view or dialog, or is
-    // empty for the contents.
+    // Help commands (ViewIds.h): ID_HELP_INDEX and ID_HELP_FINDER (contents),
+    // ID_HELP and ID_CONTEXT_HELP (the page of a context). `context` names the
+    // page of the active view or dialog, or is empty for the contents.
     virtual void OnHelpCommand(unsigned int command, const QString& context) = 0;
-    // 32825 and 32826 (home page), 32828 (support forum).
+    // ID_HOME_PAGE and ID_LOGO (home page), ID_SUPPORT_FORUM (support forum).
     virtual void OnWebCommand(unsigned int command) = 0;
-    // Update check: asked by the user (32827, mode 0) or automatic (timer
-    // 2304, mode 1; only when the online features are on).
+    // Update check: asked by the user (ID_CHECK_UPDATE, mode 0) or automatic
+    // (timer ID_UPDATE_TIMER, mode 1; only when the online features are on).
     virtual void OnUpdateCheck(QWidget* owner, bool automatic) = 0;
-    // 57664: the About box.
+    // ID_APP_ABOUT: the About box.
     virtual void OnAbout(QWidget* owner) = 0;
     // Whether the online features are on ("Tapper.ini" holds a value).
     virtual bool OnlineFeaturesOn() const = 0;

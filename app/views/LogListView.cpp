@@ -1,6 +1,7 @@
 #include "LogListView.h"
 
 #include <algorithm>
+#include <array>
 
 #include <QAction>
 #include <QApplication>
@@ -56,53 +57,78 @@ CLogListView::CLogListView(COvPingDoc& doc, QWidget* parent)
 
 CLogListView::~CLogListView() { m_doc.RemoveView(this); }
 
+// One command of the view: its id, texts, picture and keys, what it runs,
+// its check mark (none without a predicate) and whether it needs a selection.
+struct CLogListView::Command {
+    unsigned id;
+    unsigned textId;
+    const char16_t* text;
+    unsigned tipId;  // 0: no tool tip (and no picture)
+    const char16_t* tip;
+    const char* picture;
+    std::array<QKeyCombination, 2> keys;
+    void (*run)(CLogListView& view);
+    bool (*checked)(const CLogListView& view);
+    bool needsSelection;
+};
+
+namespace {
+constexpr std::array<QKeyCombination, 2> kNoKeys = {Qt::Key_unknown, Qt::Key_unknown};
+}  // namespace
+
+const CLogListView::Command CLogListView::kCommands[] = {
+    {ID_EDIT_COPY, 34002, u"&Copy\tCtrl+C", 34015, u"Copy Selected Data", "list-copy",
+     {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert},
+     [](CLogListView& v) {
+         if (v.m_viewMode == kTableView) {
+             v.CopyAsText();
+         } else {
+             v.CopyColumn(0);
+         }
+     },
+     nullptr, true},
+    {ID_EDIT_SELECT_ALL, 34003, u"&Select All\tCtrl+A", 34016, u"Select All", "list-select-all",
+     {Qt::CTRL | Qt::Key_A, Qt::Key_unknown}, [](CLogListView& v) { v.SelectAll(); }, nullptr, false},
+    {ID_AUTO_SCROLL, 34004, u"&Auto Scroll", 34017, u"Auto Scroll", "list-auto-scroll", kNoKeys,
+     [](CLogListView& v) { v.SetAutoScroll(!v.m_autoScroll); }, [](const CLogListView& v) { return v.m_autoScroll; },
+     false},
+    {ID_CLASSIC_VIEW, 34005, u"Class&ic View", 34018, u"Display classical view", "list-classic-view", kNoKeys,
+     [](CLogListView& v) { v.SetViewMode(kClassicView); },
+     [](const CLogListView& v) { return v.m_viewMode == kClassicView; }, false},
+    {ID_TABLE_VIEW, 34006, u"Ha&rbor View", 34019, u"Display list view", "list-table-view", kNoKeys,
+     [](CLogListView& v) { v.SetViewMode(kTableView); },
+     [](const CLogListView& v) { return v.m_viewMode == kTableView; }, false},
+    // The context menu's "Copy Colunm" popup (table view).
+    {ID_COPY_COLUMN[0], 34008, u"Copy TimeStamp", 0, nullptr, nullptr, kNoKeys,
+     [](CLogListView& v) { v.CopyColumn(0); }, nullptr, true},
+    {ID_COPY_COLUMN[1], 34009, u"Copy Status", 0, nullptr, nullptr, kNoKeys,
+     [](CLogListView& v) { v.CopyColumn(1); }, nullptr, true},
+    {ID_COPY_COLUMN[2], 34010, u"Copy Bytes", 0, nullptr, nullptr, kNoKeys,
+     [](CLogListView& v) { v.CopyColumn(2); }, nullptr, true},
+    {ID_COPY_COLUMN[3], 34011, u"Copy RTime", 0, nullptr, nullptr, kNoKeys,
+     [](CLogListView& v) { v.CopyColumn(3); }, nullptr, true},
+    {ID_COPY_COLUMN[4], 34012, u"Copy TTL", 0, nullptr, nullptr, kNoKeys,
+     [](CLogListView& v) { v.CopyColumn(4); }, nullptr, true},
+};
+
 void CLogListView::AddCommands() {
-    m_copy = OvAddCommand(this, ID_EDIT_COPY, OvText(34002, u"&Copy\tCtrl+C"));
-    m_copy->setToolTip(OvText(34015, u"Copy Selected Data"));
-    m_copy->setIcon(OvPicture(QStringLiteral("list-copy")));
-    m_copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    connect(m_copy, &QAction::triggered, this, [this] {
-        if (m_viewMode == kTableView) {
-            CopyAsText();
-        } else {
-            CopyColumn(0);
+    for (const Command& c : kCommands) {
+        QAction* action = OvAddCommand(this, c.id, OvText(c.textId, c.text));
+        if (c.tip != nullptr) {
+            action->setToolTip(OvText(c.tipId, c.tip));
+            action->setIcon(OvPicture(QString::fromLatin1(c.picture)));
         }
-    });
-
-    QAction* selectAll = OvAddCommand(this, ID_EDIT_SELECT_ALL, OvText(34003, u"&Select All\tCtrl+A"));
-    selectAll->setToolTip(OvText(34016, u"Select All"));
-    selectAll->setIcon(OvPicture(QStringLiteral("list-select-all")));
-    selectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
-    connect(selectAll, &QAction::triggered, this, [this] { SelectAll(); });
-
-    m_autoScrollCommand = OvAddCommand(this, ID_AUTO_SCROLL, OvText(34004, u"&Auto Scroll"));
-    m_autoScrollCommand->setToolTip(OvText(34017, u"Auto Scroll"));
-    m_autoScrollCommand->setIcon(OvPicture(QStringLiteral("list-auto-scroll")));
-    m_autoScrollCommand->setCheckable(true);
-    connect(m_autoScrollCommand, &QAction::triggered, this, [this] { SetAutoScroll(!m_autoScroll); });
-
-    m_classic = OvAddCommand(this, ID_CLASSIC_VIEW, OvText(34005, u"Class&ic View"));
-    m_classic->setToolTip(OvText(34018, u"Display classical view"));
-    m_classic->setIcon(OvPicture(QStringLiteral("list-classic-view")));
-    m_classic->setCheckable(true);
-    connect(m_classic, &QAction::triggered, this, [this] { SetViewMode(kClassicView); });
-
-    m_table = OvAddCommand(this, ID_TABLE_VIEW, OvText(34006, u"Ha&rbor View"));
-    m_table->setToolTip(OvText(34019, u"Display list view"));
-    m_table->setIcon(OvPicture(QStringLiteral("list-table-view")));
-    m_table->setCheckable(true);
-    connect(m_table, &QAction::triggered, this, [this] { SetViewMode(kTableView); });
-
-    static constexpr const char16_t* kCopyColumnTexts[kColCount] = {
-        u"Copy TimeStamp", u"Copy Status", u"Copy Bytes", u"Copy RTime", u"Copy TTL"};
-    for (int column = 0; column < kColCount; ++column) {
-        QAction* copyColumn = OvAddCommand(this, ID_COPY_COLUMN[static_cast<std::size_t>(column)],
-                                           OvText(34008 + static_cast<unsigned>(column),
-                                                  kCopyColumnTexts[column]));
-        connect(copyColumn, &QAction::triggered, this, [this, column] { CopyColumn(column); });
-        m_copyColumns.append(copyColumn);
+        QList<QKeySequence> keys;
+        for (const QKeyCombination key : c.keys) {
+            if (key.key() != Qt::Key_unknown) {
+                keys.append(QKeySequence(key));
+            }
+        }
+        action->setShortcuts(keys);
+        action->setCheckable(c.checked != nullptr);
+        connect(action, &QAction::triggered, this, [this, run = c.run] { run(*this); });
+        m_commands.append(action);
     }
-
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateCommands(); });
     connect(model(), &QAbstractItemModel::modelReset, this, [this] { UpdateCommands(); });
     connect(model(), &QAbstractItemModel::rowsRemoved, this, [this] { UpdateCommands(); });
@@ -111,13 +137,15 @@ void CLogListView::AddCommands() {
 
 void CLogListView::UpdateCommands() {
     const bool selected = selectionModel()->hasSelection();
-    m_copy->setEnabled(selected);
-    for (QAction* copyColumn : m_copyColumns) {
-        copyColumn->setEnabled(selected);
+    for (qsizetype i = 0; i < m_commands.size(); ++i) {
+        const Command& c = kCommands[i];
+        if (c.needsSelection) {
+            m_commands[i]->setEnabled(selected);
+        }
+        if (c.checked != nullptr) {
+            m_commands[i]->setChecked(c.checked(*this));
+        }
     }
-    m_autoScrollCommand->setChecked(m_autoScroll);
-    m_classic->setChecked(m_viewMode == kClassicView);
-    m_table->setChecked(m_viewMode == kTableView);
 }
 
 void CLogListView::OnInitialUpdate() {
@@ -246,30 +274,30 @@ void CLogListView::ShowHost(const CHostProbe& host) {
 }
 
 void CLogListView::TakeNewEvents(const CHostProbe& host) {
-    const DWORD hostCount = host.GetEventCount();
-    if (m_ring.Count() >= hostCount) {
+    // One look at the host: the events it recorded beyond this view's count.
+    const DWORD known = m_ring.Count();
+    const DWORD hostCount = host.CopyEventsSince(known, m_fresh);
+    if (hostCount <= known) {
+        return;  // nothing new (a notification whose events an earlier one took)
+    }
+    if (hostCount - known > m_fresh.size()) {
+        // More came than the host's ring keeps: take its ring as it is now,
+        // so that the counts agree again.
+        ReplaceRows(host);
         return;
     }
-    if (hostCount - m_ring.Count() == 1) {
-        PING_EVENT event{};
-        host.GetLastEvent(event);
-        // Unless the host recorded another one meanwhile, this is the one missing.
-        if (host.GetEventCount() == hostCount) {
-            AppendEvent(event);
-            return;
-        }
+    AppendEvents(m_fresh);
+}
+
+void CLogListView::ReplaceRows(const CHostProbe& host) {
+    host.CopyEvents(m_ring);
+    clearSelection();
+    SetItemCount(static_cast<int>(m_ring.Retained()), OVLC_NOSCROLL);
+    MeasureLines();
+    if (m_autoScroll) {
+        EnsureVisible(static_cast<int>(m_ring.Retained()) - 1);
     }
-    // Several events were recorded since the last notification was handled:
-    // take each of them, not the newest several times.
-    host.CopyEvents(m_scratch);
-    if (m_scratch.Count() <= m_ring.Count()) {
-        return;
-    }
-    const DWORD held = m_scratch.Retained();
-    const DWORD missing = std::min(m_scratch.Count() - m_ring.Count(), held);
-    for (DWORD i = held - missing; i < held; ++i) {
-        AppendEvent(m_scratch.Oldest(i));
-    }
+    InvalidateRows();
 }
 
 void CLogListView::ShowEvents(const CEventRing& ring, const QString& caption) {
@@ -282,41 +310,57 @@ void CLogListView::ShowEvents(const CEventRing& ring, const QString& caption) {
     InvalidateRows();
 }
 
-void CLogListView::AppendEvent(const PING_EVENT& event) {
+void CLogListView::AppendEvent(const PING_EVENT& event) { AppendEvents({&event, 1}); }
+
+void CLogListView::AppendEvents(std::span<const PING_EVENT> events) {
+    if (events.empty()) {
+        return;
+    }
     const DWORD capacity = m_ring.Capacity();
-    // Rows move only when an event drops out; the push that fills the ring
-    // drops none.
-    const bool dropsOldest = m_ring.Count() >= capacity;
-    m_ring.Push(event);
-    const int lineWidth = ClassicLineWidth(event);
+    const DWORD before = m_ring.Count();
+    int lineWidth = m_lineWidth;
+    for (const PING_EVENT& event : events) {
+        m_ring.Push(event);
+        lineWidth = std::max(lineWidth, ClassicLineWidth(event));
+    }
     if (lineWidth > m_lineWidth) {
         m_lineWidth = lineWidth;
         FitClassicColumn(viewport()->width());
     }
+    // Rows move only for the events that dropped out; the push that fills the
+    // ring drops none.
+    const DWORD after = m_ring.Count();
+    const int dropped = after > capacity ? static_cast<int>(after - std::max(before, capacity)) : 0;
     const int last = static_cast<int>(m_ring.Retained()) - 1;
-    if (!dropsOldest) {
-        SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
+    SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
+    if (dropped == 0) {
         if (m_autoScroll) {
             EnsureVisible(last);
         }
         return;
     }
     if (m_autoScroll) {
-        SetItemCount(last + 1, OVLC_NOINVALIDATEALL | OVLC_NOSCROLL);
         EnsureVisible(last);
-        ShiftSelectionUp();
+        ShiftSelectionUp(dropped);
         InvalidateRows();
         return;
     }
     InvalidateRows();
     const int top = GetTopIndex();
-    if (top != 0) {
+    if (top >= dropped) {
         // The rows on screen keep showing the same events, and so does the selection.
-        EnsureVisible(top - 1);
-        ShiftSelectionUp();
-    } else {
-        clearSelection();
-        EnsureVisible(last);
+        EnsureVisible(top - dropped);
+        ShiftSelectionUp(dropped);
+        return;
+    }
+    // The top was reached: the selection goes and the newest row comes into
+    // view; the events after that one move the rows up again.
+    clearSelection();
+    ShiftSelectionUp(dropped - 1);  // the focus, which the selection leaves
+    EnsureVisible(last);
+    const int rest = dropped - top - 1;
+    if (rest > 0) {
+        EnsureVisible(std::max(GetTopIndex() - rest, 0));
     }
 }
 

@@ -6,6 +6,9 @@
 // list then scrolls sideways); table view: five columns under a header with a
 // grid, whose cells show short texts where the full ones do not fit. Row r
 // shows the r-th oldest retained event.
+#include <span>
+#include <vector>
+
 #include <QHash>
 #include <QString>
 
@@ -39,9 +42,12 @@ public:
     const QString& GetCaption() const noexcept { return m_caption; }
     const CEventRing& GetRing() const noexcept { return m_ring; }
 
-    // Adds one event as a notification of the current host does, with the
-    // full-ring rules: the selection and the focus follow their events. A
-    // notification handled late takes every event recorded meanwhile.
+    // Adds events (oldest first) as a notification of the current host does,
+    // with one change of the row count and the full-ring rules: the
+    // selection and the focus follow their events, by as many rows as events
+    // dropped out. A notification takes every event the host recorded since
+    // the last one it took.
+    void AppendEvents(std::span<const PING_EVENT> events);
     void AppendEvent(const PING_EVENT& event);
     // Shows a copy of ring under caption, as a change of the current host does.
     void ShowEvents(const CEventRing& ring, const QString& caption);
@@ -65,6 +71,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The view's commands (kCommands): the Edit menu's, the toolbar's and the
+    // context menu's.
+    struct Command;
+    static const Command kCommands[];
+
     void AddCommands();
     void UpdateCommands();
     // Column 0 spans width in classic view, or the widest line if wider.
@@ -78,12 +89,16 @@ private:
     const PING_EVENT* EventAt(int row) const noexcept;
     // Shows a copy of host's events under its name.
     void ShowHost(const CHostProbe& host);
-    // Appends the events host recorded beyond this view's count.
+    // Appends the events host recorded beyond this view's count, read from
+    // the host in one look.
     void TakeNewEvents(const CHostProbe& host);
+    // Shows host's whole ring as it is now (the view fell behind by more
+    // events than a ring holds).
+    void ReplaceRows(const CHostProbe& host);
 
     COvPingDoc& m_doc;
     CEventRing m_ring;
-    CEventRing m_scratch;  // a host's ring when several events are due at once
+    std::vector<PING_EVENT> m_fresh;  // the events a notification takes
     const CLogTexts m_texts;
     QString m_caption;
     std::u16string m_caption16;
@@ -94,9 +109,5 @@ private:
     int m_viewMode = kClassicView;
     QColor m_highlight;
 
-    QAction* m_copy = nullptr;
-    QAction* m_autoScrollCommand = nullptr;
-    QAction* m_classic = nullptr;
-    QAction* m_table = nullptr;
-    QList<QAction*> m_copyColumns;
+    QList<QAction*> m_commands;  // in the order of kCommands
 };

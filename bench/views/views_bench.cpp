@@ -7,6 +7,9 @@
 // scroll on and 100 rows selected, the selection moved as ranges;
 // BM_LogListNewEventRowWalk: the same with the selection moved by a walk over
 // every row, for comparison. The "repaint" variants include drawing the rows.
+// BM_LogListBurst: 100 new events of the current host in a full list, in one
+// pass or one pass each; BM_NotifyBurst: the signals 100 posts of a worker
+// make (one while the first waits).
 // BM_LogListShowHost: a change of the current host to one with a full ring,
 // which measures every line for the classic view's width.
 // BM_LogListMemory: resident memory before and after 100 000 events.
@@ -17,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -24,6 +28,7 @@
 
 #include "LogListFrame.h"
 #include "LogListView.h"
+#include "PingNotifyAdapter.h"
 #include "StatTreeFrame.h"
 #include "StatTreeModel.h"
 #include "StatTreeView.h"
@@ -206,6 +211,53 @@ void BM_LogListNewEventRowWalk(benchmark::State& state) {
     state.SetLabel("handler only");
 }
 BENCHMARK(BM_LogListNewEventRowWalk)->Unit(benchmark::kMicrosecond);
+
+// A burst of 100 events of the current host in a full list: taken in one
+// pass (AppendEvents, as one notification takes them) or, for comparison,
+// one notification per event.
+void BM_LogListBurst(benchmark::State& state) {
+    FullList full;
+    CLogListView& list = full.List();
+    const bool onePass = state.range(0) != 0;
+    std::vector<PING_EVENT> burst(100);
+    DWORD n = 5000;
+    for (auto _ : state) {
+        for (PING_EVENT& event : burst) {
+            event = Reply(n++);
+        }
+        if (onePass) {
+            list.AppendEvents(burst);
+        } else {
+            for (const PING_EVENT& event : burst) {
+                list.AppendEvent(event);
+            }
+        }
+        state.PauseTiming();
+        full.Reselect();
+        state.ResumeTiming();
+    }
+    state.SetLabel(onePass ? "100 events, one pass" : "100 events, a pass each");
+}
+BENCHMARK(BM_LogListBurst)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// A burst of 100 replies of the current host posted from its worker: the
+// signals that reach the GUI thread for it (counter "signals").
+void BM_NotifyBurst(benchmark::State& state) {
+    CPingNotifyAdapter adapter;
+    int delivered = 0;
+    QObject::connect(&adapter, &CPingNotifyAdapter::newEvents, [&delivered](int) { ++delivered; });
+    for (auto _ : state) {
+        std::thread worker([&adapter] {
+            for (int i = 0; i < 100; ++i) {
+                adapter.PostPingNotify(WM_PING_NOTIFY, PN_REPLY, 0);
+            }
+        });
+        worker.join();
+        QApplication::processEvents();
+    }
+    state.counters["signals"] = benchmark::Counter(static_cast<double>(delivered), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_NotifyBurst)->Unit(benchmark::kMicrosecond);
 
 void BM_LogListShowHost(benchmark::State& state) {
     FullList full;

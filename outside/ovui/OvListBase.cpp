@@ -292,17 +292,20 @@ void COvListBase::SetFocusRow(int row) {
     }
 }
 
-void COvListBase::ShiftSelectionUp() {
+void COvListBase::ShiftSelectionUp(int rows) {
+    if (rows <= 0) {
+        return;
+    }
     QItemSelectionModel* selection = selectionModel();
     const int lastColumn = std::max(GetColumnCount() - 1, 0);
     QItemSelection shifted;
     const QItemSelection ranges = selection->selection();
     for (const QItemSelectionRange& range : ranges) {
-        const int bottom = range.bottom() - 1;
+        const int bottom = range.bottom() - rows;
         if (bottom < 0) {
-            continue;  // the range held row 0 alone, whose row has left
+            continue;  // every row of the range has left
         }
-        const int top = std::max(range.top() - 1, 0);
+        const int top = std::max(range.top() - rows, 0);
         shifted.append(QItemSelectionRange(m_model->index(top, 0), m_model->index(bottom, lastColumn)));
     }
     const QModelIndex current = currentIndex();
@@ -310,7 +313,7 @@ void COvListBase::ShiftSelectionUp() {
         // Moving the focus with its row must not scroll the list to it.
         const bool scrolls = hasAutoScroll();
         setAutoScroll(false);
-        selection->setCurrentIndex(m_model->index(current.row() - 1, current.column()),
+        selection->setCurrentIndex(m_model->index(std::max(current.row() - rows, 0), current.column()),
                                    QItemSelectionModel::NoUpdate);
         setAutoScroll(scrolls);
     }

@@ -31,11 +31,13 @@ COvPostTarget::COvPostTarget(QObject* parent) : QObject(parent) {
 
 COvPostTarget::~COvPostTarget() = default;
 
-void COvPostTarget::Post(unsigned message, qintptr wParam, qintptr lParam) noexcept {
+bool COvPostTarget::Post(unsigned message, qintptr wParam, qintptr lParam) noexcept {
     auto* event = new (std::nothrow) CPostEvent(message, wParam, lParam);
-    if (event != nullptr) {
-        QCoreApplication::postEvent(this, event);  // takes the event over
+    if (event == nullptr) {
+        return false;
     }
+    QCoreApplication::postEvent(this, event);  // takes the event over
+    return true;
 }
 
 bool COvPostTarget::event(QEvent* event) {

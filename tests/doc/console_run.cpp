@@ -79,16 +79,25 @@ std::string ConsoleRun::Read(const std::string& path) const {
 }
 
 bool ConsoleRun::WaitForOutput(const std::string& needle, std::chrono::milliseconds timeout) {
+    return WaitFor("/out", needle, timeout);
+}
+
+bool ConsoleRun::WaitForError(const std::string& needle, std::chrono::milliseconds timeout) {
+    return WaitFor("/err", needle, timeout);
+}
+
+bool ConsoleRun::WaitFor(const std::string& file, const std::string& needle,
+                         std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
-        if (Read(m_dir + "/out").find(needle) != std::string::npos) {
+        if (Read(m_dir + file).find(needle) != std::string::npos) {
             return true;
         }
         if (!m_reaped && waitpid(m_pid, &m_rawStatus, WNOHANG) == m_pid) {
             m_reaped = true;
         }
         if (m_reaped) {
-            return Read(m_dir + "/out").find(needle) != std::string::npos;
+            return Read(m_dir + file).find(needle) != std::string::npos;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

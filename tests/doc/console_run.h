@@ -32,6 +32,8 @@ public:
     bool Started() const noexcept { return m_pid > 0; }
     // Waits until standard output holds needle; false on timeout or exit.
     bool WaitForOutput(const std::string& needle, std::chrono::milliseconds timeout);
+    // The same for standard error.
+    bool WaitForError(const std::string& needle, std::chrono::milliseconds timeout);
     // Sends sig to the child.
     void Signal(int sig);
     // Waits for the end (killing the child after timeout) and collects the output.
@@ -39,6 +41,7 @@ public:
 
 private:
     std::string Read(const std::string& path) const;
+    bool WaitFor(const std::string& file, const std::string& needle, std::chrono::milliseconds timeout);
 
     std::string m_dir;
     pid_t m_pid = -1;

@@ -305,6 +305,11 @@ TEST_F(HostProbeTest, RepliesLaterThanTheTimeoutOrWithAnErrorAreLost) {
     EXPECT_EQ(ring.At(3).type, PE_LOST);
     EXPECT_EQ(ring.At(4).type, PE_LOST);
     EXPECT_EQ(ring.At(5).type, PE_LOST);
+    // A lost event says why: late and missing replies time out, errors keep their status.
+    EXPECT_EQ(ring.At(1).reply.Status, IP_REQ_TIMED_OUT);
+    EXPECT_EQ(ring.At(3).reply.Status, IP_DEST_HOST_UNREACHABLE);
+    EXPECT_EQ(ring.At(4).reply.Status, IP_TTL_EXPIRED_TRANSIT);
+    EXPECT_EQ(ring.At(5).reply.Status, IP_REQ_TIMED_OUT);
     EXPECT_EQ(target.Count(PN_REPLY), 1u);
     EXPECT_EQ(target.Count(PN_LOST), s.lost);
 }

@@ -238,6 +238,31 @@ TEST_F(InstallTest, DesktopEntryIconsMetainfoAndLauncher) {
 }
 
 
+TEST_F(InstallTest, TheProbeServiceComesDisabledWithItsHostsAndOptions) {
+    const std::string unit = ReadFile(System() / "lib/systemd/system/tapper-probe.service");
+    EXPECT_NE(unit.find("\nExecStart=" + std::string(OV_INSTALL_PREFIX) +
+                        "/tapper --console --quiet --metrics --hosts-file=/etc/tapper/hosts "
+                        "$TAPPER_PROBE_OPTIONS\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("\nDynamicUser=yes\n"), std::string::npos);
+    EXPECT_NE(unit.find("\nEnvironmentFile=-/etc/default/tapper-probe\n"), std::string::npos);
+    EXPECT_NE(unit.find("\nExecReload=/bin/kill -HUP $MAINPID\n"), std::string::npos);
+    EXPECT_NE(unit.find("\nCapabilityBoundingSet=\n"), std::string::npos) << "no privilege at all";
+    EXPECT_FALSE(fs::exists(Root() / "etc/systemd/system/multi-user.target.wants/tapper-probe.service"));
+
+    const std::string options = ReadFile(Root() / "etc/default/tapper-probe");
+    EXPECT_NE(options.find("\nTAPPER_PROBE_OPTIONS=\"--metrics=127.0.0.1:9374 "), std::string::npos);
+    // The hosts file as shipped is a host list the program takes.
+    if (!BindPingServices()) {
+        GTEST_SKIP() << "no ICMP provider can be opened here";
+    }
+    UnbindPingServices();
+    const Shell check = Sh("OV_REGISTRY_DIR=" + Quote((s_root / "probe-reg").string()) + " timeout 60 " + Quote(Program()) +
+                           " --console --count=1 -d100 --hosts-file=" +
+                           Quote((Root() / "etc/tapper/hosts").string()));
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_NE(check.out.find("127.0.0.1"), std::string::npos) << check.out;
+}
+
 // The companion analyzer's tool entry of the program and the registry
 // files of a registration folder.
 constexpr char kToolGuid[] = "{7A3C9E51-4B2D-4F86-9C1E-5D0B8A6F2E47}";

@@ -389,6 +389,49 @@ TEST_F(MainFrameTest, CommandsGoToTheActiveView) {
     EXPECT_EQ(QApplication::focusWidget(), list);
 }
 
+TEST_F(MainFrameTest, CommandsRunOnlyWhileTheirItemsAreEnabledAndEachItemHasAPrompt) {
+    Open();
+    QAction* startStop = frame->MenuCommand(ID_PING_STARTSTOP);
+    ASSERT_NE(startStop, nullptr);
+    const auto showMenus = [this] {
+        for (QAction* popup : frame->menuBar()->actions()) {
+            emit popup->menu()->aboutToShow();
+        }
+    };
+    // An empty host entry: the item is disabled, and neither it nor Ctrl+O's
+    // command runs.
+    frame->HostEntry()->setEditText(QString());
+    showMenus();
+    EXPECT_FALSE(startStop->isEnabled());
+    EXPECT_FALSE(frame->RouteCommand(ID_PING_STARTSTOP));
+    EXPECT_FALSE(frame->RouteCommand(ID_START_STOP_KEY));
+    // Without an application its commands are disabled and refused.
+    for (const unsigned id : {ID_HOME_PAGE, ID_CHECK_UPDATE, ID_APP_ABOUT, ID_HELP_INDEX}) {
+        EXPECT_FALSE(frame->MenuCommand(id)->isEnabled()) << id;
+        EXPECT_FALSE(frame->RouteCommand(id)) << id;
+    }
+    EXPECT_FALSE(frame->RouteCommand(ID_LOGO));
+    EXPECT_TRUE(frame->MenuCommand(ID_OPTIONS)->isEnabled());
+
+    frame->HostEntry()->setEditText(QStringLiteral("127.0.0.1"));
+    showMenus();
+    EXPECT_TRUE(startStop->isEnabled());
+    EXPECT_TRUE(frame->RouteCommand(ID_PING_STARTSTOP));
+    EXPECT_TRUE(doc.IsRunning());
+    EXPECT_TRUE(frame->RouteCommand(ID_START_STOP_KEY));
+    EXPECT_FALSE(doc.IsRunning());
+
+    // Every item, the file commands' included, says in the status bar what it does.
+    for (QAction* popup : frame->menuBar()->actions()) {
+        for (const QAction* item : popup->menu()->actions()) {
+            if (!item->isSeparator() && item->isVisible()) {
+                EXPECT_FALSE(item->statusTip().isEmpty()) << item->text().toStdString();
+            }
+        }
+    }
+    EXPECT_FALSE(frame->HostEntry()->statusTip().isEmpty());
+}
+
 // The application side: records what the window asks of it.
 class RecordingApp final : public IFrameApp {
 public:

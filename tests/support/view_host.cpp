@@ -25,11 +25,9 @@ ViewHost::ViewHost(COvPingDoc& doc, bool logFirst) : m_doc(doc) {
     splitter->addWidget(m_log);
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 3);
-    QObject::connect(&m_adapter, &COvPostTarget::posted, [this](unsigned message, qintptr, qintptr) {
-        if (message == WM_PING_NOTIFY) {
-            ++m_notifications;
-            m_doc.NotifyViews(HINT_NEW_EVENTS);
-        }
+    QObject::connect(&m_adapter, &CPingNotifyAdapter::newEvents, [this](int) {
+        ++m_notifications;
+        m_doc.NotifyViews(HINT_NEW_EVENTS);
     });
     m_doc.SetFrame(this);
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include "LogListView.h"
 #include "LogText.h"
 #include "MsgFormat.h"
+#include "PingNotifyAdapter.h"
 #include "PingServices.h"
 #include "ViewIds.h"
 #include "ovui/LightColor.h"
@@ -228,6 +230,37 @@ TEST_F(LogListTest, FullRingWithoutAutoScrollKeepsTheRowsOnScreen) {
     QApplication::processEvents();
     EXPECT_TRUE(list->GetSelectedRows().empty());
     EXPECT_GT(list->GetTopIndex(), 4900);
+}
+
+TEST_F(LogListTest, ABatchGrowsTheRowsOnceAndMovesTheSelectionByTheEventsThatLeft) {
+    Fill(4998);
+    list->SetRowSelected(1, true);
+    list->SetRowSelected(2500, true);
+    list->SetFocusRow(2500);
+    QSignalSpy inserted(list->model(), &QAbstractItemModel::rowsInserted);
+    const std::vector<PING_EVENT> batch = {Reply(4998), Reply(4999), Reply(5000), Reply(5001), Reply(5002)};
+    list->AppendEvents(batch);
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(list->GetItemCount(), 5000);
+    EXPECT_EQ(EventNumber(4999), 5002u);
+    // Events 0 to 2 left: row 1's event is gone, event 2500 moved up three rows.
+    EXPECT_EQ(list->GetSelectedRows(), std::vector<int>{2497});
+    EXPECT_EQ(EventNumber(2497), 2500u);
+    EXPECT_EQ(list->GetFocusRow(), 2497);
+
+    // Without auto scroll the rows on screen move with their events too.
+    list->SetAutoScroll(false);
+    list->EnsureVisible(3000);
+    QApplication::processEvents();
+    const int top = list->GetTopIndex();
+    ASSERT_GT(top, 10);
+    const DWORD topEvent = EventNumber(top);
+    list->AppendEvents(std::vector<PING_EVENT>{Reply(5003), Reply(5004), Reply(5005), Reply(5006)});
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetTopIndex(), top - 4);
+    EXPECT_EQ(EventNumber(list->GetTopIndex()), topEvent);
+    EXPECT_EQ(list->GetSelectedRows(), std::vector<int>{2493});
+    EXPECT_EQ(EventNumber(2493), 2500u);
 }
 
 TEST_F(LogListTest, CopyTakesLinesInClassicViewAndAllCellsInTableView) {
@@ -471,6 +504,58 @@ TEST_F(LogListRunTest, FollowsTheCurrentHostAndTakesEveryEventOfALateNotificatio
         EXPECT_EQ(list->GetRing().Oldest(i).reply.RoundTripTime, hostRing.Oldest(i).reply.RoundTripTime) << i;
     }
     EXPECT_GT(host->Notifications(), 0);
+}
+
+TEST_F(LogListRunTest, ABurstOfTheCurrentHostIsOneNotificationTakenInOnePass) {
+    doc.StartRun(u"127.0.0.1");
+    CHostProbe* probe = doc.GetCurrentHost();
+    ASSERT_NE(probe, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return list->GetItemCount() >= 3; }));
+    // From here the GUI thread is held while the host sends 30 more requests
+    // and stops: each of them is an event after the one of the name lookup.
+    PING_STATS stats{};
+    probe->GetStatistics(stats);
+    const DWORD limit = stats.sent + 30;
+    probe->SetRequestLimit(limit);
+    for (int i = 0; i < 2000 && probe->GetEventCount() < 1 + limit; ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(probe->GetEventCount(), 1 + limit);
+    const int notified = host->Notifications();
+    const int rows = list->GetItemCount();
+    QSignalSpy inserted(list->model(), &QAbstractItemModel::rowsInserted);
+    ASSERT_TRUE(WaitFor([&] { return list->GetRing().Count() == probe->GetEventCount(); }));
+    for (int i = 0; i < 10; ++i) {
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(host->Notifications(), notified + 1);
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_GE(list->GetItemCount(), rows + 30);
+    EXPECT_EQ(list->GetItemCount(), static_cast<int>(probe->GetEventCount()));
+}
+
+// The adapter between the hosts' workers and the GUI thread.
+TEST(PingNotifyAdapterTest, EachHostHasOneNotificationOnItsWayAtATime) {
+    CPingNotifyAdapter adapter;
+    QSignalSpy spy(&adapter, &CPingNotifyAdapter::newEvents);
+    std::thread worker([&] {
+        for (int i = 0; i < 50; ++i) {
+            adapter.PostPingNotify(WM_PING_NOTIFY, PN_REPLY, 2);
+            adapter.PostPingNotify(WM_PING_NOTIFY, PN_LOST, 5);
+            adapter.PostPingNotify(WM_PING_NOTIFY + 1, PN_REPLY, 7);  // not a host notification
+        }
+    });
+    worker.join();
+    QApplication::processEvents();
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 2);
+    EXPECT_EQ(spy.at(1).at(0).toInt(), 5);
+    // Once delivered, the next outcome of a host notifies again.
+    adapter.PostPingNotify(WM_PING_NOTIFY, PN_REPLY, 2);
+    adapter.PostPingNotify(WM_PING_NOTIFY, PN_REPLY, 2);
+    QApplication::processEvents();
+    ASSERT_EQ(spy.count(), 3);
+    EXPECT_EQ(spy.at(2).at(0).toInt(), 2);
 }
 
 TEST_F(LogListRunTest, ANewRunClearsTheRows) {

@@ -17,21 +17,12 @@
 #include "PingProfile.h"
 #include "PingServices.h"
 #include "PingSettings.h"
+#include "ViewIds.h"
 #include "cmdline.h"
 #include "console_export.h"
 #include "ovupdate/OvUpdate.h"
 
 namespace {
-
-// Help commands of the main window.
-constexpr unsigned int ID_HELP_FINDER = 57667;
-constexpr unsigned int ID_CONTEXT_HELP = 57669;
-constexpr unsigned int ID_HELP = 57670;
-constexpr unsigned int ID_DEFAULT_HELP = 57671;
-// Web commands.
-constexpr unsigned int ID_HOME_PAGE = 32825;
-constexpr unsigned int ID_LOGO = 32826;
-constexpr unsigned int ID_FORUM = 32828;
 
 void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
@@ -206,7 +197,7 @@ void CTapperApp::OnHelpCommand(unsigned int command, const QString& context) {
         return;
     }
     switch (command) {
-    case ID_DEFAULT_HELP:
+    case ID_HELP_INDEX:
     case ID_HELP_FINDER:
         ShowHelpPage(QString());
         break;
@@ -225,7 +216,7 @@ void CTapperApp::OnWebCommand(unsigned int command) {
     case ID_LOGO:
         OpenAddress(ADDR_HOME_PAGE);
         break;
-    case ID_FORUM:
+    case ID_SUPPORT_FORUM:
         OpenAddress(ADDR_FORUM);
         break;
     default:

@@ -7,16 +7,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include "HostEntry.h"
 #include "HostList.h"
 #include "HostProbe.h"
+#include "HostState.h"
+#include "change_commands.h"
 #include "MsgFormat.h"
 #include "console_output.h"
+#include "console_probe.h"
+#include "console_signals.h"
 #include "OvPingDoc.h"
 #include "PingServices.h"
 #include "PingSettings.h"
@@ -26,54 +27,6 @@
 #include "platform/unique_fd.h"
 
 namespace {
-
-// Blocks SIGINT and SIGTERM in this thread (and the threads it creates later)
-// and reads them from a descriptor instead of running a handler; the old mask
-// comes back at destruction, after signals still pending were consumed.
-class SignalCatcher {
-public:
-    SignalCatcher() noexcept {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        if (pthread_sigmask(SIG_BLOCK, &m_set, &m_old) == 0) {
-            m_blocked = true;
-            m_fd = ov::UniqueFd(signalfd(-1, &m_set, SFD_NONBLOCK | SFD_CLOEXEC));
-        }
-    }
-    ~SignalCatcher() { Release(); }
-    SignalCatcher(const SignalCatcher&) = delete;
-    SignalCatcher& operator=(const SignalCatcher&) = delete;
-
-    int Fd() const noexcept { return m_fd.Get(); }
-    // Consumes pending signals and restores the old mask: from now on the
-    // signals take their usual action, so a second Ctrl+C ends the process
-    // at once even while the run is being torn down.
-    void Release() noexcept {
-        if (m_fd.Valid()) {
-            Drain();
-        }
-        if (m_blocked) {
-            pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
-            m_blocked = false;
-        }
-    }
-    // Consumes pending signals; true when at least one arrived.
-    bool Drain() noexcept {
-        bool any = false;
-        signalfd_siginfo info;
-        while (::read(m_fd.Get(), &info, sizeof(info)) == static_cast<ssize_t>(sizeof(info))) {
-            any = true;
-        }
-        return any;
-    }
-
-private:
-    sigset_t m_set;
-    sigset_t m_old;
-    bool m_blocked = false;
-    ov::UniqueFd m_fd;
-};
 
 // The frame of the console: no controls, and host notifications wake the
 // main loop through a pipe (a full pipe already means "wake up").
@@ -131,13 +84,28 @@ struct HostProgress {
     bool done = false;     // sent every request of a counted run, or failed
     RttFigures interval;   // since the last periodic summary
     RttFigures total;      // since the start
+    std::optional<CHostStateTracker> states;  // with the host state options
 };
 
+// What an --on-change command learns of a change.
+ChangeFacts FactsOf(const HostTransition& change, std::u16string_view host, IPAddr address) {
+    ChangeFacts facts;
+    facts.host = ov::WideToUtf8(host);
+    facts.address = AddressText(address);
+    facts.state = HostStateWord(change.to);
+    facts.previous = HostStateWord(change.from);
+    facts.since = IsoTime(change.since);
+    facts.lost = std::to_string(change.lost);
+    facts.lastRttMs = change.lastRttUs != 0 ? MsText(change.lastRttUs) : "";
+    return facts;
+}
+
 // Reads the events of host that came since the last call, counts them and
-// hands them to the writer unless quiet; a host that sent the requested number
-// of requests (limit, 0: none) is stopped once they are read.
+// hands them to the writer unless quiet, each change of state after the event
+// that caused it (to commands too, when given); a host that sent the requested
+// number of requests (limit, 0: none) is stopped once they are read.
 void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit, bool quiet,
-                   std::vector<PING_EVENT>& fresh, IConsoleWriter& writer) {
+                   std::vector<PING_EVENT>& fresh, IConsoleWriter& writer, CChangeCommands* commands) {
     if (progress.done) {
         return;
     }
@@ -146,7 +114,11 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
     host.GetStatistics(stats);
     const bool finished = limit != 0 && stats.sent >= limit;
     if (host.GetEventCount() != progress.read) {
-        progress.read = host.CopyEventsSince(progress.read, fresh);
+        const DWORD from = progress.read;
+        progress.read = host.CopyEventsSince(from, fresh);
+        if (progress.states && progress.read - from > fresh.size()) {
+            progress.states->ForgetRuns();  // the ring dropped events never read
+        }
         const std::u16string name = host.GetHostName();
         const IPAddr address = host.GetAddress();
         for (const PING_EVENT& event : fresh) {
@@ -160,32 +132,20 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
             if (!quiet) {
                 writer.Event(event, name, address);
             }
+            const std::optional<HostTransition> change =
+                progress.states ? progress.states->Feed(event) : std::nullopt;
+            if (change) {
+                writer.State(*change, name, address);
+                if (commands != nullptr) {
+                    commands->Run(FactsOf(*change, name, address));
+                }
+            }
         }
     }
     if (finished) {
         host.Stop();
         progress.done = true;
     }
-}
-
-// Everything a summary says about host; ring is scratch space.
-HostSummary Summarize(const CHostProbe& host, const HostProgress& progress,
-                      std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts) {
-    HostSummary summary;
-    summary.name = host.GetHostName();
-    summary.address = host.GetAddress();
-    summary.country = host.GetCountry();
-    host.GetStatistics(summary.stats);
-    summary.total = progress.total;
-    host.CopyEventsSince(0, ring);  // every event the ring holds
-    rtts.clear();
-    for (const PING_EVENT& event : ring) {
-        if (event.type == PE_REPLY) {
-            rtts.push_back(event.roundTripUs);
-        }
-    }
-    summary.spread = ComputeSpread(rtts);
-    return summary;
 }
 
 std::int64_t MonotonicMs() {
@@ -205,7 +165,7 @@ public:
     int Run(const std::u16string& hosts, std::FILE* out, std::FILE* err);
 
 private:
-    void Start(const std::u16string& hosts, std::FILE* out);
+    void Start(const std::u16string& hosts, std::FILE* out, std::FILE* err);
     // Prints until every host is done, a signal arrives or a write fails.
     void PrintUntilDone();
     // Reads every host once; true when all are done.
@@ -216,7 +176,8 @@ private:
     int ExitStatus(std::FILE* err) const;
 
     void ReadHost(UINT i, CHostProbe& host) {
-        ReadNewEvents(host, m_progress[i], m_options.count, m_options.quiet, m_fresh, *m_writer);
+        ReadNewEvents(host, m_progress[i], m_options.count, m_options.quiet, m_fresh, *m_writer,
+                      m_commands.get());
     }
     void PeriodicSummary();
     // A write that fails (full disk, reader gone) ends the run: nothing more
@@ -233,6 +194,8 @@ private:
     SignalCatcher& m_signals;
     ConsoleFrame m_frame;
     std::unique_ptr<IConsoleWriter> m_writer;
+    // Its destruction waits for the commands still running.
+    std::unique_ptr<CChangeCommands> m_commands;
     int m_outputError = 0;
     std::vector<PING_EVENT> m_fresh;      // reused for every host
     std::vector<std::uint32_t> m_rtts;    // reused for every summary
@@ -243,7 +206,7 @@ private:
 };
 
 int ConsoleRun::Run(const std::u16string& hosts, std::FILE* out, std::FILE* err) {
-    Start(hosts, out);
+    Start(hosts, out, err);
     // Once the input was taken and the service bound the run has started,
     // even when every host then fails (sooner or later than its gate opened):
     // the exit status depends on the outcome, not on that timing.
@@ -255,16 +218,27 @@ int ConsoleRun::Run(const std::u16string& hosts, std::FILE* out, std::FILE* err)
     return ExitStatus(err);
 }
 
-void ConsoleRun::Start(const std::u16string& hosts, std::FILE* out) {
+void ConsoleRun::Start(const std::u16string& hosts, std::FILE* out, std::FILE* err) {
     m_doc.SetFrame(&m_frame);
     m_frame.SetHostEntryText(hosts);
     // The workers count their requests, so a counted run sends exactly that many.
     m_doc.SetRequestLimit(static_cast<DWORD>(m_options.count));
     m_doc.StartRun(hosts);
 
-    m_writer = MakeConsoleWriter(m_options.format, out);
+    m_writer = MakeConsoleWriter(m_options.format, out, m_options.states);
     m_writer->Begin();
+    if (!m_options.onChange.empty()) {
+        m_commands = std::make_unique<CChangeCommands>(m_options.onChange, err, CChangeCommands::Limits{});
+    }
     m_progress.resize(m_doc.GetHostCount());
+    if (m_options.states) {
+        const AlertThresholds thresholds{static_cast<unsigned>(m_options.downAfter),
+                                         static_cast<unsigned>(m_options.upAfter),
+                                         static_cast<unsigned>(m_options.slowMs)};
+        for (HostProgress& progress : m_progress) {
+            progress.states.emplace(thresholds);
+        }
+    }
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         if (CHostProbe* host = m_doc.GetHost(i)) {
             host->SetNotifyWindow(&m_frame, WM_PING_NOTIFY);
@@ -334,7 +308,7 @@ void ConsoleRun::PeriodicSummary() {
     const std::int64_t now = std::time(nullptr);
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         if (const CHostProbe* host = m_doc.GetHost(i)) {
-            m_writer->Interval(now, Summarize(*host, m_progress[i], m_fresh, m_rtts),
+            m_writer->Interval(now, SummarizeHost(*host, m_progress[i].total, m_fresh, m_rtts),
                                m_progress[i].interval);
             m_progress[i].interval = RttFigures{};
         }
@@ -363,7 +337,7 @@ void ConsoleRun::Finish() {
     const std::int64_t endTime = std::time(nullptr);
     for (UINT i = 0; i < m_doc.GetHostCount() && m_outputError == 0; ++i) {
         if (const CHostProbe* host = m_doc.GetHost(i)) {
-            m_writer->Summary(endTime, Summarize(*host, m_progress[i], m_fresh, m_rtts));
+            m_writer->Summary(endTime, SummarizeHost(*host, m_progress[i].total, m_fresh, m_rtts));
         }
     }
     Flush();
@@ -388,6 +362,26 @@ int ConsoleRun::ExitStatus(std::FILE* err) const {
         }
     }
     return kExitAllReplied;
+}
+
+// Says so when the groups allowed unprivileged ICMP sockets leave out ours:
+// the usual reason why no ICMP service can be had (a service with an account
+// of its own included).
+void ExplainPingGroupRange(std::FILE* err) {
+    std::FILE* file = std::fopen("/proc/sys/net/ipv4/ping_group_range", "re");
+    if (file == nullptr) {
+        return;
+    }
+    long low = 0;
+    long high = -1;
+    const bool read = std::fscanf(file, "%ld %ld", &low, &high) == 2;
+    std::fclose(file);
+    const long group = static_cast<long>(::getegid());
+    if (read && (group < low || group > high)) {
+        const std::u16string range = ov::Utf8ToWide(std::to_string(low) + " " + std::to_string(high));
+        PrintLine(err, LoadFormatString(35405, u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1).",
+                                        range.c_str(), static_cast<int>(group)));
+    }
 }
 
 }  // namespace
@@ -415,7 +409,10 @@ std::optional<std::u16string> LoadHostsFile(const std::string& path, std::FILE* 
 
 int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Before any worker exists, so that every thread inherits the blocked mask.
-    SignalCatcher signals;
+    // The probe re-reads its hosts file on SIGHUP; otherwise SIGHUP ends the
+    // program as it always did.
+    SignalCatcher signals = options.metrics ? SignalCatcher{SIGINT, SIGTERM, SIGHUP}
+                                            : SignalCatcher{SIGINT, SIGTERM};
     // Before the hosts' sockets can take every descriptor.
     PrepareMessageFormatting();
 
@@ -426,14 +423,15 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     CCommandLine commandLine(doc);
     commandLine.HandleArguments(options.args);
     // Hosts of a list file come after those of the command line.
+    std::u16string listed;
     if (!options.hostsFile.empty()) {
-        const std::optional<std::u16string> listed = LoadHostsFile(options.hostsFile, err);
-        if (!listed) {
+        const std::optional<std::u16string> file = LoadHostsFile(options.hostsFile, err);
+        if (!file) {
             return kExitNotStarted;
         }
-        commandLine.m_strHosts += *listed;
+        listed = *file;
     }
-    const std::u16string hosts = TrimHostEntryText(commandLine.m_strHosts);
+    const std::u16string hosts = TrimHostEntryText(commandLine.m_strHosts + listed);
     if (hosts.empty()) {
         std::fputs("tapper: no host given\n", err);
         std::fputs(ConsoleUsage(), err);
@@ -445,8 +443,12 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     }
     if (!BindPingServices()) {
         PrintLine(err, LoadFormatString(33000, "Can't Start NetWork.\nApplication will exit."));
+        ExplainPingGroupRange(err);
         return kExitNotStarted;
     }
 
+    if (options.metrics) {
+        return RunProbe(ProbeSetup{doc, options, signals, commandLine.m_strHosts, listed}, out, err);
+    }
     return ConsoleRun(doc, options, signals).Run(hosts, out, err);
 }

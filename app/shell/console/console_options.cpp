@@ -27,6 +27,9 @@ constexpr NumberOption kNumberOptions[] = {
     {"attempts", u'p', 1, 65535, ""},
     {"count", 0, 1, 4294967295ul, ""},
     {"summary-every", 0, 1, 86400, " s"},
+    {"down-after", 0, 1, 1000, ""},
+    {"up-after", 0, 1, 1000, ""},
+    {"slow-ms", 0, 1, 60000, " ms"},
 };
 
 // Decimal digits only, no sign, no blanks; false when not a number or above 2^32-1.
@@ -75,8 +78,15 @@ std::string ApplyNumber(const NumberOption& option, std::string_view value, Cons
         out.args.push_back(std::move(arg));
     } else if (std::strcmp(option.name, "count") == 0) {
         out.count = number;
-    } else {
+    } else if (std::strcmp(option.name, "summary-every") == 0) {
         out.summaryEvery = number;
+    } else {
+        // The host state options.
+        out.states = true;
+        unsigned long& field = std::strcmp(option.name, "down-after") == 0 ? out.downAfter
+                               : std::strcmp(option.name, "up-after") == 0 ? out.upAfter
+                                                                           : out.slowMs;
+        field = number;
     }
     return {};
 }
@@ -94,12 +104,46 @@ std::string ApplyFormat(std::string_view value, ConsoleOptions& out) {
     return {};
 }
 
+// The probe's options: --metrics takes its value only after "=", as it may
+// stand alone before a host. Returns the error sentence, "" when applied.
+std::string ApplyProbeOption(std::string_view name, bool hasValue, std::string_view value,
+                             ConsoleOptions& out) {
+    if (name == "metrics") {
+        out.metrics = true;
+        return hasValue ? ParseMetricsEndpoint(value, out.metricsEndpoint) : std::string();
+    }
+    return ParseBuckets(value, out.buckets);
+}
+
+// Options that cannot go together; the error sentence or "".
+std::string CheckProbeOptions(const ConsoleOptions& options, bool bucketsGiven) {
+    if (!options.metrics) {
+        return bucketsGiven ? "option --buckets is for the probe (--metrics)" : "";
+    }
+    if (!options.console) {
+        return "option --metrics needs --console";
+    }
+    if (options.count != 0) {
+        return "option --count does not go with --metrics: the probe runs until SIGINT or "
+               "SIGTERM";
+    }
+    if (options.summaryEvery != 0) {
+        return "option --summary-every does not go with --metrics: the metrics are the summary";
+    }
+    if (!options.onChange.empty()) {
+        return "option --on-change does not go with --metrics: the monitoring system alerts on "
+               "tapper_host_up";
+    }
+    return {};
+}
+
 }  // namespace
 
 ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
     ConsoleOptions options;
+    bool bucketsGiven = false;
     auto fail = [&options](std::string message) {
-        if (options.error.empty()) {
+        if (options.error.empty() && !message.empty()) {
             options.error = std::move(message);
         }
     };
@@ -128,6 +172,19 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
             *flag = true;
             continue;
         }
+        if (name == "metrics" || name == "buckets") {
+            if (name == "buckets") {
+                bucketsGiven = true;
+                if (!hasValue && i + 1 < argc) {
+                    value = argv[++i];
+                }
+            }
+            if (std::string message = ApplyProbeOption(name, hasValue, value, options);
+                !message.empty()) {
+                fail(std::move(message));
+            }
+            continue;
+        }
         const NumberOption* number = nullptr;
         for (const NumberOption& candidate : kNumberOptions) {
             if (name == candidate.name) {
@@ -136,6 +193,7 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         }
         std::string* path = name == "hosts-file" ? &options.hostsFile
                             : name == "export"   ? &options.exportPath
+                            : name == "on-change" ? &options.onChange
                                                  : nullptr;
         if (number == nullptr && path == nullptr && name != "format") {
             fail("unknown option --" + std::string(name));
@@ -147,9 +205,11 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         }
         if (path != nullptr) {
             if (value.empty()) {
-                fail("option --" + std::string(name) + " needs a file name");
+                fail("option --" + std::string(name) +
+                     (path == &options.onChange ? " needs a command" : " needs a file name"));
             }
             *path = value;
+            options.states = options.states || !options.onChange.empty();
             continue;
         }
         std::string message = number != nullptr ? ApplyNumber(*number, value, options)
@@ -164,6 +224,7 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         fail("option --export is for the window; the console writes its results to standard "
              "output (--format=csv or --format=json)");
     }
+    fail(CheckProbeOptions(options, bucketsGiven));
     return options;
 }
 
@@ -173,7 +234,8 @@ const char* ConsoleUsage() noexcept {
            "                     (without it the run lasts until Ctrl+C or SIGTERM)\n"
            "  --format=F         classic (default), csv or json\n"
            "  --summary-every=S  print every host's interval and total figures every S seconds\n"
-           "  --quiet            print the summaries only, no line per event\n"
+           "  --quiet            print the summaries (and state records) only, no line per\n"
+           "                     event\n"
            "  --hosts-file=PATH  also ping the hosts listed in PATH (- for standard input):\n"
            "                     UTF-8 text, hosts separated as on the command line, # starts\n"
            "                     a comment; at most 10000 hosts\n"
@@ -187,6 +249,24 @@ const char* ConsoleUsage() noexcept {
            "  --tos=N       (-v) type of service, 0 to 255\n"
            "  --attempts=N  (-p) name-resolution attempts, 1 to 65535\n"
            "  -f  IP flags value 1     -tN  statistics refresh (ms)\n"
+           "Host states (any of these four adds a state record for each change):\n"
+           "  --down-after=N     down after N failed requests in a row, 1 to 1000 (3);\n"
+           "                     a name that does not resolve is down at once\n"
+           "  --up-after=M       up after M replies in a row, 1 to 1000 (2)\n"
+           "  --slow-ms=T        slow when the last M replies all took longer than T ms,\n"
+           "                     1 to 60000 (off)\n"
+           "  --on-change=CMD    run CMD with /bin/sh -c for each change; the facts are in\n"
+           "                     TAPPER_HOST, TAPPER_ADDRESS, TAPPER_STATE (up, down,\n"
+           "                     slow), TAPPER_PREVIOUS_STATE, TAPPER_SINCE, TAPPER_LOST\n"
+           "                     and TAPPER_LAST_RTT_MS, never in the command text; at\n"
+           "                     most 4 run at a time and 16 wait (more are dropped),\n"
+           "                     each is killed after 30 s; its output goes to stderr\n"
+           "  --metrics[=ADDRESS:PORT]\n"
+           "                     run as a probe: serve the metrics at\n"
+           "                     http://ADDRESS:PORT/metrics (default 127.0.0.1:9374)\n"
+           "                     until SIGINT or SIGTERM; SIGHUP re-reads --hosts-file\n"
+           "  --buckets=S,S,...  (probe) histogram bounds in seconds, rising\n"
+           "                     (default 0.0001 doubling to 26.2144)\n"
            "  --help, --version\n"
            "The single-letter switches take the number glued to the letter (-d200) and\n"
            "keep only the bits their setting holds; the long options refuse values out\n"

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "metrics_options.h"
+
 // Output format of the console mode.
 enum class ConsoleFormat { Classic, Csv, Json };
 
@@ -19,6 +21,15 @@ struct ConsoleOptions {
     unsigned long summaryEvery = 0;     // --summary-every=S: seconds; 0 means none
     std::string hostsFile;              // --hosts-file=PATH: more hosts, "-" for standard input
     std::string exportPath;             // --export=PATH: the window's results when the run ends
+    // Host states: a record per change once any of these four is given.
+    bool states = false;
+    unsigned long downAfter = 3;        // --down-after=N: failed requests in a row -> down
+    unsigned long upAfter = 2;          // --up-after=M: replies in a row -> up
+    unsigned long slowMs = 0;           // --slow-ms=T: slow above T ms; 0 means off
+    std::string onChange;               // --on-change=COMMAND: run for each change
+    bool metrics = false;               // --metrics[=ADDRESS:PORT]: run as a probe serving metrics
+    MetricsEndpoint metricsEndpoint;    // where the metrics are served
+    std::vector<double> buckets;        // --buckets=LIST: histogram bounds in seconds
     std::vector<std::u16string> args;   // switches and hosts, in order
     std::string error;                  // the first bad option, said in a sentence
 };

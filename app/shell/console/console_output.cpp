@@ -3,11 +3,14 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <ctime>
 
+#include "HostProbe.h"
 #include "LogText.h"
+#include "MsgFormat.h"
 #include "StatText.h"
 #include "platform/codepage.h"
 
@@ -56,12 +59,74 @@ const char* StatusWord(std::int32_t type) noexcept {
     }
 }
 
+HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total,
+                          std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts) {
+    HostSummary summary;
+    summary.name = host.GetHostName();
+    summary.address = host.GetAddress();
+    summary.country = host.GetCountry();
+    host.GetStatistics(summary.stats);
+    summary.total = total;
+    host.CopyEventsSince(0, ring);  // every event the ring holds
+    rtts.clear();
+    for (const PING_EVENT& event : ring) {
+        if (event.type == PE_REPLY) {
+            rtts.push_back(event.roundTripUs);
+        }
+    }
+    summary.spread = ComputeSpread(rtts);
+    return summary;
+}
+
 int FlushStream(std::FILE* out) {
     errno = 0;
     if (std::fflush(out) == 0 && std::ferror(out) == 0) {
         return 0;
     }
     return errno != 0 ? errno : EIO;
+}
+
+std::u16string ClassicStateLine(const HostTransition& change, std::u16string_view host) {
+    const std::u16string stamp = FormatTimeStamp(change.since);
+    const std::u16string name(host);
+    const std::u16string rtt = ov::Utf8ToWide(MsText(change.lastRttUs));
+    const int lost = static_cast<int>(std::min<DWORD>(change.lost, 0x7FFFFFFF));
+    const int away = static_cast<int>(std::clamp<std::int64_t>(change.since - change.previousSince, 0, 0x7FFFFFFF));
+    switch (change.to) {
+        case HostState::Down:
+            if (change.cause == PE_RESOLVE_FAILED) {
+                return LoadFormatString(35001, u"[%s_a%]Host %s_b% is down (its name could not be resolved).",
+                                        stamp.c_str(), name.c_str());
+            }
+            if (change.cause != PE_LOST) {
+                return LoadFormatString(35002, u"[%s_a%]Host %s_b% is down (it cannot send requests).",
+                                        stamp.c_str(), name.c_str());
+            }
+            return LoadFormatString(35000, u"[%s_a%]Host %s_b% is down (%d_c% requests lost).", stamp.c_str(),
+                                    name.c_str(), lost);
+        case HostState::Up:
+            if (change.from == HostState::Down) {
+                return LoadFormatString(35004, u"[%s_a%]Host %s_b% is up again after %d_c% s (%d_d% requests lost).",
+                                        stamp.c_str(), name.c_str(), away, lost);
+            }
+            if (change.from == HostState::Slow) {
+                return LoadFormatString(35005, u"[%s_a%]Host %s_b% is no longer slow (last reply %s_c% ms).",
+                                        stamp.c_str(), name.c_str(), rtt.c_str());
+            }
+            return LoadFormatString(35003, u"[%s_a%]Host %s_b% is up.", stamp.c_str(), name.c_str());
+        case HostState::Slow:
+            if (change.from == HostState::Down) {
+                return LoadFormatString(35007,
+                                        u"[%s_a%]Host %s_b% is up again after %d_c% s, but slow "
+                                        u"(last reply %s_d% ms, %d_e% requests lost).",
+                                        stamp.c_str(), name.c_str(), away, rtt.c_str(), lost);
+            }
+            return LoadFormatString(35006, u"[%s_a%]Host %s_b% is slow (last reply %s_c% ms).", stamp.c_str(),
+                                    name.c_str(), rtt.c_str());
+        case HostState::Unknown:
+            break;
+    }
+    return {};
 }
 
 namespace {
@@ -96,6 +161,9 @@ public:
     void Begin() override {}
     void Event(const PING_EVENT& event, std::u16string_view host, IPAddr) override {
         PutLine(m_out, FormatClassicLine(event, host, m_texts));
+    }
+    void State(const HostTransition& change, std::u16string_view host, IPAddr) override {
+        PutLine(m_out, ClassicStateLine(change, host));
     }
     void Interval(std::int64_t now, const HostSummary& host, const RttFigures& interval) override {
         Put(m_out, ov::WideToUtf8(FormatTimeStamp(now)) + " " + ov::WideToUtf8(host.name) +
@@ -146,11 +214,20 @@ std::string CsvField(const std::string& text) {
 // columns; interval, total and summary records fill the figure columns.
 class CsvWriter final : public IConsoleWriter {
 public:
-    explicit CsvWriter(std::FILE* out) : m_out(out) {}
+    CsvWriter(std::FILE* out, bool states) : m_out(out), m_end(states ? ",,\n" : "\n") {}
     void Begin() override {
         Put(m_out,
             "record,time,host,address,status,bytes,rtt_ms,ttl,sent,received,loss_pct,min_ms,"
-            "avg_ms,max_ms,stddev_ms,jitter_rfc3550_ms,p50_ms,p95_ms,p99_ms\n");
+            "avg_ms,max_ms,stddev_ms,jitter_rfc3550_ms,p50_ms,p95_ms,p99_ms");
+        Put(m_out, m_end == "\n" ? "\n" : ",previous,lost\n");
+    }
+    // The state fills status (the new state), rtt_ms (the last reply) and
+    // the two columns of its own.
+    void State(const HostTransition& change, std::u16string_view host, IPAddr address) override {
+        Put(m_out, "state," + IsoTime(change.since) + "," + CsvField(ov::WideToUtf8(host)) + "," +
+                       AddressText(address) + "," + HostStateWord(change.to) + ",," +
+                       (change.lastRttUs != 0 ? MsText(change.lastRttUs) : "") + ",,,,,,,,,,,,," +
+                       HostStateWord(change.from) + "," + std::to_string(change.lost) + "\n");
     }
     void Event(const PING_EVENT& event, std::u16string_view host, IPAddr address) override {
         std::string line = "event," + IsoTime(event.time) + "," + CsvField(ov::WideToUtf8(host)) +
@@ -161,7 +238,7 @@ public:
         } else {
             line += ",,";
         }
-        Put(m_out, line + ",,,,,,,,,,,\n");
+        Put(m_out, line + ",,,,,,,,,,," + m_end);
     }
     void Interval(std::int64_t now, const HostSummary& host, const RttFigures& interval) override {
         Figures("interval", now, host, interval, nullptr);
@@ -192,10 +269,11 @@ private:
         } else {
             line += ",,,,";
         }
-        Put(m_out, line + "\n");
+        Put(m_out, line + m_end);
     }
 
     std::FILE* m_out;
+    const std::string m_end;  // what ends a record that has no state columns to fill
 };
 
 // A JSON string literal of UTF-8 text.
@@ -235,6 +313,16 @@ public:
             line += ",\"bytes\":null,\"rtt_ms\":null,\"ttl\":null";
         }
         Put(m_out, line + "}\n");
+    }
+    void State(const HostTransition& change, std::u16string_view host, IPAddr address) override {
+        const std::string since = JsonString(IsoTime(change.since));
+        Put(m_out, "{\"type\":\"state\",\"time\":" + since + ",\"host\":" + JsonString(ov::WideToUtf8(host)) +
+                       ",\"address\":" + Address(address) + ",\"state\":\"" + HostStateWord(change.to) +
+                       "\",\"previous\":\"" + HostStateWord(change.from) + "\",\"since\":" + since +
+                       ",\"previous_since\":" +
+                       (change.previousSince != 0 ? JsonString(IsoTime(change.previousSince)) : "null") +
+                       ",\"lost\":" + std::to_string(change.lost) + ",\"last_rtt_ms\":" +
+                       (change.lastRttUs != 0 ? MsText(change.lastRttUs) : "null") + "}\n");
     }
     void Interval(std::int64_t now, const HostSummary& host, const RttFigures& interval) override {
         Put(m_out, Head("interval", now, host) + ",\"interval\":{" + Figures(interval) +
@@ -283,9 +371,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IConsoleWriter> MakeConsoleWriter(ConsoleFormat format, std::FILE* out) {
+std::unique_ptr<IConsoleWriter> MakeConsoleWriter(ConsoleFormat format, std::FILE* out, bool states) {
     switch (format) {
-        case ConsoleFormat::Csv: return std::make_unique<CsvWriter>(out);
+        case ConsoleFormat::Csv: return std::make_unique<CsvWriter>(out, states);
         case ConsoleFormat::Json: return std::make_unique<JsonWriter>(out);
         case ConsoleFormat::Classic: break;
     }

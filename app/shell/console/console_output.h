@@ -5,10 +5,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "HostState.h"
 #include "PingTypes.h"
 #include "console_options.h"
 #include "console_stats.h"
+
+class CHostProbe;
 
 // What a summary says about one host.
 struct HostSummary {
@@ -27,6 +31,8 @@ public:
     virtual void Begin() = 0;
     // One recorded event of a host.
     virtual void Event(const PING_EVENT& event, std::u16string_view host, IPAddr address) = 0;
+    // A host changed state (the console's --down-after and the like).
+    virtual void State(const HostTransition& change, std::u16string_view host, IPAddr address) = 0;
     // A periodic summary at time now (seconds since 1970 UTC): the figures
     // since the previous one and the totals.
     virtual void Interval(std::int64_t now, const HostSummary& host, const RttFigures& interval) = 0;
@@ -37,12 +43,20 @@ public:
     virtual int Flush() = 0;
 };
 
+// Everything a summary says about host, whose figures so far are total;
+// ring and rtts are scratch space.
+HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total,
+                          std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts);
+
 // Flushes out; 0 when everything written to it so far got out, else the
 // errno of the failure (EIO when none was recorded).
 int FlushStream(std::FILE* out);
 
-// A writer of that format on out (which outlives it).
-std::unique_ptr<IConsoleWriter> MakeConsoleWriter(ConsoleFormat format, std::FILE* out);
+// A writer of that format on out (which outlives it); with states, csv has
+// the columns of the state records (previous, lost) too.
+std::unique_ptr<IConsoleWriter> MakeConsoleWriter(ConsoleFormat format, std::FILE* out, bool states = false);
+// The classic line of a change of state, in the language of the catalogue.
+std::u16string ClassicStateLine(const HostTransition& change, std::u16string_view host);
 
 // Local time of t (seconds since 1970 UTC) in ISO 8601 with the offset from
 // UTC: "2026-12-08T11:02:03+01:00".

@@ -37,21 +37,6 @@ std::u16string RecentEntry(int position) {
     return u"File" + ov::Utf8ToWide(std::to_string(position + 1));
 }
 
-struct Command {
-    unsigned id;
-    unsigned textId;
-    const char16_t* english;
-    unsigned promptId;
-    const char16_t* prompt;
-};
-
-constexpr Command kCommands[] = {
-    {ID_OPEN_HOST_LIST, 35200, u"&Open Host List...", 35210, u"Put the hosts of a host list file into the host entry"},
-    {ID_SAVE_HOST_LIST, 35201, u"Sa&ve Host List...", 35211, u"Save the hosts of the host entry in a host list file"},
-    {ID_EXPORT_RESULTS, 35202, u"&Export Results...", 35212,
-     u"Save the statistics and events of the run in a CSV or JSON file"},
-};
-
 // The export dialog's filters, in the order of ResultFile.
 struct ExportFilter {
     unsigned textId;
@@ -118,10 +103,31 @@ QString DroppedFile(const QMimeData& data) {
 
 }  // namespace
 
+// A file command's menu item: its texts, what it runs and when it is enabled.
+struct CFileCommands::Command {
+    unsigned id;
+    unsigned textId;
+    const char16_t* english;
+    unsigned promptId;
+    const char16_t* prompt;
+    void (CFileCommands::*run)();
+    bool (CFileCommands::*enabled)() const;
+};
+
+const CFileCommands::Command CFileCommands::kCommands[kCommandCount] = {
+    {ID_OPEN_HOST_LIST, 35200, u"&Open Host List...", 35210, u"Put the hosts of a host list file into the host entry",
+     &CFileCommands::OnOpenHostList, &CFileCommands::Idle},
+    {ID_SAVE_HOST_LIST, 35201, u"Sa&ve Host List...", 35211, u"Save the hosts of the host entry in a host list file",
+     &CFileCommands::OnSaveHostList, &CFileCommands::EntryHasHosts},
+    {ID_EXPORT_RESULTS, 35202, u"&Export Results...", 35212,
+     u"Save the statistics and events of the run in a CSV or JSON file", &CFileCommands::OnExportResults,
+     &CFileCommands::HasResults},
+};
+
 CFileCommands::CFileCommands(QMainWindow& window, COvPingDoc& doc, IFrameApp* app, COvHistoryComboBox& entry,
                              const std::u16string& profileKey)
     : QObject(&window), m_window(window), m_doc(doc), m_app(app), m_entry(entry), m_profile(profileKey) {
-    for (std::size_t i = 0; i < std::size(kCommands); ++i) {
+    for (std::size_t i = 0; i < kCommandCount; ++i) {
         const Command& c = kCommands[i];
         m_commands[i] = OvAddCommand(&window, c.id, OvText(c.textId, c.english));
         m_commands[i]->setStatusTip(OvText(c.promptId, c.prompt));
@@ -166,17 +172,19 @@ void CFileCommands::AddToMenu(QMenu& menu, QAction* before) {
 }
 
 bool CFileCommands::Owns(unsigned id) noexcept {
-    if (id == ID_OPEN_HOST_LIST || id == ID_SAVE_HOST_LIST || id == ID_EXPORT_RESULTS) {
-        return true;
+    for (const Command& c : kCommands) {
+        if (c.id == id) {
+            return true;
+        }
     }
     return std::find(ID_RECENT_HOST_LIST.begin(), ID_RECENT_HOST_LIST.end(), id) != ID_RECENT_HOST_LIST.end();
 }
 
 void CFileCommands::UpdateItems() {
     const bool running = m_doc.IsRunning();
-    m_commands[0]->setEnabled(!running);
-    m_commands[1]->setEnabled(!HostsOfEntryText(m_entry.currentText().toStdU16String()).empty());
-    m_commands[2]->setEnabled(m_doc.GetHostCount() != 0 && m_app != nullptr);
+    for (std::size_t i = 0; i < kCommandCount; ++i) {
+        m_commands[i]->setEnabled((this->*kCommands[i].enabled)());
+    }
     for (int i = 0; i < kRecentCount; ++i) {
         QAction* item = m_recentItems[i];
         const bool shown = i < m_recent.size();
@@ -191,19 +199,20 @@ void CFileCommands::UpdateItems() {
     }
 }
 
+bool CFileCommands::Idle() const { return !m_doc.IsRunning(); }
+
+bool CFileCommands::EntryHasHosts() const {
+    return !HostsOfEntryText(m_entry.currentText().toStdU16String()).empty();
+}
+
+bool CFileCommands::HasResults() const { return m_doc.GetHostCount() != 0 && m_app != nullptr; }
+
 bool CFileCommands::Run(unsigned id) {
-    switch (id) {
-    case ID_OPEN_HOST_LIST:
-        OnOpenHostList();
-        return true;
-    case ID_SAVE_HOST_LIST:
-        OnSaveHostList();
-        return true;
-    case ID_EXPORT_RESULTS:
-        OnExportResults();
-        return true;
-    default:
-        break;
+    for (const Command& c : kCommands) {
+        if (c.id == id) {
+            (this->*c.run)();
+            return true;
+        }
     }
     for (int i = 0; i < kRecentCount; ++i) {
         if (id == ID_RECENT_HOST_LIST[i]) {

@@ -17,6 +17,7 @@
 #include "FrameApp.h"
 #include "MainProfile.h"
 #include "OvPingDoc.h"
+#include "ViewIds.h"
 
 class COvHistoryComboBox;
 struct HostList;
@@ -24,13 +25,6 @@ class QAction;
 class QFileDialog;
 class QMainWindow;
 class QMenu;
-
-// Command ids of the file commands.
-inline constexpr unsigned ID_OPEN_HOST_LIST = 40200;
-inline constexpr unsigned ID_SAVE_HOST_LIST = 40201;
-inline constexpr unsigned ID_EXPORT_RESULTS = 40202;
-// The recent host list files, most recent first.
-inline constexpr std::array<unsigned, 4> ID_RECENT_HOST_LIST = {40210, 40211, 40212, 40213};
 
 class CFileCommands final : public QObject, public IPingView {
     Q_OBJECT
@@ -86,6 +80,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct Command;
+    static constexpr std::size_t kCommandCount = 3;
+    static const Command kCommands[kCommandCount];
+
     void OnOpenHostList();
     void OnSaveHostList();
     void OnExportResults();
@@ -94,6 +92,11 @@ private:
     void SaveRecent();
     bool WriteAutoExport(bool closing);
     void Show(QMessageBox::Icon icon, const QString& text) const;
+    // When the commands are enabled: no run goes on; the host entry names a
+    // host; the run has results and a writer for them.
+    bool Idle() const;
+    bool EntryHasHosts() const;
+    bool HasResults() const;
 
     QMainWindow& m_window;
     COvPingDoc& m_doc;
@@ -101,7 +104,7 @@ private:
     COvHistoryComboBox& m_entry;
     CMainProfile m_profile;
     QStringList m_recent;
-    std::array<QAction*, 3> m_commands{};
+    std::array<QAction*, kCommandCount> m_commands{};
     std::array<QAction*, 4> m_recentItems{};
     MessageFn m_message;
     std::string m_autoExportPath;

@@ -69,82 +69,10 @@ struct Popup {
 constexpr Popup kPopups[] = {
     {34200, u"&File"}, {34203, u"&Edit"}, {34209, u"&Chart"}, {34217, u"&Options"}, {34219, u"&Help"},
 };
-
-// One item of a popup menu: its popup, command, text, and whether a
-// separator follows it.
-struct MenuItem {
-    int popup;
-    unsigned id;
-    unsigned textId;
-    const char16_t* english;
-    bool separatorAfter;
-};
-
-constexpr MenuItem kMenuItems[] = {
-    {0, ID_PING_STARTSTOP, 34201, u"&Start Ping", true},
-    {0, ID_APP_EXIT, 34202, u"E&xit", false},
-    {1, ID_EDIT_COPY, 34204, u"&Copy\tCtrl+C", false},
-    {1, ID_EDIT_SELECT_ALL, 34205, u"&Select All\tCtrl+A", true},
-    {1, ID_AUTO_SCROLL, 34206, u"&Auto Scroll", true},
-    {1, ID_CLASSIC_VIEW, 34207, u"Class&ic View", false},
-    {1, ID_TABLE_VIEW, 34208, u"Ha&rbor View", false},
-    {2, 32794, 34210, u"3&D View", false},
-    {2, 32796, 34211, u"&Legend Box", false},
-    {2, 32795, 34212, u"&Gridline", true},
-    {2, 32798, 34213, u"&Line Chart", false},
-    {2, 32799, 34214, u"&Area Chart", false},
-    {2, 32800, 34215, u"&Bar Chart", true},
-    {2, 32807, 34216, u"&Save Chart", false},
-    {3, ID_OPTIONS, 34218, u"&Options...", false},
-    {3, ID_ALERTS, 35100, u"&Alerts...", false},
-    {4, ID_HELP_INDEX, 34220, u"&Contents", false},
-    {4, ID_CHECK_UPDATE, 34221, u"&Check for Latest Version...", true},
-    {4, ID_SUPPORT_FORUM, 34222, u"Official Orvantek Support &Forum", false},
-    {4, ID_HOME_PAGE, 34223, u"Orvantek &Home Page", true},
-    {4, ID_APP_ABOUT, 34224, u"&About...", false},
-};
-
-// The status bar prompt of a command.
-struct Prompt {
-    unsigned id;
-    unsigned textId;
-    const char16_t* english;
-};
-
-constexpr Prompt kPrompts[] = {
-    {ID_PING_STARTSTOP, 34240, u"Start pinging the hosts in the host entry, or stop the run"},
-    {ID_APP_EXIT, 34241, u"Quit the application"},
-    {ID_EDIT_COPY, 34242, u"Copy the selected rows to the clipboard"},
-    {ID_EDIT_SELECT_ALL, 34243, u"Select every row of the log list"},
-    {ID_AUTO_SCROLL, 34244, u"Keep the newest row in view"},
-    {ID_CLASSIC_VIEW, 34245, u"Show each event as one line of text"},
-    {ID_TABLE_VIEW, 34246, u"Show the events in columns"},
-    {32794, 34247, u"Draw the chart in three dimensions"},
-    {32796, 34248, u"Show or hide the legend box"},
-    {32795, 34249, u"Show or hide the gridlines"},
-    {32798, 34250, u"Draw the round-trip times as lines"},
-    {32799, 34251, u"Draw the round-trip times as areas"},
-    {32800, 34252, u"Draw the round-trip times as bars"},
-    {32807, 34253, u"Save the chart as a picture"},
-    {ID_OPTIONS, 34254, u"Change the ping settings"},
-    {ID_ALERTS, 35101, u"Choose when a host counts as down and how you are told"},
-    {ID_HELP_INDEX, 34255, u"Open the help contents"},
-    {ID_CHECK_UPDATE, 34256, u"Check whether a newer version is available"},
-    {ID_SUPPORT_FORUM, 34257, u"Open the official support forum"},
-    {ID_HOME_PAGE, 34258, u"Open the home page"},
-    {ID_LOGO, 34258, u"Open the home page"},
-    {ID_APP_ABOUT, 34259, u"Show the program's version and copyright"},
-    {ID_HOST_ENTRY, 34260, u"Type host names or IP addresses, separated by blanks, commas or semicolons"},
-};
-
-QString PromptOf(unsigned id) {
-    for (const Prompt& prompt : kPrompts) {
-        if (prompt.id == id) {
-            return OvText(prompt.textId, prompt.english);
-        }
-    }
-    return {};
-}
+// Their indexes in kPopups; kNoMenu for a command without a menu item.
+enum : int { kNoMenu = -1, kFileMenu, kEditMenu, kChartMenu, kOptionsMenu, kHelpMenu };
+constexpr bool kSeparator = true;
+constexpr QKeyCombination kNoKeys = Qt::Key_unknown;
 
 bool IsChineseLanguage(const QString& language) {
     const QString code = language.toLower();
@@ -190,6 +118,102 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, co
 
 }  // namespace
 
+// One command of this window: its menu item (popup, text, separator after
+// it), its status bar prompt, the keys that run it anywhere in the window,
+// what runs it and when it is enabled. A command without a handler belongs to
+// the active view, which runs it and tells its state; without a predicate it
+// is always enabled. The menus list the rows of each popup in table order.
+struct CMainFrame::Command {
+    unsigned id;
+    int popup;
+    unsigned textId;
+    const char16_t* text;
+    unsigned promptId;
+    const char16_t* prompt;
+    bool separatorAfter;
+    QKeyCombination keys;
+    void (CMainFrame::*run)(unsigned id);
+    bool (CMainFrame::*enabled)() const;
+};
+
+const CMainFrame::Command CMainFrame::kCommands[] = {
+    {ID_PING_STARTSTOP, kFileMenu, 34201, u"&Start Ping", 34240,
+     u"Start pinging the hosts in the host entry, or stop the run", kSeparator, kNoKeys, &CMainFrame::RunStartStop,
+     &CMainFrame::StartStopEnabled},
+    {ID_APP_EXIT, kFileMenu, 34202, u"E&xit", 34241, u"Quit the application", false, kNoKeys, &CMainFrame::RunExit,
+     nullptr},
+    {ID_EDIT_COPY, kEditMenu, 34204, u"&Copy\tCtrl+C", 34242, u"Copy the selected rows to the clipboard", false,
+     kNoKeys, nullptr, nullptr},
+    {ID_EDIT_SELECT_ALL, kEditMenu, 34205, u"&Select All\tCtrl+A", 34243, u"Select every row of the log list",
+     kSeparator, kNoKeys, nullptr, nullptr},
+    {ID_AUTO_SCROLL, kEditMenu, 34206, u"&Auto Scroll", 34244, u"Keep the newest row in view", kSeparator, kNoKeys,
+     nullptr, nullptr},
+    {ID_CLASSIC_VIEW, kEditMenu, 34207, u"Class&ic View", 34245, u"Show each event as one line of text", false,
+     kNoKeys, nullptr, nullptr},
+    {ID_TABLE_VIEW, kEditMenu, 34208, u"Ha&rbor View", 34246, u"Show the events in columns", false, kNoKeys, nullptr,
+     nullptr},
+    {ID_CHART_3D, kChartMenu, 34210, u"3&D View", 34247, u"Draw the chart in three dimensions", false, kNoKeys,
+     nullptr, nullptr},
+    {ID_CHART_LEGEND, kChartMenu, 34211, u"&Legend Box", 34248, u"Show or hide the legend box", false, kNoKeys,
+     nullptr, nullptr},
+    {ID_CHART_GRID, kChartMenu, 34212, u"&Gridline", 34249, u"Show or hide the gridlines", kSeparator, kNoKeys,
+     nullptr, nullptr},
+    {ID_CHART_LINE, kChartMenu, 34213, u"&Line Chart", 34250, u"Draw the round-trip times as lines", false, kNoKeys,
+     nullptr, nullptr},
+    {ID_CHART_AREA, kChartMenu, 34214, u"&Area Chart", 34251, u"Draw the round-trip times as areas", false, kNoKeys,
+     nullptr, nullptr},
+    {ID_CHART_BAR, kChartMenu, 34215, u"&Bar Chart", 34252, u"Draw the round-trip times as bars", kSeparator,
+     kNoKeys, nullptr, nullptr},
+    {ID_CHART_SAVE, kChartMenu, 34216, u"&Save Chart", 34253, u"Save the chart as a picture", false, kNoKeys, nullptr,
+     nullptr},
+    {ID_OPTIONS, kOptionsMenu, 34218, u"&Options...", 34254, u"Change the ping settings", false, kNoKeys,
+     &CMainFrame::RunOptions, nullptr},
+    {ID_ALERTS, kOptionsMenu, 35100, u"&Alerts...", 35101, u"Choose when a host counts as down and how you are told",
+     false, kNoKeys, &CMainFrame::RunAlerts, nullptr},
+    {ID_HELP_INDEX, kHelpMenu, 34220, u"&Contents", 34255, u"Open the help contents", false, Qt::Key_F1,
+     &CMainFrame::RunHelp, &CMainFrame::HasApp},
+    {ID_CHECK_UPDATE, kHelpMenu, 34221, u"&Check for Latest Version...", 34256,
+     u"Check whether a newer version is available", kSeparator, kNoKeys, &CMainFrame::RunUpdateCheck,
+     &CMainFrame::HasApp},
+    {ID_SUPPORT_FORUM, kHelpMenu, 34222, u"Official Orvantek Support &Forum", 34257,
+     u"Open the official support forum", false, kNoKeys, &CMainFrame::RunWeb, &CMainFrame::HasApp},
+    {ID_HOME_PAGE, kHelpMenu, 34223, u"Orvantek &Home Page", 34258, u"Open the home page", kSeparator, kNoKeys,
+     &CMainFrame::RunWeb, &CMainFrame::HasApp},
+    {ID_APP_ABOUT, kHelpMenu, 34224, u"&About...", 34259, u"Show the program's version and copyright", false,
+     kNoKeys, &CMainFrame::RunAbout, &CMainFrame::HasApp},
+    // Without a menu item: keys, the bars' controls and the help of a context.
+    {ID_START_STOP_KEY, kNoMenu, 0, nullptr, 0, nullptr, false, Qt::CTRL | Qt::Key_O, &CMainFrame::RunStartStop,
+     &CMainFrame::StartStopEnabled},
+    {ID_NEXT_PANE, kNoMenu, 0, nullptr, 0, nullptr, false, Qt::Key_F6, &CMainFrame::RunSwitchPane, nullptr},
+    {ID_PREV_PANE, kNoMenu, 0, nullptr, 0, nullptr, false, Qt::SHIFT | Qt::Key_F6, &CMainFrame::RunSwitchPane,
+     nullptr},
+    {ID_HELP_FINDER, kNoMenu, 0, nullptr, 0, nullptr, false, kNoKeys, &CMainFrame::RunHelp, &CMainFrame::HasApp},
+    {ID_HELP, kNoMenu, 0, nullptr, 0, nullptr, false, kNoKeys, &CMainFrame::RunHelp, &CMainFrame::HasApp},
+    {ID_CONTEXT_HELP, kNoMenu, 0, nullptr, 0, nullptr, false, kNoKeys, &CMainFrame::RunHelp, &CMainFrame::HasApp},
+    {ID_LOGO, kNoMenu, 0, nullptr, 34258, u"Open the home page", false, kNoKeys, &CMainFrame::RunWeb,
+     &CMainFrame::HasApp},
+    {ID_HOST_ENTRY, kNoMenu, 0, nullptr, 34260,
+     u"Type host names or IP addresses, separated by blanks, commas or semicolons", false, kNoKeys, nullptr, nullptr},
+};
+
+const CMainFrame::Command* CMainFrame::FindCommand(unsigned id) noexcept {
+    for (const Command& command : kCommands) {
+        if (command.id == id) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+QString CMainFrame::PromptOf(unsigned id) {
+    const Command* command = FindCommand(id);
+    return command != nullptr && command->prompt != nullptr ? OvText(command->promptId, command->prompt) : QString();
+}
+
+bool CMainFrame::IsEnabled(const Command& command) const {
+    return command.enabled == nullptr || (this->*command.enabled)();
+}
+
 CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKey)
     : m_doc(doc), m_app(app), m_profile(profileKey), m_profileKey(std::move(profileKey)) {
     setObjectName(QStringLiteral("MainFrame"));
@@ -208,7 +232,8 @@ CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKe
     });
     connect(m_alerts, &CAlertCenter::startStopRequested, this, [this] { RouteCommand(ID_PING_STARTSTOP); });
     connect(m_alerts, &CAlertCenter::exitRequested, this, [this] { RouteCommand(ID_APP_EXIT); });
-    connect(m_alerts, &CAlertCenter::statusMessage, this, [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(m_alerts, &CAlertCenter::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     BuildMenus();
     BuildToolBars();
     m_fileCommands = new CFileCommands(*this, m_doc, m_app, *m_hostEntry, m_profileKey);
@@ -216,11 +241,7 @@ CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKe
     BuildStatusBar();
     BuildOnlinePane();
     BuildAccelerators();
-    connect(&m_adapter, &COvPostTarget::posted, this, [this](unsigned message, qintptr, qintptr) {
-        if (message == WM_PING_NOTIFY) {
-            m_doc.NotifyViews(HINT_NEW_EVENTS);
-        }
-    });
+    connect(&m_adapter, &CPingNotifyAdapter::newEvents, this, &CMainFrame::OnPingNotify);
     m_doc.SetFrame(this);
     SetMainTitle({});
     UpdateRunControls(m_doc.IsRunning());
@@ -277,8 +298,8 @@ void CMainFrame::BuildClient() {
     m_activeView = ViewOf(m_chartRow);
 }
 
-QAction* CMainFrame::AddFrameCommand(QMenu* menu, unsigned id, unsigned textId, const char16_t* english) {
-    QAction* action = OvAddCommand(this, id, OvText(textId, english));
+QAction* CMainFrame::AddFrameCommand(QMenu* menu, unsigned id, const QString& text) {
+    QAction* action = OvAddCommand(this, id, text);
     action->setStatusTip(PromptOf(id));
     connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
     if (menu != nullptr) {
@@ -293,11 +314,11 @@ void CMainFrame::BuildMenus() {
     for (int p = 0; p < static_cast<int>(std::size(kPopups)); ++p) {
         QMenu* menu = bar->addMenu(OvText(kPopups[p].textId, kPopups[p].english));
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenuItems);
-        for (const MenuItem& item : kMenuItems) {
+        for (const Command& item : kCommands) {
             if (item.popup != p) {
                 continue;
             }
-            AddFrameCommand(menu, item.id, item.textId, item.english);
+            AddFrameCommand(menu, item.id, OvText(item.textId, item.text));
             if (item.separatorAfter) {
                 menu->addSeparator();
             }
@@ -324,7 +345,7 @@ void CMainFrame::BuildToolBars() {
     m_standardBar->addWidget(m_hostEntry);
     connect(m_hostEntry->lineEdit(), &QLineEdit::returnPressed, this, &CMainFrame::OnStartStop);
 
-    m_startStopAction = AddFrameCommand(nullptr, ID_PING_STARTSTOP, 33002, u"Start Ping");
+    m_startStopAction = AddFrameCommand(nullptr, ID_PING_STARTSTOP, OvText(33002, u"Start Ping"));
     m_standardBar->addAction(m_startStopAction);
     m_startStop = qobject_cast<QToolButton*>(m_standardBar->widgetForAction(m_startStopAction));
     if (m_startStop != nullptr) {
@@ -340,7 +361,7 @@ void CMainFrame::BuildToolBars() {
     imageBar->setIconSize(QSize(128, 32));
     addToolBar(Qt::TopToolBarArea, imageBar);
     const bool chinese = m_app != nullptr && IsChineseLanguage(m_app->Language());
-    QAction* logo = AddFrameCommand(nullptr, ID_LOGO, 34258, u"Open the home page");
+    QAction* logo = AddFrameCommand(nullptr, ID_LOGO, PromptOf(ID_LOGO));
     logo->setIcon(OvPicture(chinese ? QStringLiteral("logo-banner-zh") : QStringLiteral("logo-banner")));
     imageBar->addAction(logo);
 }
@@ -413,21 +434,15 @@ void CMainFrame::BuildOnlinePane() {
 }
 
 void CMainFrame::BuildAccelerators() {
-    struct Accelerator {
-        QKeySequence keys;
-        unsigned id;
-    };
-    const Accelerator accelerators[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_O), ID_START_STOP_KEY},
-        {QKeySequence(Qt::Key_F1), ID_HELP_INDEX},
-        {QKeySequence(Qt::Key_F6), ID_NEXT_PANE},
-        {QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE},
-    };
-    for (const Accelerator& accelerator : accelerators) {
+    for (const Command& command : kCommands) {
+        if (command.keys == kNoKeys) {
+            continue;
+        }
+        // An action of its own: the menu item does not show the keys.
         auto* action = new QAction(this);
-        action->setShortcut(accelerator.keys);
+        action->setShortcut(QKeySequence(command.keys));
         action->setShortcutContext(Qt::WindowShortcut);
-        const unsigned id = accelerator.id;
+        const unsigned id = command.id;
         connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
         addAction(action);
     }
@@ -477,77 +492,65 @@ bool CMainFrame::RunFrameCommand(unsigned id) {
     if (m_fileCommands->Run(id)) {
         return true;
     }
-    switch (id) {
-    case ID_PING_STARTSTOP:
-    case ID_START_STOP_KEY:
-        OnStartStop();
-        return true;
-    case ID_OPTIONS: {
-        COptionDlg dialog(&m_doc, CProfile(m_profileKey), this);
-        // Modal to this window only: the help window it opens takes input.
-        dialog.setWindowModality(Qt::WindowModal);
-        connect(&dialog, &COptionDlg::helpRequested, this, [this](unsigned command) {
-            if (m_app != nullptr) {
-                m_app->OnHelpCommand(command, QStringLiteral("options"));
-            }
-        });
-        if (dialog.exec() == QDialog::Accepted && !dialog.Saved()) {
-            ShowWarning(NotSavedText(
-                34754, u"The options could not be saved in \"%s_a%\"; they hold until the program ends."));
-        }
-        return true;
-    }
-    case ID_ALERTS:
-        if (!m_alerts->RunDialog(*this, [this](unsigned command) {
-                if (m_app != nullptr) {
-                    m_app->OnHelpCommand(command, QStringLiteral("alerts"));
-                }
-            })) {
-            ShowWarning(NotSavedText(
-                35151, u"The alert settings could not be saved in \"%s_a%\"; they hold until the program ends."));
-        }
-        return true;
-    case ID_APP_EXIT: {
-        m_alerts->PrepareExit();
-        // Hidden in the tray, the window's close is no last window closing.
-        const bool hidden = isHidden();
-        if (close() && hidden) {
-            QCoreApplication::quit();
-        }
-        return true;
-    }
-    case ID_NEXT_PANE:
-    case ID_PREV_PANE:
-        SwitchPane(id == ID_NEXT_PANE);
-        return true;
-    default:
-        break;
-    }
-    if (m_app == nullptr) {
+    const Command* command = FindCommand(id);
+    if (command == nullptr || command->run == nullptr || !IsEnabled(*command)) {
         return false;
     }
-    switch (id) {
-    case ID_HELP_INDEX:
-    case ID_HELP_FINDER:
-    case ID_HELP:
-    case ID_CONTEXT_HELP:
-        m_app->OnHelpCommand(id, {});
-        return true;
-    case ID_HOME_PAGE:
-    case ID_LOGO:
-    case ID_SUPPORT_FORUM:
-        m_app->OnWebCommand(id);
-        return true;
-    case ID_CHECK_UPDATE:
-        m_app->OnUpdateCheck(this, false);
-        return true;
-    case ID_APP_ABOUT:
-        m_app->OnAbout(this);
-        return true;
-    default:
-        return false;
+    (this->*command->run)(id);
+    return true;
+}
+
+void CMainFrame::RunStartStop(unsigned) { OnStartStop(); }
+
+void CMainFrame::RunOptions(unsigned) {
+    COptionDlg dialog(&m_doc, CProfile(m_profileKey), this);
+    // Modal to this window only: the help window it opens takes input.
+    dialog.setWindowModality(Qt::WindowModal);
+    connect(&dialog, &COptionDlg::helpRequested, this, [this](unsigned command) {
+        if (m_app != nullptr) {
+            m_app->OnHelpCommand(command, QStringLiteral("options"));
+        }
+    });
+    if (dialog.exec() == QDialog::Accepted && !dialog.Saved()) {
+        ShowWarning(
+            NotSavedText(34754, u"The options could not be saved in \"%s_a%\"; they hold until the program ends."));
     }
 }
+
+void CMainFrame::RunAlerts(unsigned) {
+    const bool saved = m_alerts->RunDialog(*this, [this](unsigned command) {
+        if (m_app != nullptr) {
+            m_app->OnHelpCommand(command, QStringLiteral("alerts"));
+        }
+    });
+    if (!saved) {
+        ShowWarning(NotSavedText(
+            35151, u"The alert settings could not be saved in \"%s_a%\"; they hold until the program ends."));
+    }
+}
+
+void CMainFrame::RunExit(unsigned) {
+    m_alerts->PrepareExit();
+    // Hidden in the tray, the window's close is no last window closing.
+    const bool hidden = isHidden();
+    if (close() && hidden) {
+        QCoreApplication::quit();
+    }
+}
+
+void CMainFrame::RunSwitchPane(unsigned id) { SwitchPane(id == ID_NEXT_PANE); }
+
+void CMainFrame::RunHelp(unsigned id) { m_app->OnHelpCommand(id, {}); }
+
+void CMainFrame::RunWeb(unsigned id) { m_app->OnWebCommand(id); }
+
+void CMainFrame::RunUpdateCheck(unsigned) { m_app->OnUpdateCheck(this, false); }
+
+void CMainFrame::RunAbout(unsigned) { m_app->OnAbout(this); }
+
+bool CMainFrame::StartStopEnabled() const { return m_startStopAction->isEnabled(); }
+
+bool CMainFrame::HasApp() const { return m_app != nullptr; }
 
 void CMainFrame::UpdateMenuItems() {
     const auto menus = menuBar()->findChildren<QMenu*>();
@@ -562,16 +565,14 @@ void CMainFrame::UpdateMenuItems() {
                 item->setEnabled(command->isEnabled());
                 item->setCheckable(command->isCheckable());
                 item->setChecked(command->isChecked());
-            } else if (id == ID_PING_STARTSTOP) {
+                continue;
+            }
+            const Command* command = FindCommand(id);
+            item->setEnabled(command != nullptr && command->run != nullptr && IsEnabled(*command));
+            if (id == ID_PING_STARTSTOP) {
                 // Idle, the item keeps its own text with its mnemonic.
                 item->setText(m_doc.IsRunning() ? QString::fromStdU16String(m_doc.GetStartStopText())
                                                 : OvText(34201, u"&Start Ping"));
-                item->setEnabled(m_startStopAction->isEnabled());
-            } else {
-                const bool frameCommand = id == ID_OPTIONS || id == ID_ALERTS || id == ID_APP_EXIT;
-                const bool appCommand = id == ID_HELP_INDEX || id == ID_CHECK_UPDATE ||
-                                        id == ID_SUPPORT_FORUM || id == ID_HOME_PAGE || id == ID_APP_ABOUT;
-                item->setEnabled(frameCommand || (appCommand && m_app != nullptr));
             }
         }
     }
@@ -580,8 +581,8 @@ void CMainFrame::UpdateMenuItems() {
 void CMainFrame::UpdateStartStopButton() {
     // Stopping stays possible while a run goes on, whatever the entry holds.
     const bool running = m_doc.IsRunning();
-    // The document asks on every notification: change the button only when
-    // its text or state differs, so that it is not laid out again each time.
+    // Change the button only when its text or state differs, so that it is
+    // not laid out again for nothing.
     const QString text = QString::fromStdU16String(m_doc.GetStartStopText());
     if (m_startStopAction->text() != text) {
         m_startStopAction->setText(text);
@@ -590,12 +591,21 @@ void CMainFrame::UpdateStartStopButton() {
 }
 
 void CMainFrame::UpdateRunControls(bool running) {
-    if (m_startStopAction->property("running").toInt() != (running ? 1 : 2)) {
-        m_startStopAction->setProperty("running", running ? 1 : 2);
-        m_startStopAction->setIcon(OvPicture(running ? QStringLiteral("frame-stop") : QStringLiteral("frame-start")));
-        m_hostEntry->setEnabled(!running);
+    // The document asks before every hint, each batch of new events
+    // included: only a change of the run state changes the controls.
+    const RunControls state = running ? RunControls::Running : RunControls::Idle;
+    if (m_runControls == state) {
+        return;
     }
+    m_runControls = state;
+    m_startStopAction->setIcon(OvPicture(running ? QStringLiteral("frame-stop") : QStringLiteral("frame-start")));
+    m_hostEntry->setEnabled(!running);
     UpdateStartStopButton();
+}
+
+void CMainFrame::OnPingNotify(int) {
+    // WM_PING_NOTIFY of the current host: the views take its new events.
+    m_doc.NotifyViews(HINT_NEW_EVENTS);
 }
 
 void CMainFrame::SetMainTitle(std::u16string_view name) {

@@ -4,8 +4,8 @@
 // host entry and the Start/Stop button, the "Image" bar with the logo
 // banner, the status bar and the "Online Resource" pane. It is the document's
 // frame: it turns the host entry's text into runs and relays the current
-// host's notifications to the views.
-// Closed by the user during a run, it may stay in the tray (alert settings).
+// host's notifications to the views. Closed by the user during a run, it may
+// stay in the tray (alert settings).
 //
 // Commands (QActions carrying their ids) go to the active view first, then
 // the document's Start/Stop, this window, and the application (IFrameApp).
@@ -16,6 +16,7 @@
 #include "MainProfile.h"
 #include "OvPingDoc.h"
 #include "PingNotifyAdapter.h"
+#include "ViewIds.h"
 
 class CAlertCenter;
 class CFileCommands;
@@ -30,27 +31,6 @@ class QProgressBar;
 class QSplitter;
 class QToolBar;
 class QToolButton;
-
-// Command ids of the main window.
-inline constexpr unsigned ID_HOST_ENTRY = 32772;
-inline constexpr unsigned ID_START_STOP_KEY = 57601;  // Ctrl+O
-inline constexpr unsigned ID_OPTIONS = 32780;
-inline constexpr unsigned ID_ALERTS = 40100;  // the Alerts dialog
-inline constexpr unsigned ID_APP_EXIT = 57665;
-inline constexpr unsigned ID_APP_ABOUT = 57664;
-inline constexpr unsigned ID_HELP_FINDER = 57667;
-inline constexpr unsigned ID_HELP = 57670;
-inline constexpr unsigned ID_CONTEXT_HELP = 57669;
-inline constexpr unsigned ID_HELP_INDEX = 57671;
-inline constexpr unsigned ID_NEXT_PANE = 57680;
-inline constexpr unsigned ID_PREV_PANE = 57681;
-inline constexpr unsigned ID_HOME_PAGE = 32825;
-inline constexpr unsigned ID_LOGO = 32826;
-inline constexpr unsigned ID_CHECK_UPDATE = 32827;
-inline constexpr unsigned ID_SUPPORT_FORUM = 32828;
-// The "Online Resource" pane and the automatic update check's timer.
-inline constexpr unsigned ID_ONLINE_PANE = 4000;
-inline constexpr unsigned ID_UPDATE_TIMER = 2304;
 
 // The chart row's height for a client height: all of it until the first
 // Start/Stop, share percent from then on; never below kChartRowMinimum.
@@ -77,6 +57,8 @@ public:
     void OnStartStop();
 
     // IPingFrame.
+    // The Start/Stop icon and the host entry's state for running; changes
+    // them only when the run state changed since the last call.
     void UpdateRunControls(bool running) override;
     void SetMainTitle(std::u16string_view name) override;
     IPingNotifyTarget* NotifyTarget() override { return &m_adapter; }
@@ -116,10 +98,32 @@ private:
     void BuildStatusBar();
     void BuildOnlinePane();
     void BuildAccelerators();
-    QAction* AddFrameCommand(QMenu* menu, unsigned id, unsigned textId, const char16_t* english);
+    // The commands of this window, their menu items and keys (kCommands).
+    struct Command;
+    static const Command kCommands[];
+    static const Command* FindCommand(unsigned id) noexcept;
+    // The status bar prompt of command id; empty for none.
+    static QString PromptOf(unsigned id);
+    bool IsEnabled(const Command& command) const;
+    // Adds an action for command id with text that routes it; to menu unless null.
+    QAction* AddFrameCommand(QMenu* menu, unsigned id, const QString& text);
     bool RunFrameCommand(unsigned id);
+    // The handlers and predicates of kCommands.
+    void RunStartStop(unsigned id);
+    void RunOptions(unsigned id);
+    void RunAlerts(unsigned id);
+    void RunExit(unsigned id);
+    void RunSwitchPane(unsigned id);
+    void RunHelp(unsigned id);
+    void RunWeb(unsigned id);
+    void RunUpdateCheck(unsigned id);
+    void RunAbout(unsigned id);
+    bool StartStopEnabled() const;
+    bool HasApp() const;
     void UpdateMenuItems();
     void UpdateStartStopButton();
+    // WM_PING_NOTIFY (through the adapter's newEvents): NotifyViews(HINT_NEW_EVENTS).
+    void OnPingNotify(int host);
     void ApplyChartRowHeight();
     void OnStartProgress(unsigned started, unsigned total);
     void OnStartFinished(bool cancelled);
@@ -154,6 +158,9 @@ private:
     QLabel* m_startText = nullptr;
     QProgressBar* m_startProgress = nullptr;
     bool m_busyCursor = false;  // the starter's busy cursor is shown
+    // The run state the run controls show; Unknown before the first call.
+    enum class RunControls { Unknown, Idle, Running };
+    RunControls m_runControls = RunControls::Unknown;
     int m_chartShare = 45;
     bool m_creating = true;
     bool m_runSeen = false;

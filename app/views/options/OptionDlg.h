@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include "PingProfile.h"
+#include "ViewIds.h"
 #include "platform/wintypes.h"
 
 class COvPingDoc;
@@ -21,8 +22,8 @@ class COptionDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // The help command (ID_HELP) that the Help button and F1 send.
-    static constexpr UINT kHelpCommand = 57670;
+    // The help command that the Help button and F1 send.
+    static constexpr UINT kHelpCommand = ID_HELP;
     // The rows from top to bottom.
     enum Row { RowSize, RowTtl, RowTimeOut, RowDelay, RowProbe, RowPollTime, RowCount };
 

@@ -81,10 +81,11 @@ public:
     int GetFocusRow() const;
     // Makes row the current row without touching the selection.
     void SetFocusRow(int row);
-    // Moves the selection and the focus up by one row, as the rows' contents
-    // do when the oldest row drops out: row i gets row i+1's state, and the
-    // state of row 0 is dropped. Works on selection ranges, not on rows.
-    void ShiftSelectionUp();
+    // Moves the selection and the focus up by rows rows, as the rows'
+    // contents do when the oldest rows drop out: row i gets row i+rows's
+    // state, the states of rows 0 to rows-1 are dropped, and a focus above
+    // row rows stops at row 0. Works on selection ranges, not on rows.
+    void ShiftSelectionUp(int rows = 1);
 
     // Text of the selected rows: every cell, joined by tabs, each row ending
     // "\r\n". Empty when nothing is selected.

@@ -16,8 +16,8 @@ public:
     ~COvPostTarget() override;
 
     // Thread-safe; queues (message, wParam, lParam) for posted(). A
-    // notification that cannot be queued (out of memory) is dropped.
-    void Post(unsigned message, qintptr wParam, qintptr lParam) noexcept;
+    // notification that cannot be queued (out of memory) is dropped: false.
+    bool Post(unsigned message, qintptr wParam, qintptr lParam) noexcept;
 
 signals:
     // Emitted on the owning thread, once per Post.

@@ -1,9 +1,44 @@
 #pragma once
-// Command ids of the log list, the statistics tree and the chart and their
-// toolbars.
-// Every command is a QAction of its view carrying its id (OvAddCommand), so
-// the main window's menus and keys reach it with OvFindCommand(view, id).
+// Every command id of the program's windows: the main window's, its file
+// commands', the help and web commands the application carries out, and the
+// log list's, statistics tree's and chart's with their toolbars.
+// Every command is a QAction carrying its id (OvAddCommand), so the main
+// window's menus and keys reach a view's command with OvFindCommand(view, id).
 #include <array>
+
+// Main window (CMainFrame).
+inline constexpr unsigned ID_PING_STARTSTOP = 32771;  // Start/Stop: menu item and button
+inline constexpr unsigned ID_HOST_ENTRY = 32772;
+inline constexpr unsigned ID_START_STOP_KEY = 57601;  // Ctrl+O
+inline constexpr unsigned ID_OPTIONS = 32780;
+inline constexpr unsigned ID_ALERTS = 40100;  // the Alerts dialog
+inline constexpr unsigned ID_APP_EXIT = 57665;
+inline constexpr unsigned ID_APP_ABOUT = 57664;
+inline constexpr unsigned ID_NEXT_PANE = 57680;
+inline constexpr unsigned ID_PREV_PANE = 57681;
+inline constexpr unsigned ID_CHECK_UPDATE = 32827;
+// Help commands, shown by the application: the contents (ID_HELP_INDEX from
+// the menu and F1, ID_HELP_FINDER) and the page of a context (ID_HELP,
+// ID_CONTEXT_HELP).
+inline constexpr unsigned ID_HELP_FINDER = 57667;
+inline constexpr unsigned ID_CONTEXT_HELP = 57669;
+inline constexpr unsigned ID_HELP = 57670;
+inline constexpr unsigned ID_HELP_INDEX = 57671;
+// Web commands, opened by the application: the home page (menu item and the
+// logo banner) and the support forum.
+inline constexpr unsigned ID_HOME_PAGE = 32825;
+inline constexpr unsigned ID_LOGO = 32826;
+inline constexpr unsigned ID_SUPPORT_FORUM = 32828;
+// The "Online Resource" pane and the automatic update check's timer.
+inline constexpr unsigned ID_ONLINE_PANE = 4000;
+inline constexpr unsigned ID_UPDATE_TIMER = 2304;
+
+// File commands of the main window (CFileCommands).
+inline constexpr unsigned ID_OPEN_HOST_LIST = 40200;
+inline constexpr unsigned ID_SAVE_HOST_LIST = 40201;
+inline constexpr unsigned ID_EXPORT_RESULTS = 40202;
+// The recent host list files, most recent first.
+inline constexpr std::array<unsigned, 4> ID_RECENT_HOST_LIST = {40210, 40211, 40212, 40213};
 
 // Log list view (CLogListView).
 inline constexpr unsigned ID_EDIT_COPY = 32786;        // copy the selected rows
