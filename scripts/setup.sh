@@ -8,6 +8,8 @@ OV_PACKAGES=(
   libpugixml-dev libgeoip-dev geoip-database
   ieee-data netbase libfontconfig-dev
   iproute2
+  # alerts: the event sounds; the private session bus of the notification tests
+  libcanberra-dev dbus-daemon
   # the probe's metrics (client library and its HTTP server), and the
   # monitoring system that the tests read them with (promtool, a real server)
   prometheus-cpp-dev libcivetweb-dev prometheus

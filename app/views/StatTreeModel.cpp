@@ -1,5 +1,7 @@
 #include "StatTreeModel.h"
 
+#include <algorithm>
+
 #include "ovui/OvPictures.h"
 
 // Internal ids: a host node's is odd, a line's even; both are scrambled from
@@ -36,6 +38,7 @@ bool CStatTreeModel::Snapshot::operator==(const Snapshot& other) const noexcept 
 CStatTreeModel::CStatTreeModel(QObject* parent)
     : QAbstractItemModel(parent),
       m_hostImage(OvPicture(QStringLiteral("tree-host"))),
+      m_hostDownImage(OvPicture(QStringLiteral("tree-host-down"))),
       m_lineImage(OvPicture(QStringLiteral("tree-line"))) {}
 
 QModelIndex CStatTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -94,7 +97,13 @@ QVariant CStatTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return Text(index);
     case Qt::DecorationRole:
-        return IsHostNode(index) ? m_hostImage : m_lineImage;
+        if (!IsHostNode(index)) {
+            return m_lineImage;
+        }
+        return Host(index.row()).down ? m_hostDownImage : m_hostImage;
+    case Qt::ToolTipRole:
+        return IsHostNode(index) && !Host(index.row()).toolTip.isEmpty() ? QVariant(Host(index.row()).toolTip)
+                                                                         : QVariant();
     case kHostIndexRole:
         return IsHostNode(index) ? QVariant(Host(index.row()).hostIndex) : QVariant();
     default:
@@ -142,4 +151,33 @@ void CStatTreeModel::SetLines(int row, Lines lines, Snapshot source) {
         emit dataChanged(createIndex(first, 0, LineId(row)), createIndex(last, 0, LineId(row)),
                          {Qt::DisplayRole});
     }
+}
+
+void CStatTreeModel::SetHostAlert(int row, bool down, QString toolTip) {
+    if (row < 0 || row >= HostCount()) {
+        return;
+    }
+    HostNode& host = m_hosts[static_cast<std::size_t>(row)];
+    host.down = down;
+    host.toolTip = std::move(toolTip);
+    const QModelIndex item = createIndex(row, 0, HostId(row));
+    emit dataChanged(item, item, {Qt::DecorationRole, Qt::ToolTipRole});
+}
+
+int CStatTreeModel::RowOfHost(unsigned hostIndex) const noexcept {
+    // Nodes follow the document's order and skip only null entries, so the
+    // node sits at the host's index or before it.
+    if (m_hosts.empty()) {
+        return -1;
+    }
+    for (int row = static_cast<int>(std::min<std::size_t>(hostIndex, m_hosts.size() - 1)); row >= 0; --row) {
+        const unsigned index = m_hosts[static_cast<std::size_t>(row)].hostIndex;
+        if (index == hostIndex) {
+            return row;
+        }
+        if (index < hostIndex) {
+            break;
+        }
+    }
+    return -1;
 }

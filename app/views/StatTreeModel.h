@@ -32,6 +32,8 @@ public:
         unsigned hostIndex = 0;
         Lines lines;
         Snapshot source;
+        bool down = false;  // drawn with the down icon
+        QString toolTip;    // of the host line; empty for none
     };
 
     explicit CStatTreeModel(QObject* parent = nullptr);
@@ -51,6 +53,10 @@ public:
     const HostNode& Host(int row) const { return m_hosts[static_cast<std::size_t>(row)]; }
     // Rewrites the lines of host node row made from source; repaints only what changed.
     void SetLines(int row, Lines lines, Snapshot source);
+    // Marks host node row as down (its icon in red) or not, with its tooltip.
+    void SetHostAlert(int row, bool down, QString toolTip);
+    // The row of the host node of document host hostIndex, or -1.
+    int RowOfHost(unsigned hostIndex) const noexcept;
     // The item's text (host name or line).
     QString Text(const QModelIndex& index) const;
     // True for a host node, false for a line or the root.
@@ -59,5 +65,6 @@ public:
 private:
     std::vector<HostNode> m_hosts;
     QIcon m_hostImage;
+    QIcon m_hostDownImage;
     QIcon m_lineImage;
 };

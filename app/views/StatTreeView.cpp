@@ -203,7 +203,7 @@ std::vector<CStatTreeModel::HostNode> CStatTreeView::NodesFrom(UINT first) const
         }
         CStatTreeModel::Snapshot snapshot = TakeSnapshot(*host);
         CStatTreeModel::Lines lines = LinesOf(snapshot);
-        nodes.push_back({ToQString(host->GetHostName()), i, std::move(lines), std::move(snapshot)});
+        nodes.push_back({ToQString(host->GetHostName()), i, std::move(lines), std::move(snapshot), false, {}});
     }
     return nodes;
 }
@@ -332,4 +332,19 @@ void CStatTreeView::CopyHost() {
 void CStatTreeView::CopyAll() {
     const WaitCursor wait;
     PlaceOnClipboard(VisibleText());
+}
+
+void CStatTreeView::MarkHost(unsigned hostIndex, bool down, const QString& toolTip) {
+    m_model->SetHostAlert(m_model->RowOfHost(hostIndex), down, toolTip);
+}
+
+bool CStatTreeView::SelectHost(unsigned hostIndex) {
+    const int row = m_model->RowOfHost(hostIndex);
+    if (row < 0) {
+        return false;
+    }
+    const QModelIndex item = m_model->index(row, 0, {});
+    setCurrentIndex(item);
+    scrollTo(item);
+    return true;
 }

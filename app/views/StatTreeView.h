@@ -30,6 +30,11 @@ public:
     void AddNewHosts();
     // Rewrites every host node's lines from its host.
     void Refresh();
+    // Marks document host hostIndex as down or not, with its host line's tooltip.
+    void MarkHost(unsigned hostIndex, bool down, const QString& toolTip);
+    // Selects the node of document host hostIndex (making it the current
+    // host) and scrolls to it; false when the tree has no such host.
+    bool SelectHost(unsigned hostIndex);
     // The Copy Host and Copy All commands.
     void CopyHost();
     void CopyAll();

@@ -11,7 +11,7 @@ import pathlib
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-PAGES = ["index", "mainwindow", "loglist", "stattree", "chart", "options",
+PAGES = ["index", "mainwindow", "loglist", "stattree", "chart", "options", "alerts",
          "cmdline", "console", "icmp", "troubleshooting"]
 
 PAGE = """<!DOCTYPE html>

@@ -77,7 +77,8 @@ rollen, Klassische Ansicht, Harbor-Ansicht; sie wirken auf die
 <a href="loglist.html">Protokollliste</a></td></tr>
 <tr><td>Diagramm</td><td>3D-Ansicht, Legende, Gitternetz, Liniendiagramm, Flächendiagramm,
 Balkendiagramm, Diagramm speichern; siehe <a href="chart.html">das Diagramm</a></td></tr>
-<tr><td>Optionen</td><td>Optionen..., siehe <a href="options.html">die Optionen</a></td></tr>
+<tr><td>Optionen</td><td>Optionen..., siehe <a href="options.html">die Optionen</a>; Alarme..., siehe
+<a href="alerts.html">Alarme</a></td></tr>
 <tr><td>Hilfe</td><td>Inhalt (F1), Nach neuer Version suchen..., Offizielles Orvantek-Supportforum,
 Orvantek-Homepage, Info...</td></tr>
 </table>
@@ -211,6 +212,54 @@ Setzen Sie sie für einen Lauf mit den <a href="cmdline.html">Befehlszeilen</a>s
 und <code>GUI</code> (PollTime). Werte aus der Datei gelten, wie sie sind; die obigen Bereiche
 erzwingen nur die Regler. Der Wert 2 von IPFlags setzt das Don't-Fragment-Bit. Werte von der
 Befehlszeile werden nicht gespeichert, außer Sie bestätigen danach den Optionsdialog.</p>
+""")
+
+PAGES["alerts"] = ("Alarme", """
+<p>Während eines Laufs verfolgt das Programm den Zustand jedes Hosts: <b>erreichbar</b>,
+<b>ausgefallen</b> oder noch unbekannt. Ein Host gilt nach einer Anzahl fehlgeschlagener
+Anforderungen in Folge als ausgefallen (verloren, unerreichbar oder ein anderer Fehler;
+Vorgabe 3) und nach einer Anzahl Antworten in Folge wieder als erreichbar (Vorgabe 2). Ein
+Host, dessen Name sich nicht auflösen lässt, gilt sofort als ausgefallen. So löst eine
+einzelne verlorene Antwort keinen Alarm aus, und ein Host, der abwechselnd antwortet und
+schweigt, wird nicht bei jeder Anforderung gemeldet.</p>
+<h2>Wie Sie davon erfahren</h2>
+<ul>
+<li>Der <a href="stattree.html">Statistikbaum</a> zeigt einen ausgefallenen Host mit rotem
+Symbol; der Tooltip seiner Hostzeile nennt, seit wann er ausgefallen ist.</li>
+<li>Das Symbol im Infobereich ist grau, solange kein Lauf läuft, grün, solange jeder Host
+erreichbar ist, und rot, sobald ein Host ausgefallen ist. Sein Tooltip zählt die
+ausgefallenen Hosts („2 von 40 Hosts ausgefallen“); sein Menü enthält Anzeigen, Ping
+starten/stoppen und Beenden.</li>
+<li>Eine Desktop-Benachrichtigung meldet „<i>Host</i> (<i>Adresse</i>) ist ausgefallen“ oder
+„ist nach <i>Dauer</i> wieder erreichbar“, mit der letzten Antwortzeit und der Zahl
+verlorener Anforderungen. Änderungen innerhalb einer Sekunde kommen als eine
+Benachrichtigung („3 Hosts ausgefallen: a, b, c“). Ihre Aktion <b>Anzeigen</b> holt das
+Fenster nach vorn und wählt den Host im Statistikbaum aus. Läuft auf dem Desktop kein
+Benachrichtigungsdienst, sagt die Statusleiste das einmal, und die übrigen Alarme gehen
+weiter.</li>
+<li>Ein Klang (anfangs aus): der eigene Ereignisklang des Desktops für eine verlorene und
+eine wiederhergestellte Verbindung, aus seinem Klangthema.</li>
+</ul>
+<h2>Der Dialog Alarme</h2>
+<p><b>Optionen &gt; Alarme...</b> öffnet ihn.</p>
+<table border="1" cellpadding="3">
+<tr><th>Einstellung</th><th>Bereich</th><th>Vorgabe</th><th>Bedeutung</th></tr>
+<tr><td>Ausgefallen nach</td><td>1 bis 100</td><td>3</td><td>fehlgeschlagene Anforderungen in Folge, nach denen ein Host ausgefallen ist</td></tr>
+<tr><td>Wieder erreichbar nach</td><td>1 bis 100</td><td>2</td><td>Antworten in Folge, nach denen er wieder erreichbar ist</td></tr>
+<tr><td>Langsam über</td><td>0 (aus) bis 60000 ms</td><td>aus</td><td>ein Host, dessen letzte Antworten (so
+viele wie bei „Wieder erreichbar nach“) alle länger dauerten, gilt als langsam; er gilt
+weiter als erreichbar</td></tr>
+<tr><td>Desktop-Benachrichtigungen anzeigen</td><td>an, aus</td><td>an</td><td>Benachrichtigungen wie oben</td></tr>
+<tr><td>Klang des Desktops abspielen</td><td>an, aus</td><td>aus</td><td>der Ereignisklang wie oben</td></tr>
+<tr><td>Im Infobereich weiterlaufen...</td><td>an, aus</td><td>aus</td><td>Schließen des Fensters während
+eines Laufs blendet es aus und lässt das Programm im Infobereich; Anzeigen im Menü des
+Infobereichs holt es zurück, Beenden beendet das Programm. Aus beendet das Schließen des
+Fensters das Programm wie immer. Es wirkt nur, wo der Desktop Symbole im Infobereich zeigt.</td></tr>
+</table>
+<p><b>OK</b> speichert die Auswahl in der Einstellungsdatei, Abschnitt
+<code>Settings\\Alerts</code> (DownAfter, UpAfter, SlowMs, Notify, Sound, KeepInTray), und
+wendet sie sofort an. <b>Abbrechen</b> behält die bisherige. <b>Hilfe</b> (oder F1) öffnet
+diese Seite.</p>
 """)
 
 PAGES["cmdline"] = ("Die Befehlszeile", """

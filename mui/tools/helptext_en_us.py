@@ -67,7 +67,8 @@ the four most recent host list files, Exit; see <a href="#files">host lists and 
 Harbor View; these act on the <a href="loglist.html">log list</a></td></tr>
 <tr><td>Chart</td><td>3D View, Legend Box, Gridline, Line Chart, Area Chart, Bar Chart, Save Chart;
 see <a href="chart.html">the chart</a></td></tr>
-<tr><td>Options</td><td>Options..., see <a href="options.html">the options</a></td></tr>
+<tr><td>Options</td><td>Options..., see <a href="options.html">the options</a>; Alerts..., see
+<a href="alerts.html">alerts</a></td></tr>
 <tr><td>Help</td><td>Contents (F1), Check for Latest Version..., Official Orvantek Support Forum,
 Orvantek Home Page, About...</td></tr>
 </table>
@@ -196,6 +197,48 @@ IPTtl) and <code>GUI</code> (PollTime). Values in the file are used as they stan
 ranges above are enforced by the sliders only. The value 2 of IPFlags sets the
 don't-fragment bit. Values given on the command line are not saved unless you confirm the
 option dialog afterwards.</p>
+""")
+
+PAGES["alerts"] = ("Alerts", """
+<p>While a run goes on, the program follows the state of every host: <b>up</b>, <b>down</b>
+or not known yet. A host is down after a number of failed requests in a row (lost,
+unreachable or any other error; default 3) and up again after a number of replies in a row
+(default 2). A host whose name cannot be resolved is down at once. This keeps a single lost
+reply from raising an alarm, and a host that flaps between answering and not answering
+is not told of on every request.</p>
+<h2>How you are told</h2>
+<ul>
+<li>The <a href="stattree.html">statistics tree</a> draws a down host with a red icon; the
+tooltip of its host line says since when it is down.</li>
+<li>The tray icon is grey while no run goes on, green while every host is up and red while
+any host is down. Its tooltip counts the hosts down ("2 of 40 hosts down"); its menu has
+Show, Start/Stop Ping and Exit.</li>
+<li>A desktop notification says "<i>host</i> (<i>address</i>) is down" or "is up again after
+<i>duration</i>", with the last response time and the count of lost requests. Changes within
+one second come as one notification ("3 hosts down: a, b, c"). Its action <b>Show</b> brings
+the window to the front and selects the host in the statistics tree. Where the desktop runs
+no notification service, the status bar says so once and the other alerts go on.</li>
+<li>A sound (off by default): the desktop's own event sound for a lost and for a regained
+connection, from its sound theme.</li>
+</ul>
+<h2>The Alerts dialog</h2>
+<p><b>Options &gt; Alerts...</b> opens it.</p>
+<table border="1" cellpadding="3">
+<tr><th>Setting</th><th>Range</th><th>Default</th><th>Meaning</th></tr>
+<tr><td>Down after</td><td>1 to 100</td><td>3</td><td>failed requests in a row that make a host down</td></tr>
+<tr><td>Up again after</td><td>1 to 100</td><td>2</td><td>replies in a row that make it up again</td></tr>
+<tr><td>Slow above</td><td>0 (off) to 60000 ms</td><td>off</td><td>a host whose last replies (as many as
+"Up again after") all took longer counts as slow; it still counts as reachable</td></tr>
+<tr><td>Show desktop notifications</td><td>on, off</td><td>on</td><td>notifications as above</td></tr>
+<tr><td>Play the desktop's sound</td><td>on, off</td><td>off</td><td>the event sound as above</td></tr>
+<tr><td>Keep running in the tray...</td><td>on, off</td><td>off</td><td>closing the window while a run
+goes on hides it and leaves the program in the tray; Show in the tray menu brings it back,
+Exit ends the program. Off, closing the window ends the program as always. It takes effect
+only where the desktop shows tray icons.</td></tr>
+</table>
+<p><b>OK</b> saves the choices in the settings file, section
+<code>Settings\\Alerts</code> (DownAfter, UpAfter, SlowMs, Notify, Sound, KeepInTray), and
+applies them at once. <b>Cancel</b> keeps the earlier ones. <b>Help</b> (or F1) opens this page.</p>
 """)
 
 PAGES["cmdline"] = ("The command line", """

@@ -11,6 +11,7 @@ inline constexpr unsigned ID_PING_STARTSTOP = 32771;  // Start/Stop: menu item a
 inline constexpr unsigned ID_HOST_ENTRY = 32772;
 inline constexpr unsigned ID_START_STOP_KEY = 57601;  // Ctrl+O
 inline constexpr unsigned ID_OPTIONS = 32780;
+inline constexpr unsigned ID_ALERTS = 40100;  // the Alerts dialog
 inline constexpr unsigned ID_APP_EXIT = 57665;
 inline constexpr unsigned ID_APP_ABOUT = 57664;
 inline constexpr unsigned ID_NEXT_PANE = 57680;

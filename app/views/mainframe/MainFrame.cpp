@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "AlertCenter.h"
 #include "ChartRow.h"
 #include "FileCommands.h"
 #include "FrameApp.h"
@@ -41,6 +42,7 @@
 #include "OptionDlg.h"
 #include "RunStarter.h"
 #include "StatTreeFrame.h"
+#include "StatTreeView.h"
 #include "ViewIds.h"
 #include "ViewText.h"
 #include "WindowPlacement.h"
@@ -166,6 +168,8 @@ const CMainFrame::Command CMainFrame::kCommands[] = {
      nullptr},
     {ID_OPTIONS, kOptionsMenu, 34218, u"&Options...", 34254, u"Change the ping settings", false, kNoKeys,
      &CMainFrame::RunOptions, nullptr},
+    {ID_ALERTS, kOptionsMenu, 35100, u"&Alerts...", 35101, u"Choose when a host counts as down and how you are told",
+     false, kNoKeys, &CMainFrame::RunAlerts, nullptr},
     {ID_HELP_INDEX, kHelpMenu, 34220, u"&Contents", 34255, u"Open the help contents", false, Qt::Key_F1,
      &CMainFrame::RunHelp, &CMainFrame::HasApp},
     {ID_CHECK_UPDATE, kHelpMenu, 34221, u"&Check for Latest Version...", 34256,
@@ -217,6 +221,19 @@ CMainFrame::CMainFrame(COvPingDoc& doc, IFrameApp* app, std::u16string profileKe
     connect(m_starter, &CRunStarter::progress, this, &CMainFrame::OnStartProgress);
     connect(m_starter, &CRunStarter::finished, this, &CMainFrame::OnStartFinished);
     BuildClient();
+    m_alerts = new CAlertCenter(m_doc, CProfile(m_profileKey), this);
+    m_alerts->AttachTree(m_treeFrame != nullptr ? m_treeFrame->GetTreeView() : nullptr);
+    connect(m_alerts, &CAlertCenter::showWindowRequested, this, [this] { m_alerts->ShowWindow(*this); });
+    connect(m_alerts, &CAlertCenter::showHostRequested, this, [this](unsigned hostIndex) {
+        m_alerts->ShowWindow(*this);
+        if (m_treeFrame != nullptr && m_treeFrame->GetTreeView()->SelectHost(hostIndex)) {
+            m_treeFrame->GetTreeView()->setFocus(Qt::OtherFocusReason);
+        }
+    });
+    connect(m_alerts, &CAlertCenter::startStopRequested, this, [this] { RouteCommand(ID_PING_STARTSTOP); });
+    connect(m_alerts, &CAlertCenter::exitRequested, this, [this] { RouteCommand(ID_APP_EXIT); });
+    connect(m_alerts, &CAlertCenter::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
     BuildMenus();
     BuildToolBars();
     m_fileCommands = new CFileCommands(*this, m_doc, m_app, *m_hostEntry, m_profileKey);
@@ -500,7 +517,26 @@ void CMainFrame::RunOptions(unsigned) {
     }
 }
 
-void CMainFrame::RunExit(unsigned) { close(); }
+void CMainFrame::RunAlerts(unsigned) {
+    const bool saved = m_alerts->RunDialog(*this, [this](unsigned command) {
+        if (m_app != nullptr) {
+            m_app->OnHelpCommand(command, QStringLiteral("alerts"));
+        }
+    });
+    if (!saved) {
+        ShowWarning(NotSavedText(
+            35151, u"The alert settings could not be saved in \"%s_a%\"; they hold until the program ends."));
+    }
+}
+
+void CMainFrame::RunExit(unsigned) {
+    m_alerts->PrepareExit();
+    // Hidden in the tray, the window's close is no last window closing.
+    const bool hidden = isHidden();
+    if (close() && hidden) {
+        QCoreApplication::quit();
+    }
+}
 
 void CMainFrame::RunSwitchPane(unsigned id) { SwitchPane(id == ID_NEXT_PANE); }
 
@@ -727,6 +763,12 @@ bool CMainFrame::SaveWindowPlacement() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The user's close (the window's close button) may leave the program in
+    // the tray; Exit, a signal or the program's own close end it.
+    if (event->spontaneous() && m_alerts->HideToTray(*this)) {
+        event->ignore();
+        return;
+    }
     m_fileCommands->WindowClosing();
     const bool history = m_hostEntry->SaveHistory();
     if (!SaveWindowPlacement() || !history) {

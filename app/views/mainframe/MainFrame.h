@@ -4,7 +4,8 @@
 // host entry and the Start/Stop button, the "Image" bar with the logo
 // banner, the status bar and the "Online Resource" pane. It is the document's
 // frame: it turns the host entry's text into runs and relays the current
-// host's notifications to the views.
+// host's notifications to the views. Closed by the user during a run, it may
+// stay in the tray (alert settings).
 //
 // Commands (QActions carrying their ids) go to the active view first, then
 // the document's Start/Stop, this window, and the application (IFrameApp).
@@ -17,6 +18,7 @@
 #include "PingNotifyAdapter.h"
 #include "ViewIds.h"
 
+class CAlertCenter;
 class CFileCommands;
 class COvHistoryComboBox;
 class CLogListFrame;
@@ -74,6 +76,8 @@ public:
     QDockWidget* OnlinePane() const noexcept { return m_onlinePane; }
     CFileCommands& FileCommands() const noexcept { return *m_fileCommands; }
     CRunStarter* RunStarter() const noexcept { return m_starter; }
+    // The alerts: host states in the tree, tray icon, notifications, sound.
+    CAlertCenter& Alerts() const noexcept { return *m_alerts; }
     // The status bar's progress of a run that is starting.
     QProgressBar* StartProgress() const noexcept { return m_startProgress; }
     // The menu item of command id (first found), or null.
@@ -107,6 +111,7 @@ private:
     // The handlers and predicates of kCommands.
     void RunStartStop(unsigned id);
     void RunOptions(unsigned id);
+    void RunAlerts(unsigned id);
     void RunExit(unsigned id);
     void RunSwitchPane(unsigned id);
     void RunHelp(unsigned id);
@@ -148,6 +153,7 @@ private:
     QWidget* m_onlineView = nullptr;
     CFileCommands* m_fileCommands = nullptr;
     CRunStarter* m_starter = nullptr;
+    CAlertCenter* m_alerts = nullptr;
     QWidget* m_startPane = nullptr;  // the starting run's text and bar
     QLabel* m_startText = nullptr;
     QProgressBar* m_startProgress = nullptr;

@@ -9,7 +9,9 @@
 // list-table-view (log list bar); tree-copy-host, tree-copy-all (tree bar);
 // frame-start, frame-stop (Start/Stop button); logo-banner, logo-banner-zh
 // (the main window's maker banner, 128 x 32);
-// tree-host, tree-line (the statistics tree's host and statistic items);
+// tree-host, tree-host-down, tree-line (the statistics tree's host item, a
+// down host's, and its statistic items); tray-idle, tray-up, tray-down (the
+// tray icon: no run, every host up, a host down);
 // chart-save, chart-3d, chart-legend, chart-grid, chart-line, chart-area,
 // chart-bar (chart bar).
 #include <QIcon>
