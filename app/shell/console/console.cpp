@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <mutex>
 #include <vector>
 
@@ -471,14 +472,9 @@ int ConsoleRun::ExitStatus(std::FILE* err) const {
 // the usual reason why no ICMP service can be had (a service with an account
 // of its own included).
 void ExplainPingGroupRange(std::FILE* err) {
-    std::FILE* file = std::fopen("/proc/sys/net/ipv4/ping_group_range", "re");
-    if (file == nullptr) {
-        return;
-    }
     long low = 0;
     long high = -1;
-    const bool read = std::fscanf(file, "%ld %ld", &low, &high) == 2;
-    std::fclose(file);
+    const bool read = static_cast<bool>(std::ifstream("/proc/sys/net/ipv4/ping_group_range") >> low >> high);
     const long group = static_cast<long>(::getegid());
     if (read && (group < low || group > high)) {
         const std::u16string range = ov::Utf8ToWide(std::to_string(low) + " " + std::to_string(high));
