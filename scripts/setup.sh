@@ -15,6 +15,8 @@ OV_PACKAGES=(
   prometheus-cpp-dev libcivetweb-dev prometheus
   # the check that the committed help pages match their generator
   python3
+  # the check that the sources follow .clang-format (braces on every if)
+  clang-format-16
   # icons, checks of the desktop files, the Debian package
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
 )
