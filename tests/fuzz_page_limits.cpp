@@ -31,8 +31,7 @@ protected:
     QVariant loadResource(int, const QUrl&) override { return {}; }
 };
 
-void LayOutAndPaint(QTextDocument& document, int width)
-{
+void LayOutAndPaint(QTextDocument& document, int width) {
     document.setTextWidth(width);
     document.documentLayout()->documentSize();
     QImage screen(width, 300, QImage::Format_RGB32);
@@ -42,18 +41,19 @@ void LayOutAndPaint(QTextDocument& document, int width)
 
 // The longest of the steps the view takes on the GUI thread: check, parse,
 // lay out and paint at the first width; lay out and paint at each other one.
-qint64 LongestStep(const QString& html)
-{
+qint64 LongestStep(const QString& html) {
     QElapsedTimer clock;
     clock.start();
-    if (CheckPageMarkup(html) != PAGE_FITS)
+    if (CheckPageMarkup(html) != PAGE_FITS) {
         return clock.elapsed();
+    }
     CNoResources document;
     document.setUndoRedoEnabled(false);
     document.setBaseUrl(QUrl(QStringLiteral("https://www.orvantek.example/tapper/resource.html")));
     document.setHtml(html);
-    if (CheckPageDocument(document) != PAGE_FITS)
+    if (CheckPageDocument(document) != PAGE_FITS) {
         return clock.elapsed();
+    }
     qint64 longest = 0;
     for (int width : kWidths) {
         LayOutAndPaint(document, width);
@@ -65,24 +65,22 @@ qint64 LongestStep(const QString& html)
 }  // namespace
 
 // The font configuration library keeps its caches to the end of the process.
-extern "C" const char* __lsan_default_suppressions()
-{
+extern "C" const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(*argc, *argv);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString html = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     qint64 fastest = LongestStep(html);
-    for (int again = 0; again < 2 && fastest > kBoundMs; ++again)
+    for (int again = 0; again < 2 && fastest > kBoundMs; ++again) {
         fastest = std::min(fastest, LongestStep(html));
+    }
     if (fastest > kBoundMs) {
         std::fprintf(stderr, "page took %lld ms in one step (bound %lld ms)\n", static_cast<long long>(fastest),
                      static_cast<long long>(kBoundMs));

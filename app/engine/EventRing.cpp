@@ -11,8 +11,7 @@ const PING_EVENT kNoEvent{};
 }  // namespace
 
 CEventRing::CEventRing(DWORD capacity)
-    : m_capacity(std::max<DWORD>(capacity, 1)),
-      m_blocks(std::make_unique<Block[]>(BlockCount())) {}
+    : m_capacity(std::max<DWORD>(capacity, 1)), m_blocks(std::make_unique<Block[]>(BlockCount())) {}
 
 PING_EVENT* CEventRing::Slot(DWORD i) noexcept {
     Block& block = m_blocks[i / kBlockEvents];

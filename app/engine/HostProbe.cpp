@@ -49,8 +49,7 @@ constexpr std::size_t kReplySlack = 8;
 
 }  // namespace
 
-CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings,
-                       DWORD ringCapacity)
+CHostProbe::CHostProbe(DWORD index, std::u16string hostName, const PING_SETTINGS& settings, DWORD ringCapacity)
     : m_index(index),
       m_services(PingServices()),
       m_hostName(std::move(hostName)),
@@ -327,8 +326,7 @@ void CHostProbe::Resolve() noexcept {
             if (first->ai_canonname != nullptr) {
                 // A name server's text, UTF-8 on this system: kept with
                 // malformed bytes as U+FFFD and its controls escaped.
-                m_hostName = ov::EscapeControls(
-                    ov::Utf8ToWide(first->ai_canonname, kMaxCanonicalName));
+                m_hostName = ov::EscapeControls(ov::Utf8ToWide(first->ai_canonname, kMaxCanonicalName));
             }
             m_address = in.sin_addr.s_addr;
             m_state = HS_RESOLVED;
@@ -345,8 +343,7 @@ void CHostProbe::LookupCountryOfAddress() noexcept {
     m_state = HS_READY;
 }
 
-std::optional<DWORD> CHostProbe::PauseBeforeSend(IPAddr& address,
-                                                 PING_SETTINGS& settings) noexcept {
+std::optional<DWORD> CHostProbe::PauseBeforeSend(IPAddr& address, PING_SETTINGS& settings) noexcept {
     const DWORD now = GetTickCount();
     {
         std::lock_guard lock(m_stateLock);
@@ -394,8 +391,7 @@ void CHostProbe::FitTimerSlack(DWORD delayMs) noexcept {
     if (m_hasSlack && delayMs == m_slackDelayMs) {
         return;
     }
-    const std::uint64_t slack = std::clamp(std::uint64_t{delayMs} * kSlackNsPerDelayMs,
-                                           kLeastSlackNs, kMostSlackNs);
+    const std::uint64_t slack = std::clamp(std::uint64_t{delayMs} * kSlackNsPerDelayMs, kLeastSlackNs, kMostSlackNs);
     // The slack of the calling thread: this worker's.
     ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0, 0, 0);
     m_slackDelayMs = delayMs;
@@ -409,8 +405,7 @@ void CHostProbe::RecordOutcome(DWORD replies, DWORD finerUs, DWORD timeOut) noex
     if (replies != 0) {
         std::memcpy(&reply, m_replyBuffer.data(), sizeof(reply));
     }
-    const bool answered =
-        replies != 0 && reply.Status == IP_SUCCESS && reply.RoundTripTime <= timeOut;
+    const bool answered = replies != 0 && reply.Status == IP_SUCCESS && reply.RoundTripTime <= timeOut;
     {
         std::lock_guard lock(m_statsLock);
         ++m_stats.sent;
@@ -419,22 +414,19 @@ void CHostProbe::RecordOutcome(DWORD replies, DWORD finerUs, DWORD timeOut) noex
             event.reply = reply;
             event.reply.Data = nullptr;  // would point into this worker's buffer
             // A finer time must agree with the milliseconds it refines.
-            event.roundTripUs =
-                finerUs / 1000 == reply.RoundTripTime
-                    ? finerUs
-                    : static_cast<std::uint32_t>(std::min<std::uint64_t>(
-                          std::uint64_t{reply.RoundTripTime} * 1000, 0xFFFFFFFEu));
-            m_stats.minimum = m_stats.minimum == 0
-                                  ? reply.RoundTripTime
-                                  : std::min(m_stats.minimum, reply.RoundTripTime);
+            event.roundTripUs = finerUs / 1000 == reply.RoundTripTime
+                                    ? finerUs
+                                    : static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                          std::uint64_t{reply.RoundTripTime} * 1000, 0xFFFFFFFEu));
+            m_stats.minimum =
+                m_stats.minimum == 0 ? reply.RoundTripTime : std::min(m_stats.minimum, reply.RoundTripTime);
             m_stats.maximum = std::max(m_stats.maximum, reply.RoundTripTime);
             m_stats.total += reply.RoundTripTime;
         } else {
             ++m_stats.lost;
             event.type = PE_LOST;
             // Why it was lost: the error an ICMP error reply said, else a timeout.
-            event.reply.Status =
-                replies != 0 && reply.Status != IP_SUCCESS ? reply.Status : IP_REQ_TIMED_OUT;
+            event.reply.Status = replies != 0 && reply.Status != IP_SUCCESS ? reply.Status : IP_REQ_TIMED_OUT;
         }
         m_events.Push(event);
     }
@@ -456,12 +448,10 @@ DWORD CHostProbe::PingOnce(HANDLE icmpHandle) noexcept {
     const DWORD replySize = static_cast<DWORD>(m_replyBuffer.size());
     const DWORD replies =
         m_services.pIcmpSendEchoUs != nullptr
-            ? m_services.pIcmpSendEchoUs(icmpHandle, address, m_payload.data(), requestSize,
-                                         &settings.IPOption, m_replyBuffer.data(), replySize,
-                                         settings.TimeOut, &finerUs)
-            : m_services.pIcmpSendEcho(icmpHandle, address, m_payload.data(), requestSize,
-                                       &settings.IPOption, m_replyBuffer.data(), replySize,
-                                       settings.TimeOut);
+            ? m_services.pIcmpSendEchoUs(icmpHandle, address, m_payload.data(), requestSize, &settings.IPOption,
+                                         m_replyBuffer.data(), replySize, settings.TimeOut, &finerUs)
+            : m_services.pIcmpSendEcho(icmpHandle, address, m_payload.data(), requestSize, &settings.IPOption,
+                                       m_replyBuffer.data(), replySize, settings.TimeOut);
     if (replies == 0 && Quitting()) {
         return 0;  // the echo was cancelled because the host is being deleted
     }

@@ -30,10 +30,10 @@ constexpr UINT WM_PING_NOTIFY = 1124;
 
 // First parameter of a host notification.
 enum : int {
-    PN_REPLY = 0,     // a request got a valid reply
-    PN_LOST = 1,      // a request got no valid reply in time
-    PN_PREPARED = 2,  // name resolution and country lookup finished (or failed)
-    PN_RESOLVING = 3, // the name lookup began
+    PN_REPLY = 0,      // a request got a valid reply
+    PN_LOST = 1,       // a request got no valid reply in time
+    PN_PREPARED = 2,   // name resolution and country lookup finished (or failed)
+    PN_RESOLVING = 3,  // the name lookup began
 };
 
 // Receives host notifications. Called on a worker thread while the host holds
@@ -187,7 +187,7 @@ private:
     DWORD m_payloadSize = 0;
     DWORD m_lastSendTick = 0;
     DWORD m_requestsSent = 0;
-    bool m_hasSent = false;  // the first request goes out at once, whatever the tick count
+    bool m_hasSent = false;     // the first request goes out at once, whatever the tick count
     bool m_hasAddress = false;  // the preparation resolved the name
     bool m_hasSlack = false;    // the timer slack was set, for m_slackDelayMs
     DWORD m_slackDelayMs = 0;

@@ -27,7 +27,9 @@ bool IsDottedAddress(const std::string& name) noexcept {
 CNameLookup::CNameLookup(std::string name, WORD attempts) noexcept
     : m_name(std::move(name)), m_attempts(attempts < 1 ? WORD{1} : attempts) {}
 
-CNameLookup::~CNameLookup() { BoundFreeAddrInfo(m_result); }
+CNameLookup::~CNameLookup() {
+    BoundFreeAddrInfo(m_result);
+}
 
 std::shared_ptr<CNameLookup> CNameLookup::Start(std::string name, WORD attempts) {
     const bool local = IsDottedAddress(name);

@@ -8,7 +8,9 @@
 
 namespace {
 
-constexpr bool IsHostSeparator(char16_t c) noexcept { return c == u' ' || c == u';' || c == u','; }
+constexpr bool IsHostSeparator(char16_t c) noexcept {
+    return c == u' ' || c == u';' || c == u',';
+}
 
 void AppendTrimmed(std::vector<std::u16string>& out, std::u16string_view token) {
     if (const std::u16string_view trimmed = TrimHostText(token); !trimmed.empty()) {
@@ -213,8 +215,7 @@ bool COvPingDoc::SelectHost(UINT index) {
         m_hosts[m_current]->SetNotifyWindow(nullptr, 0);
     }
     m_current = index;
-    m_hosts[m_current]->SetNotifyWindow(m_frame != nullptr ? m_frame->NotifyTarget() : nullptr,
-                                        WM_PING_NOTIFY);
+    m_hosts[m_current]->SetNotifyWindow(m_frame != nullptr ? m_frame->NotifyTarget() : nullptr, WM_PING_NOTIFY);
     NotifyViews(HINT_CURRENT_HOST);
     return true;
 }

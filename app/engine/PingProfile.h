@@ -17,8 +17,7 @@ public:
     explicit CProfile(std::u16string key = kProfileKey);
 
     // The stored value of section/entry, or defaultValue when it is missing or not a DWORD.
-    UINT GetProfileInt(std::u16string_view section, std::u16string_view entry,
-                       int defaultValue) const;
+    UINT GetProfileInt(std::u16string_view section, std::u16string_view entry, int defaultValue) const;
     // Stores value as a DWORD; false when the key or value cannot be written.
     bool WriteProfileInt(std::u16string_view section, std::u16string_view entry, int value);
 

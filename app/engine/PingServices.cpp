@@ -31,8 +31,7 @@ bool LookUpEntryPoints(ov::icmp::Provider& provider, PING_SERVICES& s) {
     s.pIcmpSendEcho = ProcOf<PFN_IcmpSendEcho>(provider, "IcmpSendEcho");
     s.pIcmpCancelEcho = ProcOf<PFN_IcmpCancelEcho>(provider, "IcmpCancelEcho");
     s.pIcmpSendEchoUs = ProcOf<PFN_IcmpSendEchoUs>(provider, "IcmpSendEchoUs");
-    return s.pIcmpCreateFile != nullptr && s.pIcmpCloseHandle != nullptr &&
-           s.pIcmpSendEcho != nullptr;
+    return s.pIcmpCreateFile != nullptr && s.pIcmpCloseHandle != nullptr && s.pIcmpSendEcho != nullptr;
 }
 
 // Loads the first provider from position next on that loads; its position,
@@ -142,8 +141,7 @@ std::u16string LookupCountry(IPAddr address) {
     return u" ";
 }
 
-int BoundGetAddrInfo(const char* node, const char* service, const addrinfo* hints,
-                     addrinfo** result) {
+int BoundGetAddrInfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result) {
     PFN_getaddrinfo fn = g_getAddrInfo.load(std::memory_order_acquire);
     if (fn == nullptr) {
         fn = &::getaddrinfo;

@@ -14,8 +14,8 @@ class GeoIPDatabase;
 
 // The one binding of a process; zero until BindPingServices succeeds.
 struct PING_SERVICES {
-    bool bound = false;                            // all three ICMP entry points found
-    ov::icmp::Provider* icmpModule = nullptr;      // provider that supplied them
+    bool bound = false;                        // all three ICMP entry points found
+    ov::icmp::Provider* icmpModule = nullptr;  // provider that supplied them
     PFN_IcmpCreateFile pIcmpCreateFile = nullptr;
     PFN_IcmpCloseHandle pIcmpCloseHandle = nullptr;
     PFN_IcmpSendEcho pIcmpSendEcho = nullptr;
@@ -39,13 +39,11 @@ std::u16string FormatIPv4(IPAddr address);
 // Country name of an IPv4 address in network byte order; " " without a database.
 std::u16string LookupCountry(IPAddr address);
 
-using PFN_getaddrinfo = int (*)(const char* node, const char* service, const addrinfo* hints,
-                                addrinfo** result);
+using PFN_getaddrinfo = int (*)(const char* node, const char* service, const addrinfo* hints, addrinfo** result);
 using PFN_freeaddrinfo = void (*)(addrinfo* result);
 
 // getaddrinfo through its slot, bound to the C library on first use.
-int BoundGetAddrInfo(const char* node, const char* service, const addrinfo* hints,
-                     addrinfo** result);
+int BoundGetAddrInfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result);
 // freeaddrinfo through its slot; accepts null.
 void BoundFreeAddrInfo(addrinfo* result);
 // Replaces both name-resolution entry points (tests); nulls restore the C library's.

@@ -158,7 +158,9 @@ constexpr OV_MESSAGE kMessages[] = {
     {34402, u"&Back"},
     {34403, u"&Forward"},
     {34410, u"About %s_a%"},
-    {34411, u"Copyright \u00A9 2026 Orvantek.\nThis program is free software under the GNU General Public License, version 3 or (at your option) any later version (GPL-3.0-or-later). It comes with ABSOLUTELY NO WARRANTY."},
+    {34411,
+     u"Copyright \u00A9 2026 Orvantek.\nThis program is free software under the GNU General Public License, version 3 "
+     u"or (at your option) any later version (GPL-3.0-or-later). It comes with ABSOLUTELY NO WARRANTY."},
     {34500, u"%s_a% Update"},
     {34501, u"Version %s_a% of %s_b% is available; this is version %s_c%.\nOpen the download page now?"},
     {34502, u"%s_a% %s_b% is the latest version."},
@@ -182,7 +184,9 @@ constexpr OV_MESSAGE kMessages[] = {
     {34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%"},
     {34620, u"Starting host %d_a% of %d_b%"},
     {34650, u"The chart shows the first %d_a% of %d_b% hosts."},
-    {34700, u"The secure connection to the server failed: its certificate is not trusted, or the connection could not be secured."},
+    {34700,
+     u"The secure connection to the server failed: its certificate is not trusted, or the connection could not be "
+     u"secured."},
     {34701, u"The server's answer is not valid."},
     {34702, u"The page is too large or too deeply nested to be shown."},
     {34750, u"Message %d_a% could not be formatted; its default text is shown."},
@@ -284,7 +288,9 @@ constexpr OV_MESSAGE kMessages[] = {
     {35402, u"No hosts file to read again; the probe keeps its %d_a% hosts."},
     {35403, u"The hosts file could not be taken; the probe keeps its %d_a% hosts."},
     {35404, u"The hosts file was read again: %d_a% hosts, %d_b% new, %d_c% removed."},
-    {35405, u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1)."},
+    {35405,
+     u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group "
+     u"%d_b%. See tapper(1)."},
     {57344, u"Orvantek Ping Tool"},
     {57347, u"Ping"},
 };
@@ -295,13 +301,11 @@ static_assert(std::is_sorted(std::begin(kMessages), std::end(kMessages),
 
 }  // namespace
 
-std::span<const OV_MESSAGE> EnglishMessages() noexcept
-{
+std::span<const OV_MESSAGE> EnglishMessages() noexcept {
     return kMessages;
 }
 
-const char16_t* EnglishString(unsigned int id) noexcept
-{
+const char16_t* EnglishString(unsigned int id) noexcept {
     const auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), id,
                                      [](const OV_MESSAGE& m, unsigned int key) { return m.id < key; });
     return it != std::end(kMessages) && it->id == id ? it->text : nullptr;

@@ -28,8 +28,7 @@ struct ResultRing {
     std::size_t cursor = 0;
 };
 
-ResultRing& Ring()
-{
+ResultRing& Ring() {
     static ResultRing ring;
     return ring;
 }
@@ -41,19 +40,18 @@ struct LanguageSource {
     std::atomic<ResLoadStringFn> loadString{nullptr};
 };
 
-LanguageSource& Source()
-{
+LanguageSource& Source() {
     static LanguageSource source;
     return source;
 }
 
 // Says once per process on stderr that a text could not be formatted as its
 // source gives it; the text shown instead is its default text.
-void ReportUnformattable(unsigned int id) noexcept
-{
+void ReportUnformattable(unsigned int id) noexcept {
     static std::atomic<bool> reported{false};
-    if (reported.exchange(true))
+    if (reported.exchange(true)) {
         return;  // also keeps the notice's own formatting from coming back here
+    }
     const char16_t* notice =
         LoadFormatString(34750, u"Message %d_a% could not be formatted; its default text is shown.", id);
     try {
@@ -65,11 +63,11 @@ void ReportUnformattable(unsigned int id) noexcept
 // The default text of a message in the thread's code page as wide text. When
 // the page cannot be loaded (no descriptor left for its module) the text is
 // widened byte by byte: ASCII is the same in every page the program supports.
-std::u16string DefaultTextToWide(unsigned int id, const char* defText)
-{
+std::u16string DefaultTextToWide(unsigned int id, const char* defText) {
     std::u16string wide = ov::AnsiToWide(defText, CP_THREAD_ACP);
-    if (!wide.empty() || *defText == '\0')
+    if (!wide.empty() || *defText == '\0') {
         return wide;
+    }
     ReportUnformattable(id);
     for (const char* p = defText; *p != '\0'; ++p) {
         const auto byte = static_cast<unsigned char>(*p);
@@ -78,8 +76,7 @@ std::u16string DefaultTextToWide(unsigned int id, const char* defText)
     return wide;
 }
 
-const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) noexcept
-{
+const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) noexcept {
     // The text is made outside the lock; only the copy into the ring's next
     // slot is made under it, so that no two threads ever write one slot at
     // the same time, even when the ring wraps while one of them formats.
@@ -97,8 +94,7 @@ const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) 
         // its bare tokens: the default text is shown instead.
         bool incomplete = false;
         const char16_t* translated = LoadResourceString(id);
-        if (translated &&
-            ov::placeholder::HasUnfilledPlaceholder(translated, subs, ov::placeholder::kMessageDialect)) {
+        if (translated && ov::placeholder::HasUnfilledPlaceholder(translated, subs, ov::placeholder::kMessageDialect)) {
             ReportUnformattable(id);
             translated = nullptr;
         }
@@ -108,17 +104,20 @@ const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) 
             text = def;
             incomplete = true;
         }
-        if (!ov::placeholder::SubstituteAll(text, subs))
+        if (!ov::placeholder::SubstituteAll(text, subs)) {
             incomplete = true;
-        if (incomplete && g_bShowMUIErrInfo)
+        }
+        if (incomplete && g_bShowMUIErrInfo) {
             text.insert(0, 1, u'*');
+        }
     } catch (...) {
         text.clear();
     }
     ResultRing& ring = Ring();
     const std::lock_guard guard(ring.lock);
-    if (ring.cursor == kRingSlots)
+    if (ring.cursor == kRingSlots) {
         ring.cursor = 0;
+    }
     std::u16string& slot = ring.slots[ring.cursor++];
     try {
         slot = text;  // keeps the slot's storage when it is large enough
@@ -130,12 +129,12 @@ const char16_t* FormatV(unsigned int id, const char16_t* defText, va_list args) 
 
 }  // namespace
 
-const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noexcept
-{
+const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noexcept {
     std::u16string wide;
     try {
-        if (defText)
+        if (defText) {
             wide = DefaultTextToWide(id, defText);
+        }
     } catch (...) {
         return u"";
     }
@@ -146,8 +145,7 @@ const char16_t* LoadFormatString(unsigned int id, const char* defText, ...) noex
     return result;
 }
 
-const char16_t* LoadFormatString(unsigned int id, const char16_t* defText, ...) noexcept
-{
+const char16_t* LoadFormatString(unsigned int id, const char16_t* defText, ...) noexcept {
     va_list args;
     va_start(args, defText);
     const char16_t* result = FormatV(id, defText, args);
@@ -155,20 +153,20 @@ const char16_t* LoadFormatString(unsigned int id, const char16_t* defText, ...) 
     return result;
 }
 
-bool PrepareMessageFormatting() noexcept
-{
+bool PrepareMessageFormatting() noexcept {
     // Local times of the texts: the zone is read now, not at the first text.
     tzset();
     return ov::PreloadCodePage(CP_THREAD_ACP) && ov::PreloadCodePage(CP_ACP);
 }
 
-bool SelectLanguageModule(ov::Module&& module)
-{
-    if (!module.IsLoaded())
+bool SelectLanguageModule(ov::Module&& module) {
+    if (!module.IsLoaded()) {
         return false;
+    }
     const auto load = reinterpret_cast<ResLoadStringFn>(module.GetProc(kLoadStringExport));
-    if (!load)
+    if (!load) {
         return false;
+    }
     LanguageSource& source = Source();
     source.loadString.store(nullptr);
     source.module = std::move(module);
@@ -176,32 +174,29 @@ bool SelectLanguageModule(ov::Module&& module)
     return true;
 }
 
-bool SelectLanguageModule(const std::u16string& path)
-{
+bool SelectLanguageModule(const std::u16string& path) {
     try {
         ov::Module module;
-        if (!module.Load(ov::WideToUtf8(path)))
+        if (!module.Load(ov::WideToUtf8(path))) {
             return false;
+        }
         return SelectLanguageModule(std::move(module));
     } catch (...) {
         return false;
     }
 }
 
-void ResetLanguageModule() noexcept
-{
+void ResetLanguageModule() noexcept {
     LanguageSource& source = Source();
     source.loadString.store(nullptr);
     source.module.Free();
 }
 
-bool HasLanguageModule() noexcept
-{
+bool HasLanguageModule() noexcept {
     return Source().loadString.load() != nullptr;
 }
 
-const char16_t* LoadResourceString(unsigned int id) noexcept
-{
+const char16_t* LoadResourceString(unsigned int id) noexcept {
     if (const ResLoadStringFn load = Source().loadString.load()) {
         const char16_t* text = load(id);
         // An empty resource string counts as missing, as with string resources.

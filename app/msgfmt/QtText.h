@@ -13,7 +13,9 @@
 namespace ov::qttext {
 // What LoadFormatString takes for an argument: wide strings as their
 // characters, numbers and character pointers as they are.
-inline const char16_t* Arg(const std::u16string& text) noexcept { return text.c_str(); }
+inline const char16_t* Arg(const std::u16string& text) noexcept {
+    return text.c_str();
+}
 template <typename T>
 T Arg(T value) noexcept {
     return value;

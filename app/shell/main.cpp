@@ -48,9 +48,10 @@ int main(int argc, char** argv) {
     }
     if (!options.console) {
         if (!HasDisplay()) {
-            std::fputs("tapper: no display to open a window on; use --console to ping "
-                       "without one (tapper --console --help)\n",
-                       stderr);
+            std::fputs(
+                "tapper: no display to open a window on; use --console to ping "
+                "without one (tapper --console --help)\n",
+                stderr);
             return kExitNotStarted;
         }
         // The window takes the switches and hosts left once the program's own

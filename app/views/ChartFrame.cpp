@@ -5,8 +5,7 @@
 #include "ViewText.h"
 
 std::unique_ptr<CChartFrame> CChartFrame::New(COvPingDoc& doc) {
-    return Build(std::unique_ptr<CChartFrame>(new CChartFrame()), doc, OvText(34100, u"Chart"),
-                 kChartBar);
+    return Build(std::unique_ptr<CChartFrame>(new CChartFrame()), doc, OvText(34100, u"Chart"), kChartBar);
 }
 
 bool CChartFrame::Attach(CChartView& view) {

@@ -99,7 +99,9 @@ CChartView::CChartView(COvPingDoc& doc, QWidget* parent)
     m_doc.AddView(this);
 }
 
-CChartView::~CChartView() { m_doc.RemoveView(this); }
+CChartView::~CChartView() {
+    m_doc.RemoveView(this);
+}
 
 void CChartView::AddCommands() {
     struct Command {
@@ -167,23 +169,23 @@ void CChartView::InitialUpdate() {
 
 void CChartView::OnUpdate(UINT hint) {
     switch (hint) {
-    case HINT_RUN_STARTED:
-        SetUpRun();
-        break;
-    case HINT_HOSTS_ADDED:
-        break;  // the next sample adds their series
-    case HINT_RUN_STOPPED:
-        m_sample.stop();
-        // A run stopped while it started keeps the hosts it had.
-        AddNewSeries();
-        break;
-    case HINT_SETTINGS_CHANGED:
-        if (m_doc.IsRunning()) {
-            StartSampleTimer();
-        }
-        break;
-    default:
-        break;
+        case HINT_RUN_STARTED:
+            SetUpRun();
+            break;
+        case HINT_HOSTS_ADDED:
+            break;  // the next sample adds their series
+        case HINT_RUN_STOPPED:
+            m_sample.stop();
+            // A run stopped while it started keeps the hosts it had.
+            AddNewSeries();
+            break;
+        case HINT_SETTINGS_CHANGED:
+            if (m_doc.IsRunning()) {
+                StartSampleTimer();
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -231,8 +233,8 @@ void CChartView::SayChartedHosts() {
     m_saidUncharted = true;
     const int shown = static_cast<int>(m_series.size());
     const int all = static_cast<int>(std::min<std::size_t>(m_series.size() + m_unchartedHosts, INT_MAX));
-    QStatusTipEvent tip(QString::fromUtf16(
-        LoadFormatString(34650, u"The chart shows the first %d_a% of %d_b% hosts.", shown, all)));
+    QStatusTipEvent tip(
+        QString::fromUtf16(LoadFormatString(34650, u"The chart shows the first %d_a% of %d_b% hosts.", shown, all)));
     QCoreApplication::sendEvent(this, &tip);
 }
 
@@ -318,7 +320,9 @@ QString CChartView::XLabel(std::int64_t point) const {
     return ToQString(FormatDateTime(m_sampleTimes[static_cast<std::size_t>(k)]));
 }
 
-void CChartView::SetClock(Clock clock) { m_clock = std::move(clock); }
+void CChartView::SetClock(Clock clock) {
+    m_clock = std::move(clock);
+}
 
 void CChartView::OnChartLabel(int axis, QString& text) const {
     if (axis != OVCHART_AXIS_X) {
@@ -365,7 +369,9 @@ void CChartView::SetGallery(int gallery) {
     calls(&COvChartCtrl::SetGallerySeriesCount, count);
 }
 
-void CChartView::SetSaveDialog(SaveDialog dialog) { m_saveDialog = std::move(dialog); }
+void CChartView::SetSaveDialog(SaveDialog dialog) {
+    m_saveDialog = std::move(dialog);
+}
 
 void CChartView::SaveChart() {
     if (!m_ready || !m_saveDialog) {
@@ -378,8 +384,8 @@ void CChartView::SaveChart() {
 }
 
 void CChartView::BuildContextMenu(QMenu& menu) const {
-    for (const unsigned id : {ID_CHART_3D, ID_CHART_LEGEND, ID_CHART_GRID, 0u, ID_CHART_LINE,
-                              ID_CHART_AREA, ID_CHART_BAR, 0u, ID_CHART_SAVE}) {
+    for (const unsigned id : {ID_CHART_3D, ID_CHART_LEGEND, ID_CHART_GRID, 0u, ID_CHART_LINE, ID_CHART_AREA,
+                              ID_CHART_BAR, 0u, ID_CHART_SAVE}) {
         if (id == 0) {
             menu.addSeparator();
         } else {

@@ -121,7 +121,7 @@ private:
     std::deque<std::int64_t> m_sampleTimes;
     std::int64_t m_firstSample = 0;
     Clock m_clock;
-    UINT m_hostsSeen = 0;  // document hosts the series were chosen from
+    UINT m_hostsSeen = 0;              // document hosts the series were chosen from
     std::size_t m_unchartedHosts = 0;  // hosts beyond what the control takes
     bool m_saidUncharted = false;      // the status bar said so this run
     QTimer m_sample;

@@ -16,8 +16,8 @@ protected:
     // Makes frame's View on doc under the toolbar bar titled title, keeps it
     // and lets the frame attach it; null when the frame cannot be built.
     template <class Frame>
-    static std::unique_ptr<Frame> Build(std::unique_ptr<Frame> frame, COvPingDoc& doc,
-                                        const QString& title, std::span<const unsigned> bar) {
+    static std::unique_ptr<Frame> Build(std::unique_ptr<Frame> frame, COvPingDoc& doc, const QString& title,
+                                        std::span<const unsigned> bar) {
         CDocViewFrame& base = *frame;
         auto* view = new View(doc, frame.get());
         if (!base.Create(view, title, bar)) {

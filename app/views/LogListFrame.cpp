@@ -6,8 +6,7 @@
 #include "ovui/OvStatic.h"
 
 std::unique_ptr<CLogListFrame> CLogListFrame::New(COvPingDoc& doc) {
-    return Build(std::unique_ptr<CLogListFrame>(new CLogListFrame()), doc,
-                 OvText(34000, u"Log List"), kLogListBar);
+    return Build(std::unique_ptr<CLogListFrame>(new CLogListFrame()), doc, OvText(34000, u"Log List"), kLogListBar);
 }
 
 bool CLogListFrame::Attach(CLogListView& view) {

@@ -48,14 +48,18 @@ QChar WidestDigit(const QFont& font) {
 }  // namespace
 
 CLogListView::CLogListView(COvPingDoc& doc, QWidget* parent)
-    : COvListView(parent), m_doc(doc), m_widestDigit(WidestDigit(font())),
+    : COvListView(parent),
+      m_doc(doc),
+      m_widestDigit(WidestDigit(font())),
       m_highlight(QApplication::palette().color(QPalette::Highlight)) {
     AddCommands();
     SetEmptyPrompt(OvText(34022, u"There are no items to show in this view."));
     m_doc.AddView(this);
 }
 
-CLogListView::~CLogListView() { m_doc.RemoveView(this); }
+CLogListView::~CLogListView() {
+    m_doc.RemoveView(this);
+}
 
 // One command of the view: its id, texts, picture and keys, what it runs,
 // its check mark (none without a predicate) and whether it needs a selection.
@@ -77,7 +81,12 @@ constexpr std::array<QKeyCombination, 2> kNoKeys = {Qt::Key_unknown, Qt::Key_unk
 }  // namespace
 
 const CLogListView::Command CLogListView::kCommands[] = {
-    {ID_EDIT_COPY, 34002, u"&Copy\tCtrl+C", 34015, u"Copy Selected Data", "list-copy",
+    {ID_EDIT_COPY,
+     34002,
+     u"&Copy\tCtrl+C",
+     34015,
+     u"Copy Selected Data",
+     "list-copy",
      {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert},
      [](CLogListView& v) {
          if (v.m_viewMode == kTableView) {
@@ -86,9 +95,18 @@ const CLogListView::Command CLogListView::kCommands[] = {
              v.CopyColumn(0);
          }
      },
-     nullptr, true},
-    {ID_EDIT_SELECT_ALL, 34003, u"&Select All\tCtrl+A", 34016, u"Select All", "list-select-all",
-     {Qt::CTRL | Qt::Key_A, Qt::Key_unknown}, [](CLogListView& v) { v.SelectAll(); }, nullptr, false},
+     nullptr,
+     true},
+    {ID_EDIT_SELECT_ALL,
+     34003,
+     u"&Select All\tCtrl+A",
+     34016,
+     u"Select All",
+     "list-select-all",
+     {Qt::CTRL | Qt::Key_A, Qt::Key_unknown},
+     [](CLogListView& v) { v.SelectAll(); },
+     nullptr,
+     false},
     {ID_AUTO_SCROLL, 34004, u"&Auto Scroll", 34017, u"Auto Scroll", "list-auto-scroll", kNoKeys,
      [](CLogListView& v) { v.SetAutoScroll(!v.m_autoScroll); }, [](const CLogListView& v) { return v.m_autoScroll; },
      false},
@@ -101,14 +119,14 @@ const CLogListView::Command CLogListView::kCommands[] = {
     // The context menu's "Copy Colunm" popup (table view).
     {ID_COPY_COLUMN[0], 34008, u"Copy TimeStamp", 0, nullptr, nullptr, kNoKeys,
      [](CLogListView& v) { v.CopyColumn(0); }, nullptr, true},
-    {ID_COPY_COLUMN[1], 34009, u"Copy Status", 0, nullptr, nullptr, kNoKeys,
-     [](CLogListView& v) { v.CopyColumn(1); }, nullptr, true},
-    {ID_COPY_COLUMN[2], 34010, u"Copy Bytes", 0, nullptr, nullptr, kNoKeys,
-     [](CLogListView& v) { v.CopyColumn(2); }, nullptr, true},
-    {ID_COPY_COLUMN[3], 34011, u"Copy RTime", 0, nullptr, nullptr, kNoKeys,
-     [](CLogListView& v) { v.CopyColumn(3); }, nullptr, true},
-    {ID_COPY_COLUMN[4], 34012, u"Copy TTL", 0, nullptr, nullptr, kNoKeys,
-     [](CLogListView& v) { v.CopyColumn(4); }, nullptr, true},
+    {ID_COPY_COLUMN[1], 34009, u"Copy Status", 0, nullptr, nullptr, kNoKeys, [](CLogListView& v) { v.CopyColumn(1); },
+     nullptr, true},
+    {ID_COPY_COLUMN[2], 34010, u"Copy Bytes", 0, nullptr, nullptr, kNoKeys, [](CLogListView& v) { v.CopyColumn(2); },
+     nullptr, true},
+    {ID_COPY_COLUMN[3], 34011, u"Copy RTime", 0, nullptr, nullptr, kNoKeys, [](CLogListView& v) { v.CopyColumn(3); },
+     nullptr, true},
+    {ID_COPY_COLUMN[4], 34012, u"Copy TTL", 0, nullptr, nullptr, kNoKeys, [](CLogListView& v) { v.CopyColumn(4); },
+     nullptr, true},
 };
 
 void CLogListView::AddCommands() {
@@ -228,38 +246,38 @@ bool CLogListView::viewportEvent(QEvent* event) {
 
 void CLogListView::OnUpdate(UINT hint) {
     switch (hint) {
-    case HINT_RUN_STARTED:
-        // The tree may have made a host current while it handled this hint
-        // before this view: its events stay, since a host that has failed
-        // meanwhile never notifies again. (The index is read as it is: asking
-        // for the current host would reset an index no host has yet.)
-        if (const CHostProbe* host = m_doc.GetHost(m_doc.GetCurrentIndex())) {
-            ShowHost(*host);
-        } else {
-            m_ring.Clear();
-            SetItemCount(0);
-            MeasureLines();
-            emit captionChanged(m_caption);
-            InvalidateRows();
-        }
-        if (isVisible()) {
-            viewport()->repaint();
-        }
-        break;
-    case HINT_CURRENT_HOST:
-        if (const CHostProbe* host = m_doc.GetCurrentHost()) {
-            ShowHost(*host);
-        } else {
-            InvalidateRows();
-        }
-        break;
-    case HINT_NEW_EVENTS:
-        if (CHostProbe* host = m_doc.GetCurrentHost()) {
-            TakeNewEvents(*host);
-        }
-        break;
-    default:
-        break;
+        case HINT_RUN_STARTED:
+            // The tree may have made a host current while it handled this hint
+            // before this view: its events stay, since a host that has failed
+            // meanwhile never notifies again. (The index is read as it is: asking
+            // for the current host would reset an index no host has yet.)
+            if (const CHostProbe* host = m_doc.GetHost(m_doc.GetCurrentIndex())) {
+                ShowHost(*host);
+            } else {
+                m_ring.Clear();
+                SetItemCount(0);
+                MeasureLines();
+                emit captionChanged(m_caption);
+                InvalidateRows();
+            }
+            if (isVisible()) {
+                viewport()->repaint();
+            }
+            break;
+        case HINT_CURRENT_HOST:
+            if (const CHostProbe* host = m_doc.GetCurrentHost()) {
+                ShowHost(*host);
+            } else {
+                InvalidateRows();
+            }
+            break;
+        case HINT_NEW_EVENTS:
+            if (CHostProbe* host = m_doc.GetCurrentHost()) {
+                TakeNewEvents(*host);
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -310,7 +328,9 @@ void CLogListView::ShowEvents(const CEventRing& ring, const QString& caption) {
     InvalidateRows();
 }
 
-void CLogListView::AppendEvent(const PING_EVENT& event) { AppendEvents({&event, 1}); }
+void CLogListView::AppendEvent(const PING_EVENT& event) {
+    AppendEvents({&event, 1});
+}
 
 void CLogListView::AppendEvents(std::span<const PING_EVENT> events) {
     if (events.empty()) {

@@ -5,6 +5,5 @@
 #include "ViewText.h"
 
 std::unique_ptr<CStatTreeFrame> CStatTreeFrame::New(COvPingDoc& doc) {
-    return Build(std::unique_ptr<CStatTreeFrame>(new CStatTreeFrame()), doc,
-                 OvText(34001, u"Tree"), kStatTreeBar);
+    return Build(std::unique_ptr<CStatTreeFrame>(new CStatTreeFrame()), doc, OvText(34001, u"Tree"), kStatTreeBar);
 }

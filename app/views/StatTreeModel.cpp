@@ -16,7 +16,9 @@ constexpr quintptr kScramble = 0x9E3779B97F4A7C15ull;
 constexpr quintptr kUnscramble = 0xF1DE83E19937733Dull;  // kScramble * kUnscramble == 1
 constexpr quintptr kLow63 = ~quintptr{0} >> 1;
 
-quintptr HostId(int row) noexcept { return (static_cast<quintptr>(row) * kScramble) | 1u; }
+quintptr HostId(int row) noexcept {
+    return (static_cast<quintptr>(row) * kScramble) | 1u;
+}
 
 quintptr LineId(int hostRow) noexcept {
     return ((static_cast<quintptr>(hostRow) + 1) * kScramble) << 1;
@@ -28,11 +30,10 @@ int HostRowOfLine(quintptr id) noexcept {
 
 }  // namespace
 
-
 bool CStatTreeModel::Snapshot::operator==(const Snapshot& other) const noexcept {
-    return stats.sent == other.stats.sent && stats.lost == other.stats.lost &&
-           stats.minimum == other.stats.minimum && stats.maximum == other.stats.maximum &&
-           stats.total == other.stats.total && address == other.address && country == other.country;
+    return stats.sent == other.stats.sent && stats.lost == other.stats.lost && stats.minimum == other.stats.minimum &&
+           stats.maximum == other.stats.maximum && stats.total == other.stats.total && address == other.address &&
+           country == other.country;
 }
 
 CStatTreeModel::CStatTreeModel(QObject* parent)
@@ -69,7 +70,9 @@ int CStatTreeModel::rowCount(const QModelIndex& parent) const {
     return IsHostNode(parent) ? kLines : 0;
 }
 
-int CStatTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int CStatTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
 
 bool CStatTreeModel::IsHostNode(const QModelIndex& index) noexcept {
     return index.isValid() && (index.internalId() & 1u) != 0;
@@ -94,20 +97,20 @@ QVariant CStatTreeModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     switch (role) {
-    case Qt::DisplayRole:
-        return Text(index);
-    case Qt::DecorationRole:
-        if (!IsHostNode(index)) {
-            return m_lineImage;
-        }
-        return Host(index.row()).down ? m_hostDownImage : m_hostImage;
-    case Qt::ToolTipRole:
-        return IsHostNode(index) && !Host(index.row()).toolTip.isEmpty() ? QVariant(Host(index.row()).toolTip)
-                                                                         : QVariant();
-    case kHostIndexRole:
-        return IsHostNode(index) ? QVariant(Host(index.row()).hostIndex) : QVariant();
-    default:
-        return {};
+        case Qt::DisplayRole:
+            return Text(index);
+        case Qt::DecorationRole:
+            if (!IsHostNode(index)) {
+                return m_lineImage;
+            }
+            return Host(index.row()).down ? m_hostDownImage : m_hostImage;
+        case Qt::ToolTipRole:
+            return IsHostNode(index) && !Host(index.row()).toolTip.isEmpty() ? QVariant(Host(index.row()).toolTip)
+                                                                             : QVariant();
+        case kHostIndexRole:
+            return IsHostNode(index) ? QVariant(Host(index.row()).hostIndex) : QVariant();
+        default:
+            return {};
     }
 }
 
@@ -148,8 +151,7 @@ void CStatTreeModel::SetLines(int row, Lines lines, Snapshot source) {
         }
     }
     if (last >= 0) {
-        emit dataChanged(createIndex(first, 0, LineId(row)), createIndex(last, 0, LineId(row)),
-                         {Qt::DisplayRole});
+        emit dataChanged(createIndex(first, 0, LineId(row)), createIndex(last, 0, LineId(row)), {Qt::DisplayRole});
     }
 }
 

@@ -35,8 +35,7 @@ public:
     CStatTreeDelegate(QTreeView* tree, QColor highlight)
         : QStyledItemDelegate(tree), m_tree(tree), m_highlight(highlight) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
         const QWidget* widget = option.widget;
@@ -164,28 +163,30 @@ CStatTreeView::CStatTreeView(COvPingDoc& doc, QWidget* parent)
     m_doc.AddView(this);
 }
 
-CStatTreeView::~CStatTreeView() { m_doc.RemoveView(this); }
+CStatTreeView::~CStatTreeView() {
+    m_doc.RemoveView(this);
+}
 
 void CStatTreeView::OnUpdate(UINT hint) {
     switch (hint) {
-    case HINT_RUN_STARTED:
-        Rebuild();
-        if (m_model->HostCount() > 0) {
-            setCurrentIndex(m_model->index(0, 0, {}));
-        }
-        StartRefreshTimer();
-        break;
-    case HINT_HOSTS_ADDED:
-        AddNewHosts();
-        break;
-    case HINT_RUN_STOPPED:
-        m_refresh.stop();
-        break;
-    case HINT_SETTINGS_CHANGED:
-        StartRefreshTimer();
-        break;
-    default:
-        break;
+        case HINT_RUN_STARTED:
+            Rebuild();
+            if (m_model->HostCount() > 0) {
+                setCurrentIndex(m_model->index(0, 0, {}));
+            }
+            StartRefreshTimer();
+            break;
+        case HINT_HOSTS_ADDED:
+            AddNewHosts();
+            break;
+        case HINT_RUN_STOPPED:
+            m_refresh.stop();
+            break;
+        case HINT_SETTINGS_CHANGED:
+            StartRefreshTimer();
+            break;
+        default:
+            break;
     }
 }
 
@@ -289,8 +290,7 @@ void CStatTreeView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     // From the keyboard the menu is for the caret item, shown beside it.
     const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
-    const QModelIndex hit =
-        keyboard ? currentIndex() : indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    const QModelIndex hit = keyboard ? currentIndex() : indexAt(viewport()->mapFromGlobal(event->globalPos()));
     if (!hit.isValid()) {
         return;
     }

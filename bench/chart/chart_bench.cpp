@@ -36,8 +36,7 @@ constexpr int kBuffer = 360000;
 constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
-double RssBytes()
-{
+double RssBytes() {
     malloc_trim(0);
     std::ifstream statm("/proc/self/statm");
     long size = 0, resident = 0;
@@ -45,16 +44,14 @@ double RssBytes()
     return double(resident) * double(sysconf(_SC_PAGESIZE));
 }
 
-double NowMs()
-{
+double NowMs() {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
 // Processor time of the process: the machine may be shared, and drawing runs
 // on this thread.
-double CpuMs()
-{
+double CpuMs() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1.0e6;
@@ -63,8 +60,7 @@ double CpuMs()
 // The main window the chart lives in: shown, with a plot drawn once and
 // removed, before anything is measured, so that the window's backing store
 // and the fonts and glyphs loaded for axis texts count for neither side.
-QWidget* Host()
-{
+QWidget* Host() {
     static QWidget* host = [] {
         auto* w = new QWidget;
         w->resize(kWidth, kHeight);
@@ -84,8 +80,7 @@ QWidget* Host()
     return host;
 }
 
-double Median(std::vector<double> v)
-{
+double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
@@ -93,31 +88,29 @@ double Median(std::vector<double> v)
 // Response time of series s at sample k, like a ping run: every host has its
 // own base time between 1 and 120 ms, a jitter of up to 15 %, a spike of four
 // times the base on one sample in 200, and one lost reply in 50.
-double SampleValue(int s, std::int64_t k)
-{
+double SampleValue(int s, std::int64_t k) {
     std::uint64_t h = std::uint64_t(k) * 0x9E3779B97F4A7C15ull ^ std::uint64_t(s) * 0xC2B2AE3D27D4EB4Full;
     h ^= h >> 29;
     h *= 0xBF58476D1CE4E5B9ull;
     h ^= h >> 32;
-    if (h % 50 == 0)
+    if (h % 50 == 0) {
         return std::numeric_limits<double>::quiet_NaN();
+    }
     const double base = 1.0 + double((s * 37) % 120);
     const double jitter = double((h >> 8) % 1000) / 1000.0 * 0.15 * base;
     return (h >> 20) % 200 == 0 ? 4.0 * base : base + jitter;
 }
 
-void Settle()
-{
-    for (int i = 0; i < 3; ++i)
+void Settle() {
+    for (int i = 0; i < 3; ++i) {
         QApplication::processEvents();
+    }
 }
 
 // The control, fed one sample per batch as the response-time chart does.
-class ControlSide
-{
+class ControlSide {
 public:
-    explicit ControlSide(int series) : m_series(series)
-    {
+    explicit ControlSide(int series) : m_series(series) {
         m_chart = std::make_unique<COvChartCtrl>(Host());
         m_chart->hide();
         m_chart->resize(kWidth, kHeight);
@@ -127,8 +120,7 @@ public:
         m_chart->OpenData(OVCHART_VALUES, series, 0);
         m_chart->CloseData(OVCHART_VALUES);
     }
-    void Sample()
-    {
+    void Sample() {
         m_chart->OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, m_series, 1);
         for (int s = 0; s < m_series; ++s) {
             const double v = SampleValue(s, m_k);
@@ -139,16 +131,15 @@ public:
     }
     // While hidden the control keeps the point and draws nothing.
     void Append() { Sample(); }
-    void Show()
-    {
+    void Show() {
         m_chart->show();
         Settle();
     }
     void Hide() { m_chart->hide(); }
-    void Legend()
-    {
-        for (int s = 0; s < m_series; ++s)
+    void Legend() {
+        for (int s = 0; s < m_series; ++s) {
             m_chart->SetSeriesLegend(s, QStringLiteral("10.1.%1.%2").arg(s / 256).arg(s % 256));
+        }
         m_chart->SetLegendBox(true);
     }
     void WholeBuffer(bool whole) { m_chart->SetRealTimeMode(whole ? OVCHART_RT_OFF : OVCHART_RT_SCROLL); }
@@ -161,45 +152,42 @@ private:
 };
 
 // QCustomPlot graphs fed every point directly.
-class PlainSide
-{
+class PlainSide {
 public:
-    explicit PlainSide(int series) : m_plot(std::make_unique<QCustomPlot>(Host()))
-    {
+    explicit PlainSide(int series) : m_plot(std::make_unique<QCustomPlot>(Host())) {
         m_plot->hide();
         m_plot->resize(kWidth, kHeight);
         m_plot->setNotAntialiasedElements(QCP::aePlottables);
-        for (int s = 0; s < series; ++s)
+        for (int s = 0; s < series; ++s) {
             m_plot->addGraph();
+        }
         m_plot->yAxis->setRange(0, 60);
     }
-    void Append()
-    {
+    void Append() {
         for (int s = 0; s < m_plot->graphCount(); ++s) {
             QCPGraph* graph = m_plot->graph(s);
             graph->addData(double(m_k), SampleValue(s, m_k));
-            if (m_k >= kBuffer)
+            if (m_k >= kBuffer) {
                 graph->data()->removeBefore(double(m_k - kBuffer + 1));
+            }
         }
         ++m_k;
     }
-    void Sample()
-    {
+    void Sample() {
         Append();
         const double first = double(std::max<std::int64_t>(0, m_k - kBuffer));
         const double width = m_whole ? double(m_k) - first : 300.0;
         m_plot->xAxis->setRange(double(m_k) - 0.5 - width, double(m_k) - 0.5);
         m_plot->replot();
     }
-    void Show()
-    {
+    void Show() {
         m_plot->show();
         Settle();
     }
-    void Legend()
-    {
-        for (int s = 0; s < m_plot->graphCount(); ++s)
+    void Legend() {
+        for (int s = 0; s < m_plot->graphCount(); ++s) {
             m_plot->graph(s)->setName(QStringLiteral("10.1.%1.%2").arg(s / 256).arg(s % 256));
+        }
         m_plot->legend->setVisible(true);
     }
     void WholeBuffer(bool whole) { m_whole = whole; }
@@ -210,8 +198,7 @@ private:
     bool m_whole = true;
 };
 
-struct FIGURES
-{
+struct FIGURES {
     double bytesPerPoint = 0;
     double heldPerPoint = 0;  // the control's own count of its buffer
     double wholeMs = 0;
@@ -224,21 +211,22 @@ struct FIGURES
 };
 
 template <class Side>
-void MeasureFullBuffers(FIGURES& f, int timedSamples)
-{
+void MeasureFullBuffers(FIGURES& f, int timedSamples) {
     const double before = RssBytes();
     auto side = std::make_unique<Side>(100);
     for (int k = 0; k < kBuffer; ++k) {
-        if constexpr (std::is_same_v<Side, ControlSide>)
+        if constexpr (std::is_same_v<Side, ControlSide>) {
             side->Sample();  // hidden: the control keeps the points and draws when shown
-        else
+        } else {
             side->Append();
+        }
     }
     side->WholeBuffer(true);
     side->Show();
     f.bytesPerPoint = (RssBytes() - before) / (100.0 * kBuffer);
-    if constexpr (std::is_same_v<Side, ControlSide>)
+    if constexpr (std::is_same_v<Side, ControlSide>) {
         f.heldPerPoint = double(side->BufferBytes()) / (100.0 * kBuffer);
+    }
 
     for (bool whole : {true, false}) {
         side->WholeBuffer(whole);
@@ -257,18 +245,19 @@ void MeasureFullBuffers(FIGURES& f, int timedSamples)
 }
 
 template <class Side>
-void MeasureLongRun(FIGURES& f, int samples)
-{
+void MeasureLongRun(FIGURES& f, int samples) {
     const double before = RssBytes();
     auto side = std::make_unique<Side>(10);
     double atFull = 0;
     for (int k = 1; k <= samples; ++k) {
-        if constexpr (std::is_same_v<Side, ControlSide>)
+        if constexpr (std::is_same_v<Side, ControlSide>) {
             side->Sample();
-        else
+        } else {
             side->Append();
-        if (k == 2 * samples / 5)
+        }
+        if (k == 2 * samples / 5) {
             atFull = RssBytes();
+        }
     }
     const double atEnd = RssBytes();
     f.growthMiB = (atEnd - atFull) / 1048576.0;
@@ -277,12 +266,12 @@ void MeasureLongRun(FIGURES& f, int samples)
 
 // 1024 series of 300 points, the newest 300 in view, the legend box on.
 template <class Side>
-void MeasureLegend(FIGURES& f, int timedSamples)
-{
+void MeasureLegend(FIGURES& f, int timedSamples) {
     auto side = std::make_unique<Side>(OVCHART_MAX_SERIES);
     side->WholeBuffer(false);
-    for (int k = 0; k < 300; ++k)
+    for (int k = 0; k < 300; ++k) {
         side->Append();
+    }
     side->Legend();
     side->Show();
     side->Sample();
@@ -295,20 +284,20 @@ void MeasureLegend(FIGURES& f, int timedSamples)
     f.legendCpuMs = Median(cpu);
 }
 
-void Row(const char* what, double control, double plain, const char* unit)
-{
+void Row(const char* what, double control, double plain, const char* unit) {
     char ratio[16] = "      -";
-    if (control > 0.0 && plain > 0.0)
+    if (control > 0.0 && plain > 0.0) {
         std::snprintf(ratio, sizeof ratio, "%7.1fx", plain / control);
+    }
     std::printf("| %-52s | %10.2f | %10.2f | %8s | %s\n", what, control, plain, ratio, unit);
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     Host();
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
@@ -335,7 +324,8 @@ int main(int argc, char** argv)
     Row("  of which the control's buffer and summaries", control.heldPerPoint, 0.0, "bytes");
     Row("one sample, 100 series, whole buffer in view", control.wholeCpuMs, plain.wholeCpuMs, "ms processor (median)");
     Row("  the same, wall clock", control.wholeMs, plain.wholeMs, "ms (median)");
-    Row("one sample, 100 series, newest 300 points in view", control.newestCpuMs, plain.newestCpuMs, "ms processor (median)");
+    Row("one sample, 100 series, newest 300 points in view", control.newestCpuMs, plain.newestCpuMs,
+        "ms processor (median)");
     Row("  the same, wall clock", control.newestMs, plain.newestMs, "ms (median)");
     char what[80];
     std::snprintf(what, sizeof what, "RSS growth, 10 series, sample %d k to %d k", longRun * 2 / 5 / 1000,

@@ -14,16 +14,16 @@ namespace {
 
 // A run like the response-time chart makes it: hidden placeholders, then
 // samples of three hosts, the second one losing some replies.
-void FillRun(COvChartCtrl& chart, int samples)
-{
+void FillRun(COvChartCtrl& chart, int samples) {
     chart.SetRealTimeBufferSize(OVCHART_DEFAULT_BUFFER);
     chart.SetRealTimeMode(OVCHART_RT_SCROLL);
     chart.OpenData(OVCHART_VALUES, 3, 299);
     const char* hosts[] = {"127.0.0.1", "lossy.example", "127.0.0.3"};
     for (int s = 0; s < 3; ++s) {
         chart.SetSeriesLegend(s, QString::fromLatin1(hosts[s]));
-        for (int p = 0; p < 299; ++p)
+        for (int p = 0; p < 299; ++p) {
             chart.SetValue(s, p, OVCHART_HIDDEN);
+        }
     }
     chart.CloseData(OVCHART_VALUES);
     for (int k = 0; k < samples; ++k) {
@@ -36,20 +36,19 @@ void FillRun(COvChartCtrl& chart, int samples)
     }
 }
 
-bool Save(COvChartCtrl& chart, const QString& folder, const QString& name)
-{
+bool Save(COvChartCtrl& chart, const QString& folder, const QString& name) {
     const QString bmp = folder + "/" + name + ".bmp";
-    if (!chart.Export(OVCHART_FORMAT_BMP, bmp))
+    if (!chart.Export(OVCHART_FORMAT_BMP, bmp)) {
         return false;
+    }
     const QImage image(bmp);
     QFile::remove(bmp);
     return !image.isNull() && image.save(folder + "/" + name + ".png");
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(folder);
@@ -59,15 +58,15 @@ int main(int argc, char** argv)
     chart.SetAxisTitle(OVCHART_AXIS_Y, QStringLiteral("Response Time(ms)"));
     chart.SetAxisTitleFont(OVCHART_AXIS_Y, QFont(QStringLiteral("Sans"), 10));
     chart.SetLabelHandler([](int axis, QString& text) {
-        if (axis == OVCHART_AXIS_X)
+        if (axis == OVCHART_AXIS_X) {
             text = text.toLongLong() < 299 ? QString() : QStringLiteral("t+%1").arg(text.toLongLong() - 299);
+        }
     });
     chart.show();
     FillRun(chart, 200);
     chart.SetLegendBox(true);
 
-    struct LOOK
-    {
+    struct LOOK {
         const char* name;
         int gallery;
         bool depth;
@@ -93,11 +92,13 @@ int main(int argc, char** argv)
     FillRun(chart, 20000);
     chart.SetRealTimeMode(OVCHART_RT_OFF);
     QApplication::processEvents();
-    if (!Save(chart, folder, QStringLiteral("line-all")))
+    if (!Save(chart, folder, QStringLiteral("line-all"))) {
         ++failed;
+    }
     chart.Set3D(true);
     QApplication::processEvents();
-    if (!Save(chart, folder, QStringLiteral("line-all-3d")))
+    if (!Save(chart, folder, QStringLiteral("line-all-3d"))) {
         ++failed;
+    }
     return failed ? 1 : 0;
 }

@@ -16,22 +16,21 @@
 
 namespace {
 
-const std::vector<unsigned char>& RandomBytes(std::size_t size)
-{
+const std::vector<unsigned char>& RandomBytes(std::size_t size) {
     static std::map<std::size_t, std::vector<unsigned char>> cache;
     auto& bytes = cache[size];
     if (bytes.empty()) {
         std::mt19937_64 rng(size);
         bytes.resize(size);
-        for (auto& b : bytes)
+        for (auto& b : bytes) {
             b = static_cast<unsigned char>(rng());
+        }
     }
     return bytes;
 }
 
 // Base64 text of exactly size characters.
-const std::vector<char>& Base64Text(std::size_t size)
-{
+const std::vector<char>& Base64Text(std::size_t size) {
     static std::map<std::size_t, std::vector<char>> cache;
     auto& text = cache[size];
     if (text.empty()) {
@@ -43,16 +42,15 @@ const std::vector<char>& Base64Text(std::size_t size)
     return text;
 }
 
-void BM_Md5_Ours(benchmark::State& state)
-{
+void BM_Md5_Ours(benchmark::State& state) {
     const auto& data = RandomBytes(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(OvCrypt_MD5(data.data(), static_cast<unsigned>(data.size())));
+    }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-void BM_Md5_OpenSSL(benchmark::State& state)
-{
+void BM_Md5_OpenSSL(benchmark::State& state) {
     const auto& data = RandomBytes(static_cast<std::size_t>(state.range(0)));
     unsigned char digest[16];
     unsigned int size = 0;
@@ -63,8 +61,7 @@ void BM_Md5_OpenSSL(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-void BM_Encode_Ours(benchmark::State& state)
-{
+void BM_Encode_Ours(benchmark::State& state) {
     const auto& data = RandomBytes(static_cast<std::size_t>(state.range(0)));
     std::vector<char> out((data.size() + 2) / 3 * 4 + 1);
     for (auto _ : state) {
@@ -74,8 +71,7 @@ void BM_Encode_Ours(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-void BM_Encode_OpenSSL(benchmark::State& state)
-{
+void BM_Encode_OpenSSL(benchmark::State& state) {
     const auto& data = RandomBytes(static_cast<std::size_t>(state.range(0)));
     std::vector<unsigned char> out((data.size() + 2) / 3 * 4 + 1);
     for (auto _ : state) {
@@ -85,8 +81,7 @@ void BM_Encode_OpenSSL(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-void BM_Decode_Ours(benchmark::State& state)
-{
+void BM_Decode_Ours(benchmark::State& state) {
     const auto& text = Base64Text(static_cast<std::size_t>(state.range(0)));
     std::vector<unsigned char> out(text.size() / 4 * 3);
     for (auto _ : state) {
@@ -96,8 +91,7 @@ void BM_Decode_Ours(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-void BM_Decode_OpenSSL(benchmark::State& state)
-{
+void BM_Decode_OpenSSL(benchmark::State& state) {
     const auto& text = Base64Text(static_cast<std::size_t>(state.range(0)));
     std::vector<unsigned char> out(text.size() / 4 * 3);
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
@@ -121,29 +115,28 @@ BENCHMARK(BM_Decode_OpenSSL)->Arg(kMiB)->Arg(64 * kMiB);
 // machine shared with other work disturbs less than wall time.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+    void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+            if (run.error_occurred || run.run_type != Run::RT_Iteration) {
                 continue;
+            }
             const std::string name = run.benchmark_name();  // BM_<op>_<who>/<size>
             const auto slash = name.find('/');
             const auto under = name.rfind('_', slash);
             const std::string key = name.substr(3, under - 3) + name.substr(slash);
-            (name.compare(under + 1, slash - under - 1, "Ours") == 0 ? m_ours : m_peer)[key] =
-                run.GetAdjustedCPUTime();
+            (name.compare(under + 1, slash - under - 1, "Ours") == 0 ? m_ours : m_peer)[key] = run.GetAdjustedCPUTime();
         }
     }
 
-    void Finalize() override
-    {
+    void Finalize() override {
         ConsoleReporter::Finalize();
         std::printf("\nours / OpenSSL throughput (targets: Md5 >= 0.80, Encode and Decode >= 1.00)\n");
         for (const auto& [key, ours] : m_ours) {
             const auto peer = m_peer.find(key);
-            if (peer != m_peer.end() && ours > 0)
+            if (peer != m_peer.end() && ours > 0) {
                 std::printf("  %-16s %.2fx\n", key.c_str(), peer->second / ours);
+            }
         }
     }
 
@@ -153,8 +146,7 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

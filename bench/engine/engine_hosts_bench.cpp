@@ -58,14 +58,18 @@ double CreationCpu(int hosts, const PING_SETTINGS& settings) {
     const double cpu0 = CpuSeconds();
     std::vector<std::unique_ptr<CHostProbe>> probes;
     probes.reserve(static_cast<std::size_t>(hosts));
-    for (int i = 0; i < hosts; ++i)
+    for (int i = 0; i < hosts; ++i) {
         probes.push_back(std::make_unique<CHostProbe>(static_cast<DWORD>(i), LoopbackHost(i), settings));
-    for (const auto& p : probes)
-        while (!Prepared(*p))
+    }
+    for (const auto& p : probes) {
+        while (!Prepared(*p)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     const double cpu = CpuSeconds() - cpu0;
-    for (const auto& p : probes)
+    for (const auto& p : probes) {
         p->RequestQuit();
+    }
     return cpu;
 }
 
@@ -80,8 +84,9 @@ unsigned long long Answered(const COvPingDoc& doc, unsigned long long* sent = nu
             answered += st.sent - st.lost;
         }
     }
-    if (sent != nullptr)
+    if (sent != nullptr) {
         *sent = total;
+    }
     return answered;
 }
 
@@ -93,33 +98,35 @@ int main(int argc, char** argv) {
     std::string provider = "auto";
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
-        if (std::strncmp(a, "--hosts=", 8) == 0)
+        if (std::strncmp(a, "--hosts=", 8) == 0) {
             hosts = std::atoi(a + 8);
-        else if (std::strncmp(a, "--seconds=", 10) == 0)
+        } else if (std::strncmp(a, "--seconds=", 10) == 0) {
             seconds = std::atoi(a + 10);
-        else if (std::strncmp(a, "--warmup=", 9) == 0)
+        } else if (std::strncmp(a, "--warmup=", 9) == 0) {
             warmup = std::atoi(a + 9);
-        else if (std::strncmp(a, "--delay=", 8) == 0)
+        } else if (std::strncmp(a, "--delay=", 8) == 0) {
             delay = static_cast<DWORD>(std::atoi(a + 8));
-        else if (std::strncmp(a, "--timeout=", 10) == 0)
+        } else if (std::strncmp(a, "--timeout=", 10) == 0) {
             timeout = static_cast<DWORD>(std::atoi(a + 10));
-        else if (std::strncmp(a, "--size=", 7) == 0)
+        } else if (std::strncmp(a, "--size=", 7) == 0) {
             size = static_cast<DWORD>(std::atoi(a + 7));
-        else if (std::strncmp(a, "--provider=", 11) == 0)
+        } else if (std::strncmp(a, "--provider=", 11) == 0) {
             provider = a + 11;
-        else {
+        } else {
             std::fprintf(stderr, "unknown argument %s\n", a);
             return 2;
         }
     }
-    if (warmup >= seconds)
+    if (warmup >= seconds) {
         warmup = seconds / 2;
+    }
     // As the program does at start-up: a socket per host.
     ov::RaiseOpenFileLimit();
-    if (provider == "datagram")
+    if (provider == "datagram") {
         ov::icmp::SetProviders({&ov::icmp::DatagramProvider()});
-    else if (provider == "raw")
+    } else if (provider == "raw") {
         ov::icmp::SetProviders({&ov::icmp::RawProvider()});
+    }
     if (!BindPingServices()) {
         std::fprintf(stderr, "no ICMP provider can be used here\n");
         return 1;
@@ -127,8 +134,9 @@ int main(int argc, char** argv) {
     const char* used = PingServices().icmpModule->Name();
 
     std::u16string text;
-    for (int i = 0; i < hosts; ++i)
+    for (int i = 0; i < hosts; ++i) {
         text += LoopbackHost(i) + u" ";
+    }
 
     auto doc = std::make_unique<COvPingDoc>();
     PING_SETTINGS& s = doc->Settings();
@@ -153,12 +161,12 @@ int main(int argc, char** argv) {
     const unsigned long long answered = Answered(*doc, &sent);
     const auto t0 = std::chrono::steady_clock::now();
     doc.reset();  // deletes every host
-    const auto deleteMs = std::chrono::duration<double, std::milli>(
-                              std::chrono::steady_clock::now() - t0).count();
+    const auto deleteMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     UnbindPingServices();
-    std::printf("hosts=%d seconds=%d provider=%s sent=%llu answered=%llu cpu=%.3f rss_kb=%ld "
-                "delete_ms=%.1f create_cpu=%.3f steady_cpu=%.3f steady_answered=%llu\n",
-                hosts, seconds, used, sent, answered, cpuEnd - cpu0, PeakRssKb(), deleteMs,
-                createCpu, cpuEnd - cpuWarm, answered - answeredWarm);
+    std::printf(
+        "hosts=%d seconds=%d provider=%s sent=%llu answered=%llu cpu=%.3f rss_kb=%ld "
+        "delete_ms=%.1f create_cpu=%.3f steady_cpu=%.3f steady_answered=%llu\n",
+        hosts, seconds, used, sent, answered, cpuEnd - cpu0, PeakRssKb(), deleteMs, createCpu, cpuEnd - cpuWarm,
+        answered - answeredWarm);
     return 0;
 }

@@ -64,8 +64,8 @@ double Seconds(const timeval& time) {
 // Runs `tapper --console -dDELAY hosts...` for the given time with its output
 // thrown away; returns its CPU seconds (user + system), or -1 when it could
 // not be run.
-double ConsoleCpuSeconds(const std::string& program, const std::vector<std::string>& hosts,
-                         int delay, int seconds, double& elapsed) {
+double ConsoleCpuSeconds(const std::string& program, const std::vector<std::string>& hosts, int delay, int seconds,
+                         double& elapsed) {
     std::vector<std::string> args{program, "--console", "-d" + std::to_string(delay)};
     args.insert(args.end(), hosts.begin(), hosts.end());
     std::vector<char*> argv;
@@ -103,7 +103,6 @@ double ConsoleCpuSeconds(const std::string& program, const std::vector<std::stri
     }
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
-
 
 // 127.0.x.y for x = i / 250, y = i % 250 + 1: only loopback addresses.
 std::vector<std::string> LoopbackHosts(int count) {
@@ -266,8 +265,7 @@ void PrintStart(const char* name, const StartPhase& phase, UINT count) {
 // Runs `tapper --console --format=csv hosts...` until its output holds an
 // echo outcome of every host or limitMs passed, then ends it with SIGTERM.
 // Milliseconds from the launch to the last host's first outcome, or -1.
-double ConsoleFirstOutcomeMs(const std::string& program, const std::vector<std::string>& hosts,
-                             qint64 limitMs) {
+double ConsoleFirstOutcomeMs(const std::string& program, const std::vector<std::string>& hosts, qint64 limitMs) {
     std::vector<std::string> args{program, "--console", "--format=csv"};
     args.insert(args.end(), hosts.begin(), hosts.end());
     std::vector<char*> argv;
@@ -384,13 +382,13 @@ int RunLong(int seconds, int hosts, int delay) {
     std::printf("%-8s %8s %8s %12s %16s\n", "mode", "wall s", "CPU s", "% of a core", "longest stall");
     std::printf("%-8s %8.1f %8.2f %12.1f %10lld ms (at %.1f s)\n", "window", elapsed, cpu, guiShare,
                 static_cast<long long>(longest), static_cast<double>(longestAt) / 1000.0);
-    std::printf("%-8s %8.1f %8.2f %12.1f %16s\n", "console", consoleElapsed, consoleCpu, consoleShare,
-                "-");
-    std::printf("longest stall after the first second %lld ms (at %.1f s)\n",
-                static_cast<long long>(longestSteady), static_cast<double>(longestSteadyAt) / 1000.0);
-    std::printf("CPU ratio window/console (per wall second): %.2f (target at most 1.5); "
-                "longest stall %lld ms (target at most 50)\n",
-                consoleShare > 0.0 ? guiShare / consoleShare : 0.0, static_cast<long long>(longest));
+    std::printf("%-8s %8.1f %8.2f %12.1f %16s\n", "console", consoleElapsed, consoleCpu, consoleShare, "-");
+    std::printf("longest stall after the first second %lld ms (at %.1f s)\n", static_cast<long long>(longestSteady),
+                static_cast<double>(longestSteadyAt) / 1000.0);
+    std::printf(
+        "CPU ratio window/console (per wall second): %.2f (target at most 1.5); "
+        "longest stall %lld ms (target at most 50)\n",
+        consoleShare > 0.0 ? guiShare / consoleShare : 0.0, static_cast<long long>(longest));
     return 0;
 }
 

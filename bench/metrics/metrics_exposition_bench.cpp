@@ -13,8 +13,8 @@ namespace {
 void Fill(CProbeMetrics& metrics, int hosts) {
     for (int i = 0; i < hosts; ++i) {
         const std::string name = "127.0." + std::to_string((i + 1) >> 8 & 255) + "." + std::to_string((i + 1) & 255);
-        const IPAddr address = 127u | static_cast<IPAddr>(((i + 1) >> 8 & 255) << 16) |
-                               static_cast<IPAddr>(((i + 1) & 255) << 24);
+        const IPAddr address =
+            127u | static_cast<IPAddr>(((i + 1) >> 8 & 255) << 16) | static_cast<IPAddr>(((i + 1) & 255) << 24);
         for (int r = 0; r < 60; ++r) {
             PING_EVENT e{};
             e.type = r % 20 == 19 ? PE_LOST : PE_REPLY;
@@ -38,7 +38,11 @@ void BM_Exposition(benchmark::State& state) {
     }
     state.counters["MB"] = static_cast<double>(bytes) / 1e6;
 }
-BENCHMARK(BM_Exposition)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_Exposition)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -37,40 +37,37 @@
 
 namespace {
 
-QByteArray Repeat(const QByteArray& part, int times)
-{
+QByteArray Repeat(const QByteArray& part, int times) {
     return part.repeated(times);
 }
 
-QByteArray Tables(int depth, const QByteArray& inner)
-{
+QByteArray Tables(int depth, const QByteArray& inner) {
     return Repeat("<table><tr><td>", depth) + inner + Repeat("</td></tr></table>", depth);
 }
 
 // A table of cells holding "word", 20 to a row.
-QByteArray Cells(int cells)
-{
+QByteArray Cells(int cells) {
     QByteArray table = "<table border=1>";
-    for (int i = 0; i < cells; ++i)
+    for (int i = 0; i < cells; ++i) {
         table += (i % 20 == 0 ? "<tr><td>word" : "<td>word");
+    }
     return table + "</table>";
 }
 
 // Text in a script no font here has ("\u0710", Syriac), in as many sizes
 // from first on, or in as many unknown families.
-QByteArray Fonts(int fonts, int first, bool families)
-{
+QByteArray Fonts(int fonts, int first, bool families) {
     QByteArray html;
-    for (int i = first; i < first + fonts; ++i)
+    for (int i = first; i < first + fonts; ++i) {
         html += (families ? "<span style=\"font-family: f" + QByteArray::number(i)
                           : "<span style=\"font-size: " + QByteArray::number(i) + "px") +
                 "\">\xdc\x90 </span>";
+    }
     return html;
 }
 
 // Pages by name: the hostile ones first, then those at the bounds.
-std::vector<std::pair<std::string, QByteArray>> Pages()
-{
+std::vector<std::pair<std::string, QByteArray>> Pages() {
     const QByteArray text = Repeat(Repeat("word ", 20) + "<br>", 160);
     const QByteArray words = Repeat(QByteArray(199, 'a') + ' ', 80);
     return {
@@ -90,8 +87,8 @@ std::vector<std::pair<std::string, QByteArray>> Pages()
         {"bound-cells-nested", Tables(1, Cells(140))},
         {"bound-elements", Repeat("<p><b>word</b> <i>word</i> word</p>", 650)},
         {"bound-depth", Repeat("<div><ul><li>", 16) + Repeat("word ", 3000)},
-        {"bound-style", "<style>" + Repeat("p b i { color: red } ", 64) + "</style>" +
-                            Repeat("<p><b><i>word</i></b></p>", 650)},
+        {"bound-style",
+         "<style>" + Repeat("p b i { color: red } ", 64) + "</style>" + Repeat("<p><b><i>word</i></b></p>", 650)},
         {"bound-fonts-syriac", Fonts(kMaxPageFonts - 1, 500, false)},
         {"bound-lengths", Repeat("<p style=\"font-size: 9000px; margin: 10000px; padding: 10000px\">word</p>", 50) +
                               Tables(3, "<p style=\"letter-spacing: 10000px\">a b c</p>")},
@@ -99,8 +96,7 @@ std::vector<std::pair<std::string, QByteArray>> Pages()
 }
 
 // Milliseconds of one step, painting included.
-qint64 Step(QApplication& app, COvHtmlView& view, const std::function<void()>& step)
-{
+qint64 Step(QApplication& app, COvHtmlView& view, const std::function<void()>& step) {
     QElapsedTimer clock;
     clock.start();
     step();
@@ -109,24 +105,26 @@ qint64 Step(QApplication& app, COvHtmlView& view, const std::function<void()>& s
     return clock.elapsed();
 }
 
-int Stall(QApplication& app, const QStringList& only)
-{
+int Stall(QApplication& app, const QStringList& only) {
     QTemporaryDir dir;
     qint64 worst = 0;
     std::vector<std::pair<std::string, QByteArray>> pages = Pages();
     for (const QString& path : only) {
         QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
+        if (file.open(QIODevice::ReadOnly)) {
             pages.emplace_back(path.toStdString(), file.readAll());
+        }
     }
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const auto& [name, page] = pages[i];
-        if (!only.isEmpty() && !only.contains(QString::fromStdString(name)))
+        if (!only.isEmpty() && !only.contains(QString::fromStdString(name))) {
             continue;
+        }
         const QString path = dir.filePath(QStringLiteral("page%1.html").arg(i));
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size())
+        if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size()) {
             return 1;
+        }
         file.close();
         COvHtmlView view;
         view.resize(260, 300);
@@ -137,7 +135,8 @@ int Stall(QApplication& app, const QStringList& only)
         const qint64 load = Step(app, view, [&] { view.Navigate(path); });
         const qint64 narrow = Step(app, view, [&] { view.resize(50, 300); });
         const qint64 wide = Step(app, view, [&] { view.resize(900, 300); });
-        const qint64 end = Step(app, view, [&] { view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum()); });
+        const qint64 end =
+            Step(app, view, [&] { view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum()); });
         const qint64 longest = std::max({load, narrow, wide, end});
         worst = std::max(worst, longest);
         std::printf("%-22s %8lld bytes  %-8s show %5lld ms  50 px %5lld ms  900 px %5lld ms  end %5lld ms\n",
@@ -151,20 +150,21 @@ int Stall(QApplication& app, const QStringList& only)
 }
 
 // A line of /proc/self/status in KiB.
-long StatusKiB(const char* key)
-{
+long StatusKiB(const char* key) {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
+    if (!status.open(QIODevice::ReadOnly)) {
         return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key)) {
             return line.mid(static_cast<qsizetype>(std::strlen(key))).trimmed().split(' ').first().toLong();
+        }
+    }
     return -1;
 }
 
 // Runs one fetch of url keeping at most limit bytes; its status.
-int FetchOnce(QApplication& app, const QString& url, qint64 limit)
-{
+int FetchOnce(QApplication& app, const QString& url, qint64 limit) {
     COvHttpFetch fetch;
     int status = 0;
     QObject::connect(&fetch, &COvHttpFetch::finished,
@@ -172,13 +172,13 @@ int FetchOnce(QApplication& app, const QString& url, qint64 limit)
     QElapsedTimer clock;
     clock.start();
     fetch.Start(QUrl(url), limit);
-    while (status == 0 && clock.elapsed() < 20000)
+    while (status == 0 && clock.elapsed() < 20000) {
         app.processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
     return status;
 }
 
-int Memory(QApplication& app)
-{
+int Memory(QApplication& app) {
     const FloodServer flood("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n",
                             "1000\r\n" + QByteArray(0x1000, 'x') + "\r\n");
     // A first fetch loads what every fetch needs once (sockets, name lookup).
@@ -190,8 +190,9 @@ int Memory(QApplication& app)
     for (const auto& [what, limit] : cases) {
         // Resets the peak to what is resident now.
         QFile reset(QStringLiteral("/proc/self/clear_refs"));
-        if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1)
+        if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1) {
             std::printf("(peak not reset: not root?)\n");
+        }
         reset.close();
         const long before = StatusKiB("VmRSS:");
         const qint64 sentBefore = flood.BytesSent();
@@ -208,16 +209,18 @@ int Memory(QApplication& app)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
-    if (args.value(0) == u"stall")
+    if (args.value(0) == u"stall") {
         return Stall(app, args.mid(1));
-    if (args.value(0) == u"memory")
+    }
+    if (args.value(0) == u"memory") {
         return Memory(app);
+    }
     std::fprintf(stderr, "usage: online_bench stall [page...] | memory\n");
     return 2;
 }

@@ -17,8 +17,7 @@ namespace {
 constexpr std::size_t kMiB = 1024 * 1024;
 
 // A document of about mib MiB of ASCII text.
-std::string Generate(std::size_t mib)
-{
+std::string Generate(std::size_t mib) {
     std::string doc = "<?xml version=\"1.0\"?>\r\n<catalog version=\"3\" owner=\"bench\">\r\n";
     unsigned seed = 12345;
     auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xFFFF; };
@@ -26,8 +25,8 @@ std::string Generate(std::size_t mib)
         doc += "  <section id=\"" + std::to_string(s) + "\" name=\"Section number " + std::to_string(s) + "\">\r\n";
         for (int i = 0; i < 50; ++i) {
             unsigned r = next();
-            doc += "    <item id=\"" + std::to_string(s * 50 + i) + "\" price=\"" + std::to_string(r % 1000) +
-                   "." + std::to_string(r % 100) + "\" available=\"" + (r & 1 ? "true" : "false") + "\">\r\n";
+            doc += "    <item id=\"" + std::to_string(s * 50 + i) + "\" price=\"" + std::to_string(r % 1000) + "." +
+                   std::to_string(r % 100) + "\" available=\"" + (r & 1 ? "true" : "false") + "\">\r\n";
             doc += "      <title>Item " + std::to_string(r) + (r % 7 == 0 ? " &amp; more" : "") + "</title>\r\n";
             doc += "      <detail kind=\"" + std::to_string(r % 13) + "\">Some descriptive text for item " +
                    std::to_string(i) + ", lot " + std::to_string(r % 97) + "</detail>\r\n";
@@ -46,8 +45,7 @@ struct Docs {
     std::u16string wide;
 };
 
-const Docs& Doc(std::size_t mib)
-{
+const Docs& Doc(std::size_t mib) {
     static std::map<std::size_t, Docs> docs;
     auto it = docs.find(mib);
     if (it == docs.end()) {
@@ -59,32 +57,31 @@ const Docs& Doc(std::size_t mib)
     return it->second;
 }
 
-void ParseXmlManager(benchmark::State& state)
-{
+void ParseXmlManager(benchmark::State& state) {
     const Docs& d = Doc(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         CXmlManager x;
-        if (!x.SetDoc(d.wide.c_str()))
+        if (!x.SetDoc(d.wide.c_str())) {
             state.SkipWithError("parse failed");
+        }
         benchmark::DoNotOptimize(x.GetName());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d.utf8.size()));
 }
 
-void ParsePugixml(benchmark::State& state)
-{
+void ParsePugixml(benchmark::State& state) {
     const Docs& d = Doc(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         pugi::xml_document x;
-        if (!x.load_buffer(d.utf8.data(), d.utf8.size(), pugi::parse_default, pugi::encoding_utf8))
+        if (!x.load_buffer(d.utf8.data(), d.utf8.size(), pugi::parse_default, pugi::encoding_utf8)) {
             state.SkipWithError("parse failed");
+        }
         benchmark::DoNotOptimize(x.first_child());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d.utf8.size()));
 }
 
-void WriteXmlManager(benchmark::State& state)
-{
+void WriteXmlManager(benchmark::State& state) {
     const Docs& d = Doc(static_cast<std::size_t>(state.range(0)));
     CXmlManager x;
     x.SetDoc(d.wide.c_str());
@@ -100,8 +97,7 @@ struct StringWriter : pugi::xml_writer {
     void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
 };
 
-void WritePugixml(benchmark::State& state)
-{
+void WritePugixml(benchmark::State& state) {
     const Docs& d = Doc(static_cast<std::size_t>(state.range(0)));
     pugi::xml_document x;
     x.load_buffer(d.utf8.data(), d.utf8.size());
@@ -118,14 +114,15 @@ void WritePugixml(benchmark::State& state)
 // the single run's time when there are no repetitions.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+    void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
-            if (r.error_occurred)
+            if (r.error_occurred) {
                 continue;
+            }
             if (r.run_type == Run::RT_Aggregate) {
-                if (r.aggregate_name == "median")
+                if (r.aggregate_name == "median") {
                     median[Key(r)] = r.GetAdjustedRealTime();
+                }
             } else if (r.iterations > 0) {
                 single[Key(r)] = r.GetAdjustedRealTime();
             }
@@ -133,11 +130,11 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
     // Milliseconds per iteration by name.
-    std::map<std::string, double> Times() const
-    {
+    std::map<std::string, double> Times() const {
         std::map<std::string, double> t = single;
-        for (const auto& [name, ms] : median)
+        for (const auto& [name, ms] : median) {
             t[name] = ms;
+        }
         return t;
     }
 
@@ -158,8 +155,7 @@ BENCHMARK(ParsePugixml)->Arg(10)->Arg(20)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(WriteXmlManager)->Arg(10)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(kRepetitions);
 BENCHMARK(WritePugixml)->Arg(10)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(kRepetitions);
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -172,12 +168,9 @@ int main(int argc, char** argv)
                 ratio("ParseXmlManager/10", "ParsePugixml/10"));
     std::printf("parse 20 MiB / 10 MiB, CXmlManager: %.2fx (target <= 2.3)\n",
                 ratio("ParseXmlManager/20", "ParseXmlManager/10"));
-    std::printf("parse 20 MiB / 10 MiB, pugixml: %.2fx\n",
-                ratio("ParsePugixml/20", "ParsePugixml/10"));
-    std::printf("write 10 MiB, CXmlManager / pugixml: %.2fx\n",
-                ratio("WriteXmlManager/10", "WritePugixml/10"));
-    std::printf("write 20 MiB / 10 MiB, CXmlManager: %.2fx\n",
-                ratio("WriteXmlManager/20", "WriteXmlManager/10"));
+    std::printf("parse 20 MiB / 10 MiB, pugixml: %.2fx\n", ratio("ParsePugixml/20", "ParsePugixml/10"));
+    std::printf("write 10 MiB, CXmlManager / pugixml: %.2fx\n", ratio("WriteXmlManager/10", "WritePugixml/10"));
+    std::printf("write 20 MiB / 10 MiB, CXmlManager: %.2fx\n", ratio("WriteXmlManager/20", "WriteXmlManager/10"));
     benchmark::Shutdown();
     return 0;
 }

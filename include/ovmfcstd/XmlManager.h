@@ -180,8 +180,8 @@ private:
     int SetPathAttr(const char16_t* path, const char16_t* attribute, const char16_t* value) noexcept;
     const std::u16string* PathAttr(const char16_t* path, const char16_t* attribute) const noexcept;
     int ParseDoc(std::u16string_view text);
-    int ParseContent(std::u16string_view doc, const CloseIndex& index, std::size_t begin,
-                     std::size_t end, Xml_Element* element);
+    int ParseContent(std::u16string_view doc, const CloseIndex& index, std::size_t begin, std::size_t end,
+                     Xml_Element* element);
     void ParseAttributes(std::u16string_view text, Xml_Element* element);
     void ParseAttributes(std::u16string_view text, Xml_Element* element, bool plain);
     void CopyFrom(const CXmlManager& other);

@@ -21,8 +21,7 @@ OVMUI_API const char16_t* OvMUI_GetUserLanguage();
 OVMUI_API int OvMUI_WriteUserLanguage(const char16_t* code);
 // Registers the common language path, this program's default language and
 // (when not null) its own language path machine-wide; 1 when registered.
-OVMUI_API int OvMUI_RegisterApplication(const char16_t* commonPath, const char16_t* language,
-                                        const char16_t* appPath);
+OVMUI_API int OvMUI_RegisterApplication(const char16_t* commonPath, const char16_t* language, const char16_t* appPath);
 // This program's registered language path, else the common one, else empty.
 // Library-owned buffer.
 OVMUI_API const char16_t* OvMUI_GetCommonDLLPath();

@@ -30,8 +30,7 @@ public:
 
     // Appends the strings of a table file whose name, language (both without
     // case) and version match; 1 when the file was accepted, 0 otherwise.
-    int LoadResFile(const char16_t* path, const char16_t* name, const char16_t* language,
-                    int version) noexcept;
+    int LoadResFile(const char16_t* path, const char16_t* name, const char16_t* language, int version) noexcept;
     // Frees every entry, leaving an empty table.
     void RemoveAllRes() noexcept;
     // Text of id (or the default text) with the default text's placeholders

@@ -15,17 +15,18 @@
 namespace {
 
 // Decodes one UTF-8 sequence; false on malformed input.
-bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp)
-{
+bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp) {
     const auto c = static_cast<unsigned char>(s[i]);
     std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size())
+    if (len == 0 || i + len > s.size()) {
         return false;
+    }
     cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
     for (std::size_t k = 1; k < len; ++k) {
         const auto cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc & 0xC0) != 0x80)
+        if ((cc & 0xC0) != 0x80) {
             return false;
+        }
         cp = (cp << 6) | (cc & 0x3F);
     }
     i += len;
@@ -35,13 +36,13 @@ bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp)
 // A u"" literal of the text. Non-ASCII characters become universal character
 // names and control characters three-digit octal escapes, both of fixed
 // length, so that no following character can extend them.
-bool Literal(const std::string& utf8, std::string& out)
-{
+bool Literal(const std::string& utf8, std::string& out) {
     out = "u\"";
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t cp;
-        if (!NextCodePoint(utf8, i, cp))
+        if (!NextCodePoint(utf8, i, cp)) {
             return false;
+        }
         char buf[16];
         if (cp == '"' || cp == '\\') {
             out += '\\';
@@ -67,45 +68,51 @@ bool Literal(const std::string& utf8, std::string& out)
     return true;
 }
 
-int Fail(const std::string& what)
-{
+int Fail(const std::string& what) {
     std::fprintf(stderr, "ov_rescc: %s\n", what.c_str());
     return 1;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc != 4)
+int main(int argc, char** argv) {
+    if (argc != 4) {
         return Fail("usage: ov_rescc <table.xml> <language code> <output.cpp>");
+    }
     const std::string input = argv[1];
     const std::string code = argv[2];
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_file(input.c_str());
-    if (!parsed)
+    if (!parsed) {
         return Fail(input + ": " + parsed.description());
+    }
     const pugi::xml_node root = doc.child("StringTable");
-    if (!root)
+    if (!root) {
         return Fail(input + ": no StringTable element");
-    if (code != root.attribute("language").value())
+    }
+    if (code != root.attribute("language").value()) {
         return Fail(input + ": language attribute is not " + code);
+    }
 
     std::map<unsigned long, std::string> strings;
     for (const pugi::xml_node s : root.children("String")) {
         const std::string idText = s.attribute("id").value();
         char* end = nullptr;
         const unsigned long id = std::strtoul(idText.c_str(), &end, 10);
-        if (idText.empty() || *end || id > 0xFFFFFFFFul)
+        if (idText.empty() || *end || id > 0xFFFFFFFFul) {
             return Fail(input + ": bad string id \"" + idText + "\"");
+        }
         const std::string text = s.text().get();
-        if (text.empty())
+        if (text.empty()) {
             return Fail(input + ": string " + idText + " is empty");
+        }
         std::string literal;
-        if (!Literal(text, literal))
+        if (!Literal(text, literal)) {
             return Fail(input + ": string " + idText + " is not UTF-8");
-        if (!strings.emplace(id, literal).second)
+        }
+        if (!strings.emplace(id, literal).second) {
             return Fail(input + ": string " + idText + " appears twice");
+        }
     }
 
     std::ostringstream out;
@@ -114,8 +121,9 @@ int main(int argc, char** argv)
         << "#define OV_RES_EXPORT extern \"C\" __attribute__((visibility(\"default\")))\n\n"
         << "namespace {\nstruct ResString {\n    unsigned int id;\n    const char16_t* text;\n};\n"
         << "constexpr ResString kStrings[] = {\n";
-    for (const auto& [id, literal] : strings)
+    for (const auto& [id, literal] : strings) {
         out << "    {" << id << "u, " << literal << "},\n";
+    }
     out << "};\n}  // namespace\n\n"
         << "OV_RES_EXPORT const char* GetLangStrID()\n{\n    return \"" << code << "\";\n}\n\n"
         << "OV_RES_EXPORT const char16_t* OvResLoadString(unsigned int id)\n{\n"
@@ -130,7 +138,8 @@ int main(int argc, char** argv)
     std::ofstream file(argv[3], std::ios::binary | std::ios::trunc);
     file << out.str();
     file.close();
-    if (!file)
+    if (!file) {
         return Fail(std::string("cannot write ") + argv[3]);
+    }
     return 0;
 }

@@ -119,7 +119,7 @@ BOOL MakeSureFolderPathExists(LPCWSTR path) {
         return TRUE;
     }
     // Make each missing component from the top down.
-    for (size_t pos = folder.find('/', 1); ; pos = folder.find('/', pos + 1)) {
+    for (size_t pos = folder.find('/', 1);; pos = folder.find('/', pos + 1)) {
         const std::string part = folder.substr(0, pos);
         if (!IsFolder(part) && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
             return FALSE;

@@ -48,8 +48,8 @@ std::uint64_t AlignUp(std::uint64_t v, std::uint64_t align) noexcept {
 }
 
 // Scans one note area for the version note.
-bool ScanNotes(const ByteReader& read, std::uint64_t offset, std::uint64_t size,
-               std::uint64_t align, std::uint64_t fileSize, bool big, DWORD* high, DWORD* low) {
+bool ScanNotes(const ByteReader& read, std::uint64_t offset, std::uint64_t size, std::uint64_t align,
+               std::uint64_t fileSize, bool big, DWORD* high, DWORD* low) {
     if (size == 0 || size > kMaxNoteBytes || !InFile(offset, size, fileSize)) {
         return false;
     }
@@ -90,8 +90,11 @@ bool FindVersionNote(const ByteReader& read, std::uint64_t fileSize, DWORD* high
     if (fileSize < 52 || !read(0, header, fileSize < 64 ? 52 : 64)) {
         return false;
     }
-    if (std::memcmp(header, "\x7f" "ELF", 4) != 0 || (header[4] != 1 && header[4] != 2) ||
-        (header[5] != 1 && header[5] != 2)) {
+    if (std::memcmp(header,
+                    "\x7f"
+                    "ELF",
+                    4) != 0 ||
+        (header[4] != 1 && header[4] != 2) || (header[5] != 1 && header[5] != 2)) {
         return false;
     }
     const bool is64 = header[4] == 2;

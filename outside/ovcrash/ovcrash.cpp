@@ -113,18 +113,18 @@ private:
 
 const char* SignalName(int sig) noexcept {
     switch (sig) {
-    case SIGSEGV:
-        return "SIGSEGV";
-    case SIGBUS:
-        return "SIGBUS";
-    case SIGFPE:
-        return "SIGFPE";
-    case SIGILL:
-        return "SIGILL";
-    case SIGABRT:
-        return "SIGABRT";
-    default:
-        return "signal";
+        case SIGSEGV:
+            return "SIGSEGV";
+        case SIGBUS:
+            return "SIGBUS";
+        case SIGFPE:
+            return "SIGFPE";
+        case SIGILL:
+            return "SIGILL";
+        case SIGABRT:
+            return "SIGABRT";
+        default:
+            return "signal";
     }
 }
 
@@ -326,8 +326,8 @@ std::string VersionText(const std::string& program) {
     if (!GetFileVersion(program, &high, &low)) {
         return "unknown";
     }
-    return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." +
-           std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
+    return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." + std::to_string(low >> 16) + "." +
+           std::to_string(low & 0xFFFF);
 }
 
 void PrepareTexts(const char16_t* address, const char16_t* title) {
@@ -337,8 +337,7 @@ void PrepareTexts(const char16_t* address, const char16_t* title) {
     if (name.empty()) {
         name = "program";
     }
-    CopyText(g_texts.title, kTextMax,
-             title != nullptr && title[0] != 0 ? ov::WideToUtf8(title) : "Crash Report");
+    CopyText(g_texts.title, kTextMax, title != nullptr && title[0] != 0 ? ov::WideToUtf8(title) : "Crash Report");
     CopyText(g_texts.address, kTextMax, address != nullptr ? ov::WideToUtf8(address) : "");
     CopyText(g_texts.program, kPathMax, program.empty() ? "unknown" : program);
     CopyText(g_texts.programName, kTextMax, name);

@@ -61,19 +61,22 @@ const char16_t* GeoIP_get_default_db_file() noexcept {
 }
 
 GeoIP* GeoIP_open(const char16_t* path, int flags) noexcept {
-    if (path == nullptr || *path == 0)
+    if (path == nullptr || *path == 0) {
         return nullptr;
+    }
     try {
         const std::string file = ov::WideToUtf8(path);
         // libGeoIP complains on stderr about missing or unreadable files, and
         // an empty one is no database: look first.
-        struct stat st{};
+        struct stat st {};
         if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0 ||
-            ::access(file.c_str(), R_OK) != 0)
+            ::access(file.c_str(), R_OK) != 0) {
             return nullptr;
+        }
         ::GeoIP* db = ::GeoIP_open(file.c_str(), flags);
-        if (db == nullptr)
+        if (db == nullptr) {
             return nullptr;
+        }
         // Only a country edition answers id lookups.
         const int edition = ::GeoIP_database_edition(db);
         if (edition != GEOIP_COUNTRY_EDITION && edition != GEOIP_LARGE_COUNTRY_EDITION) {
@@ -87,8 +90,9 @@ GeoIP* GeoIP_open(const char16_t* path, int flags) noexcept {
 }
 
 int GeoIP_id_by_ipnum(GeoIP* database, std::uint32_t ipnum) noexcept {
-    if (database == nullptr)
+    if (database == nullptr) {
         return 0;
+    }
     const int id = ::GeoIP_id_by_ipnum(database->Get(), ipnum);
     return id < 0 ? 0 : id;
 }
@@ -96,8 +100,9 @@ int GeoIP_id_by_ipnum(GeoIP* database, std::uint32_t ipnum) noexcept {
 const char16_t* GeoIP_country_name_by_id(int id) noexcept {
     try {
         const auto& names = CountryNames();
-        if (id < 0 || static_cast<std::size_t>(id) >= names.size())
+        if (id < 0 || static_cast<std::size_t>(id) >= names.size()) {
             return u"";
+        }
         return names[static_cast<std::size_t>(id)].c_str();
     } catch (const std::bad_alloc&) {
         return u"";

@@ -4,7 +4,9 @@
 
 namespace {
 
-int Mix(int a, int b, int weight) noexcept { return (a * weight + b * (100 - weight) + 50) / 100; }
+int Mix(int a, int b, int weight) noexcept {
+    return (a * weight + b * (100 - weight) + 50) / 100;
+}
 
 }  // namespace
 

@@ -81,4 +81,6 @@ unsigned OvTrackPopupMenu(QMenu& menu, const QPoint& screenPos, QWidget* target)
     return OvSendCommand(target, id) ? id : 0;
 }
 
-void OvSetPopupMenuHook(OvPopupMenuHook hook) { PopupHook() = std::move(hook); }
+void OvSetPopupMenuHook(OvPopupMenuHook hook) {
+    PopupHook() = std::move(hook);
+}

@@ -103,8 +103,7 @@ class COvListDelegate final : public QStyledItemDelegate {
 public:
     explicit COvListDelegate(COvListBase* owner) : QStyledItemDelegate(owner), m_owner(owner) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const int row = index.row();
         const int column = index.column();
         const bool selected = option.state.testFlag(QStyle::State_Selected);
@@ -112,11 +111,10 @@ public:
         const bool focused = current.isValid() && current.row() == row;
         painter->fillRect(option.rect, m_owner->OnGetItemBkColor(row, column, selected, focused));
         const QRect box = option.rect.adjusted(kCellMargin, 0, -kCellMargin, 0);
-        const QString text = option.fontMetrics.elidedText(
-            m_owner->GetDisplayText(row, column, box.width()), Qt::ElideRight, box.width());
+        const QString text = option.fontMetrics.elidedText(m_owner->GetDisplayText(row, column, box.width()),
+                                                           Qt::ElideRight, box.width());
         const Qt::Alignment align =
-            (m_owner->GetColumnFormat(column) == OVLC_FMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) |
-            Qt::AlignVCenter;
+            (m_owner->GetColumnFormat(column) == OVLC_FMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
         painter->setPen(m_owner->OnGetItemTextColor(row, column, selected, focused));
         painter->drawText(box, static_cast<int>(align) | Qt::TextSingleLine, text);
     }
@@ -224,7 +222,9 @@ void COvListBase::SetEnableSort(bool enable) {
     horizontalHeader()->setSectionsClickable(enable);
 }
 
-int COvListBase::GetItemCount() const noexcept { return m_model->Rows(); }
+int COvListBase::GetItemCount() const noexcept {
+    return m_model->Rows();
+}
 
 void COvListBase::SetItemCount(int count, unsigned flags) {
     const int rows = std::max(count, 0);
@@ -251,9 +251,13 @@ int COvListBase::GetTopIndex() const {
     return row < 0 ? 0 : row;
 }
 
-void COvListBase::InvalidateRows() { viewport()->update(); }
+void COvListBase::InvalidateRows() {
+    viewport()->update();
+}
 
-void COvListBase::SelectAll() { selectAll(); }
+void COvListBase::SelectAll() {
+    selectAll();
+}
 
 std::vector<int> COvListBase::GetSelectedRows() const {
     std::vector<int> rows;
@@ -276,9 +280,9 @@ void COvListBase::SetRowSelected(int row, bool selected) {
     if (row < 0 || row >= GetItemCount()) {
         return;
     }
-    selectionModel()->select(m_model->index(row, 0),
-                             (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
-                                 QItemSelectionModel::Rows);
+    selectionModel()->select(
+        m_model->index(row, 0),
+        (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) | QItemSelectionModel::Rows);
 }
 
 int COvListBase::GetFocusRow() const {
@@ -364,9 +368,13 @@ bool PutOnClipboard(const QString& text) {
 
 }  // namespace
 
-bool COvListBase::CopyAsText() const { return PutOnClipboard(GetSelectedText()); }
+bool COvListBase::CopyAsText() const {
+    return PutOnClipboard(GetSelectedText());
+}
 
-bool COvListBase::CopyColumn(int column) const { return PutOnClipboard(GetSelectedColumnText(column)); }
+bool COvListBase::CopyColumn(int column) const {
+    return PutOnClipboard(GetSelectedColumnText(column));
+}
 
 void COvListBase::SetShowGrid(bool show, bool redraw) {
     setShowGrid(show);
@@ -375,18 +383,26 @@ void COvListBase::SetShowGrid(bool show, bool redraw) {
     }
 }
 
-void COvListBase::SetHeaderVisible(bool visible) { horizontalHeader()->setVisible(visible); }
+void COvListBase::SetHeaderVisible(bool visible) {
+    horizontalHeader()->setVisible(visible);
+}
 
-bool COvListBase::IsHeaderVisible() const { return !horizontalHeader()->isHidden(); }
+bool COvListBase::IsHeaderVisible() const {
+    return !horizontalHeader()->isHidden();
+}
 
 void COvListBase::SetEmptyPrompt(const QString& prompt) {
     m_prompt = prompt;
     viewport()->update();
 }
 
-QColor COvListBase::GetTextColor() const { return palette().color(QPalette::Text); }
+QColor COvListBase::GetTextColor() const {
+    return palette().color(QPalette::Text);
+}
 
-QColor COvListBase::GetBkColor() const { return palette().color(QPalette::Base); }
+QColor COvListBase::GetBkColor() const {
+    return palette().color(QPalette::Base);
+}
 
 QString COvListBase::GetDisplayText(int row, int column, int width) const {
     QString text = OnGetItemText(row, column);
@@ -409,9 +425,13 @@ void COvListBase::scrollTo(const QModelIndex& index, ScrollHint hint) {
     sideways->setValue(x);
 }
 
-QString COvListBase::OnGetItemText(int, int) const { return {}; }
+QString COvListBase::OnGetItemText(int, int) const {
+    return {};
+}
 
-QString COvListBase::OnGetItemAltText(int item, int subItem) const { return OnGetItemText(item, subItem); }
+QString COvListBase::OnGetItemAltText(int item, int subItem) const {
+    return OnGetItemText(item, subItem);
+}
 
 QColor COvListBase::OnGetItemTextColor(int, int, bool selected, bool) const {
     return selected ? palette().color(QPalette::HighlightedText) : GetTextColor();

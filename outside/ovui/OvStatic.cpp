@@ -50,7 +50,9 @@ QSize COvStatic::sizeHint() const {
     return {std::max(textWidth + kPadding, kMinimumBox), textHeight};
 }
 
-QRect COvStatic::TextBox() const { return rect().adjusted(kPadding / 2, 0, -kPadding / 2, 0); }
+QRect COvStatic::TextBox() const {
+    return rect().adjusted(kPadding / 2, 0, -kPadding / 2, 0);
+}
 
 QString COvStatic::GetShownText() const {
     return QFontMetrics(CaptionFont()).elidedText(m_caption, Qt::ElideRight, TextBox().width());

@@ -68,7 +68,9 @@ void COvViewFrame::ActivateView() {
     }
 }
 
-QWidget* COvViewFrame::OnCreateControl(unsigned, QToolBar*) { return nullptr; }
+QWidget* COvViewFrame::OnCreateControl(unsigned, QToolBar*) {
+    return nullptr;
+}
 
 bool COvViewFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_view && event->type() == QEvent::FocusIn) {

@@ -12,8 +12,7 @@
 
 namespace {
 
-constexpr char kStandardAlphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
+constexpr char kStandardAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 constexpr int kPad = 64;
 // Set in the decoding tables of the third and fourth symbol when it is the pad.
 constexpr std::uint32_t kPadFlag = 1u << 24;
@@ -35,8 +34,7 @@ struct Codec {
 
     Codec() noexcept { Set(kStandardAlphabet); }
 
-    void Set(const char* table) noexcept
-    {
+    void Set(const char* table) noexcept {
         std::memcpy(alphabet.data(), table, alphabet.size());
         for (unsigned v = 0; v < 4096; ++v) {
             const auto hi = static_cast<std::uint8_t>(alphabet[v >> 6]);
@@ -47,8 +45,9 @@ struct Codec {
         }
         reverse.fill(0);
         // A symbol that occurs twice maps to its last position.
-        for (int i = 0; i <= kPad; ++i)
+        for (int i = 0; i <= kPad; ++i) {
             reverse[static_cast<std::uint8_t>(alphabet[i])] = static_cast<std::uint8_t>(i);
+        }
         for (unsigned c = 0; c < 256; ++c) {
             const std::uint32_t d = reverse[c];
             const std::uint32_t low = d == kPad ? 0 : d;
@@ -60,8 +59,7 @@ struct Codec {
     }
 };
 
-Codec& TheCodec() noexcept
-{
+Codec& TheCodec() noexcept {
     static Codec codec;
     return codec;
 }
@@ -70,35 +68,36 @@ Codec& TheCodec() noexcept
 
 // One group whose third or fourth symbol is the pad, byte by byte: a pad in
 // third place ends the group after one byte, in fourth place after two.
-int DecodeGroupWithPad(const Codec& codec, const unsigned char* in, unsigned char* out) noexcept
-{
+int DecodeGroupWithPad(const Codec& codec, const unsigned char* in, unsigned char* out) noexcept {
     const unsigned d0 = codec.reverse[in[0]];
     const unsigned d1 = codec.reverse[in[1]];
     const unsigned d2 = codec.reverse[in[2]];
     const unsigned d3 = codec.reverse[in[3]];
     out[0] = static_cast<unsigned char>((d0 << 2) | ((d1 >> 4) & 3));
-    if (d2 == kPad)
+    if (d2 == kPad) {
         return 1;
+    }
     out[1] = static_cast<unsigned char>(((d2 >> 2) & 15) | (d1 << 4));
-    if (d3 == kPad)
+    if (d3 == kPad) {
         return 2;
+    }
     out[2] = static_cast<unsigned char>((d3 & 63) | (d2 << 6));
     return 3;
 }
 
 }  // namespace
 
-void OvBase64_SetEncodeTable(const char* table) noexcept
-{
+void OvBase64_SetEncodeTable(const char* table) noexcept {
     // A table shorter than 64 symbols and the pad would be read past its end.
-    if (table && strnlen(table, 65) == 65)
+    if (table && strnlen(table, 65) == 65) {
         TheCodec().Set(table);
+    }
 }
 
-char* OvBase64_EncodeBuffer(const unsigned char* data, int count, char* out) noexcept
-{
-    if (!out)
+char* OvBase64_EncodeBuffer(const unsigned char* data, int count, char* out) noexcept {
+    if (!out) {
         return out;
+    }
     const Codec& codec = TheCodec();
     char* o = out;
     if (data && count > 0) {
@@ -129,10 +128,10 @@ char* OvBase64_EncodeBuffer(const unsigned char* data, int count, char* out) noe
     return out;
 }
 
-int OvBase64_DecodeBuffer(const char* data, int length, unsigned char* out) noexcept
-{
-    if (!data || !out || length <= 0 || length % 4 != 0)
+int OvBase64_DecodeBuffer(const char* data, int length, unsigned char* out) noexcept {
+    if (!data || !out || length <= 0 || length % 4 != 0) {
         return 0;
+    }
     const Codec& codec = TheCodec();
     // Symbols are bytes 0 to 255 whatever the signedness of char.
     const auto* in = reinterpret_cast<const unsigned char*>(data);
@@ -142,8 +141,7 @@ int OvBase64_DecodeBuffer(const char* data, int length, unsigned char* out) noex
     // it only shortens its own group, so the count is meaningful when pads
     // stand in the last group only.
     for (std::size_t g = 0; g < groups; ++g, in += 4) {
-        const std::uint32_t v =
-            codec.dec0[in[0]] | codec.dec1[in[1]] | codec.dec2[in[2]] | codec.dec3[in[3]];
+        const std::uint32_t v = codec.dec0[in[0]] | codec.dec1[in[1]] | codec.dec2[in[2]] | codec.dec3[in[3]];
         unsigned char* o = out + 3 * g;
         if (v & kPadFlag) {
             count += DecodeGroupWithPad(codec, in, o);
@@ -164,8 +162,7 @@ int OvBase64_DecodeBuffer(const char* data, int length, unsigned char* out) noex
     return count;
 }
 
-void OvBase64_EncodeString(const std::u16string& in, std::u16string& out) noexcept
-{
+void OvBase64_EncodeString(const std::u16string& in, std::u16string& out) noexcept {
     try {
         if (in.empty()) {
             out.clear();
@@ -178,16 +175,15 @@ void OvBase64_EncodeString(const std::u16string& in, std::u16string& out) noexce
             return;
         }
         std::vector<char> text((bytes.size() + 3) / 3 * 4 + 4);
-        OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>(bytes.data()),
-                              static_cast<int>(bytes.size()), text.data());
+        OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()),
+                              text.data());
         out = ov::AnsiToWide(text.data(), CP_ACP);
     } catch (...) {
         out.clear();
     }
 }
 
-void OvBase64_DecodeString(const std::u16string& in, std::u16string& out) noexcept
-{
+void OvBase64_DecodeString(const std::u16string& in, std::u16string& out) noexcept {
     try {
         if (in.empty()) {
             out.clear();
@@ -210,8 +206,7 @@ void OvBase64_DecodeString(const std::u16string& in, std::u16string& out) noexce
     }
 }
 
-const char16_t* OvBase64_DecodeStringStatic(const char16_t* in) noexcept
-{
+const char16_t* OvBase64_DecodeStringStatic(const char16_t* in) noexcept {
     static std::u16string result;
     try {
         OvBase64_DecodeString(in ? std::u16string(in) : std::u16string(), result);

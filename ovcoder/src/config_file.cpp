@@ -23,29 +23,32 @@ static_assert(kMagicSize == 10 && kKey.size() == 26);
 // Decimal reading of the C runtime: leading blanks, an optional sign, digits
 // up to the first other character; no digits read as 0, and a value beyond
 // the 32-bit range stops at its limit.
-std::int32_t ReadDecimal(std::u16string_view text) noexcept
-{
+std::int32_t ReadDecimal(std::u16string_view text) noexcept {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) {
         ++i;
+    }
     bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i++] == u'-';
+    }
     std::int64_t v = 0;
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
         v = v * 10 + (text[i] - u'0');
-        if (v > std::int64_t{INT32_MAX} + 1)
+        if (v > std::int64_t{INT32_MAX} + 1) {
             v = std::int64_t{INT32_MAX} + 1;
+        }
     }
-    if (negative)
+    if (negative) {
         v = -v;
-    if (v > INT32_MAX)
+    }
+    if (v > INT32_MAX) {
         v = INT32_MAX;
+    }
     return static_cast<std::int32_t>(v);
 }
 
-std::u16string WriteDecimal(std::int32_t value)
-{
+std::u16string WriteDecimal(std::int32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
     return std::u16string(text, text + std::strlen(text));
@@ -53,11 +56,11 @@ std::u16string WriteDecimal(std::int32_t value)
 
 // The parser's text of a document without elements is not empty (it may
 // hold a declaration); such a document has nothing to store.
-bool HasElement(std::u16string_view text) noexcept
-{
+bool HasElement(std::u16string_view text) noexcept {
     for (std::size_t pos = text.find(u'<'); pos != std::u16string_view::npos; pos = text.find(u'<', pos + 1)) {
-        if (pos + 1 < text.size() && text[pos + 1] != u'?' && text[pos + 1] != u'!' && text[pos + 1] != u'/')
+        if (pos + 1 < text.size() && text[pos + 1] != u'?' && text[pos + 1] != u'!' && text[pos + 1] != u'/') {
             return true;
+        }
     }
     return false;
 }
@@ -79,14 +82,15 @@ private:
 CConfigFile::CConfigFile() = default;
 CConfigFile::~CConfigFile() = default;
 
-int CConfigFile::GetValue(const char16_t* section, const char16_t* key, std::u16string& value)
-{
-    if (!section || !key)
+int CConfigFile::GetValue(const char16_t* section, const char16_t* key, std::u16string& value) {
+    if (!section || !key) {
         return 0;
+    }
     try {
         CursorReset reset(m_xml);
-        if (!m_xml.FindElem(kRoot))
+        if (!m_xml.FindElem(kRoot)) {
             return 0;
+        }
         m_xml.IntoElem();
         int result = 0;
         if (m_xml.FindElem(section)) {
@@ -104,12 +108,12 @@ int CConfigFile::GetValue(const char16_t* section, const char16_t* key, std::u16
     }
 }
 
-int CConfigFile::GetValue(const char16_t* section, const char16_t* key, int& value)
-{
+int CConfigFile::GetValue(const char16_t* section, const char16_t* key, int& value) {
     try {
         std::u16string text;
-        if (!GetValue(section, key, text))
+        if (!GetValue(section, key, text)) {
             return 0;
+        }
         value = ReadDecimal(text);
         return 1;
     } catch (...) {
@@ -117,12 +121,12 @@ int CConfigFile::GetValue(const char16_t* section, const char16_t* key, int& val
     }
 }
 
-int CConfigFile::GetValue(const char16_t* section, const char16_t* key, DWORD& value)
-{
+int CConfigFile::GetValue(const char16_t* section, const char16_t* key, DWORD& value) {
     try {
         std::u16string text;
-        if (!GetValue(section, key, text))
+        if (!GetValue(section, key, text)) {
             return 0;
+        }
         // Read signed, then taken as unsigned: "-1" gives 4294967295.
         value = static_cast<DWORD>(ReadDecimal(text));
         return 1;
@@ -131,16 +135,18 @@ int CConfigFile::GetValue(const char16_t* section, const char16_t* key, DWORD& v
     }
 }
 
-int CConfigFile::SetValue(const char16_t* section, const char16_t* key, const char16_t* value)
-{
-    if (!section || !key)
+int CConfigFile::SetValue(const char16_t* section, const char16_t* key, const char16_t* value) {
+    if (!section || !key) {
         return 0;
-    if (!value)
+    }
+    if (!value) {
         value = u"";
+    }
     try {
         CursorReset reset(m_xml);
-        if (!m_xml.FindElem(kRoot) && !m_xml.AddElem(kRoot, nullptr))
+        if (!m_xml.FindElem(kRoot) && !m_xml.AddElem(kRoot, nullptr)) {
             return 0;
+        }
         m_xml.IntoElem();
         int result = 0;
         if (m_xml.FindElem(section) || m_xml.AddElem(section, nullptr)) {
@@ -155,8 +161,7 @@ int CConfigFile::SetValue(const char16_t* section, const char16_t* key, const ch
     }
 }
 
-int CConfigFile::SetValue(const char16_t* section, const char16_t* key, int value)
-{
+int CConfigFile::SetValue(const char16_t* section, const char16_t* key, int value) {
     try {
         return SetValue(section, key, WriteDecimal(value).c_str());
     } catch (...) {
@@ -164,8 +169,7 @@ int CConfigFile::SetValue(const char16_t* section, const char16_t* key, int valu
     }
 }
 
-int CConfigFile::SetValue(const char16_t* section, const char16_t* key, DWORD value)
-{
+int CConfigFile::SetValue(const char16_t* section, const char16_t* key, DWORD value) {
     try {
         // Stored signed like every number here: 4294967295 becomes "-1".
         return SetValue(section, key, WriteDecimal(static_cast<std::int32_t>(value)).c_str());
@@ -174,11 +178,11 @@ int CConfigFile::SetValue(const char16_t* section, const char16_t* key, DWORD va
     }
 }
 
-DWORD CConfigFile::GetCheckSum(const unsigned char* bytes, std::size_t length) const noexcept
-{
+DWORD CConfigFile::GetCheckSum(const unsigned char* bytes, std::size_t length) const noexcept {
     std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < length; ++i)
+    for (std::size_t i = 0; i < length; ++i) {
         sum += bytes[i];
+    }
     char a[16];
     char b[64];
     std::snprintf(a, sizeof a, "%d", static_cast<int>(static_cast<std::int32_t>(sum)));
@@ -186,15 +190,16 @@ DWORD CConfigFile::GetCheckSum(const unsigned char* bytes, std::size_t length) c
     return ovcoder::DigitValue(a, b, 10) ^ kMask;
 }
 
-int CConfigFile::EncodeStringToByte(const char16_t* text, int size, unsigned char* out) const noexcept
-{
-    if (!text || !out || size <= 0)
+int CConfigFile::EncodeStringToByte(const char16_t* text, int size, unsigned char* out) const noexcept {
+    if (!text || !out || size <= 0) {
         return 0;
+    }
     // Never past the text's own memory, terminator included.
     const std::size_t available = (std::char_traits<char16_t>::length(text) + 1) * 2;
     std::size_t n = static_cast<std::size_t>(size) / 2;
-    if (n > available)
+    if (n > available) {
         n = available;
+    }
     // The text's memory is UTF-16 little-endian whatever the host.
     std::vector<unsigned char> source;
     try {
@@ -210,8 +215,8 @@ int CConfigFile::EncodeStringToByte(const char16_t* text, int size, unsigned cha
     return static_cast<int>(2 * n);
 }
 
-int CConfigFile::DecodeByteToString(const unsigned char* bytes, std::size_t length, std::u16string& text) const noexcept
-{
+int CConfigFile::DecodeByteToString(const unsigned char* bytes, std::size_t length,
+                                    std::u16string& text) const noexcept {
     try {
         // Two zero bytes after the text: an odd last byte becomes a code unit
         // of its own, and the text always ends inside the buffer.
@@ -219,8 +224,9 @@ int CConfigFile::DecodeByteToString(const unsigned char* bytes, std::size_t leng
         std::u16string decoded;
         for (std::size_t i = 0; i + 1 < plain.size(); i += 2) {
             const auto unit = static_cast<char16_t>(plain[i] | (plain[i + 1] << 8));
-            if (unit == 0)
+            if (unit == 0) {
                 break;
+            }
             decoded.push_back(unit);
         }
         text = std::move(decoded);
@@ -230,12 +236,13 @@ int CConfigFile::DecodeByteToString(const unsigned char* bytes, std::size_t leng
     }
 }
 
-int CConfigFile::ReadEncoded(const char16_t* path)
-{
+int CConfigFile::ReadEncoded(const char16_t* path) {
     try {
         std::u16string text;
-        if (!ovcoder::ReadEncodedText(path, kMagicSize, *this, &CConfigFile::GetCheckSum, &CConfigFile::DecodeByteToString, text))
+        if (!ovcoder::ReadEncodedText(path, kMagicSize, *this, &CConfigFile::GetCheckSum,
+                                      &CConfigFile::DecodeByteToString, text)) {
             return 0;
+        }
         // The magic is not compared: the checksum covers it.
         m_xml.SetDoc(text.c_str());
         m_xml.ResetPos();
@@ -245,12 +252,12 @@ int CConfigFile::ReadEncoded(const char16_t* path)
     }
 }
 
-int CConfigFile::WriteEncoded(const char16_t* path)
-{
+int CConfigFile::WriteEncoded(const char16_t* path) {
     try {
         const std::u16string text = m_xml.GetDoc();
-        if (!HasElement(text) || text.size() > INT_MAX / 4)
+        if (!HasElement(text) || text.size() > INT_MAX / 4) {
             return 0;
+        }
         return ovcoder::WriteEncodedText(path, std::string_view(kMagic, kMagicSize), text, *this,
                                          &CConfigFile::EncodeStringToByte, &CConfigFile::GetCheckSum)
                    ? 1

@@ -26,8 +26,7 @@ CEncodeFile::~CEncodeFile() = default;
 CEncodeFile::CEncodeFile(const CEncodeFile&) = default;
 CEncodeFile& CEncodeFile::operator=(const CEncodeFile&) = default;
 
-void CEncodeFile::SetDoc(const char16_t* text)
-{
+void CEncodeFile::SetDoc(const char16_t* text) {
     try {
         m_doc.assign(text ? text : u"");
     } catch (...) {
@@ -35,17 +34,16 @@ void CEncodeFile::SetDoc(const char16_t* text)
     }
 }
 
-const char16_t* CEncodeFile::GetDoc() const noexcept
-{
+const char16_t* CEncodeFile::GetDoc() const noexcept {
     return m_doc.c_str();
 }
 
-unsigned int CEncodeFile::GetCheckSum(const unsigned char* bytes, std::size_t length) const noexcept
-{
+unsigned int CEncodeFile::GetCheckSum(const unsigned char* bytes, std::size_t length) const noexcept {
     // Bytes count as signed 8-bit values here.
     std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < length; ++i)
+    for (std::size_t i = 0; i < length; ++i) {
         sum += static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(bytes[i])));
+    }
     char a[16];
     char b[256];
     std::snprintf(a, sizeof a, "%u", static_cast<unsigned>(sum));
@@ -53,12 +51,13 @@ unsigned int CEncodeFile::GetCheckSum(const unsigned char* bytes, std::size_t le
     return ovcoder::DigitValue(a, b, 9) ^ kMask;
 }
 
-int CEncodeFile::EncodeStringToByte(const char16_t* text, int size, unsigned char* out) const noexcept
-{
-    if (!out || size <= 0)
+int CEncodeFile::EncodeStringToByte(const char16_t* text, int size, unsigned char* out) const noexcept {
+    if (!out || size <= 0) {
         return 0;
+    }
     try {
-        const std::string ansi = ov::WideToAnsi(text ? std::u16string_view(text) : std::u16string_view(), CP_THREAD_ACP);
+        const std::string ansi =
+            ov::WideToAnsi(text ? std::u16string_view(text) : std::u16string_view(), CP_THREAD_ACP);
         const std::size_t n = static_cast<std::size_t>(size) / 2;
         // The converted text, its terminator, then zeros: nothing left over
         // from other memory reaches the file.
@@ -71,8 +70,8 @@ int CEncodeFile::EncodeStringToByte(const char16_t* text, int size, unsigned cha
     }
 }
 
-int CEncodeFile::DecodeByteToString(const unsigned char* bytes, std::size_t length, std::u16string& text) const noexcept
-{
+int CEncodeFile::DecodeByteToString(const unsigned char* bytes, std::size_t length,
+                                    std::u16string& text) const noexcept {
     try {
         // One zero byte after the text ends it inside the buffer.
         const std::vector<unsigned char> plain = ovcoder::UnscrambleBody(bytes, length, kKey, 1);
@@ -84,13 +83,13 @@ int CEncodeFile::DecodeByteToString(const unsigned char* bytes, std::size_t leng
     }
 }
 
-int CEncodeFile::WriteEncoded(const char16_t* path)
-{
+int CEncodeFile::WriteEncoded(const char16_t* path) {
     try {
         const std::size_t length = std::u16string_view(m_doc).find(u'\0');
         const std::size_t L = length == std::u16string_view::npos ? m_doc.size() : length;
-        if (L == 0 || L > INT_MAX / 4)
+        if (L == 0 || L > INT_MAX / 4) {
             return 0;
+        }
         const std::u16string text = m_doc.substr(0, L);
         return ovcoder::WriteEncodedText(path, std::string_view(kMagic, kMagicSize), text, *this,
                                          &CEncodeFile::EncodeStringToByte, &CEncodeFile::GetCheckSum)
@@ -101,12 +100,13 @@ int CEncodeFile::WriteEncoded(const char16_t* path)
     }
 }
 
-int CEncodeFile::ReadEncoded(const char16_t* path)
-{
+int CEncodeFile::ReadEncoded(const char16_t* path) {
     try {
         std::u16string text;
-        if (!ovcoder::ReadEncodedText(path, kMagicSize, *this, &CEncodeFile::GetCheckSum, &CEncodeFile::DecodeByteToString, text))
+        if (!ovcoder::ReadEncodedText(path, kMagicSize, *this, &CEncodeFile::GetCheckSum,
+                                      &CEncodeFile::DecodeByteToString, text)) {
             return 0;
+        }
         m_doc = std::move(text);
         return 1;
     } catch (...) {

@@ -11,19 +11,19 @@
 namespace ovcoder {
 namespace {
 
-inline std::uint32_t Load32(const unsigned char* p) noexcept
-{
+inline std::uint32_t Load32(const unsigned char* p) noexcept {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::big)
+    if constexpr (std::endian::native == std::endian::big) {
         v = __builtin_bswap32(v);
+    }
     return v;
 }
 
-inline void Store32(unsigned char* p, std::uint32_t v) noexcept
-{
-    if constexpr (std::endian::native == std::endian::big)
+inline void Store32(unsigned char* p, std::uint32_t v) noexcept {
+    if constexpr (std::endian::native == std::endian::big) {
         v = __builtin_bswap32(v);
+    }
     std::memcpy(p, &v, 4);
 }
 
@@ -38,13 +38,13 @@ inline void Store32(unsigned char* p, std::uint32_t v) noexcept
 
 }  // namespace
 
-void Md5::Blocks(const unsigned char* p, std::size_t blocks) noexcept
-{
+void Md5::Blocks(const unsigned char* p, std::size_t blocks) noexcept {
     std::uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
     for (; blocks > 0; --blocks, p += 64) {
         std::uint32_t x[16];
-        for (int i = 0; i < 16; ++i)
+        for (int i = 0; i < 16; ++i) {
             x[i] = Load32(p + 4 * i);
+        }
         const std::uint32_t aa = a, bb = b, cc = c, dd = d;
 
         OV_MD5_STEP(OV_MD5_F, a, b, c, d, x[0], 0xd76aa478, 7);
@@ -132,10 +132,10 @@ void Md5::Blocks(const unsigned char* p, std::size_t blocks) noexcept
 #undef OV_MD5_I
 #undef OV_MD5_STEP
 
-void Md5::Update(const void* data, std::size_t length) noexcept
-{
-    if (length == 0)
+void Md5::Update(const void* data, std::size_t length) noexcept {
+    if (length == 0) {
         return;
+    }
     const auto* p = static_cast<const unsigned char*>(data);
     const std::size_t used = static_cast<std::size_t>(m_bytes % 64);
     m_bytes += length;
@@ -144,8 +144,9 @@ void Md5::Update(const void* data, std::size_t length) noexcept
         std::memcpy(m_buffer + used, p, take);
         p += take;
         length -= take;
-        if (used + take < 64)
+        if (used + take < 64) {
             return;
+        }
         Blocks(m_buffer, 1);
     }
     Blocks(p, length / 64);
@@ -153,23 +154,23 @@ void Md5::Update(const void* data, std::size_t length) noexcept
     std::memcpy(m_buffer, p, length % 64);
 }
 
-void Md5::Final(unsigned char digest[16]) noexcept
-{
+void Md5::Final(unsigned char digest[16]) noexcept {
     // 0x80, zeros up to 56 modulo 64, then the length in bits, little-endian.
     const std::uint64_t bits = m_bytes * 8;
     static constexpr unsigned char kPadding[64] = {0x80};
     const std::size_t used = static_cast<std::size_t>(m_bytes % 64);
     Update(kPadding, used < 56 ? 56 - used : 120 - used);
     unsigned char tail[8];
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         tail[i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
     Update(tail, 8);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         Store32(digest + 4 * i, m_state[i]);
+    }
 }
 
-void Md5::Digest(const void* data, std::size_t length, unsigned char digest[16]) noexcept
-{
+void Md5::Digest(const void* data, std::size_t length, unsigned char digest[16]) noexcept {
     Md5 md5;
     md5.Update(data, length);
     md5.Final(digest);
@@ -182,16 +183,15 @@ unsigned char g_digest[16];
 char g_digestText[33];
 }  // namespace
 
-const unsigned char* OvCrypt_MD5(const void* data, unsigned int length) noexcept
-{
+const unsigned char* OvCrypt_MD5(const void* data, unsigned int length) noexcept {
     std::memset(g_digest, '0', sizeof g_digest);
-    if (data)
+    if (data) {
         ovcoder::Md5::Digest(data, length, g_digest);
+    }
     return g_digest;
 }
 
-const char* OvCrypt_FormatMD5(const unsigned char* data) noexcept
-{
+const char* OvCrypt_FormatMD5(const unsigned char* data) noexcept {
     static constexpr char kHex[] = "0123456789ABCDEF";
     if (!data) {
         g_digestText[0] = '\0';
@@ -205,10 +205,10 @@ const char* OvCrypt_FormatMD5(const unsigned char* data) noexcept
     return g_digestText;
 }
 
-int OvCrypt_EncodeString(const char* text, const char* key, char* out) noexcept
-{
-    if (!text || !key || !out)
+int OvCrypt_EncodeString(const char* text, const char* key, char* out) noexcept {
+    if (!text || !key || !out) {
         return 0;
+    }
     // Local digests: the exported MD5 result is one buffer shared by every
     // thread, and the encoded files' checksums run on any thread.
     unsigned char both[32];

@@ -41,14 +41,14 @@ bool WriteImageFile(const char16_t* path, const std::vector<unsigned char>& imag
 // False when the body is not filled or the file cannot be written.
 template <typename File, typename Encode, typename Checksum>
 bool WriteEncodedText(const char16_t* path, std::string_view magic, const std::u16string& text, const File& file,
-                      Encode encode, Checksum checksum)
-{
+                      Encode encode, Checksum checksum) {
     const std::size_t bodySize = 4 * text.size();
     std::vector<unsigned char> image(magic.size() + bodySize, 0);
     std::memcpy(image.data(), magic.data(), magic.size());
     if ((file.*encode)(text.c_str(), static_cast<int>(bodySize), image.data() + magic.size()) !=
-        static_cast<int>(bodySize))
+        static_cast<int>(bodySize)) {
         return false;
+    }
     return WriteImageFile(path, image, (file.*checksum)(image.data(), image.size()));
 }
 
@@ -57,12 +57,12 @@ bool WriteEncodedText(const char16_t* path, std::string_view magic, const std::u
 // the magic into text. False when the file cannot be read or the sums differ.
 template <typename File, typename Checksum, typename Decode>
 bool ReadEncodedText(const char16_t* path, std::size_t magicSize, const File& file, Checksum checksum, Decode decode,
-                     std::u16string& text)
-{
+                     std::u16string& text) {
     std::vector<unsigned char> image;
     std::uint32_t stored = 0;
-    if (!ReadImageFile(path, magicSize, image, stored) || (file.*checksum)(image.data(), image.size()) != stored)
+    if (!ReadImageFile(path, magicSize, image, stored) || (file.*checksum)(image.data(), image.size()) != stored) {
         return false;
+    }
     (file.*decode)(image.data() + magicSize, image.size() - magicSize, text);
     return true;
 }

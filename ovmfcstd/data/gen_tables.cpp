@@ -14,29 +14,29 @@
 
 namespace {
 
-std::string_view Trim(std::string_view s)
-{
+std::string_view Trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && blank(s.front()))
+    while (!s.empty() && blank(s.front())) {
         s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
+    }
+    while (!s.empty() && blank(s.back())) {
         s.remove_suffix(1);
+    }
     return s;
 }
 
-bool IsHex(char c)
-{
+bool IsHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
 // Length of the valid UTF-8 sequence at s[i], 0 when it is not valid.
-std::size_t Utf8Length(std::string_view s, std::size_t i)
-{
+std::size_t Utf8Length(std::string_view s, std::size_t i) {
     const auto b = static_cast<unsigned char>(s[i]);
     std::size_t n = 0;
     unsigned long cp = 0;
-    if (b < 0x80)
+    if (b < 0x80) {
         return 1;
+    }
     if ((b & 0xE0) == 0xC0) {
         n = 2;
         cp = b & 0x1F;
@@ -49,24 +49,26 @@ std::size_t Utf8Length(std::string_view s, std::size_t i)
     } else {
         return 0;
     }
-    if (i + n > s.size())
+    if (i + n > s.size()) {
         return 0;
+    }
     for (std::size_t k = 1; k < n; ++k) {
         const auto c = static_cast<unsigned char>(s[i + k]);
-        if ((c & 0xC0) != 0x80)
+        if ((c & 0xC0) != 0x80) {
             return 0;
+        }
         cp = (cp << 6) | (c & 0x3F);
     }
     const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         return 0;
+    }
     return n;
 }
 
 // Attribute text: markup characters escaped, control characters and invalid
 // UTF-8 replaced, so the file always parses as UTF-8.
-std::string XmlAttr(std::string_view s)
-{
+std::string XmlAttr(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size();) {
         const char c = s[i];
@@ -82,31 +84,39 @@ std::string XmlAttr(std::string_view s)
             continue;
         }
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
         }
         ++i;
     }
     return out;
 }
 
-std::string Upper(std::string_view s)
-{
+std::string Upper(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
-        if (c >= 'a' && c <= 'z')
+        if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
+        }
     }
     return out;
 }
 
 // Writes text to path through a temporary file, so that an interrupted
 // build never leaves half a table behind.
-bool WriteFile(const std::string& path, const std::string& text)
-{
+bool WriteFile(const std::string& path, const std::string& text) {
     const std::string temp = path + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -124,8 +134,7 @@ bool WriteFile(const std::string& path, const std::string& text)
 }
 
 // Lines of the registry listing look like "00-22-72   (hex)\t\tName".
-int MakeOui(const std::string& source, const std::string& target)
-{
+int MakeOui(const std::string& source, const std::string& target) {
     std::ifstream in(source, std::ios::binary);
     if (!in) {
         std::cerr << "gen_tables: cannot read " << source << "\n";
@@ -137,15 +146,18 @@ int MakeOui(const std::string& source, const std::string& target)
     while (std::getline(in, line)) {
         const std::string_view l(line);
         const auto mark = l.find("(hex)");
-        if (mark == std::string_view::npos || l.size() < 8)
+        if (mark == std::string_view::npos || l.size() < 8) {
             continue;
+        }
         const std::string_view id = l.substr(0, 8);
-        if (!IsHex(id[0]) || !IsHex(id[1]) || id[2] != '-' || !IsHex(id[3]) || !IsHex(id[4]) ||
-            id[5] != '-' || !IsHex(id[6]) || !IsHex(id[7]))
+        if (!IsHex(id[0]) || !IsHex(id[1]) || id[2] != '-' || !IsHex(id[3]) || !IsHex(id[4]) || id[5] != '-' ||
+            !IsHex(id[6]) || !IsHex(id[7])) {
             continue;
+        }
         const std::string_view name = Trim(l.substr(mark + 5));
-        if (name.empty())
+        if (name.empty()) {
             continue;
+        }
         std::string address = Upper(id);
         std::replace(address.begin(), address.end(), '-', ':');
         text += "\t<Entry address=\"" + address + "\" name=\"" + XmlAttr(name) + "\"/>\n";
@@ -189,12 +201,12 @@ const Proto kKnown[] = {
 
 // Lines of the EtherType file: "<name> <hexnumber> <aliases...> # comment".
 // A missing file leaves only the well-known entries.
-int MakeEtherTypes(const std::string& source, const std::string& target)
-{
+int MakeEtherTypes(const std::string& source, const std::string& target) {
     std::vector<Proto> list;
     std::ifstream in(source, std::ios::binary);
-    if (!in)
+    if (!in) {
         std::cerr << "gen_tables: warning: cannot read " << source << "; well-known types only\n";
+    }
     std::string line;
     while (in && std::getline(in, line)) {
         std::string_view l(line);
@@ -205,30 +217,33 @@ int MakeEtherTypes(const std::string& source, const std::string& target)
         }
         l = Trim(l);
         const auto nameEnd = l.find_first_of(" \t");
-        if (nameEnd == std::string_view::npos)
+        if (nameEnd == std::string_view::npos) {
             continue;
+        }
         const std::string_view name = l.substr(0, nameEnd);
         std::string_view rest = Trim(l.substr(nameEnd));
         const std::string_view number = rest.substr(0, rest.find_first_of(" \t"));
-        if (number.size() != 4 || !std::all_of(number.begin(), number.end(), IsHex))
+        if (number.size() != 4 || !std::all_of(number.begin(), number.end(), IsHex)) {
             continue;
+        }
         const unsigned value = std::stoul(std::string(number), nullptr, 16);
-        if (value == 0xFFFF)
+        if (value == 0xFFFF) {
             continue;  // never readable from the table's text
+        }
         std::string des(name);
-        if (!comment.empty())
+        if (!comment.empty()) {
             des += " - " + std::string(comment);
+        }
         list.push_back({value, value, des});
     }
     for (const Proto& known : kKnown) {
-        const bool taken = std::any_of(list.begin(), list.end(), [&](const Proto& p) {
-            return p.start <= known.end && known.start <= p.end;
-        });
-        if (!taken)
+        const bool taken = std::any_of(list.begin(), list.end(),
+                                       [&](const Proto& p) { return p.start <= known.end && known.start <= p.end; });
+        if (!taken) {
             list.push_back(known);
+        }
     }
-    std::stable_sort(list.begin(), list.end(),
-                     [](const Proto& a, const Proto& b) { return a.start < b.start; });
+    std::stable_sort(list.begin(), list.end(), [](const Proto& a, const Proto& b) { return a.start < b.start; });
 
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<EthProtocol>\n";
     for (const Proto& p : list) {
@@ -242,18 +257,19 @@ int MakeEtherTypes(const std::string& source, const std::string& target)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 4) {
         std::cerr << "usage: gen_tables oui|ethertypes <source> <target>\n";
         return 2;
     }
     const std::string kind = argv[1];
     try {
-        if (kind == "oui")
+        if (kind == "oui") {
             return MakeOui(argv[2], argv[3]);
-        if (kind == "ethertypes")
+        }
+        if (kind == "ethertypes") {
             return MakeEtherTypes(argv[2], argv[3]);
+        }
     } catch (const std::exception& e) {
         std::cerr << "gen_tables: " << e.what() << "\n";
         return 1;

@@ -10,14 +10,16 @@ namespace ovmfcstd {
 std::u16string LibraryFolderFile(std::string_view fileName);
 
 // Value of one hexadecimal digit of either case; -1 for any other character.
-constexpr int HexDigit(char16_t c) noexcept
-{
-    if (c >= u'0' && c <= u'9')
+constexpr int HexDigit(char16_t c) noexcept {
+    if (c >= u'0' && c <= u'9') {
         return c - u'0';
-    if (c >= u'A' && c <= u'F')
+    }
+    if (c >= u'A' && c <= u'F') {
         return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
+    }
+    if (c >= u'a' && c <= u'f') {
         return c - u'a' + 10;
+    }
     return -1;
 }
 

@@ -24,8 +24,7 @@ public:
     ~Pool() { Clear(); }
 
     // A default-constructed node; throws std::bad_alloc when memory runs out.
-    T* New()
-    {
+    T* New() {
         if (m_used == m_size) [[unlikely]] {
             std::size_t size = m_size == 0 ? 16 : (m_size < 4096 ? m_size * 2 : 4096);
             m_chunks.reserve(m_chunks.size() + 1);
@@ -40,8 +39,7 @@ public:
         ++m_used;
         return node;
     }
-    void Clear() noexcept
-    {
+    void Clear() noexcept {
         // Every chunk but the last is full.
         for (std::size_t c = 0; c < m_chunks.size(); ++c) {
             std::size_t used = c + 1 == m_chunks.size() ? m_used : ChunkSize(c);
@@ -57,8 +55,7 @@ private:
     struct Free {
         void operator()(T* p) const noexcept { ::operator delete(p); }
     };
-    static std::size_t ChunkSize(std::size_t index) noexcept
-    {
+    static std::size_t ChunkSize(std::size_t index) noexcept {
         // 16, 32, ... 2048, then 4096 for every later chunk.
         return index < 8 ? std::size_t{16} << index : 4096;
     }
@@ -69,8 +66,7 @@ private:
 };
 
 // Blank, tab, carriage return or line feed.
-constexpr bool IsSpace(char16_t c) noexcept
-{
+constexpr bool IsSpace(char16_t c) noexcept {
     // One test of a bit mask of the four characters, indexed by code.
     return c <= u' ' && ((0x100002600ULL >> c) & 1) != 0;
 }

@@ -17,23 +17,19 @@ namespace {
 // The `long` overloads keep the file formats of a 32-bit `long`: a value is
 // taken modulo 2^32 as a conversion to that type would, and text is read
 // with the 32-bit conversion's limits.
-std::int32_t Long32(long value) noexcept
-{
+std::int32_t Long32(long value) noexcept {
     return static_cast<std::int32_t>(value);
 }
 
-std::u16string DecodeOrEmpty(const char16_t* s)
-{
+std::u16string DecodeOrEmpty(const char16_t* s) {
     return s ? Decode(std::u16string_view(s, Length(s))) : std::u16string();
 }
 
-const char16_t* TextOrNull(const std::u16string& s) noexcept
-{
+const char16_t* TextOrNull(const std::u16string& s) noexcept {
     return s.empty() ? nullptr : s.c_str();
 }
 
-const char16_t* TruthText(int value) noexcept
-{
+const char16_t* TruthText(int value) noexcept {
     return value ? u"true" : u"false";
 }
 
@@ -41,13 +37,11 @@ const char16_t* TruthText(int value) noexcept
 
 CXmlManager::CXmlManager() noexcept = default;
 
-CXmlManager::~CXmlManager()
-{
+CXmlManager::~CXmlManager() {
     RemoveAllData();
 }
 
-CXmlManager::CXmlManager(const CXmlManager& other) noexcept
-{
+CXmlManager::CXmlManager(const CXmlManager& other) noexcept {
     try {
         CopyFrom(other);
     } catch (const std::bad_alloc&) {
@@ -56,10 +50,10 @@ CXmlManager::CXmlManager(const CXmlManager& other) noexcept
     }
 }
 
-CXmlManager& CXmlManager::operator=(const CXmlManager& other) noexcept
-{
-    if (this == &other)
+CXmlManager& CXmlManager::operator=(const CXmlManager& other) noexcept {
+    if (this == &other) {
         return *this;
+    }
     CXmlManager copy;
     try {
         copy.CopyFrom(other);
@@ -70,15 +64,14 @@ CXmlManager& CXmlManager::operator=(const CXmlManager& other) noexcept
     return *this;
 }
 
-CXmlManager::CXmlManager(CXmlManager&& other) noexcept
-{
+CXmlManager::CXmlManager(CXmlManager&& other) noexcept {
     *this = std::move(other);
 }
 
-CXmlManager& CXmlManager::operator=(CXmlManager&& other) noexcept
-{
-    if (this == &other)
+CXmlManager& CXmlManager::operator=(CXmlManager&& other) noexcept {
+    if (this == &other) {
         return *this;
+    }
     m_store = std::move(other.m_store);
     m_root = std::exchange(other.m_root, nullptr);
     m_fileType = std::exchange(other.m_fileType, XML_FILE_NONE);
@@ -93,15 +86,15 @@ CXmlManager& CXmlManager::operator=(CXmlManager&& other) noexcept
 }
 
 // Duplicates other's tree into this empty manager, cursors included.
-void CXmlManager::CopyFrom(const CXmlManager& other)
-{
+void CXmlManager::CopyFrom(const CXmlManager& other) {
     m_fileType = other.m_fileType;
     m_depth = other.m_depth;
     m_savedStarted = other.m_savedStarted;
     m_started = other.m_started;
     std::vector<std::pair<const Xml_Element*, Xml_Element**>> work;
-    if (other.m_root)
+    if (other.m_root) {
         work.emplace_back(other.m_root, &m_root);
+    }
     while (!work.empty()) {
         auto [src, slot] = work.back();
         work.pop_back();
@@ -119,36 +112,40 @@ void CXmlManager::CopyFrom(const CXmlManager& other)
             }
             *slot = dst;
             slot = &dst->next;
-            if (src == other.m_readParent)
+            if (src == other.m_readParent) {
                 m_readParent = dst;
-            if (src == other.m_currentElem)
+            }
+            if (src == other.m_currentElem) {
                 m_currentElem = dst;
-            if (src == other.m_buildParent)
+            }
+            if (src == other.m_buildParent) {
                 m_buildParent = dst;
-            if (src == other.m_lastAdded)
+            }
+            if (src == other.m_lastAdded) {
                 m_lastAdded = dst;
-            if (src->child)
+            }
+            if (src->child) {
                 work.emplace_back(src->child, &dst->child);
+            }
         }
     }
 }
 
-Xml_Element* CXmlManager::NewElement()
-{
-    if (!m_store)
+Xml_Element* CXmlManager::NewElement() {
+    if (!m_store) {
         m_store = std::make_unique<Store>();
+    }
     return m_store->elements.New();
 }
 
-Xml_Attribute* CXmlManager::NewAttribute()
-{
-    if (!m_store)
+Xml_Attribute* CXmlManager::NewAttribute() {
+    if (!m_store) {
         m_store = std::make_unique<Store>();
+    }
     return m_store->attributes.New();
 }
 
-void CXmlManager::RemoveAttribute(Xml_Attribute* attribute) noexcept
-{
+void CXmlManager::RemoveAttribute(Xml_Attribute* attribute) noexcept {
     while (attribute) {
         Xml_Attribute* next = attribute->next;
         std::u16string().swap(attribute->name);
@@ -158,19 +155,20 @@ void CXmlManager::RemoveAttribute(Xml_Attribute* attribute) noexcept
     }
 }
 
-void CXmlManager::RemoveElement(Xml_Element* element) noexcept
-{
+void CXmlManager::RemoveElement(Xml_Element* element) noexcept {
     // Iterative: a chain of first children may be as long as the tree is deep.
     try {
         std::vector<Xml_Element*> work;
-        if (element)
+        if (element) {
             work.push_back(element);
+        }
         while (!work.empty()) {
             Xml_Element* e = work.back();
             work.pop_back();
             for (; e;) {
-                if (e->child)
+                if (e->child) {
                     work.push_back(e->child);
+                }
                 RemoveAttribute(e->attributes);
                 std::u16string().swap(e->name);
                 std::u16string().swap(e->data);
@@ -185,8 +183,7 @@ void CXmlManager::RemoveElement(Xml_Element* element) noexcept
     }
 }
 
-void CXmlManager::RemoveAllData() noexcept
-{
+void CXmlManager::RemoveAllData() noexcept {
     if (m_store) {
         m_store->elements.Clear();
         m_store->attributes.Clear();
@@ -201,31 +198,32 @@ void CXmlManager::RemoveAllData() noexcept
 
 // ---- read cursor ----
 
-int CXmlManager::Find(const char16_t* name) noexcept
-{
+int CXmlManager::Find(const char16_t* name) noexcept {
     if (m_started) {
-        if (m_currentElem)
+        if (m_currentElem) {
             m_currentElem = m_currentElem->next;
+        }
     } else {
         m_started = true;
     }
     if (name) {
         std::u16string_view wanted(name, Length(name));
-        while (m_currentElem && m_currentElem->name != wanted)
+        while (m_currentElem && m_currentElem->name != wanted) {
             m_currentElem = m_currentElem->next;
+        }
     }
     return m_currentElem ? 1 : 0;
 }
 
-int CXmlManager::Into() noexcept
-{
+int CXmlManager::Into() noexcept {
     if (m_lastAdded) {
         m_buildParent = m_lastAdded;
         ++m_depth;
         return 1;
     }
-    if (!m_currentElem)
+    if (!m_currentElem) {
         return 0;
+    }
     m_readParent = m_currentElem;
     m_savedStarted = m_started;
     m_currentElem = m_currentElem->child;
@@ -233,29 +231,28 @@ int CXmlManager::Into() noexcept
     return m_currentElem ? 1 : 0;
 }
 
-int CXmlManager::OutOf() noexcept
-{
+int CXmlManager::OutOf() noexcept {
     if (m_lastAdded) {
-        if (!m_buildParent)
+        if (!m_buildParent) {
             return 0;
+        }
         m_lastAdded = m_buildParent;
         return 1;
     }
-    if (!m_readParent)
+    if (!m_readParent) {
         return 0;
+    }
     m_currentElem = m_readParent;
     m_started = m_savedStarted;
     return 1;
 }
 
-void CXmlManager::Reset() noexcept
-{
+void CXmlManager::Reset() noexcept {
     m_currentElem = m_readParent ? m_readParent->child : m_root;
     m_started = false;
 }
 
-void CXmlManager::ResetAll() noexcept
-{
+void CXmlManager::ResetAll() noexcept {
     m_readParent = nullptr;
     m_savedStarted = false;
     m_buildParent = nullptr;
@@ -264,84 +261,82 @@ void CXmlManager::ResetAll() noexcept
     m_started = false;
 }
 
-const char16_t* CXmlManager::GetName() const noexcept
-{
+const char16_t* CXmlManager::GetName() const noexcept {
     return m_currentElem ? TextOrNull(m_currentElem->name) : nullptr;
 }
 
-const char16_t* CXmlManager::GetData() const noexcept
-{
+const char16_t* CXmlManager::GetData() const noexcept {
     return m_currentElem ? TextOrNull(m_currentElem->data) : nullptr;
 }
 
-void CXmlManager::SetData(const char16_t* text) noexcept
-{
-    if (!m_currentElem)
+void CXmlManager::SetData(const char16_t* text) noexcept {
+    if (!m_currentElem) {
         return;
+    }
     try {
         m_currentElem->data = DecodeOrEmpty(text);
     } catch (const std::bad_alloc&) {
     }
 }
 
-Xml_Attribute* CXmlManager::FindAttribute(const char16_t* name) const noexcept
-{
-    if (!m_currentElem || !name)
+Xml_Attribute* CXmlManager::FindAttribute(const char16_t* name) const noexcept {
+    if (!m_currentElem || !name) {
         return nullptr;
+    }
     std::u16string_view wanted(name, Length(name));
-    for (Xml_Attribute* a = m_currentElem->attributes; a; a = a->next)
-        if (a->name == wanted)
+    for (Xml_Attribute* a = m_currentElem->attributes; a; a = a->next) {
+        if (a->name == wanted) {
             return a;
+        }
+    }
     return nullptr;
 }
 
-const char16_t* CXmlManager::GetAttr(const char16_t* name) const noexcept
-{
+const char16_t* CXmlManager::GetAttr(const char16_t* name) const noexcept {
     const Xml_Attribute* a = FindAttribute(name);
     return a ? TextOrNull(a->value) : nullptr;
 }
 
-void CXmlManager::SetAttr(const char16_t* name, const char16_t* value) noexcept
-{
+void CXmlManager::SetAttr(const char16_t* name, const char16_t* value) noexcept {
     Xml_Attribute* a = FindAttribute(name);
-    if (!a)
+    if (!a) {
         return;
+    }
     try {
         a->value = DecodeOrEmpty(value);
     } catch (const std::bad_alloc&) {
     }
 }
 
-void CXmlManager::SetAttr(const char16_t* name, long value) noexcept
-{
+void CXmlManager::SetAttr(const char16_t* name, long value) noexcept {
     SetAttr(name, static_cast<long long>(Long32(value)));
 }
 
-void CXmlManager::SetAttr(const char16_t* name, long long value) noexcept
-{
+void CXmlManager::SetAttr(const char16_t* name, long long value) noexcept {
     try {
         SetAttr(name, Decimal(value).c_str());
     } catch (const std::bad_alloc&) {
     }
 }
 
-void CXmlManager::SetAttr(const char16_t* name, int value) noexcept
-{
+void CXmlManager::SetAttr(const char16_t* name, int value) noexcept {
     SetAttr(name, TruthText(value));
 }
 
 // ---- build cursor ----
 
-int CXmlManager::AddElem(const char16_t* name, const char16_t* data) noexcept
-{
-    if (!name || !*name)
+int CXmlManager::AddElem(const char16_t* name, const char16_t* data) noexcept {
+    if (!name || !*name) {
         return 0;
-    if (m_root && !m_buildParent)
+    }
+    if (m_root && !m_buildParent) {
         return 0;  // a document has one top-level element
+    }
     // Placing a sibling of the root (after leaving the root's level) would
     // make a second top-level element, which no text form can hold.
-    if (m_root && m_buildParent->child && m_lastAdded == m_root)
+    if (m_root && m_buildParent->child && m_lastAdded == m_root) {
         return 0;
+    }
     try {
         std::u16string decodedName = DecodeOrEmpty(name);
         std::u16string decodedData = DecodeOrEmpty(data);
@@ -358,8 +353,9 @@ int CXmlManager::AddElem(const char16_t* name, const char16_t* data) noexcept
             // siblings: append after the last of them rather than cutting
             // them off.
             Xml_Element* after = m_lastAdded ? m_lastAdded : m_buildParent->child;
-            while (after->next)
+            while (after->next) {
                 after = after->next;
+            }
             after->next = e;
         }
         m_lastAdded = e;
@@ -369,10 +365,10 @@ int CXmlManager::AddElem(const char16_t* name, const char16_t* data) noexcept
     }
 }
 
-int CXmlManager::AddChildElem(const char16_t* name, const char16_t* data) noexcept
-{
-    if (!m_lastAdded || !name || !*name)
+int CXmlManager::AddChildElem(const char16_t* name, const char16_t* data) noexcept {
+    if (!m_lastAdded || !name || !*name) {
         return 0;
+    }
     Xml_Element* parent = m_lastAdded;
     try {
         std::u16string decodedName = DecodeOrEmpty(name);
@@ -383,8 +379,9 @@ int CXmlManager::AddChildElem(const char16_t* name, const char16_t* data) noexce
         // Always below parent: a further child goes after its last child,
         // never beside parent (where a root's sibling would be lost).
         Xml_Element** slot = &parent->child;
-        while (*slot)
+        while (*slot) {
             slot = &(*slot)->next;
+        }
         *slot = e;
     } catch (const std::bad_alloc&) {
         return 0;
@@ -395,23 +392,22 @@ int CXmlManager::AddChildElem(const char16_t* name, const char16_t* data) noexce
     return 1;
 }
 
-Xml_Attribute* CXmlManager::AppendAttribute(Xml_Element* element, std::u16string name,
-                                            std::u16string value)
-{
+Xml_Attribute* CXmlManager::AppendAttribute(Xml_Element* element, std::u16string name, std::u16string value) {
     Xml_Attribute* a = NewAttribute();
     a->name = std::move(name);
     a->value = std::move(value);
     Xml_Attribute** slot = &element->attributes;
-    while (*slot)
+    while (*slot) {
         slot = &(*slot)->next;
+    }
     *slot = a;
     return a;
 }
 
-int CXmlManager::AddAttr(const char16_t* name, const char16_t* value) noexcept
-{
-    if (!m_lastAdded || !name || !*name)
+int CXmlManager::AddAttr(const char16_t* name, const char16_t* value) noexcept {
+    if (!m_lastAdded || !name || !*name) {
         return 0;
+    }
     try {
         AppendAttribute(m_lastAdded, DecodeOrEmpty(name), DecodeOrEmpty(value));
         return 1;
@@ -420,13 +416,11 @@ int CXmlManager::AddAttr(const char16_t* name, const char16_t* value) noexcept
     }
 }
 
-int CXmlManager::AddAttr(const char16_t* name, long value) noexcept
-{
+int CXmlManager::AddAttr(const char16_t* name, long value) noexcept {
     return AddAttr(name, static_cast<long long>(Long32(value)));
 }
 
-int CXmlManager::AddAttr(const char16_t* name, long long value) noexcept
-{
+int CXmlManager::AddAttr(const char16_t* name, long long value) noexcept {
     try {
         return AddAttr(name, Decimal(value).c_str());
     } catch (const std::bad_alloc&) {
@@ -434,46 +428,46 @@ int CXmlManager::AddAttr(const char16_t* name, long long value) noexcept
     }
 }
 
-int CXmlManager::AddAttr(const char16_t* name, int value) noexcept
-{
+int CXmlManager::AddAttr(const char16_t* name, int value) noexcept {
     return AddAttr(name, TruthText(value));
 }
 
 // ---- path addressing ----
 
-Xml_Element* CXmlManager::GetElementFormPath(const char16_t* path) const noexcept
-{
-    if (!m_root || m_depth == 0 || !path || !*path)
+Xml_Element* CXmlManager::GetElementFormPath(const char16_t* path) const noexcept {
+    if (!m_root || m_depth == 0 || !path || !*path) {
         return nullptr;
+    }
     std::u16string_view p(path, Length(path));
     std::size_t cut = p.find(u'\\');
     std::u16string_view first = p.substr(0, cut);
-    if (first != m_root->name)
+    if (first != m_root->name) {
         return nullptr;
+    }
     // The rest keeps its parts backslash-terminated, as if one had been appended.
     std::u16string_view rest = cut == std::u16string_view::npos ? std::u16string_view() : p.substr(cut + 1);
     return GetPathElement(rest, m_root);
 }
 
-Xml_Element* CXmlManager::GetPathElement(std::u16string_view path, Xml_Element* element) const noexcept
-{
+Xml_Element* CXmlManager::GetPathElement(std::u16string_view path, Xml_Element* element) const noexcept {
     while (element && !path.empty()) {
         std::size_t cut = path.find(u'\\');
         std::u16string_view part = path.substr(0, cut);
         path = cut == std::u16string_view::npos ? std::u16string_view() : path.substr(cut + 1);
         Xml_Element* c = element->child;
-        while (c && c->name != part)
+        while (c && c->name != part) {
             c = c->next;
+        }
         element = c;
     }
     return element;
 }
 
-int CXmlManager::GetElemData(const char16_t* path, std::u16string& text) const noexcept
-{
+int CXmlManager::GetElemData(const char16_t* path, std::u16string& text) const noexcept {
     const Xml_Element* e = GetElementFormPath(path);
-    if (!e)
+    if (!e) {
         return 0;
+    }
     try {
         text = e->data;
         return 1;
@@ -482,11 +476,11 @@ int CXmlManager::GetElemData(const char16_t* path, std::u16string& text) const n
     }
 }
 
-int CXmlManager::SetElemData(const char16_t* path, const char16_t* data) noexcept
-{
+int CXmlManager::SetElemData(const char16_t* path, const char16_t* data) noexcept {
     Xml_Element* e = GetElementFormPath(path);
-    if (!e)
+    if (!e) {
         return 0;
+    }
     try {
         e->data = DecodeOrEmpty(data);
         return 1;
@@ -495,25 +489,28 @@ int CXmlManager::SetElemData(const char16_t* path, const char16_t* data) noexcep
     }
 }
 
-const std::u16string* CXmlManager::PathAttr(const char16_t* path, const char16_t* attribute) const noexcept
-{
-    if (!attribute || !*attribute)
+const std::u16string* CXmlManager::PathAttr(const char16_t* path, const char16_t* attribute) const noexcept {
+    if (!attribute || !*attribute) {
         return nullptr;
+    }
     const Xml_Element* e = GetElementFormPath(path);
-    if (!e)
+    if (!e) {
         return nullptr;
+    }
     std::u16string_view wanted(attribute, Length(attribute));
-    for (Xml_Attribute* a = e->attributes; a; a = a->next)
-        if (a->name == wanted)
+    for (Xml_Attribute* a = e->attributes; a; a = a->next) {
+        if (a->name == wanted) {
             return &a->value;
+        }
+    }
     return nullptr;
 }
 
-int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, std::u16string& value) const noexcept
-{
+int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, std::u16string& value) const noexcept {
     const std::u16string* v = PathAttr(path, attribute);
-    if (!v)
+    if (!v) {
         return 0;
+    }
     try {
         value = *v;
         return 1;
@@ -522,39 +519,39 @@ int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, s
     }
 }
 
-int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, long& value) const noexcept
-{
+int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, long& value) const noexcept {
     const std::u16string* v = PathAttr(path, attribute);
-    if (!v)
+    if (!v) {
         return 0;
+    }
     value = static_cast<long>(ReadDecimal(Trim(*v), INT32_MIN, INT32_MAX));
     return 1;
 }
 
-int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, long long& value) const noexcept
-{
+int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, long long& value) const noexcept {
     const std::u16string* v = PathAttr(path, attribute);
-    if (!v)
+    if (!v) {
         return 0;
+    }
     value = ReadDecimal(Trim(*v), LLONG_MIN, LLONG_MAX);
     return 1;
 }
 
-int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, int& value) const noexcept
-{
+int CXmlManager::GetAttrValue(const char16_t* path, const char16_t* attribute, int& value) const noexcept {
     const std::u16string* v = PathAttr(path, attribute);
-    if (!v)
+    if (!v) {
         return 0;
+    }
     std::u16string_view t = Trim(*v);
     value = t == u"true" ? 1 : static_cast<int>(ReadDecimal(t, INT_MIN, INT_MAX));
     return 1;
 }
 
-int CXmlManager::SetPathAttr(const char16_t* path, const char16_t* attribute, const char16_t* value) noexcept
-{
+int CXmlManager::SetPathAttr(const char16_t* path, const char16_t* attribute, const char16_t* value) noexcept {
     auto* v = const_cast<std::u16string*>(PathAttr(path, attribute));
-    if (!v)
+    if (!v) {
         return 0;
+    }
     try {
         *v = DecodeOrEmpty(value);
         return 1;
@@ -563,18 +560,15 @@ int CXmlManager::SetPathAttr(const char16_t* path, const char16_t* attribute, co
     }
 }
 
-int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, const char16_t* value) noexcept
-{
+int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, const char16_t* value) noexcept {
     return SetPathAttr(path, attribute, value);
 }
 
-int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, long value) noexcept
-{
+int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, long value) noexcept {
     return SetAttrValue(path, attribute, static_cast<long long>(Long32(value)));
 }
 
-int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, long long value) noexcept
-{
+int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, long long value) noexcept {
     try {
         return SetPathAttr(path, attribute, Decimal(value).c_str());
     } catch (const std::bad_alloc&) {
@@ -582,7 +576,6 @@ int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, l
     }
 }
 
-int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, int value) noexcept
-{
+int CXmlManager::SetAttrValue(const char16_t* path, const char16_t* attribute, int value) noexcept {
     return SetPathAttr(path, attribute, TruthText(value));
 }

@@ -89,9 +89,8 @@ char16_t LowerAscii(char16_t c) noexcept {
 }
 
 bool EqualNoCase(std::u16string_view a, std::u16string_view b) noexcept {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return LowerAscii(x) == LowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char16_t x, char16_t y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 std::u16string AppKey() {
@@ -129,8 +128,7 @@ std::u16string AppKeyPath(const std::u16string& key) {
 // Reads a string value into a buffer of chars characters (NUL included):
 // only string or expandable-string data of whole characters that ends with
 // a NUL and fits the buffer.
-bool ReadString(HKEY root, const std::u16string& keyPath, const char16_t* valueName, DWORD chars,
-                std::u16string& out) {
+bool ReadString(HKEY root, const std::u16string& keyPath, const char16_t* valueName, DWORD chars, std::u16string& out) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return false;
@@ -138,11 +136,10 @@ bool ReadString(HKEY root, const std::u16string& keyPath, const char16_t* valueN
     std::u16string buffer(chars, u'\0');
     DWORD type = REG_NONE;
     DWORD size = chars * sizeof(char16_t);
-    const LONG rc = RegQueryValueExW(key, valueName, nullptr, &type,
-                                     reinterpret_cast<BYTE*>(buffer.data()), &size);
+    const LONG rc = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
     RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || size < 2 ||
-        size % 2 != 0 || buffer[size / 2 - 1] != 0) {
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || size < 2 || size % 2 != 0 ||
+        buffer[size / 2 - 1] != 0) {
         return false;
     }
     out.assign(buffer.c_str());
@@ -156,8 +153,8 @@ HKEY OpenOrCreate(HKEY root, const std::u16string& keyPath) {
         return key;
     }
     DWORD disposition = 0;
-    if (RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite,
-                        nullptr, &key, &disposition) == ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite, nullptr, &key,
+                        &disposition) == ERROR_SUCCESS) {
         return key;
     }
     return nullptr;
@@ -165,8 +162,7 @@ HKEY OpenOrCreate(HKEY root, const std::u16string& keyPath) {
 
 bool WriteString(HKEY key, const char16_t* name, const char16_t* text) {
     const auto bytes = static_cast<DWORD>((Length(text) + 1) * sizeof(char16_t));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
-           ERROR_SUCCESS;
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -239,8 +235,7 @@ int OvMUI_WriteUserLanguage(const char16_t* code) {
     return stored ? 1 : 0;
 }
 
-int OvMUI_RegisterApplication(const char16_t* commonPath, const char16_t* language,
-                              const char16_t* appPath) {
+int OvMUI_RegisterApplication(const char16_t* commonPath, const char16_t* language, const char16_t* appPath) {
     if (commonPath == nullptr || language == nullptr) {
         return 0;
     }
@@ -270,8 +265,7 @@ int OvMUI_RegisterApplication(const char16_t* commonPath, const char16_t* langua
 const char16_t* OvMUI_GetCommonDLLPath() {
     const std::u16string key = AppKey();
     std::u16string path;
-    if ((!key.empty() &&
-         ReadString(HKEY_LOCAL_MACHINE, AppKeyPath(key), u"Path", kPathChars, path)) ||
+    if ((!key.empty() && ReadString(HKEY_LOCAL_MACHINE, AppKeyPath(key), u"Path", kPathChars, path)) ||
         ReadString(HKEY_LOCAL_MACHINE, std::u16string(kMuiKey), u"Path", kPathChars, path)) {
         return g_commonPath.Set(path);
     }

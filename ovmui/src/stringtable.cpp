@@ -30,8 +30,7 @@ struct ResultRing {
 
 thread_local std::unique_ptr<ResultRing> t_ring;
 
-ResultRing* ThreadRing() noexcept
-{
+ResultRing* ThreadRing() noexcept {
     if (!t_ring) {
         try {
             t_ring = std::make_unique<ResultRing>();
@@ -46,29 +45,31 @@ constexpr char16_t kNoRingText[] = u"[RES_ERR_NULL]";
 
 // The C library's text-to-integer reading: blanks, sign, digits; 0 without
 // digits; saturates at the int range.
-int WideToInt(std::u16string_view text) noexcept
-{
+int WideToInt(std::u16string_view text) noexcept {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) {
         ++i;
+    }
     bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i++] == u'-';
+    }
     long long v = 0;
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
         v = v * 10 + (text[i] - u'0');
-        if (v > static_cast<long long>(INT_MAX) + 1)
+        if (v > static_cast<long long>(INT_MAX) + 1) {
             v = static_cast<long long>(INT_MAX) + 1;
+        }
     }
-    if (negative)
+    if (negative) {
         return static_cast<int>(-v);
+    }
     return v > INT_MAX ? INT_MAX : static_cast<int>(v);
 }
 
 // Reads the error-marking flag once when the library is loaded. Four bytes
 // are read whatever the value's type; a shorter value leaves the rest zero.
-__attribute__((constructor)) void AttachStringTables() noexcept
-{
+__attribute__((constructor)) void AttachStringTables() noexcept {
     try {
         HKEY key = nullptr;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Orvantek\\Orvantek Harbor", 0, KEY_READ, &key) ==
@@ -93,48 +94,52 @@ __attribute__((constructor)) void AttachStringTables() noexcept
 
 COvStringTable::COvStringTable() noexcept = default;
 
-COvStringTable::~COvStringTable()
-{
+COvStringTable::~COvStringTable() {
     RemoveAllRes();
 }
 
-void COvStringTable::RemoveAllRes() noexcept
-{
+void COvStringTable::RemoveAllRes() noexcept {
     // Unlink one entry at a time so that a long list never recurses.
-    while (m_head)
+    while (m_head) {
         m_head = std::move(m_head->next);
+    }
     m_tail = nullptr;
 }
 
 int COvStringTable::LoadResFile(const char16_t* path, const char16_t* name, const char16_t* language,
-                                int version) noexcept
-{
-    if (!language || !path || !*path || !name || !*name || !*language)
+                                int version) noexcept {
+    if (!language || !path || !*path || !name || !*name || !*language) {
         return 0;
+    }
     try {
         COvXmlParser xml;
-        if (!xml.Load(path))
+        if (!xml.Load(path)) {
             return 0;
-        if (!xml.FindElem(u"StringTable"))
+        }
+        if (!xml.FindElem(u"StringTable")) {
             return 0;
+        }
         if (!ov::placeholder::EqualNoCase(xml.GetAttrib(u"name"), name) ||
             !ov::placeholder::EqualNoCase(xml.GetAttrib(u"language"), language) ||
-            WideToInt(xml.GetAttrib(u"version")) != version)
+            WideToInt(xml.GetAttrib(u"version")) != version) {
             return 0;
+        }
         xml.IntoElem();
         while (xml.FindElem(u"String")) {
             std::u16string id = xml.GetAttrib(u"id");
             std::u16string text = xml.GetData();
-            if (id.empty() || text.empty())
+            if (id.empty() || text.empty()) {
                 continue;
+            }
             auto entry = std::make_unique<STRING_ENTRY>();
             entry->id = std::move(id);
             entry->text = std::move(text);
             STRING_ENTRY* const added = entry.get();
-            if (m_tail)
+            if (m_tail) {
                 m_tail->next = std::move(entry);
-            else
+            } else {
                 m_head = std::move(entry);
+            }
             m_tail = added;
         }
         xml.OutOfElem();
@@ -145,8 +150,7 @@ int COvStringTable::LoadResFile(const char16_t* path, const char16_t* name, cons
     }
 }
 
-const char16_t* COvStringTable::LoadStringW(const char16_t* id, const char16_t* defText, ...) noexcept
-{
+const char16_t* COvStringTable::LoadStringW(const char16_t* id, const char16_t* defText, ...) noexcept {
     va_list args;
     va_start(args, defText);
     const char16_t* result = LoadStringV(id, defText, args);
@@ -154,16 +158,17 @@ const char16_t* COvStringTable::LoadStringW(const char16_t* id, const char16_t* 
     return result;
 }
 
-const char16_t* COvStringTable::LoadStringW(const char* id, const char* defText, ...) noexcept
-{
+const char16_t* COvStringTable::LoadStringW(const char* id, const char* defText, ...) noexcept {
     std::u16string wideId;
     std::u16string wideText;
     try {
         // The narrow form reads its texts in the calling thread's code page.
-        if (id)
+        if (id) {
             wideId = ov::AnsiToWide(id, CP_THREAD_ACP);
-        if (defText)
+        }
+        if (defText) {
             wideText = ov::AnsiToWide(defText, CP_THREAD_ACP);
+        }
     } catch (...) {
         return u"";
     }
@@ -174,13 +179,14 @@ const char16_t* COvStringTable::LoadStringW(const char* id, const char* defText,
     return result;
 }
 
-const char16_t* COvStringTable::LoadStringV(const char16_t* id, const char16_t* defText, va_list args) noexcept
-{
+const char16_t* COvStringTable::LoadStringV(const char16_t* id, const char16_t* defText, va_list args) noexcept {
     ResultRing* const ring = ThreadRing();
-    if (!ring)
+    if (!ring) {
         return kNoRingText;
-    if (ring->cursor == kRingSlots)
+    }
+    if (ring->cursor == kRingSlots) {
         ring->cursor = 0;
+    }
     std::u16string& slot = ring->slots[ring->cursor++];
     slot.clear();
 
@@ -203,8 +209,9 @@ const char16_t* COvStringTable::LoadStringV(const char16_t* id, const char16_t* 
         }
         slot = chosen;
 
-        if (!ov::placeholder::SubstituteAll(slot, subs) && g_bShowMUIErrInfo)
+        if (!ov::placeholder::SubstituteAll(slot, subs) && g_bShowMUIErrInfo) {
             slot.insert(0, 1, u'*');
+        }
         return slot.c_str();
     } catch (...) {
         slot.clear();

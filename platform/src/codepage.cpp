@@ -19,8 +19,7 @@
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
-constexpr const char* kWideCharset =
-    std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+constexpr const char* kWideCharset = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
 // Primary language (ISO 639-1 code) -> Windows primary language id, the
 // sublanguage a bare code gets, and the language's legacy ANSI code page.
@@ -32,21 +31,18 @@ struct LanguageRow {
 };
 
 constexpr LanguageRow kLanguages[] = {
-    {"ar", 0x01, 1, 1256}, {"bg", 0x02, 1, 1251}, {"ca", 0x03, 1, 1252}, {"zh", 0x04, 2, 936},
-    {"cs", 0x05, 1, 1250}, {"da", 0x06, 1, 1252}, {"de", 0x07, 1, 1252}, {"el", 0x08, 1, 1253},
-    {"en", 0x09, 1, 1252}, {"es", 0x0a, 3, 1252}, {"fi", 0x0b, 1, 1252}, {"fr", 0x0c, 1, 1252},
-    {"he", 0x0d, 1, 1255}, {"iw", 0x0d, 1, 1255}, {"hu", 0x0e, 1, 1250}, {"is", 0x0f, 1, 1252},
-    {"it", 0x10, 1, 1252}, {"ja", 0x11, 1, 932},  {"ko", 0x12, 1, 949},  {"nl", 0x13, 1, 1252},
-    {"no", 0x14, 1, 1252}, {"nb", 0x14, 1, 1252}, {"nn", 0x14, 2, 1252}, {"pl", 0x15, 1, 1250},
-    {"pt", 0x16, 1, 1252}, {"ro", 0x18, 1, 1250}, {"ru", 0x19, 1, 1251}, {"hr", 0x1a, 1, 1250},
-    {"sr", 0x1a, 3, 1251}, {"bs", 0x1a, 5, 1250}, {"sk", 0x1b, 1, 1250}, {"sq", 0x1c, 1, 1250},
-    {"sv", 0x1d, 1, 1252}, {"th", 0x1e, 1, 874},  {"tr", 0x1f, 1, 1254}, {"ur", 0x20, 1, 1256},
-    {"id", 0x21, 1, 1252}, {"uk", 0x22, 1, 1251}, {"be", 0x23, 1, 1251}, {"sl", 0x24, 1, 1250},
-    {"et", 0x25, 1, 1257}, {"lv", 0x26, 1, 1257}, {"lt", 0x27, 1, 1257}, {"fa", 0x29, 1, 1256},
-    {"vi", 0x2a, 1, 1258}, {"az", 0x2c, 1, 1254}, {"eu", 0x2d, 1, 1252}, {"mk", 0x2f, 1, 1251},
-    {"af", 0x36, 1, 1252}, {"fo", 0x38, 1, 1252}, {"ga", 0x3c, 2, 1252}, {"ms", 0x3e, 1, 1252},
-    {"kk", 0x3f, 1, 1251}, {"sw", 0x41, 1, 1252}, {"uz", 0x43, 1, 1254}, {"tt", 0x44, 1, 1251},
-    {"mn", 0x50, 1, 1251}, {"cy", 0x52, 1, 1252}, {"gl", 0x56, 1, 1252},
+    {"ar", 0x01, 1, 1256}, {"bg", 0x02, 1, 1251}, {"ca", 0x03, 1, 1252}, {"zh", 0x04, 2, 936},  {"cs", 0x05, 1, 1250},
+    {"da", 0x06, 1, 1252}, {"de", 0x07, 1, 1252}, {"el", 0x08, 1, 1253}, {"en", 0x09, 1, 1252}, {"es", 0x0a, 3, 1252},
+    {"fi", 0x0b, 1, 1252}, {"fr", 0x0c, 1, 1252}, {"he", 0x0d, 1, 1255}, {"iw", 0x0d, 1, 1255}, {"hu", 0x0e, 1, 1250},
+    {"is", 0x0f, 1, 1252}, {"it", 0x10, 1, 1252}, {"ja", 0x11, 1, 932},  {"ko", 0x12, 1, 949},  {"nl", 0x13, 1, 1252},
+    {"no", 0x14, 1, 1252}, {"nb", 0x14, 1, 1252}, {"nn", 0x14, 2, 1252}, {"pl", 0x15, 1, 1250}, {"pt", 0x16, 1, 1252},
+    {"ro", 0x18, 1, 1250}, {"ru", 0x19, 1, 1251}, {"hr", 0x1a, 1, 1250}, {"sr", 0x1a, 3, 1251}, {"bs", 0x1a, 5, 1250},
+    {"sk", 0x1b, 1, 1250}, {"sq", 0x1c, 1, 1250}, {"sv", 0x1d, 1, 1252}, {"th", 0x1e, 1, 874},  {"tr", 0x1f, 1, 1254},
+    {"ur", 0x20, 1, 1256}, {"id", 0x21, 1, 1252}, {"uk", 0x22, 1, 1251}, {"be", 0x23, 1, 1251}, {"sl", 0x24, 1, 1250},
+    {"et", 0x25, 1, 1257}, {"lv", 0x26, 1, 1257}, {"lt", 0x27, 1, 1257}, {"fa", 0x29, 1, 1256}, {"vi", 0x2a, 1, 1258},
+    {"az", 0x2c, 1, 1254}, {"eu", 0x2d, 1, 1252}, {"mk", 0x2f, 1, 1251}, {"af", 0x36, 1, 1252}, {"fo", 0x38, 1, 1252},
+    {"ga", 0x3c, 2, 1252}, {"ms", 0x3e, 1, 1252}, {"kk", 0x3f, 1, 1251}, {"sw", 0x41, 1, 1252}, {"uz", 0x43, 1, 1254},
+    {"tt", 0x44, 1, 1251}, {"mn", 0x50, 1, 1251}, {"cy", 0x52, 1, 1252}, {"gl", 0x56, 1, 1252},
 };
 
 // Territories whose language id differs from the language's default one.
@@ -57,18 +53,16 @@ struct TerritoryRow {
 };
 
 constexpr TerritoryRow kTerritories[] = {
-    {"zh", "tw", 1}, {"zh", "cn", 2}, {"zh", "hk", 3}, {"zh", "sg", 4}, {"zh", "mo", 5},
-    {"pt", "br", 1}, {"pt", "pt", 2}, {"en", "us", 1}, {"en", "gb", 2}, {"en", "au", 3},
-    {"en", "ca", 4}, {"en", "nz", 5}, {"en", "ie", 6}, {"de", "de", 1}, {"de", "ch", 2},
-    {"de", "at", 3}, {"fr", "fr", 1}, {"fr", "be", 2}, {"fr", "ca", 3}, {"fr", "ch", 4},
-    {"es", "es", 3}, {"es", "mx", 2}, {"it", "ch", 2}, {"nl", "be", 2}, {"sv", "fi", 2},
-    {"ar", "sa", 1}, {"ar", "eg", 3}, {"ko", "kr", 1},
+    {"zh", "tw", 1}, {"zh", "cn", 2}, {"zh", "hk", 3}, {"zh", "sg", 4}, {"zh", "mo", 5}, {"pt", "br", 1},
+    {"pt", "pt", 2}, {"en", "us", 1}, {"en", "gb", 2}, {"en", "au", 3}, {"en", "ca", 4}, {"en", "nz", 5},
+    {"en", "ie", 6}, {"de", "de", 1}, {"de", "ch", 2}, {"de", "at", 3}, {"fr", "fr", 1}, {"fr", "be", 2},
+    {"fr", "ca", 3}, {"fr", "ch", 4}, {"es", "es", 3}, {"es", "mx", 2}, {"it", "ch", 2}, {"nl", "be", 2},
+    {"sv", "fi", 2}, {"ar", "sa", 1}, {"ar", "eg", 3}, {"ko", "kr", 1},
 };
 
-constexpr UINT kSupportedPages[] = {874,   932,   936,   949,   950,   1250,  1251,  1252,
-                                    1253,  1254,  1255,  1256,  1257,  1258,  20127, 20866,
-                                    21866, 28591, 28592, 28593, 28594, 28595, 28596, 28597,
-                                    28598, 28599, 28603, 28605, 51932, 54936};
+constexpr UINT kSupportedPages[] = {874,   932,   936,   949,   950,   1250,  1251,  1252,  1253,  1254,
+                                    1255,  1256,  1257,  1258,  20127, 20866, 21866, 28591, 28592, 28593,
+                                    28594, 28595, 28596, 28597, 28598, 28599, 28603, 28605, 51932, 54936};
 
 // Character set names, lower case without hyphens and underscores.
 struct CharsetRow {
@@ -77,21 +71,15 @@ struct CharsetRow {
 };
 
 constexpr CharsetRow kCharsets[] = {
-    {"utf8", CP_UTF8},        {"usascii", 20127},     {"ascii", 20127},
-    {"iso88591", 28591},      {"latin1", 28591},      {"l1", 28591},
-    {"iso88592", 28592},      {"latin2", 28592},      {"iso88593", 28593},
-    {"iso88594", 28594},      {"iso88595", 28595},    {"iso88596", 28596},
-    {"iso88597", 28597},      {"iso88598", 28598},    {"iso88599", 28599},
-    {"latin5", 28599},        {"iso885913", 28603},   {"iso885915", 28605},
-    {"latin9", 28605},        {"koi8r", 20866},       {"koi8u", 21866},
-    {"windows874", 874},      {"tis620", 874},        {"cp874", 874},
-    {"shiftjis", 932},        {"sjis", 932},          {"mskanji", 932},
-    {"windows31j", 932},      {"cp932", 932},         {"eucjp", 51932},
-    {"gbk", 936},             {"gb2312", 936},        {"euccn", 936},
-    {"cp936", 936},           {"windows936", 936},    {"gb18030", 54936},
-    {"euckr", 949},           {"ksc56011987", 949},   {"uhc", 949},
-    {"cp949", 949},           {"windows949", 949},    {"big5", 950},
-    {"cp950", 950},           {"windows950", 950},
+    {"utf8", CP_UTF8},   {"usascii", 20127},   {"ascii", 20127},     {"iso88591", 28591}, {"latin1", 28591},
+    {"l1", 28591},       {"iso88592", 28592},  {"latin2", 28592},    {"iso88593", 28593}, {"iso88594", 28594},
+    {"iso88595", 28595}, {"iso88596", 28596},  {"iso88597", 28597},  {"iso88598", 28598}, {"iso88599", 28599},
+    {"latin5", 28599},   {"iso885913", 28603}, {"iso885915", 28605}, {"latin9", 28605},   {"koi8r", 20866},
+    {"koi8u", 21866},    {"windows874", 874},  {"tis620", 874},      {"cp874", 874},      {"shiftjis", 932},
+    {"sjis", 932},       {"mskanji", 932},     {"windows31j", 932},  {"cp932", 932},      {"eucjp", 51932},
+    {"gbk", 936},        {"gb2312", 936},      {"euccn", 936},       {"cp936", 936},      {"windows936", 936},
+    {"gb18030", 54936},  {"euckr", 949},       {"ksc56011987", 949}, {"uhc", 949},        {"cp949", 949},
+    {"windows949", 949}, {"big5", 950},        {"cp950", 950},       {"windows950", 950},
 };
 
 bool IsDoubleBytePage(UINT cp) noexcept {
@@ -101,14 +89,22 @@ bool IsDoubleBytePage(UINT cp) noexcept {
 // Name of page cp for iconv.
 std::string IconvName(UINT cp) {
     switch (cp) {
-    case 20127: return "ASCII";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    case 28603: return "ISO-8859-13";
-    case 28605: return "ISO-8859-15";
-    case 51932: return "EUC-JP";
-    case 54936: return "GB18030";
-    default: break;
+        case 20127:
+            return "ASCII";
+        case 20866:
+            return "KOI8-R";
+        case 21866:
+            return "KOI8-U";
+        case 28603:
+            return "ISO-8859-13";
+        case 28605:
+            return "ISO-8859-15";
+        case 51932:
+            return "EUC-JP";
+        case 54936:
+            return "GB18030";
+        default:
+            break;
     }
     if (cp >= 28591 && cp <= 28599) {
         return "ISO-8859-" + std::to_string(cp - 28590);
@@ -172,8 +168,7 @@ const ProcessDefaults& Defaults() {
             char* end = nullptr;
             const unsigned long value = std::strtoul(acp, &end, 10);
             // Never UTF-8: the size rules of the file formats assume a legacy page.
-            if (end != nullptr && *end == '\0' && value != CP_UTF8 &&
-                IsValidCodePage(static_cast<UINT>(value))) {
+            if (end != nullptr && *end == '\0' && value != CP_UTF8 && IsValidCodePage(static_cast<UINT>(value))) {
                 d.codePage = static_cast<UINT>(value);
             }
         }
@@ -359,8 +354,12 @@ UINT ResolvePage(UINT cp) {
     return cp;
 }
 
-bool IsHighSurrogate(char16_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) noexcept { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) noexcept {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) noexcept {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // Reads the character of UTF-8 text in at i into cp and moves i past it;
 // false, with U+FFFD in cp, for a maximal invalid subsequence.
@@ -493,21 +492,21 @@ bool ToWide(UINT cp, std::string_view in, std::u16string& out, bool* invalid) {
     *invalid = false;
     const SingleByteTable* table = nullptr;
     switch (RouteOf(cp, &table)) {
-    case Route::Unsupported:
-        return false;
-    case Route::Utf8:
-        *invalid = !DecodeUtf8(in, out);
-        return true;
-    case Route::Table:
-        out.reserve(out.size() + in.size());
-        for (const char c : in) {
-            const auto b = static_cast<unsigned char>(c);
-            *invalid = *invalid || !table->defined[b];
-            out.push_back(table->toWide[b]);
-        }
-        return true;
-    case Route::Iconv:
-        break;
+        case Route::Unsupported:
+            return false;
+        case Route::Utf8:
+            *invalid = !DecodeUtf8(in, out);
+            return true;
+        case Route::Table:
+            out.reserve(out.size() + in.size());
+            for (const char c : in) {
+                const auto b = static_cast<unsigned char>(c);
+                *invalid = *invalid || !table->defined[b];
+                out.push_back(table->toWide[b]);
+            }
+            return true;
+        case Route::Iconv:
+            break;
     }
     iconv_t cd = ThreadIconv().Get(cp, true);
     if (cd == IconvCache::kInvalid) {
@@ -544,33 +543,32 @@ bool ToWide(UINT cp, std::string_view in, std::u16string& out, bool* invalid) {
 }
 
 // UTF-16 -> bytes of page cp; characters the page lacks become defaultChar.
-bool FromWide(UINT cp, std::u16string_view in, std::string& out, std::string_view defaultChar,
-              bool* usedDefault) {
+bool FromWide(UINT cp, std::u16string_view in, std::string& out, std::string_view defaultChar, bool* usedDefault) {
     *usedDefault = false;
     const SingleByteTable* table = nullptr;
     switch (RouteOf(cp, &table)) {
-    case Route::Unsupported:
-        return false;
-    case Route::Utf8:
-        EncodeUtf8(in, out);
-        return true;
-    case Route::Table:
-        out.reserve(out.size() + in.size());
-        for (size_t i = 0; i < in.size(); ++i) {
-            const auto it = table->fromWide.find(in[i]);
-            if (it != table->fromWide.end()) {
-                out.push_back(static_cast<char>(it->second));
-                continue;
+        case Route::Unsupported:
+            return false;
+        case Route::Utf8:
+            EncodeUtf8(in, out);
+            return true;
+        case Route::Table:
+            out.reserve(out.size() + in.size());
+            for (size_t i = 0; i < in.size(); ++i) {
+                const auto it = table->fromWide.find(in[i]);
+                if (it != table->fromWide.end()) {
+                    out.push_back(static_cast<char>(it->second));
+                    continue;
+                }
+                if (IsHighSurrogate(in[i]) && i + 1 < in.size() && IsLowSurrogate(in[i + 1])) {
+                    ++i;  // one replacement for the whole character
+                }
+                out.append(defaultChar);
+                *usedDefault = true;
             }
-            if (IsHighSurrogate(in[i]) && i + 1 < in.size() && IsLowSurrogate(in[i + 1])) {
-                ++i;  // one replacement for the whole character
-            }
-            out.append(defaultChar);
-            *usedDefault = true;
-        }
-        return true;
-    case Route::Iconv:
-        break;
+            return true;
+        case Route::Iconv:
+            break;
     }
     iconv_t cd = ThreadIconv().Get(cp, false);
     if (cd == IconvCache::kInvalid) {
@@ -689,8 +687,7 @@ LCID LcidOfLocaleName(std::string_view name) {
 
 bool IsValidCodePage(UINT cp) {
     return cp == CP_UTF8 ||
-           std::find(std::begin(kSupportedPages), std::end(kSupportedPages), cp) !=
-               std::end(kSupportedPages);
+           std::find(std::begin(kSupportedPages), std::end(kSupportedPages), cp) != std::end(kSupportedPages);
 }
 
 UINT CodePageOfCharset(std::string_view name) {
@@ -702,8 +699,8 @@ UINT CodePageOfCharset(std::string_view name) {
     }
     // windows-1250 ... windows-1258, also written cp1252 or x-cp1251
     for (const std::string_view prefix : {"windows", "xcp", "cp"}) {
-        const std::string_view rest = std::string_view(key).substr(
-            key.starts_with(prefix) ? prefix.size() : key.size());
+        const std::string_view rest =
+            std::string_view(key).substr(key.starts_with(prefix) ? prefix.size() : key.size());
         if (rest.size() == 4 && rest.starts_with("125") && rest[3] >= '0' && rest[3] <= '8') {
             return 1250 + static_cast<UINT>(rest[3] - '0');
         }
@@ -716,10 +713,8 @@ UINT CodePageOfCharset(std::string_view name) {
     return 0;
 }
 
-int MultiByteToWideChar(UINT cp, DWORD flags, const char* src, int srcBytes, char16_t* dst,
-                        int dstChars) {
-    if (src == nullptr || srcBytes == 0 || srcBytes < -1 || dstChars < 0 ||
-        (dst == nullptr && dstChars > 0)) {
+int MultiByteToWideChar(UINT cp, DWORD flags, const char* src, int srcBytes, char16_t* dst, int dstChars) {
+    if (src == nullptr || srcBytes == 0 || srcBytes < -1 || dstChars < 0 || (dst == nullptr && dstChars > 0)) {
         return 0;
     }
     const size_t length = srcBytes == -1 ? std::strlen(src) + 1 : static_cast<size_t>(srcBytes);
@@ -741,13 +736,12 @@ int MultiByteToWideChar(UINT cp, DWORD flags, const char* src, int srcBytes, cha
     return static_cast<int>(wide.size());
 }
 
-int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars, char* dst,
-                        int dstBytes, const char* defaultChar, BOOL* usedDefault) {
+int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars, char* dst, int dstBytes,
+                        const char* defaultChar, BOOL* usedDefault) {
     if (usedDefault != nullptr) {
         *usedDefault = FALSE;
     }
-    if (src == nullptr || srcChars == 0 || srcChars < -1 || dstBytes < 0 ||
-        (dst == nullptr && dstBytes > 0)) {
+    if (src == nullptr || srcChars == 0 || srcChars < -1 || dstBytes < 0 || (dst == nullptr && dstBytes > 0)) {
         return 0;
     }
     size_t length = 0;
@@ -785,13 +779,13 @@ bool PreloadCodePage(UINT cp) {
     const UINT page = ResolvePage(cp);
     const SingleByteTable* table = nullptr;
     switch (RouteOf(page, &table)) {
-    case Route::Unsupported:
-        return false;
-    case Route::Utf8:
-    case Route::Table:
-        return true;  // a table, once built, stays
-    case Route::Iconv:
-        break;
+        case Route::Unsupported:
+            return false;
+        case Route::Utf8:
+        case Route::Table:
+            return true;  // a table, once built, stays
+        case Route::Iconv:
+            break;
     }
     return Held().Hold(page) && ThreadIconv().Get(page, true) != IconvCache::kInvalid;
 }

@@ -8,8 +8,8 @@
 namespace ov {
 
 bool IsControlChar(char32_t c) noexcept {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
-           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
 }
 
 bool HasControlChar(std::u16string_view text) noexcept {
@@ -26,13 +26,18 @@ std::u16string EscapeControls(std::u16string_view text) {
         }
         char escape[8];
         switch (c) {
-        case u'\n': std::snprintf(escape, sizeof escape, "\\n"); break;
-        case u'\r': std::snprintf(escape, sizeof escape, "\\r"); break;
-        case u'\t': std::snprintf(escape, sizeof escape, "\\t"); break;
-        default:
-            std::snprintf(escape, sizeof escape, c < 0x100 ? "\\x%02x" : "\\u%04x",
-                          static_cast<unsigned>(c));
-            break;
+            case u'\n':
+                std::snprintf(escape, sizeof escape, "\\n");
+                break;
+            case u'\r':
+                std::snprintf(escape, sizeof escape, "\\r");
+                break;
+            case u'\t':
+                std::snprintf(escape, sizeof escape, "\\t");
+                break;
+            default:
+                std::snprintf(escape, sizeof escape, c < 0x100 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(c));
+                break;
         }
         for (const char* p = escape; *p != '\0'; ++p) {
             out.push_back(static_cast<char16_t>(*p));

@@ -10,8 +10,7 @@ using Clock = std::chrono::steady_clock;
 
 // Waits on cond until ready() holds or timeoutMs passed; true when ready.
 template <typename Ready>
-bool WaitFor(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, DWORD timeoutMs,
-             Ready ready) {
+bool WaitFor(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, DWORD timeoutMs, Ready ready) {
     if (timeoutMs == INFINITE) {
         cond.wait(lock, ready);
         return true;
@@ -23,12 +22,9 @@ bool WaitFor(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, 
 }  // namespace
 
 Event::Event(ResetMode mode)
-    : m_ownGroup(std::make_unique<WaitGroup>()),
-      m_group(m_ownGroup.get()),
-      m_manual(mode == ResetMode::Manual) {}
+    : m_ownGroup(std::make_unique<WaitGroup>()), m_group(m_ownGroup.get()), m_manual(mode == ResetMode::Manual) {}
 
-Event::Event(WaitGroup& group, ResetMode mode)
-    : m_group(&group), m_manual(mode == ResetMode::Manual) {}
+Event::Event(WaitGroup& group, ResetMode mode) : m_group(&group), m_manual(mode == ResetMode::Manual) {}
 
 void Event::Set() noexcept {
     // Notified under the lock: a waiter that wakes may destroy the event at once.

@@ -92,9 +92,8 @@ void SweepStaleTemps(const std::string& folder, const std::string& name) {
         const std::string path = folder + "/" + entry->d_name;
         const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
-        if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid() || now - st.st_mtime < kStaleSeconds ||
-            ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+            now - st.st_mtime < kStaleSeconds || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             continue;
         }
         ::unlink(path.c_str());
@@ -187,8 +186,8 @@ enum class Temp { Done, Failed, InPlace };
 
 // Writes a temporary file beside target with the old file's identity and
 // renames it over target. InPlace when this folder or identity rules it out.
-Temp WriteThroughTemp(const std::string& target, const struct stat* old,
-                      const std::function<bool(std::FILE*)>& write, mode_t newMode) {
+Temp WriteThroughTemp(const std::string& target, const struct stat* old, const std::function<bool(std::FILE*)>& write,
+                      mode_t newMode) {
     const std::string folder = FolderOf(target);
     std::string temp = target + kTempInfix + std::string(kTempRandomChars, 'X');
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
@@ -226,8 +225,7 @@ Temp WriteThroughTemp(const std::string& target, const struct stat* old,
 
 }  // namespace
 
-bool ReplaceFileWith(const std::string& path, const std::function<bool(std::FILE*)>& write,
-                     mode_t newMode) noexcept {
+bool ReplaceFileWith(const std::string& path, const std::function<bool(std::FILE*)>& write, mode_t newMode) noexcept {
     try {
         std::string target;
         if (!FollowLinks(path, target)) {
@@ -257,12 +255,12 @@ bool ReplaceFileWith(const std::string& path, const std::function<bool(std::FILE
             return WriteInPlace(target, write);
         }
         switch (WriteThroughTemp(target, exists ? &old : nullptr, write, newMode)) {
-        case Temp::Done:
-            return true;
-        case Temp::InPlace:
-            return WriteInPlace(target, write);
-        case Temp::Failed:
-            break;
+            case Temp::Done:
+                return true;
+            case Temp::InPlace:
+                return WriteInPlace(target, write);
+            case Temp::Failed:
+                break;
         }
         return false;
     } catch (...) {

@@ -25,28 +25,29 @@ BOOL CloseHandleOf(HANDLE handle) noexcept {
 }
 
 DWORD SendEchoUsOf(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
-                   IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
-                   DWORD timeoutMs, DWORD* roundTripUs) noexcept {
-    if (roundTripUs != nullptr)
+                   IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize, DWORD timeoutMs,
+                   DWORD* roundTripUs) noexcept {
+    if (roundTripUs != nullptr) {
         *roundTripUs = kNoRoundTripUs;
+    }
     EchoHandle* h = EchoHandle::From(handle);
-    if (h == nullptr)
+    if (h == nullptr) {
         return 0;
-    return h->SendEcho(destination, requestData, requestSize, options, replyBuffer, replySize,
-                       timeoutMs, roundTripUs);
+    }
+    return h->SendEcho(destination, requestData, requestSize, options, replyBuffer, replySize, timeoutMs, roundTripUs);
 }
 
-DWORD SendEchoOf(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
-                 IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
-                 DWORD timeoutMs) noexcept {
-    return SendEchoUsOf(handle, destination, requestData, requestSize, options, replyBuffer,
-                        replySize, timeoutMs, nullptr);
+DWORD SendEchoOf(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize, IP_OPTION_INFORMATION* options,
+                 void* replyBuffer, DWORD replySize, DWORD timeoutMs) noexcept {
+    return SendEchoUsOf(handle, destination, requestData, requestSize, options, replyBuffer, replySize, timeoutMs,
+                        nullptr);
 }
 
 BOOL CancelEchoOf(HANDLE handle) noexcept {
     EchoHandle* h = EchoHandle::From(handle);
-    if (h == nullptr)
+    if (h == nullptr) {
         return FALSE;
+    }
     h->Cancel();
     return TRUE;
 }
@@ -61,18 +62,24 @@ public:
     bool Load() override { return detail::OpenIcmpSocket(Kind).Valid(); }
 
     void* GetProc(const char* exportName) override {
-        if (exportName == nullptr)
+        if (exportName == nullptr) {
             return nullptr;
-        if (std::strcmp(exportName, "IcmpCreateFile") == 0)
+        }
+        if (std::strcmp(exportName, "IcmpCreateFile") == 0) {
             return reinterpret_cast<void*>(static_cast<PFN_IcmpCreateFile>(&CreateFileOf<Kind>));
-        if (std::strcmp(exportName, "IcmpCloseHandle") == 0)
+        }
+        if (std::strcmp(exportName, "IcmpCloseHandle") == 0) {
             return reinterpret_cast<void*>(static_cast<PFN_IcmpCloseHandle>(&CloseHandleOf));
-        if (std::strcmp(exportName, "IcmpSendEcho") == 0)
+        }
+        if (std::strcmp(exportName, "IcmpSendEcho") == 0) {
             return reinterpret_cast<void*>(static_cast<PFN_IcmpSendEcho>(&SendEchoOf));
-        if (std::strcmp(exportName, "IcmpSendEchoUs") == 0)
+        }
+        if (std::strcmp(exportName, "IcmpSendEchoUs") == 0) {
             return reinterpret_cast<void*>(static_cast<PFN_IcmpSendEchoUs>(&SendEchoUsOf));
-        if (std::strcmp(exportName, "IcmpCancelEcho") == 0)
+        }
+        if (std::strcmp(exportName, "IcmpCancelEcho") == 0) {
             return reinterpret_cast<void*>(static_cast<PFN_IcmpCancelEcho>(&CancelEchoOf));
+        }
         return nullptr;
     }
 
@@ -99,8 +106,9 @@ Provider& RawProvider() {
 
 std::vector<Provider*> Providers() {
     std::lock_guard lock(g_providersLock);
-    if (!g_providers.empty())
+    if (!g_providers.empty()) {
         return g_providers;
+    }
     return {&DatagramProvider(), &RawProvider()};
 }
 

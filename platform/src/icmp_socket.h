@@ -24,7 +24,7 @@ UniqueFd OpenIcmpSocket(SocketKind kind) noexcept;
 struct Match {
     bool found = false;
     DWORD status = IP_SUCCESS;
-    IPAddr address = 0;           // replying or error-reporting node
+    IPAddr address = 0;  // replying or error-reporting node
     const std::byte* data = nullptr;
     std::size_t dataSize = 0;
     BYTE ttl = 0;
@@ -34,11 +34,10 @@ struct Match {
 
 // Pure packet checks, shared by the socket code and the tests: a raw packet
 // starts with the IP header, a datagram packet with the ICMP header.
-Match ParseRawPacket(const std::byte* packet, std::size_t size, IPAddr destination,
-                     std::uint16_t identifier, std::uint16_t sequence) noexcept;
-Match ParseDatagramPacket(const std::byte* packet, std::size_t size, IPAddr source,
-                          IPAddr destination, std::uint16_t identifier,
-                          std::uint16_t sequence) noexcept;
+Match ParseRawPacket(const std::byte* packet, std::size_t size, IPAddr destination, std::uint16_t identifier,
+                     std::uint16_t sequence) noexcept;
+Match ParseDatagramPacket(const std::byte* packet, std::size_t size, IPAddr source, IPAddr destination,
+                          std::uint16_t identifier, std::uint16_t sequence) noexcept;
 // Status code for an ICMP error of this type and code.
 DWORD StatusOfIcmpError(int type, int code) noexcept;
 // Internet checksum of the buffer.
@@ -55,9 +54,8 @@ public:
     // Checks that a HANDLE value points at a live echo handle.
     static EchoHandle* From(HANDLE handle) noexcept;
 
-    DWORD SendEcho(IPAddr destination, const void* requestData, WORD requestSize,
-                   const IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
-                   DWORD timeoutMs, DWORD* roundTripUs) noexcept;
+    DWORD SendEcho(IPAddr destination, const void* requestData, WORD requestSize, const IP_OPTION_INFORMATION* options,
+                   void* replyBuffer, DWORD replySize, DWORD timeoutMs, DWORD* roundTripUs) noexcept;
     void Cancel() noexcept;
     std::uint16_t Identifier() const noexcept { return m_identifier; }
 
@@ -68,15 +66,14 @@ private:
     // SendEcho's steps. IP_SUCCESS when the request can go out and its answer
     // fits in replySize bytes (the buffers sized and the options set for it);
     // otherwise the status that refuses it.
-    DWORD CheckRequest(const void* requestData, WORD requestSize,
-                       const IP_OPTION_INFORMATION* options, DWORD replySize) noexcept;
+    DWORD CheckRequest(const void* requestData, WORD requestSize, const IP_OPTION_INFORMATION* options,
+                       DWORD replySize) noexcept;
     // Sizes the receive buffers for the answers to a request of requestSize bytes.
     bool FitBuffers(WORD requestSize) noexcept;
     // Reads until the answer to the current request is in m (IP_SUCCESS), the
     // monotonic deadline passes, the handle is cancelled or the poll fails
     // (the failure's status).
-    DWORD AwaitAnswer(IPAddr destination, std::int64_t deadline, Match& m,
-                      std::int64_t& stampReal) noexcept;
+    DWORD AwaitAnswer(IPAddr destination, std::int64_t deadline, Match& m, std::int64_t& stampReal) noexcept;
     bool ApplyOptions(const IP_OPTION_INFORMATION* options) noexcept;
     bool SendRequest(IPAddr destination, const void* data, WORD size) noexcept;
     // Reads one queue until a packet belongs to the current request or the
@@ -85,8 +82,7 @@ private:
     bool ConnectTo(IPAddr destination) noexcept;
     // Forgets errors that earlier requests left on the socket.
     void ClearStaleErrors() noexcept;
-    Match ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs,
-                  bool& empty) noexcept;
+    Match ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs, bool& empty) noexcept;
 
     static constexpr std::uint32_t kMagic = 0x4f564943;  // "OVIC"
     std::uint32_t m_magic = kMagic;

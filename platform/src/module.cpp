@@ -143,8 +143,7 @@ std::string ExecutableFolder() {
 std::string ModulePathOf(const void* address) {
     Dl_info info{};
     link_map* map = nullptr;
-    if (address == nullptr ||
-        dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0) {
+    if (address == nullptr || dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0) {
         return {};
     }
     // The program itself has an empty name in the loader's list.
@@ -159,8 +158,7 @@ std::string LongPath(const std::string& path) {
     if (path.empty()) {
         return {};
     }
-    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
-                                                               &std::free);
+    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
     return resolved ? std::string(resolved.get()) : std::string();
 }
 

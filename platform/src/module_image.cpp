@@ -13,8 +13,7 @@ namespace {
 
 // Word size and byte order of the running program.
 constexpr unsigned char kNativeClass = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
-constexpr unsigned char kNativeData =
-    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? ELFDATA2LSB : ELFDATA2MSB;
+constexpr unsigned char kNativeData = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? ELFDATA2LSB : ELFDATA2MSB;
 
 bool InFile(std::uint64_t offset, std::uint64_t size, std::uint64_t fileSize) noexcept {
     return offset <= fileSize && size <= fileSize - offset;
@@ -23,16 +22,14 @@ bool InFile(std::uint64_t offset, std::uint64_t size, std::uint64_t fileSize) no
 // The machine this layer was built for, from its own header in memory.
 ElfW(Half) NativeMachine() noexcept {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&NativeMachine), &info) == 0 ||
-        info.dli_fbase == nullptr) {
+    if (dladdr(reinterpret_cast<const void*>(&NativeMachine), &info) == 0 || info.dli_fbase == nullptr) {
         return EM_NONE;
     }
     return static_cast<const ElfW(Ehdr)*>(info.dli_fbase)->e_machine;
 }
 
 template <typename Header>
-bool ReadTable(const StoredFile& file, std::uint64_t offset, std::size_t count,
-               std::vector<Header>& table) {
+bool ReadTable(const StoredFile& file, std::uint64_t offset, std::size_t count, std::vector<Header>& table) {
     if (!InFile(offset, count * sizeof(Header), file.Size())) {
         return false;
     }
@@ -40,9 +37,8 @@ bool ReadTable(const StoredFile& file, std::uint64_t offset, std::size_t count,
     return file.ReadAt(offset, table.data(), count * sizeof(Header));
 }
 
-bool SegmentsFit(const StoredFile& file, const ElfW(Ehdr)& header) {
-    if (header.e_phentsize != sizeof(ElfW(Phdr)) || header.e_phnum == 0 ||
-        header.e_phnum == PN_XNUM) {
+bool SegmentsFit(const StoredFile& file, const ElfW(Ehdr) & header) {
+    if (header.e_phentsize != sizeof(ElfW(Phdr)) || header.e_phnum == 0 || header.e_phnum == PN_XNUM) {
         return false;
     }
     std::vector<ElfW(Phdr)> segments;
@@ -51,7 +47,7 @@ bool SegmentsFit(const StoredFile& file, const ElfW(Ehdr)& header) {
     }
     bool loadable = false;
     bool dynamic = false;
-    for (const ElfW(Phdr)& segment : segments) {
+    for (const ElfW(Phdr) & segment : segments) {
         if (segment.p_type == PT_LOAD) {
             loadable = true;
             if (segment.p_filesz > segment.p_memsz) {
@@ -66,7 +62,7 @@ bool SegmentsFit(const StoredFile& file, const ElfW(Ehdr)& header) {
     return loadable && dynamic;
 }
 
-bool SectionsFit(const StoredFile& file, const ElfW(Ehdr)& header) {
+bool SectionsFit(const StoredFile& file, const ElfW(Ehdr) & header) {
     if (header.e_shoff == 0) {
         return true;  // stripped of section headers; the loader does not need them
     }
@@ -77,7 +73,7 @@ bool SectionsFit(const StoredFile& file, const ElfW(Ehdr)& header) {
     if (!ReadTable(file, header.e_shoff, header.e_shnum, sections)) {
         return false;
     }
-    for (const ElfW(Shdr)& section : sections) {
+    for (const ElfW(Shdr) & section : sections) {
         if (section.sh_type != SHT_NOBITS && section.sh_size != 0 &&
             !InFile(section.sh_offset, section.sh_size, file.Size())) {
             return false;
@@ -93,9 +89,8 @@ bool ModuleImageFits(const StoredFile& file) {
     if (!file.IsOpen() || file.Size() < sizeof(header) || !file.ReadAt(0, &header, sizeof(header))) {
         return false;
     }
-    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
-        header.e_ident[EI_CLASS] != kNativeClass || header.e_ident[EI_DATA] != kNativeData ||
-        header.e_ident[EI_VERSION] != EV_CURRENT || header.e_type != ET_DYN ||
+    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != kNativeClass ||
+        header.e_ident[EI_DATA] != kNativeData || header.e_ident[EI_VERSION] != EV_CURRENT || header.e_type != ET_DYN ||
         header.e_machine != NativeMachine() || header.e_ehsize != sizeof(header)) {
         return false;
     }

@@ -50,8 +50,7 @@ using ov::reg::Hive;
 using ov::reg::Key;
 
 constexpr REGSAM kWriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | 0x0020 /* create link */ |
-                                0x00010000 /* delete */ | 0x00040000 /* write DAC */ |
-                                0x00080000 /* write owner */;
+                                0x00010000 /* delete */ | 0x00040000 /* write DAC */ | 0x00080000 /* write owner */;
 constexpr size_t kMaxKeyNameChars = 255;
 constexpr size_t kMaxValueNameChars = 16383;
 constexpr DWORD kMaxValueBytes = 64u << 20;
@@ -164,8 +163,7 @@ bool SetAside(Root& r, const std::string& mark, const std::string& why) {
     // The paths come from the environment: printed with their controls escaped.
     if (::rename(r.file.c_str(), aside.c_str()) == 0) {
         std::fprintf(stderr, "registry: %s could not be read (%s); kept as %s, starting empty\n",
-                     ov::EscapeControls(r.file).c_str(), why.c_str(),
-                     ov::EscapeControls(aside).c_str());
+                     ov::EscapeControls(r.file).c_str(), why.c_str(), ov::EscapeControls(aside).c_str());
         return true;
     }
     if (r.reported != mark) {
@@ -526,8 +524,8 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, HKEY*
     return ERROR_SUCCESS;
 }
 
-LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                     REGSAM access, void* security, HKEY* result, DWORD* disposition) {
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
+                     void* security, HKEY* result, DWORD* disposition) {
     if (result == nullptr || subKey == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -575,8 +573,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, 
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type, BYTE* data,
-                      DWORD* dataSize) {
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type, BYTE* data, DWORD* dataSize) {
     if (data != nullptr && dataSize == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -605,10 +602,8 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type,
     return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize) {
-    if ((data == nullptr && dataSize != 0) || dataSize > kMaxValueBytes ||
-        Length(valueName) > kMaxValueNameChars) {
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize) {
+    if ((data == nullptr && dataSize != 0) || dataSize > kMaxValueBytes || Length(valueName) > kMaxValueNameChars) {
         return ERROR_INVALID_PARAMETER;
     }
     const std::lock_guard lock(g_mutex);
@@ -698,8 +693,7 @@ LONG DeleteKey(HKEY key, LPCWSTR subKey, bool tree) {
         const std::vector<std::u16string> children = h.Children(folded);
         if (clearOnly) {
             for (const std::u16string& child : children) {
-                h.EraseTree(folded.empty() ? ov::reg::Fold(child)
-                                           : folded + u"\\" + ov::reg::Fold(child));
+                h.EraseTree(folded.empty() ? ov::reg::Fold(child) : folded + u"\\" + ov::reg::Fold(child));
             }
             h.Find(folded)->values.clear();
         } else if (!tree && !children.empty()) {
@@ -722,8 +716,8 @@ LONG RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
     return DeleteKey(key, subKey, true);
 }
 
-LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
-                   LPWSTR keyClass, DWORD* classChars, void* lastWriteTime) {
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved, LPWSTR keyClass,
+                   DWORD* classChars, void* lastWriteTime) {
     if (name == nullptr || nameChars == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -756,8 +750,8 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* 
     return ERROR_SUCCESS;
 }
 
-LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
-                   DWORD* type, BYTE* data, DWORD* dataSize) {
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved, DWORD* type, BYTE* data,
+                   DWORD* dataSize) {
     if (name == nullptr || nameChars == nullptr || (data != nullptr && dataSize == nullptr)) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -787,10 +781,9 @@ LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* 
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classChars, DWORD* reserved,
-                      DWORD* subKeys, DWORD* maxSubKeyChars, DWORD* maxClassChars, DWORD* values,
-                      DWORD* maxValueNameChars, DWORD* maxValueBytes, DWORD* securityBytes,
-                      void* lastWriteTime) {
+LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classChars, DWORD* reserved, DWORD* subKeys,
+                      DWORD* maxSubKeyChars, DWORD* maxClassChars, DWORD* values, DWORD* maxValueNameChars,
+                      DWORD* maxValueBytes, DWORD* securityBytes, void* lastWriteTime) {
     const std::lock_guard lock(g_mutex);
     Target t;
     if (const LONG rc = OpenTarget(key, t, KEY_QUERY_VALUE); rc != ERROR_SUCCESS) {

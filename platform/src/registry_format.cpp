@@ -82,7 +82,9 @@ bool ReadQuoted(std::string_view text, size_t& pos, std::u16string& out) {
     return false;
 }
 
-bool IsSurrogate(char16_t c) noexcept { return c >= 0xD800 && c <= 0xDFFF; }
+bool IsSurrogate(char16_t c) noexcept {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
 
 // Quoted form of text: UTF-8, with \\ and \" escaped and control characters
 // and unpaired surrogates as \uXXXX.
@@ -91,8 +93,8 @@ std::string Quote(std::u16string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         const char16_t c = text[i];
-        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        const bool pair =
+            c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
         if (pair) {
             out += ov::WideToUtf8(text.substr(i, 2));
             i += 2;
@@ -210,8 +212,7 @@ bool ParseData(std::string_view text, Value& v) {
     }
     if (text.starts_with("dword:")) {
         const std::string_view digits = text.substr(6);
-        if (digits.empty() || digits.size() > 8 ||
-            !std::all_of(digits.begin(), digits.end(), IsHexDigit)) {
+        if (digits.empty() || digits.size() > 8 || !std::all_of(digits.begin(), digits.end(), IsHexDigit)) {
             return false;
         }
         DWORD n = 0;
@@ -254,8 +255,8 @@ bool Fail(std::string& error, size_t line, const char* what) {
 }  // namespace
 
 char16_t FoldChar(char16_t c) noexcept {
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
-        (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F)) {
         return static_cast<char16_t>(c + 0x20);
     }
     if (c >= 0x400 && c <= 0x40F) {
@@ -288,7 +289,9 @@ Value* FindValue(Key& key, std::u16string_view name) {
     return nullptr;
 }
 
-Hive::Hive() { Reset(); }
+Hive::Hive() {
+    Reset();
+}
 
 void Hive::Reset() {
     keys.clear();
@@ -363,8 +366,7 @@ void Hive::EraseTree(std::u16string_view foldedPath) {
     }
 }
 
-bool ParseHive(std::string_view text, std::u16string_view rootName, Hive& hive,
-               std::string& error) {
+bool ParseHive(std::string_view text, std::u16string_view rootName, Hive& hive, std::string& error) {
     hive.Reset();
     if (text.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
@@ -409,8 +411,8 @@ bool ParseHive(std::string_view text, std::u16string_view rootName, Hive& hive,
             }
             std::u16string_view path(full);
             path.remove_prefix(std::min(path.size(), rootFolded.size() + 1));
-            if (!path.empty() && (path.front() == u'\\' || path.back() == u'\\' ||
-                                  path.find(u"\\\\") != std::u16string_view::npos)) {
+            if (!path.empty() &&
+                (path.front() == u'\\' || path.back() == u'\\' || path.find(u"\\\\") != std::u16string_view::npos)) {
                 return Fail(error, firstLine, "empty key name");
             }
             hive.Create(path);
@@ -492,8 +494,7 @@ std::string SerializeHive(const Hive& hive, std::u16string_view rootName) {
             } else if (v.type == REG_DWORD && v.data.size() == 4) {
                 char buf[16];
                 const DWORD n = static_cast<DWORD>(v.data[0]) | (static_cast<DWORD>(v.data[1]) << 8) |
-                                (static_cast<DWORD>(v.data[2]) << 16) |
-                                (static_cast<DWORD>(v.data[3]) << 24);
+                                (static_cast<DWORD>(v.data[2]) << 16) | (static_cast<DWORD>(v.data[3]) << 24);
                 std::snprintf(buf, sizeof(buf), "dword:%08x", n);
                 out += buf;
             } else {

@@ -50,8 +50,7 @@ Value* FindValue(Key& key, std::u16string_view name);
 
 // Parses .reg export text of the root named rootName into hive. On failure
 // returns false and describes the first fault (with its line) in error.
-bool ParseHive(std::string_view text, std::u16string_view rootName, Hive& hive,
-               std::string& error);
+bool ParseHive(std::string_view text, std::u16string_view rootName, Hive& hive, std::string& error);
 // .reg export text of hive under the root named rootName.
 std::string SerializeHive(const Hive& hive, std::u16string_view rootName);
 

@@ -10,8 +10,7 @@
 
 namespace ov {
 
-StoredFile::StoredFile(const std::string& path, std::uint64_t maxBytes) noexcept
-    : m_maxBytes(maxBytes) {
+StoredFile::StoredFile(const std::string& path, std::uint64_t maxBytes) noexcept : m_maxBytes(maxBytes) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
     m_fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!m_fd.Valid()) {
@@ -112,16 +111,16 @@ bool StoredFile::ReadAll(std::vector<unsigned char>& out) {
 
 std::string StoredFileProblem(StoredFileStatus status, int error) {
     switch (status) {
-    case StoredFileStatus::Ok:
-        return "no problem";
-    case StoredFileStatus::Missing:
-        return "missing";
-    case StoredFileStatus::NotRegular:
-        return "not a regular file";
-    case StoredFileStatus::TooLarge:
-        return "too large";
-    case StoredFileStatus::Unreadable:
-        break;
+        case StoredFileStatus::Ok:
+            return "no problem";
+        case StoredFileStatus::Missing:
+            return "missing";
+        case StoredFileStatus::NotRegular:
+            return "not a regular file";
+        case StoredFileStatus::TooLarge:
+            return "too large";
+        case StoredFileStatus::Unreadable:
+            break;
     }
     return std::strerror(error);
 }

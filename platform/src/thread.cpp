@@ -39,7 +39,9 @@ bool ReserveWaitSlots(std::size_t threads) noexcept {
     return ::prctl(PR_FUTEX_HASH, PR_FUTEX_HASH_SET_SLOTS, wanted, 0, 0) == 0;
 }
 
-Thread::~Thread() { Join(); }
+Thread::~Thread() {
+    Join();
+}
 
 void* Thread::Run(void* self) noexcept {
     static_cast<Thread*>(self)->m_body();

@@ -24,11 +24,9 @@
 
 namespace {
 
-class ChartTest : public ::testing::Test
-{
+class ChartTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         if (!QApplication::instance()) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
             static int argc = 1;
@@ -40,26 +38,26 @@ protected:
 
     static void TearDownTestSuite() { s_app.reset(); }
 
-    void SetUp() override
-    {
+    void SetUp() override {
         chart = std::make_unique<COvChartCtrl>();
         chart->resize(800, 400);
     }
 
     // Appends one point to each of the given values' series in one batch.
-    int Sample(const std::vector<double>& values)
-    {
-        if (!chart->OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, int(values.size()), 1))
+    int Sample(const std::vector<double>& values) {
+        if (!chart->OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, int(values.size()), 1)) {
             return 0;
-        for (std::size_t s = 0; s < values.size(); ++s)
-            if (!chart->SetValue(int(s), 0, values[s]))
+        }
+        for (std::size_t s = 0; s < values.size(); ++s) {
+            if (!chart->SetValue(int(s), 0, values[s])) {
                 return 0;
+            }
+        }
         return chart->CloseData(0x31);
     }
 
     // Shows the control and lets it draw what is pending.
-    void ShowAndDraw()
-    {
+    void ShowAndDraw() {
         chart->show();
         QApplication::processEvents();
         QApplication::processEvents();
@@ -71,12 +69,12 @@ protected:
 
 std::unique_ptr<QApplication> ChartTest::s_app;
 
-TEST_F(ChartTest, BatchesReplaceAndAppendPointsAndAddSeries)
-{
+TEST_F(ChartTest, BatchesReplaceAndAppendPointsAndAddSeries) {
     // The start placeholder: 5 series of 1 point, then points 0..4 of series 0.
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, 5, 1), 1);
-    for (int p = 0; p < 5; ++p)
+    for (int p = 0; p < 5; ++p) {
         EXPECT_EQ(chart->SetValue(0, p, OVCHART_HIDDEN), 1);
+    }
     ASSERT_EQ(chart->CloseData(0x31), 1);
     EXPECT_EQ(chart->SeriesCount(), 5);
     EXPECT_EQ(chart->EndPoint(), 5);
@@ -106,8 +104,7 @@ TEST_F(ChartTest, BatchesReplaceAndAppendPointsAndAddSeries)
     EXPECT_EQ(chart->Value(0, 300), OVCHART_HIDDEN);
 }
 
-TEST_F(ChartTest, OneRedrawPerBatch)
-{
+TEST_F(ChartTest, OneRedrawPerBatch) {
     ShowAndDraw();
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 3, 299), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
@@ -118,22 +115,23 @@ TEST_F(ChartTest, OneRedrawPerBatch)
     EXPECT_EQ(replots, 1);
 }
 
-TEST_F(ChartTest, GapsReachThePlotAsBreaks)
-{
+TEST_F(ChartTest, GapsReachThePlotAsBreaks) {
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 0), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
     ShowAndDraw();
     const double values[] = {5, 6, OVCHART_HIDDEN, std::numeric_limits<double>::quiet_NaN(), 8, 9};
-    for (double v : values)
+    for (double v : values) {
         ASSERT_EQ(Sample({v}), 1);
+    }
     QApplication::processEvents();
     EXPECT_EQ(chart->Value(0, 3), OVCHART_HIDDEN);  // NaN is hidden too
 
     // Few points: each one is handed on, the two hidden ones as one break.
     const auto data = chart->Plot()->graph(0)->data();
     std::vector<double> seen;
-    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it) {
         seen.push_back(it->value);
+    }
     ASSERT_EQ(seen.size(), 5u);
     EXPECT_EQ(seen[1], 6.0);
     EXPECT_TRUE(std::isnan(seen[2]));
@@ -144,8 +142,7 @@ TEST_F(ChartTest, GapsReachThePlotAsBreaks)
 // point, column by column: for raw points, for columns narrower and wider
 // than a summary run, after the ring has wrapped and after a smaller capacity
 // rebuilt the summaries.
-TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
-{
+TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer) {
     CChartBuffer buffer;
     buffer.Reset(1, 70001);
     std::mt19937 random(7);
@@ -166,8 +163,9 @@ TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
             lower.push_back(lo);
         };
         auto gap = [&](double key) {
-            if (upper.empty() || !std::isnan(upper.back()))
+            if (upper.empty() || !std::isnan(upper.back())) {
                 add(key, std::nan(""), std::nan(""));
+            }
         };
         for (std::int64_t c = buffer.First() / step; c <= (buffer.End() - 1) / step; ++c) {
             double lo = 1e300, hi = -1e300;
@@ -213,8 +211,9 @@ TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
             }
         }
     };
-    for (std::int64_t step : {1, 7, 100, 128, 192, 256, 1280})
+    for (std::int64_t step : {1, 7, 100, 128, 192, 256, 1280}) {
         check(step);
+    }
     buffer.SetCapacity(50003);
     EXPECT_EQ(buffer.First(), 100000 - 50003);
     check(256);
@@ -229,11 +228,11 @@ TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer)
 
 // Far more points than pixels: the columns painted in the picture keep a
 // long gap empty and stand at the series' value.
-TEST_F(ChartTest, ReducedColumnsKeepGapsInThePicture)
-{
+TEST_F(ChartTest, ReducedColumnsKeepGapsInThePicture) {
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 100000), 1);
-    for (int p = 0; p < 100000; ++p)
+    for (int p = 0; p < 100000; ++p) {
         ASSERT_EQ(chart->SetValue(0, p, p >= 40000 && p < 60000 ? OVCHART_HIDDEN : 50.0), 1);
+    }
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
     ASSERT_EQ(chart->SetRealTimeMode(OVCHART_RT_OFF), 1);
     QTemporaryDir dir;
@@ -246,9 +245,11 @@ TEST_F(ChartTest, ReducedColumnsKeepGapsInThePicture)
     auto rowsOfColor = [&](double point) {
         std::vector<int> rows;
         const int x = int(plot->xAxis->coordToPixel(point));
-        for (int y = 0; y < image.height(); ++y)
-            if (image.pixelColor(x, y) == color)
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixelColor(x, y) == color) {
                 rows.push_back(y);
+            }
+        }
         return rows;
     };
     const std::vector<int> shown = rowsOfColor(20000);
@@ -259,12 +260,13 @@ TEST_F(ChartTest, ReducedColumnsKeepGapsInThePicture)
     EXPECT_FALSE(rowsOfColor(70000).empty());
 }
 
-TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)
-{
+TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount) {
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 3, 10), 1);
-    for (int s = 0; s < 3; ++s)
-        for (int p = 0; p < 10; ++p)
+    for (int s = 0; s < 3; ++s) {
+        for (int p = 0; p < 10; ++p) {
             chart->SetValue(s, p, 10.0 * (s + 1));
+        }
+    }
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
     ASSERT_EQ(chart->SetGallery(OVCHART_BAR), 1);
     ASSERT_EQ(chart->SetGallerySeriesCount(3), 1);
@@ -295,8 +297,7 @@ TEST_F(ChartTest, BarsStandSideBySideForTheSeriesCount)
 // Making and deleting the plottables of a thousand series stopped the window
 // for seconds: a new run's series take those of the last run again, and
 // series added to a run leave the others' alone.
-TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers)
-{
+TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers) {
     ASSERT_EQ(chart->SetLegendBox(true), 1);
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 3, 5), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
@@ -333,14 +334,14 @@ TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers)
     EXPECT_EQ(chart->Value(2, chart->EndPoint() - 1), OVCHART_HIDDEN);
 }
 
-TEST_F(ChartTest, ExportWritesABitmapOfTheControlsSize)
-{
+TEST_F(ChartTest, ExportWritesABitmapOfTheControlsSize) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 2, 299), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
-    for (int k = 0; k < 50; ++k)
+    for (int k = 0; k < 50; ++k) {
         ASSERT_EQ(Sample({double(k), k % 7 ? 30.0 : OVCHART_HIDDEN}), 1);
+    }
     chart->resize(643, 377);
     const QString path = dir.filePath(QStringLiteral("Chart.bmp"));
     ASSERT_EQ(chart->Export(OVCHART_FORMAT_BMP, path), 1);  // also while hidden
@@ -358,8 +359,7 @@ TEST_F(ChartTest, ExportWritesABitmapOfTheControlsSize)
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("a.bmp"))));
 }
 
-TEST_F(ChartTest, BufferScrollsAtItsRealSize)
-{
+TEST_F(ChartTest, BufferScrollsAtItsRealSize) {
     ASSERT_EQ(chart->SetRealTimeBufferSize(360000), 1);
     ASSERT_EQ(chart->SetRealTimeMode(OVCHART_RT_SCROLL), 1);
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 2, 299), 1);
@@ -393,8 +393,7 @@ TEST_F(ChartTest, BufferScrollsAtItsRealSize)
     EXPECT_DOUBLE_EQ(chart->VisibleLast() - chart->VisibleFirst(), 300.0);
 }
 
-TEST_F(ChartTest, UserScrollsBackAndReturnsToTheNewest)
-{
+TEST_F(ChartTest, UserScrollsBackAndReturnsToTheNewest) {
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 2000), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
     ShowAndDraw();
@@ -420,8 +419,7 @@ TEST_F(ChartTest, UserScrollsBackAndReturnsToTheNewest)
     EXPECT_DOUBLE_EQ(chart->VisibleFirst(), -0.5);
 }
 
-TEST_F(ChartTest, FailingCallsLeaveTheControlUsable)
-{
+TEST_F(ChartTest, FailingCallsLeaveTheControlUsable) {
     EXPECT_EQ(chart->SetValue(0, 0, 1.0), 0);  // no batch
     EXPECT_EQ(chart->CloseData(OVCHART_VALUES), 0);
     EXPECT_EQ(chart->OpenData(0x02, 1, 1), 0);
@@ -452,18 +450,19 @@ TEST_F(ChartTest, FailingCallsLeaveTheControlUsable)
     EXPECT_EQ(chart->EndPoint(), 301);
 }
 
-TEST_F(ChartTest, LabelHandlerReplacesAxisLabelsAndMouseEventReportsButtons)
-{
+TEST_F(ChartTest, LabelHandlerReplacesAxisLabelsAndMouseEventReportsButtons) {
     std::vector<int> axes;
     chart->SetLabelHandler([&axes](int axis, QString& text) {
         axes.push_back(axis);
-        if (axis == OVCHART_AXIS_X)
+        if (axis == OVCHART_AXIS_X) {
             text = text.toInt() < 299 ? QString() : QStringLiteral("k%1").arg(text.toInt() - 299);
+        }
     });
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 299), 1);
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
-    for (int k = 0; k < 600; ++k)
+    for (int k = 0; k < 600; ++k) {
         ASSERT_EQ(Sample({double(k % 50)}), 1);
+    }
     ShowAndDraw();
     const QVector<QString> labels = chart->Plot()->xAxis->tickVectorLabels();
     const QVector<double> ticks = chart->Plot()->xAxis->tickVector();
@@ -486,12 +485,12 @@ TEST_F(ChartTest, LabelHandlerReplacesAxisLabelsAndMouseEventReportsButtons)
 
 // With more series than the plot area has room for, the legend shows a page
 // of them inside the plot, says which, and the wheel over it turns the page.
-TEST_F(ChartTest, LegendKeepsInsideThePlotAndTurnsPagesWithTheWheel)
-{
+TEST_F(ChartTest, LegendKeepsInsideThePlotAndTurnsPagesWithTheWheel) {
     constexpr int kSeries = 300;
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, kSeries, 10), 1);
-    for (int s = 0; s < kSeries; ++s)
+    for (int s = 0; s < kSeries; ++s) {
         ASSERT_EQ(chart->SetSeriesLegend(s, QStringLiteral("10.0.%1.%2").arg(s / 256).arg(s % 256)), 1);
+    }
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
     ASSERT_EQ(chart->SetLegendBox(true), 1);
     ShowAndDraw();
@@ -508,8 +507,8 @@ TEST_F(ChartTest, LegendKeepsInsideThePlotAndTurnsPagesWithTheWheel)
 
     auto wheel = [&](int notches) {
         const QPointF at = legend->outerRect().center();
-        QWheelEvent event(at, plot->mapToGlobal(at), {}, {0, notches * QWheelEvent::DefaultDeltasPerStep},
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, plot->mapToGlobal(at), {}, {0, notches * QWheelEvent::DefaultDeltasPerStep}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(plot, &event);
         QApplication::processEvents();
     };
@@ -518,8 +517,7 @@ TEST_F(ChartTest, LegendKeepsInsideThePlotAndTurnsPagesWithTheWheel)
     const int step = chart->LegendFirst();
     EXPECT_GT(step, 0);
     EXPECT_EQ(chart->VisibleFirst(), lower);  // the plot is not zoomed
-    EXPECT_EQ(qobject_cast<QCPPlottableLegendItem*>(legend->item(0))->plottable()->name(),
-              chart->SeriesLegend(step));
+    EXPECT_EQ(qobject_cast<QCPPlottableLegendItem*>(legend->item(0))->plottable()->name(), chart->SeriesLegend(step));
     wheel(-100);
     EXPECT_EQ(chart->LegendFirst() + chart->LegendShown(), kSeries);
     EXPECT_TRUE(plot->axisRect()->rect().contains(legend->outerRect()));
@@ -541,20 +539,21 @@ TEST_F(ChartTest, LegendKeepsInsideThePlotAndTurnsPagesWithTheWheel)
 
 // In a small control the y title is wrapped whole into the axis's length, or
 // left out, never cut; x labels that do not fit are left out, never overlap.
-TEST_F(ChartTest, TitleStaysWholeAndLabelsDoNotOverlapInASmallControl)
-{
+TEST_F(ChartTest, TitleStaysWholeAndLabelsDoNotOverlapInASmallControl) {
     const QString title = QStringLiteral("Response Time(ms)");
     chart->SetLabelHandler([](int axis, QString& text) {
-        if (axis == OVCHART_AXIS_X)
+        if (axis == OVCHART_AXIS_X) {
             text = QStringLiteral("2026-05-01 12:%1:00").arg(text.toInt() % 60, 2, 10, QLatin1Char('0'));
+        }
     });
     ASSERT_EQ(chart->SetAxisTitle(OVCHART_AXIS_Y, title), 1);
     QFont font = chart->font();
     font.setPointSize(10);
     ASSERT_EQ(chart->SetAxisTitleFont(OVCHART_AXIS_Y, font), 1);
     ASSERT_EQ(chart->OpenData(OVCHART_VALUES, 1, 600), 1);
-    for (int p = 0; p < 600; ++p)
+    for (int p = 0; p < 600; ++p) {
         chart->SetValue(0, p, p % 40);
+    }
     ASSERT_EQ(chart->CloseData(OVCHART_VALUES), 1);
 
     QCustomPlot* plot = chart->Plot();
@@ -569,8 +568,9 @@ TEST_F(ChartTest, TitleStaysWholeAndLabelsDoNotOverlapInASmallControl)
             EXPECT_EQ(QString(shown).remove(QLatin1Char('\n')).remove(QLatin1Char(' ')),
                       QString(title).remove(QLatin1Char(' ')))
                 << size.width() << "x" << size.height();
-            for (const QString& line : shown.split(QLatin1Char('\n')))
+            for (const QString& line : shown.split(QLatin1Char('\n'))) {
                 EXPECT_LE(titleMetrics.horizontalAdvance(line), plot->axisRect()->height()) << line.toStdString();
+            }
             wrapped += shown.contains(QLatin1Char('\n'));
         }
 
@@ -581,8 +581,9 @@ TEST_F(ChartTest, TitleStaysWholeAndLabelsDoNotOverlapInASmallControl)
         double lastRight = -1.0e9;
         int kept = 0;
         for (qsizetype i = 0; i < ticks.size(); ++i) {
-            if (labels[i].isEmpty())
+            if (labels[i].isEmpty()) {
                 continue;
+            }
             const double at = plot->xAxis->coordToPixel(ticks[i]);
             const double half = labelMetrics.horizontalAdvance(labels[i]) / 2.0;
             EXPECT_GE(at - half, lastRight) << size.width() << " " << labels[i].toStdString();
@@ -600,8 +601,7 @@ TEST_F(ChartTest, TitleStaysWholeAndLabelsDoNotOverlapInASmallControl)
 
 // The axes share the tickers with the control and may keep them longer; the
 // bar groups belong to the control alone.
-TEST_F(ChartTest, TickersAndBarGroupsHaveOneOwnerEach)
-{
+TEST_F(ChartTest, TickersAndBarGroupsHaveOneOwnerEach) {
     int calls = 0;
     chart->SetLabelHandler([&calls](int, QString& text) {
         ++calls;
@@ -628,4 +628,4 @@ TEST_F(ChartTest, TickersAndBarGroupsHaveOneOwnerEach)
     EXPECT_TRUE(labels[0].startsWith(QLatin1Char('t')));
 }
 
-} // namespace
+}  // namespace

@@ -24,8 +24,7 @@ protected:
     void SetUp() override { SetThreadLocale(0x0409); }
     void TearDown() override { OvBase64_SetEncodeTable(kStandard); }
 
-    static std::string Encode(const std::string& bytes)
-    {
+    static std::string Encode(const std::string& bytes) {
         std::vector<char> out((bytes.size() + 2) / 3 * 4 + 1, '\x7f');
         const char* r = OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>(bytes.data()),
                                               static_cast<int>(bytes.size()), out.data());
@@ -35,21 +34,25 @@ protected:
     }
     // Decodes into a buffer of exactly length / 4 * 3 bytes, so that any
     // write past it shows under the address sanitizer.
-    static std::string Decode(const std::string& text, int* count = nullptr)
-    {
+    static std::string Decode(const std::string& text, int* count = nullptr) {
         std::vector<unsigned char> out(text.size() / 4 * 3 + (text.size() < 4 ? 1 : 0));
         const int n = OvBase64_DecodeBuffer(text.data(), static_cast<int>(text.size()), out.data());
-        if (count)
+        if (count) {
             *count = n;
+        }
         return std::string(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(std::max(n, 0)));
     }
 };
 
-TEST_F(Base64Test, Rfc4648VectorsBothWays)
-{
+TEST_F(Base64Test, Rfc4648VectorsBothWays) {
     const std::pair<const char*, const char*> vectors[] = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [plain, encoded] : vectors) {
         EXPECT_EQ(Encode(plain), encoded) << plain;
@@ -59,8 +62,7 @@ TEST_F(Base64Test, Rfc4648VectorsBothWays)
     }
 }
 
-TEST_F(Base64Test, CountZeroOrNegativeWritesOnlyTheTerminator)
-{
+TEST_F(Base64Test, CountZeroOrNegativeWritesOnlyTheTerminator) {
     char out[4] = {'x', 'x', 'x', 'x'};
     OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>("abc"), 0, out);
     EXPECT_EQ(out[0], '\0');
@@ -70,8 +72,7 @@ TEST_F(Base64Test, CountZeroOrNegativeWritesOnlyTheTerminator)
     EXPECT_EQ(out[1], 'x');
 }
 
-TEST_F(Base64Test, LengthNotAPositiveMultipleOfFourDecodesNothing)
-{
+TEST_F(Base64Test, LengthNotAPositiveMultipleOfFourDecodesNothing) {
     unsigned char out[8] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
     for (int length : {0, -4, 1, 2, 3, 5, 7}) {
         EXPECT_EQ(OvBase64_DecodeBuffer("Zm9vYmFy", length, out), 0) << length;
@@ -83,13 +84,13 @@ TEST_F(Base64Test, LengthNotAPositiveMultipleOfFourDecodesNothing)
     EXPECT_EQ(result, u"");
 }
 
-TEST_F(Base64Test, RandomBytesRoundTripAtEveryLength)
-{
+TEST_F(Base64Test, RandomBytesRoundTripAtEveryLength) {
     std::mt19937 rng(42);
     for (std::size_t size = 0; size < 200; ++size) {
         std::string bytes(size, '\0');
-        for (char& c : bytes)
+        for (char& c : bytes) {
             c = static_cast<char>(rng());
+        }
         const std::string text = Encode(bytes);
         EXPECT_EQ(text.size(), (size + 2) / 3 * 4);
         if (size) {
@@ -98,8 +99,7 @@ TEST_F(Base64Test, RandomBytesRoundTripAtEveryLength)
     }
 }
 
-TEST_F(Base64Test, PadInsideTheInputShortensOnlyItsGroup)
-{
+TEST_F(Base64Test, PadInsideTheInputShortensOnlyItsGroup) {
     // "QQ==" is one byte; the next group still lands at offset 3.
     std::vector<unsigned char> out(6, 0xEE);
     const int n = OvBase64_DecodeBuffer("QQ==QUJD", 8, out.data());
@@ -112,8 +112,7 @@ TEST_F(Base64Test, PadInsideTheInputShortensOnlyItsGroup)
 }
 
 // The decoding rules spelled out group by group, pad anywhere.
-int ReferenceDecode(const std::string& text, unsigned char* out)
-{
+int ReferenceDecode(const std::string& text, unsigned char* out) {
     auto value = [](char c) -> unsigned {
         const char* p = std::strchr(kStandard, c);
         return c && p ? static_cast<unsigned>(p - kStandard) : 0;
@@ -136,14 +135,14 @@ int ReferenceDecode(const std::string& text, unsigned char* out)
     return count;
 }
 
-TEST_F(Base64Test, PadsAnywhereDecodeByTheGroupRules)
-{
+TEST_F(Base64Test, PadsAnywhereDecodeByTheGroupRules) {
     const std::string symbols = "AZaz09+/====!\xff";
     std::mt19937 rng(3);
     for (int round = 0; round < 2000; ++round) {
         std::string text(4 * (1 + rng() % 6), 'A');
-        for (char& c : text)
+        for (char& c : text) {
             c = symbols[rng() % symbols.size()];
+        }
         std::vector<unsigned char> ours(text.size() / 4 * 3, 0), ref(ours.size(), 0);
         ASSERT_EQ(OvBase64_DecodeBuffer(text.data(), static_cast<int>(text.size()), ours.data()),
                   ReferenceDecode(text, ref.data()))
@@ -152,13 +151,13 @@ TEST_F(Base64Test, PadsAnywhereDecodeByTheGroupRules)
     }
 }
 
-TEST_F(Base64Test, BytesOutsideTheAlphabetStayInBounds)
-{
+TEST_F(Base64Test, BytesOutsideTheAlphabetStayInBounds) {
     // Every byte value, high ones included (negative as plain char), in every
     // position of a group.
     std::string text;
-    for (int c = 0; c < 256; ++c)
+    for (int c = 0; c < 256; ++c) {
         text += static_cast<char>(c);
+    }
     int count = 0;
     const std::string decoded = Decode(text, &count);
     EXPECT_GT(count, 0);
@@ -168,12 +167,12 @@ TEST_F(Base64Test, BytesOutsideTheAlphabetStayInBounds)
     EXPECT_EQ(Decode("\xff\x80\xc3\xa9"), std::string(3, '\0'));
 }
 
-TEST_F(Base64Test, ReplacedAlphabetRoundTripsAndDiffersFromTheStandard)
-{
+TEST_F(Base64Test, ReplacedAlphabetRoundTripsAndDiffersFromTheStandard) {
     // A reversed alphabet with high bytes and its own pad.
     std::string table;
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < 64; ++i) {
         table += kStandard[63 - i];
+    }
     table[5] = '\xe9';
     table[6] = '\xfc';
     table += '~';
@@ -181,8 +180,9 @@ TEST_F(Base64Test, ReplacedAlphabetRoundTripsAndDiffersFromTheStandard)
 
     std::mt19937 rng(7);
     std::string bytes(1000, '\0');
-    for (char& c : bytes)
+    for (char& c : bytes) {
         c = static_cast<char>(rng());
+    }
     const std::string text = Encode(bytes);
     EXPECT_EQ(Decode(text), bytes);
     EXPECT_EQ(Encode("f"), std::string({table[25], table[32], '~', '~'}));
@@ -204,8 +204,7 @@ TEST_F(Base64Test, ReplacedAlphabetRoundTripsAndDiffersFromTheStandard)
     EXPECT_NE(decoded, u"Hello, w\u00f6rld!");
 }
 
-TEST_F(Base64Test, StringsGoThroughTheAnsiCodePage)
-{
+TEST_F(Base64Test, StringsGoThroughTheAnsiCodePage) {
     std::u16string out;
     OvBase64_EncodeString(u"caf\u00e9", out);
     EXPECT_EQ(out, u"Y2Fm6Q==");  // 1252: e-acute is one byte 0xE9
@@ -225,8 +224,7 @@ TEST_F(Base64Test, StringsGoThroughTheAnsiCodePage)
     EXPECT_EQ(out, u"caf\u0439");  // E9 in 1251
 }
 
-TEST_F(Base64Test, DecodedTextEndsAtTheFirstZeroByte)
-{
+TEST_F(Base64Test, DecodedTextEndsAtTheFirstZeroByte) {
     std::u16string out;
     OvBase64_DecodeString(u"YQBi", out);  // 'a', 0, 'b'
     EXPECT_EQ(out, u"a");
@@ -234,8 +232,7 @@ TEST_F(Base64Test, DecodedTextEndsAtTheFirstZeroByte)
     EXPECT_EQ(out, u"");
 }
 
-TEST_F(Base64Test, StaticResultIsReusedAndOverwritten)
-{
+TEST_F(Base64Test, StaticResultIsReusedAndOverwritten) {
     const char16_t* first = OvBase64_DecodeStringStatic(u"Zm9vYmFy");
     EXPECT_EQ(std::u16string(first), u"foobar");
     const char16_t* second = OvBase64_DecodeStringStatic(u"Zm9v");

@@ -26,42 +26,42 @@ using codertest::TempDir;
 using codertest::WriteFile;
 
 // The document text a file holds, decoded by the test's own rules.
-std::u16string DocumentOf(const std::vector<unsigned char>& file)
-{
+std::u16string DocumentOf(const std::vector<unsigned char>& file) {
     const auto plain = codertest::RefUnscramble(file.data() + 10, file.size() - 14, codertest::kConfigKey);
     std::u16string text;
     for (std::size_t i = 0; i + 1 < plain.size(); i += 2) {
         const auto unit = static_cast<char16_t>(plain[i] | (plain[i + 1] << 8));
-        if (!unit)
+        if (!unit) {
             break;
+        }
         text += unit;
     }
     return text;
 }
 
-std::size_t Count(const std::u16string& text, const std::u16string& part)
-{
+std::size_t Count(const std::u16string& text, const std::u16string& part) {
     std::size_t n = 0;
-    for (auto pos = text.find(part); pos != std::u16string::npos; pos = text.find(part, pos + 1))
+    for (auto pos = text.find(part); pos != std::u16string::npos; pos = text.find(part, pos + 1)) {
         ++n;
+    }
     return n;
 }
 
 // A file image with a matching checksum around any body.
-std::vector<unsigned char> Image(const std::vector<unsigned char>& body)
-{
+std::vector<unsigned char> Image(const std::vector<unsigned char>& body) {
     std::vector<unsigned char> file(body.size() + 10);
     std::memcpy(file.data(), "ORVANTEKDB", 10);
-    if (!body.empty())
+    if (!body.empty()) {
         std::memcpy(file.data() + 10, body.data(), body.size());
+    }
     const std::uint32_t c = codertest::RefConfigChecksum(file);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         file.push_back(static_cast<unsigned char>(c >> (8 * i)));
+    }
     return file;
 }
 
-TEST(ConfigFileTest, ValuesInMemory)
-{
+TEST(ConfigFileTest, ValuesInMemory) {
     CConfigFile config;
     std::u16string text = u"untouched";
     int number = 77;
@@ -92,23 +92,28 @@ TEST(ConfigFileTest, ValuesInMemory)
     EXPECT_EQ(config.SetValue(u"Settings", nullptr, 1), 0);
 }
 
-TEST(ConfigFileTest, NumbersAreReadLikeTheRuntimeDecimalReader)
-{
+TEST(ConfigFileTest, NumbersAreReadLikeTheRuntimeDecimalReader) {
     CConfigFile config;
     const std::pair<const char16_t*, int> cases[] = {
-        {u"  42", 42},  {u"\t-7x", -7}, {u"+15", 15},         {u"abc", 0},
-        {u"12 34", 12}, {u"", 0},       {u"99999999999", 2147483647}, {u"-99999999999", -2147483647 - 1},
+        {u"  42", 42},
+        {u"\t-7x", -7},
+        {u"+15", 15},
+        {u"abc", 0},
+        {u"12 34", 12},
+        {u"", 0},
+        {u"99999999999", 2147483647},
+        {u"-99999999999", -2147483647 - 1},
     };
     for (const auto& [text, expected] : cases) {
         ASSERT_NE(config.SetValue(u"S", u"K", text), 0);
         int value = -1;
-        EXPECT_EQ(config.GetValue(u"S", u"K", value), 1) << std::string(text, text + std::char_traits<char16_t>::length(text));
+        EXPECT_EQ(config.GetValue(u"S", u"K", value), 1)
+            << std::string(text, text + std::char_traits<char16_t>::length(text));
         EXPECT_EQ(value, expected);
     }
 }
 
-TEST(ConfigFileTest, LargestUnsignedIsStoredAsMinusOne)
-{
+TEST(ConfigFileTest, LargestUnsignedIsStoredAsMinusOne) {
     TempDir dir;
     const auto path = dir.File("big.ini");
     {
@@ -132,8 +137,7 @@ TEST(ConfigFileTest, LargestUnsignedIsStoredAsMinusOne)
     EXPECT_EQ(signedValue, -1);
 }
 
-TEST(ConfigFileTest, WriteThenReadAndTheFileLayout)
-{
+TEST(ConfigFileTest, WriteThenReadAndTheFileLayout) {
     TempDir dir;
     const auto path = dir.File("Tapper.ini");
     CConfigFile written;
@@ -163,8 +167,8 @@ TEST(ConfigFileTest, WriteThenReadAndTheFileLayout)
     }
     // Checksum over magic and body, little-endian.
     const std::vector<unsigned char> image(file.begin(), file.end() - 4);
-    const std::uint32_t stored = file[file.size() - 4] | (file[file.size() - 3] << 8) |
-                                 (file[file.size() - 2] << 16) | (std::uint32_t{file[file.size() - 1]} << 24);
+    const std::uint32_t stored = file[file.size() - 4] | (file[file.size() - 3] << 8) | (file[file.size() - 2] << 16) |
+                                 (std::uint32_t{file[file.size() - 1]} << 24);
     EXPECT_EQ(stored, codertest::RefConfigChecksum(image));
 
     CConfigFile read;
@@ -179,8 +183,7 @@ TEST(ConfigFileTest, WriteThenReadAndTheFileLayout)
     EXPECT_EQ(text, u"\u00c4rger \u4e2d\u6587");
 }
 
-TEST(ConfigFileTest, EveryChangedByteIsRefusedAndTheDocumentKept)
-{
+TEST(ConfigFileTest, EveryChangedByteIsRefusedAndTheDocumentKept) {
     TempDir dir;
     const auto path = dir.File("a.ini");
     const auto damaged = dir.File("b.ini");
@@ -207,8 +210,7 @@ TEST(ConfigFileTest, EveryChangedByteIsRefusedAndTheDocumentKept)
     EXPECT_EQ(text, u"from the file");
 }
 
-TEST(ConfigFileTest, FilesThatAreMissingShortOrNotFilesAreRefused)
-{
+TEST(ConfigFileTest, FilesThatAreMissingShortOrNotFilesAreRefused) {
     TempDir dir;
     CConfigFile config;
     ASSERT_NE(config.SetValue(u"S", u"K", u"kept"), 0);
@@ -227,11 +229,11 @@ TEST(ConfigFileTest, FilesThatAreMissingShortOrNotFilesAreRefused)
 
 // Peak memory of a child (kilobytes) that reads path; -1 when the read
 // accepted the file, blocked (the alarm ends it) or the child failed.
-long PeakKbOfRefusedRead(const std::filesystem::path& path)
-{
+long PeakKbOfRefusedRead(const std::filesystem::path& path) {
     int fds[2];
-    if (::pipe(fds) != 0)
+    if (::pipe(fds) != 0) {
         return -1;
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::alarm(30);
@@ -245,16 +247,16 @@ long PeakKbOfRefusedRead(const std::filesystem::path& path)
     }
     ::close(fds[1]);
     long peak = -1;
-    if (::read(fds[0], &peak, sizeof peak) != static_cast<ssize_t>(sizeof peak))
+    if (::read(fds[0], &peak, sizeof peak) != static_cast<ssize_t>(sizeof peak)) {
         peak = -1;
+    }
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
 }
 
-TEST(ConfigFileTest, SpecialAndHugeFilesAreRefusedWithoutWaitingOrFillingMemory)
-{
+TEST(ConfigFileTest, SpecialAndHugeFilesAreRefusedWithoutWaitingOrFillingMemory) {
     TempDir dir;
     rusage self{};
     ::getrusage(RUSAGE_SELF, &self);
@@ -283,8 +285,7 @@ TEST(ConfigFileTest, SpecialAndHugeFilesAreRefusedWithoutWaitingOrFillingMemory)
     }
 }
 
-TEST(ConfigFileTest, BodiesOfAnyLengthStayInBounds)
-{
+TEST(ConfigFileTest, BodiesOfAnyLengthStayInBounds) {
     // Bodies with a matching checksum that this library never writes: lengths
     // not a multiple of 4, odd lengths, no terminator inside.
     TempDir dir;
@@ -297,8 +298,7 @@ TEST(ConfigFileTest, BodiesOfAnyLengthStayInBounds)
     }
 }
 
-TEST(ConfigFileTest, EmptyDocumentWritesNothing)
-{
+TEST(ConfigFileTest, EmptyDocumentWritesNothing) {
     TempDir dir;
     const auto path = dir.File("empty.ini");
     CConfigFile config;
@@ -312,8 +312,7 @@ TEST(ConfigFileTest, EmptyDocumentWritesNothing)
     EXPECT_EQ(config.WriteEncoded(dir.File("no/such/folder.ini").u16string().c_str()), 0);
 }
 
-TEST(ConfigFileTest, FixedVectorFileStillReads)
-{
+TEST(ConfigFileTest, FixedVectorFileStillReads) {
     // Written once by this library; a change of magic, key, transform or
     // checksum makes it unreadable.
     CConfigFile config;
@@ -331,23 +330,24 @@ TEST(ConfigFileTest, FixedVectorFileStillReads)
 
 }  // namespace
 
-TEST(ConfigFileTest, ChecksumsHoldWhileAnotherThreadUsesMD5)
-{
+TEST(ConfigFileTest, ChecksumsHoldWhileAnotherThreadUsesMD5) {
     TempDir dir;
     const auto path = dir.File("Tapper.ini");
     std::atomic<bool> done{false};
     std::thread other([&done] {
         const char text[] = "another user of the digest";
-        while (!done.load())
+        while (!done.load()) {
             OvCrypt_MD5(text, sizeof text);
+        }
     });
     int failed = 0;
     for (int i = 0; i < 300; ++i) {
         CConfigFile written;
         written.SetValue(u"Settings", u"Round", i);
         CConfigFile read;
-        if (written.WriteEncoded(path.u16string().c_str()) != 1 || read.ReadEncoded(path.u16string().c_str()) != 1)
+        if (written.WriteEncoded(path.u16string().c_str()) != 1 || read.ReadEncoded(path.u16string().c_str()) != 1) {
             ++failed;
+        }
     }
     done = true;
     other.join();

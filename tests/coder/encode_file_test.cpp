@@ -21,27 +21,28 @@ using codertest::WriteFile;
 constexpr LCID kEnglish = 0x0409;  // code page 1252
 constexpr LCID kChinese = 0x0804;  // code page 936
 
-std::vector<unsigned char> Image(const std::vector<unsigned char>& body)
-{
+std::vector<unsigned char> Image(const std::vector<unsigned char>& body) {
     std::vector<unsigned char> file(body.size() + 30);
     std::memcpy(file.data(), "Orvantek Product Info File 2.0", 30);
-    if (!body.empty())
+    if (!body.empty()) {
         std::memcpy(file.data() + 30, body.data(), body.size());
+    }
     const std::uint32_t c = codertest::RefDocumentChecksum(file);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         file.push_back(static_cast<unsigned char>(c >> (8 * i)));
+    }
     return file;
 }
 
-std::u16string RoundTrip(const std::u16string& text, std::vector<unsigned char>* file = nullptr)
-{
+std::u16string RoundTrip(const std::u16string& text, std::vector<unsigned char>* file = nullptr) {
     TempDir dir;
     const auto path = dir.File("doc.dat");
     CEncodeFile out;
     out.SetDoc(text.c_str());
     EXPECT_EQ(out.WriteEncoded(path.u16string().c_str()), 1);
-    if (file)
+    if (file) {
         *file = ReadFile(path);
+    }
     CEncodeFile in;
     EXPECT_EQ(in.ReadEncoded(path.u16string().c_str()), 1);
     return in.GetDoc();
@@ -53,16 +54,15 @@ protected:
     void TearDown() override { SetThreadLocale(kEnglish); }
 };
 
-TEST_F(EncodeFileTest, AnsiRoundTripInCodePage1252)
-{
+TEST_F(EncodeFileTest, AnsiRoundTripInCodePage1252) {
     ASSERT_EQ(ov::ThreadCodePage(), 1252u);
-    EXPECT_EQ(RoundTrip(u"Gr\u00fc\u00dfe, caf\u00e9 \u20ac 100\r\nline two"), u"Gr\u00fc\u00dfe, caf\u00e9 \u20ac 100\r\nline two");
+    EXPECT_EQ(RoundTrip(u"Gr\u00fc\u00dfe, caf\u00e9 \u20ac 100\r\nline two"),
+              u"Gr\u00fc\u00dfe, caf\u00e9 \u20ac 100\r\nline two");
     // Characters the code page lacks come back as its replacement.
     EXPECT_EQ(RoundTrip(u"a\u4e2d\u6587b"), u"a??b");
 }
 
-TEST_F(EncodeFileTest, AnsiRoundTripInCodePage936)
-{
+TEST_F(EncodeFileTest, AnsiRoundTripInCodePage936) {
     ASSERT_TRUE(SetThreadLocale(kChinese));
     ASSERT_EQ(ov::ThreadCodePage(), 936u);
     std::vector<unsigned char> file;
@@ -73,8 +73,7 @@ TEST_F(EncodeFileTest, AnsiRoundTripInCodePage936)
     EXPECT_EQ(RoundTrip(u"x\u0e01y"), u"x?y");  // Thai is not in GBK
 }
 
-TEST_F(EncodeFileTest, FileLayoutAndChecksum)
-{
+TEST_F(EncodeFileTest, FileLayoutAndChecksum) {
     std::vector<unsigned char> file;
     const std::u16string text = u"Product: Tapper\r\nVersion 1.1";
     ASSERT_EQ(RoundTrip(text, &file), text);
@@ -85,8 +84,9 @@ TEST_F(EncodeFileTest, FileLayoutAndChecksum)
     ASSERT_EQ(source.size(), 2 * text.size());
     EXPECT_EQ(std::string(source.begin(), source.begin() + static_cast<long>(text.size())),
               "Product: Tapper\r\nVersion 1.1");
-    for (std::size_t i = text.size(); i < source.size(); ++i)
+    for (std::size_t i = text.size(); i < source.size(); ++i) {
         EXPECT_EQ(source[i], 0) << i;
+    }
     for (std::size_t i = 30; i < file.size() - 4; ++i) {
         const unsigned low = file[i] & 15;
         EXPECT_TRUE(low != 10 && low != 13) << i;
@@ -95,13 +95,12 @@ TEST_F(EncodeFileTest, FileLayoutAndChecksum)
         }
     }
     const std::vector<unsigned char> image(file.begin(), file.end() - 4);
-    const std::uint32_t stored = file[file.size() - 4] | (file[file.size() - 3] << 8) |
-                                 (file[file.size() - 2] << 16) | (std::uint32_t{file[file.size() - 1]} << 24);
+    const std::uint32_t stored = file[file.size() - 4] | (file[file.size() - 3] << 8) | (file[file.size() - 2] << 16) |
+                                 (std::uint32_t{file[file.size() - 1]} << 24);
     EXPECT_EQ(stored, codertest::RefDocumentChecksum(image));
 }
 
-TEST_F(EncodeFileTest, EveryChangedByteIsRefusedAndTheDocumentKept)
-{
+TEST_F(EncodeFileTest, EveryChangedByteIsRefusedAndTheDocumentKept) {
     TempDir dir;
     const auto path = dir.File("doc.dat");
     const auto damaged = dir.File("bad.dat");
@@ -130,8 +129,7 @@ TEST_F(EncodeFileTest, EveryChangedByteIsRefusedAndTheDocumentKept)
     EXPECT_EQ(std::u16string(doc.GetDoc()), u"in memory");
 }
 
-TEST_F(EncodeFileTest, BodiesOfAnyLengthStayInBounds)
-{
+TEST_F(EncodeFileTest, BodiesOfAnyLengthStayInBounds) {
     TempDir dir;
     const auto path = dir.File("odd.dat");
     for (std::size_t size = 1; size <= 9; ++size) {
@@ -148,8 +146,7 @@ TEST_F(EncodeFileTest, BodiesOfAnyLengthStayInBounds)
     }
 }
 
-TEST_F(EncodeFileTest, EmptyDocumentWritesNothing)
-{
+TEST_F(EncodeFileTest, EmptyDocumentWritesNothing) {
     TempDir dir;
     const auto path = dir.File("empty.dat");
     CEncodeFile doc;
@@ -161,8 +158,7 @@ TEST_F(EncodeFileTest, EmptyDocumentWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(EncodeFileTest, TransformStepsDirectly)
-{
+TEST_F(EncodeFileTest, TransformStepsDirectly) {
     CEncodeFile doc;
     // size / 2 source bytes: the text is cut, or followed by its terminator and zeros.
     std::vector<unsigned char> out(16, 0xEE);
@@ -180,8 +176,7 @@ TEST_F(EncodeFileTest, TransformStepsDirectly)
     EXPECT_EQ(text, u"");
 }
 
-TEST_F(EncodeFileTest, FixedVectorFilesStillRead)
-{
+TEST_F(EncodeFileTest, FixedVectorFilesStillRead) {
     CEncodeFile doc;
     ASSERT_EQ(doc.ReadEncoded((codertest::DataDir() / "document_1252.dat").u16string().c_str()), 1);
     EXPECT_EQ(std::u16string(doc.GetDoc()), u"Orvantek Tapper\r\nCaf\u00e9 \u00fcber \u20ac5");
@@ -193,8 +188,7 @@ TEST_F(EncodeFileTest, FixedVectorFilesStillRead)
 // Writes the fixed vector files; run by hand with
 // --gtest_also_run_disabled_tests --gtest_filter='*WriteFixedVectors' when
 // the format changes on purpose.
-TEST_F(EncodeFileTest, DISABLED_WriteFixedVectors)
-{
+TEST_F(EncodeFileTest, DISABLED_WriteFixedVectors) {
     const auto dir = codertest::DataDir();
     CEncodeFile doc;
     doc.SetDoc(u"Orvantek Tapper\r\nCaf\u00e9 \u00fcber \u20ac5");

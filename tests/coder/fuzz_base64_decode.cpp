@@ -8,8 +8,7 @@
 
 #include "ovcoder/OvBase64.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const char kStandard[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
     bool replaced = false;
     if (size > 66 && (data[0] & 1)) {
@@ -25,16 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<char> text(data, data + size);
     std::vector<unsigned char> out(size / 4 * 3);
     const int n = OvBase64_DecodeBuffer(text.data(), static_cast<int>(text.size()), out.data());
-    if (n < 0 || static_cast<std::size_t>(n) > out.size())
+    if (n < 0 || static_cast<std::size_t>(n) > out.size()) {
         __builtin_trap();
+    }
     if (size % 4 == 0 && size > 0) {
         // Encoding the decoded bytes again stays within its buffer too.
         std::vector<char> again((static_cast<std::size_t>(n) + 2) / 3 * 4 + 1, '\x01');
         OvBase64_EncodeBuffer(out.data(), n, again.data());
-        if (again.back() != '\0')
+        if (again.back() != '\0') {
             __builtin_trap();
+        }
     }
-    if (replaced)
+    if (replaced) {
         OvBase64_SetEncodeTable(kStandard);
+    }
     return 0;
 }

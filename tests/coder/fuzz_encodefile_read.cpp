@@ -18,14 +18,12 @@ public:
     unsigned Sum(const std::vector<unsigned char>& bytes) const { return GetCheckSum(bytes.data(), bytes.size()); }
 };
 
-std::u16string TempPath(const char* tag)
-{
+std::u16string TempPath(const char* tag) {
     const std::string name = "/dev/shm/fuzz_encodefile_" + std::to_string(getpid()) + tag;
     return std::u16string(name.begin(), name.end());
 }
 
-void Save(const std::u16string& path, const std::vector<unsigned char>& bytes)
-{
+void Save(const std::u16string& path, const std::vector<unsigned char>& bytes) {
     const std::string name(path.begin(), path.end());
     if (std::FILE* f = std::fopen(name.c_str(), "wb")) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -35,15 +33,14 @@ void Save(const std::u16string& path, const std::vector<unsigned char>& bytes)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size == 0)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
         return 0;
+    }
     static const std::u16string in = TempPath(".in"), out = TempPath(".out");
     // Removes the two scratch files when the fuzzer exits.
     static const struct Cleanup {
-        ~Cleanup()
-        {
+        ~Cleanup() {
             unlink(std::string(in.begin(), in.end()).c_str());
             unlink(std::string(out.begin(), out.end()).c_str());
         }
@@ -54,14 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Probe doc;
     if (data[0] & 1) {
         const unsigned c = doc.Sum(file);
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 4; ++i) {
             file.push_back(static_cast<unsigned char>(c >> (8 * i)));
+        }
     }
     Save(in, file);
     if (doc.ReadEncoded(in.c_str()) && doc.WriteEncoded(out.c_str())) {
         CEncodeFile again;
-        if (!again.ReadEncoded(out.c_str()))
+        if (!again.ReadEncoded(out.c_str())) {
             __builtin_trap();
+        }
     }
     return 0;
 }

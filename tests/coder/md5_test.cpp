@@ -10,13 +10,11 @@
 
 namespace {
 
-std::string Hex(const unsigned char* digest)
-{
+std::string Hex(const unsigned char* digest) {
     return OvCrypt_FormatMD5(digest);
 }
 
-TEST(Md5Test, Rfc1321Suite)
-{
+TEST(Md5Test, Rfc1321Suite) {
     const std::pair<std::string, const char*> suite[] = {
         {"", "D41D8CD98F00B204E9800998ECF8427E"},
         {"a", "0CC175B9C0F1B6A831C399E269772661"},
@@ -27,12 +25,12 @@ TEST(Md5Test, Rfc1321Suite)
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          "57EDF4A22BE3C955AC49DA2E2107B67A"},
     };
-    for (const auto& [text, digest] : suite)
+    for (const auto& [text, digest] : suite) {
         EXPECT_EQ(Hex(OvCrypt_MD5(text.data(), static_cast<unsigned>(text.size()))), digest) << text;
+    }
 }
 
-TEST(Md5Test, NullDataGivesSixteenZeroCharacters)
-{
+TEST(Md5Test, NullDataGivesSixteenZeroCharacters) {
     const unsigned char* d = OvCrypt_MD5(nullptr, 100);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(d), 16), std::string(16, '0'));
     // The same buffer every time, overwritten by the next call.
@@ -40,20 +38,19 @@ TEST(Md5Test, NullDataGivesSixteenZeroCharacters)
     EXPECT_EQ(Hex(d), "900150983CD24FB0D6963F7D28E17F72");
 }
 
-TEST(Md5Test, MatchesOpenSslAcrossBlockBoundaries)
-{
+TEST(Md5Test, MatchesOpenSslAcrossBlockBoundaries) {
     std::mt19937 rng(1);
     std::string data(1 << 20, '\0');
-    for (char& c : data)
+    for (char& c : data) {
         c = static_cast<char>(rng());
+    }
     for (std::size_t size : {1u, 55u, 56u, 57u, 63u, 64u, 65u, 119u, 120u, 127u, 128u, 1000u, 4096u, 1u << 20}) {
         const auto ref = codertest::RefMd5(std::string_view(data).substr(0, size));
         EXPECT_EQ(std::memcmp(OvCrypt_MD5(data.data(), static_cast<unsigned>(size)), ref.data(), 16), 0) << size;
     }
 }
 
-TEST(Md5Test, EncodeStringRejectsNullArguments)
-{
+TEST(Md5Test, EncodeStringRejectsNullArguments) {
     char out[34];
     std::memset(out, 'x', sizeof out);
     EXPECT_EQ(OvCrypt_EncodeString("text", nullptr, out), 0);
@@ -62,8 +59,7 @@ TEST(Md5Test, EncodeStringRejectsNullArguments)
     EXPECT_EQ(OvCrypt_EncodeString("text", "key", nullptr), 0);
 }
 
-TEST(Md5Test, EncodeStringDigitsFollowTheDigestBytes)
-{
+TEST(Md5Test, EncodeStringDigitsFollowTheDigestBytes) {
     // Enough inputs that digest bytes below 10, from 10 to 99, from 100 to 199
     // and from 200 up all occur, including in the last position.
     bool seen[4] = {};
@@ -82,8 +78,9 @@ TEST(Md5Test, EncodeStringDigitsFollowTheDigestBytes)
         std::string both(reinterpret_cast<const char*>(d1.data()), 16);
         both.append(reinterpret_cast<const char*>(d2.data()), 16);
         const auto d3 = codertest::RefMd5(both);
-        for (unsigned char b : d3)
+        for (unsigned char b : d3) {
             seen[b < 10 ? 0 : b < 100 ? 1 : b < 200 ? 2 : 3] = true;
+        }
         lastThreeDigits |= d3[15] >= 100;
     }
     EXPECT_TRUE(seen[0] && seen[1] && seen[2] && seen[3]);

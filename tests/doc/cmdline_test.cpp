@@ -27,9 +27,7 @@ TEST(SplitHostTextTest, NothingLeft) {
 
 class CommandLineTest : public ::testing::Test {
 protected:
-    std::vector<std::u16string> Args(std::initializer_list<const char16_t*> list) {
-        return {list.begin(), list.end()};
-    }
+    std::vector<std::u16string> Args(std::initializer_list<const char16_t*> list) { return {list.begin(), list.end()}; }
     COvPingDoc doc;
     CCommandLine cl{doc};
 };
@@ -43,8 +41,7 @@ TEST_F(CommandLineTest, NumberMustBeGluedToTheLetter) {
 }
 
 TEST_F(CommandLineTest, EverySwitch) {
-    cl.HandleArguments(Args({u"-a", u"/d250", u"-f7", u"-i300", u"-l128", u"-p70000", u"-t40",
-                             u"-v16", u"-w900"}));
+    cl.HandleArguments(Args({u"-a", u"/d250", u"-f7", u"-i300", u"-l128", u"-p70000", u"-t40", u"-v16", u"-w900"}));
     const PING_SETTINGS& s = doc.Settings();
     EXPECT_EQ(cl.m_bAutoStart, 1);
     EXPECT_EQ(s.TimeDelay, 250u);

@@ -29,12 +29,12 @@
 
 namespace {
 
+using ov::test::CsvRow;
 using ov::test::FakeIcmpProvider;
 using ov::test::FakeReply;
-using ov::test::ProviderScope;
-using ov::test::CsvRow;
 using ov::test::Json;
 using ov::test::JsonReader;
+using ov::test::ProviderScope;
 using ov::test::ReadCsv;
 
 // ---- helpers ----
@@ -73,8 +73,7 @@ protected:
         };
         FakeReply unreachable;
         unreachable.status = IP_DEST_HOST_UNREACHABLE;
-        return {reply(1, 1250), reply(3, 3500), reply(2, 2000), reply(6, 6250), unreachable,
-                reply(4, 4000)};
+        return {reply(1, 1250), reply(3, 3500), reply(2, 2000), reply(6, 6250), unreachable, reply(4, 4000)};
     }
 
     // Runs the console over the fake provider with these arguments; returns
@@ -96,8 +95,8 @@ protected:
 // ---- options ----
 
 TEST(ConsoleOptionsTest, LongNamesBecomeTheirSwitchesWithinRange) {
-    const ConsoleOptions o = Parse({"--console", "--delay=200", "--timeout", "900", "--size=0",
-                                    "--ttl=255", "--tos=0", "--attempts=5", "-i7", "host"});
+    const ConsoleOptions o = Parse({"--console", "--delay=200", "--timeout", "900", "--size=0", "--ttl=255", "--tos=0",
+                                    "--attempts=5", "-i7", "host"});
     EXPECT_EQ(o.error, "");
     const std::vector<std::u16string> expected = {u"-d200", u"-w900", u"-l0", u"-i255",
                                                   u"-v0",   u"-p5",   u"-i7", u"host"};
@@ -140,14 +139,16 @@ TEST(ConsoleOptionsTest, BadOptionsAreNamedWithTheirRange) {
 
 TEST(ConsoleStatsTest, FiguresOfASmallSeries) {
     const std::vector<std::uint32_t> rtts = {1250, 3500, 2000, 6250, 4000};
-    EXPECT_NEAR(RttStdDev(rtts), 1736.3755, 1e-3);        // sqrt(15075000 / 5)
+    EXPECT_NEAR(RttStdDev(rtts), 1736.3755, 1e-3);         // sqrt(15075000 / 5)
     EXPECT_NEAR(RttJitterRfc3550(rtts), 587.91733, 1e-4);  // J += (|D| - J) / 16 four times
     EXPECT_EQ(RttPercentile(rtts, 50), 3500);
     EXPECT_EQ(RttPercentile(rtts, 95), 6250);
     EXPECT_EQ(RttPercentile(rtts, 99), 6250);
     // Nearest rank: 95 % of 20 samples is the 19th, 99 % the 20th.
     std::vector<std::uint32_t> twenty;
-    for (std::uint32_t i = 20; i >= 1; --i) twenty.push_back(i);
+    for (std::uint32_t i = 20; i >= 1; --i) {
+        twenty.push_back(i);
+    }
     EXPECT_EQ(RttPercentile(twenty, 95), 19);
     EXPECT_EQ(RttPercentile(twenty, 99), 20);
     EXPECT_EQ(RttPercentile(twenty, 50), 10);
@@ -177,15 +178,19 @@ TEST(ConsoleStatsTest, SpansCountLossAndMicroseconds) {
 TEST(ConsoleStatsTest, TimesCarryTheirOffsetFromUtc) {
     const char* old = std::getenv("TZ");
     const std::string saved = old != nullptr ? old : "";
-    for (const auto& [zone, text] : std::vector<std::pair<const char*, const char*>>{
-             {"UTC0", "1970-01-01T00:00:00+00:00"},
-             {"CET-1", "1970-01-01T01:00:00+01:00"},
-             {"<-0330>3:30", "1969-12-31T20:30:00-03:30"}}) {
+    for (const auto& [zone, text] :
+         std::vector<std::pair<const char*, const char*>>{{"UTC0", "1970-01-01T00:00:00+00:00"},
+                                                          {"CET-1", "1970-01-01T01:00:00+01:00"},
+                                                          {"<-0330>3:30", "1969-12-31T20:30:00-03:30"}}) {
         setenv("TZ", zone, 1);
         tzset();
         EXPECT_EQ(IsoTime(0), text) << zone;
     }
-    if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    if (old != nullptr) {
+        setenv("TZ", saved.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
     tzset();
 }
 
@@ -193,8 +198,7 @@ TEST(ConsoleStatsTest, TimesCarryTheirOffsetFromUtc) {
 
 TEST_F(ConsoleFormatTest, JsonLinesCarryMicrosecondsAndTheSummary) {
     std::string out;
-    EXPECT_EQ(Run({"--console", "--count=6", "--delay=1", "--format=json", "--size=32", "127.0.0.1"},
-                  out),
+    EXPECT_EQ(Run({"--console", "--count=6", "--delay=1", "--format=json", "--size=32", "127.0.0.1"}, out),
               kExitAllReplied);
     std::vector<Json> objects;
     for (const std::string& line : [&] {
@@ -216,11 +220,15 @@ TEST_F(ConsoleFormatTest, JsonLinesCarryMicrosecondsAndTheSummary) {
     const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)");
     for (const Json& o : objects) {
         EXPECT_TRUE(std::regex_match(o["time"].Str(), iso)) << o["time"].Str();
-        if (o["type"].Str() != "event") continue;
+        if (o["type"].Str() != "event") {
+            continue;
+        }
         EXPECT_EQ(o["host"].Str(), "127.0.0.1");
         statuses.push_back(o["status"].Str());
         // Null only while the name is not resolved yet, which a request never sees.
-        if (o["status"].Str() == "resolving" && o["address"].IsNull()) continue;
+        if (o["status"].Str() == "resolving" && o["address"].IsNull()) {
+            continue;
+        }
         EXPECT_EQ(o["address"].Str(), "127.0.0.1");
         if (o["status"].Str() == "reply") {
             rtts.push_back(o["rtt_ms"].Num());
@@ -230,8 +238,7 @@ TEST_F(ConsoleFormatTest, JsonLinesCarryMicrosecondsAndTheSummary) {
             EXPECT_TRUE(o["rtt_ms"].IsNull());
         }
     }
-    EXPECT_EQ(statuses, (std::vector<std::string>{"resolving", "reply", "reply", "reply", "reply",
-                                                  "lost", "reply"}));
+    EXPECT_EQ(statuses, (std::vector<std::string>{"resolving", "reply", "reply", "reply", "reply", "lost", "reply"}));
     EXPECT_EQ(rtts, (std::vector<double>{1.25, 3.5, 2.0, 6.25, 4.0}));
     ASSERT_EQ(objects.back()["type"].Str(), "summary");
     const Json& s = objects.back();
@@ -250,8 +257,7 @@ TEST_F(ConsoleFormatTest, JsonLinesCarryMicrosecondsAndTheSummary) {
 
 TEST_F(ConsoleFormatTest, CsvHasOneHeaderAndQuotesAsRfc4180) {
     std::string out;
-    EXPECT_EQ(Run({"--console", "--count=6", "-d1", "--format=csv", "--quiet", "127.0.0.1"}, out),
-              kExitAllReplied);
+    EXPECT_EQ(Run({"--console", "--count=6", "-d1", "--format=csv", "--quiet", "127.0.0.1"}, out), kExitAllReplied);
     const std::optional<std::vector<CsvRow>> rows = ReadCsv(out);
     ASSERT_TRUE(rows) << out;
     ASSERT_EQ(rows->size(), 2u) << out;  // quiet: the header and the summary only
@@ -259,7 +265,9 @@ TEST_F(ConsoleFormatTest, CsvHasOneHeaderAndQuotesAsRfc4180) {
     const CsvRow& summary = rows->back();
     ASSERT_EQ(header.size(), summary.size());
     std::map<std::string, std::string> field;
-    for (std::size_t i = 0; i < header.size(); ++i) field[header[i]] = summary[i];
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        field[header[i]] = summary[i];
+    }
     EXPECT_EQ(field["record"], "summary");
     EXPECT_EQ(field["sent"], "6");
     EXPECT_EQ(field["received"], "5");
@@ -306,8 +314,7 @@ TEST_F(ConsoleFormatTest, SummaryEveryGivesIntervalsThatAddUpToTheTotals) {
     fake.SetDefault(reply);
     ProviderScope scope({&fake});
     const ConsoleOptions options =
-        Parse({"--console", "--count=40", "-d100", "--format=json", "--quiet", "--summary-every=1",
-               "127.0.0.1"});
+        Parse({"--console", "--count=40", "-d100", "--format=json", "--quiet", "--summary-every=1", "127.0.0.1"});
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> o(std::tmpfile(), &std::fclose);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> e(std::tmpfile(), &std::fclose);
     ASSERT_EQ(RunConsole(options, o.get(), e.get()), kExitAllReplied);
@@ -376,8 +383,7 @@ TEST_F(ConsoleFormatTest, AFullDiskEndsTheRunWithItsReasonInEveryFormat) {
         FilePtr full(std::fopen("/dev/full", "w"), &std::fclose);
         ASSERT_TRUE(full);
         std::string err;
-        EXPECT_EQ(RunInto({"--console", "--count=20", "-d0", format, "127.0.0.1"}, full.get(), err),
-                  kExitOutputFailed)
+        EXPECT_EQ(RunInto({"--console", "--count=20", "-d0", format, "127.0.0.1"}, full.get(), err), kExitOutputFailed)
             << format;
         EXPECT_EQ(err, "tapper: Couldn't write the output: No space left on device\n") << format;
     }
@@ -402,7 +408,12 @@ TEST_F(ConsoleFormatTest, AReaderThatWentAwayEndsTheRunQuietly) {
 
 TEST_F(ConsoleFormatTest, HostsWithControlCharactersAreRefused) {
     for (const char* host : {"127.0.0.1\nforged", "127.0.0.1\rx", "127.0.0.1\x1b[2J", "127.0.0.1\x01",
-                             "a\x7f" "b", "a\xc2\x85" "b", "a\xe2\x80\xae" "b"}) {
+                             "a\x7f"
+                             "b",
+                             "a\xc2\x85"
+                             "b",
+                             "a\xe2\x80\xae"
+                             "b"}) {
         FilePtr out(std::tmpfile(), &std::fclose);
         std::string err;
         EXPECT_EQ(RunInto({"--console", "--count=1", host}, out.get(), err), kExitNotStarted);
@@ -421,9 +432,9 @@ TEST_F(ConsoleFormatTest, AHostsFileAddsItsHostsAfterThoseOfTheCommandLine) {
     const std::string option = std::string("--hosts-file=") + path;
     FilePtr out(std::tmpfile(), &std::fclose);
     std::string err;
-    EXPECT_EQ(RunInto({"--console", "--count=1", "--quiet", "--format=csv", "127.0.0.1", option.c_str()},
-                      out.get(), err),
-              kExitAllReplied)
+    EXPECT_EQ(
+        RunInto({"--console", "--count=1", "--quiet", "--format=csv", "127.0.0.1", option.c_str()}, out.get(), err),
+        kExitAllReplied)
         << err;
     const std::optional<std::vector<CsvRow>> rows = ReadCsv(ReadAll(out.get()));
     ASSERT_TRUE(rows.has_value());
@@ -438,8 +449,9 @@ TEST_F(ConsoleFormatTest, AHostsFileAddsItsHostsAfterThoseOfTheCommandLine) {
     close(bad);
     FilePtr none(std::tmpfile(), &std::fclose);
     EXPECT_EQ(RunInto({"--console", "--count=1", option.c_str()}, none.get(), err), kExitNotStarted);
-    EXPECT_EQ(err, "tapper: Line 2 of \"" + std::string(path) + "\" is not UTF-8 text. Save the file as UTF-8 and "
-                   "open it again.\n");
+    EXPECT_EQ(err, "tapper: Line 2 of \"" + std::string(path) +
+                       "\" is not UTF-8 text. Save the file as UTF-8 and "
+                       "open it again.\n");
     EXPECT_EQ(ReadAll(none.get()), "");
     unlink(path);
 

@@ -20,8 +20,8 @@ using ov::test::TapperPath;
 const std::regex kStamp(R"(\[\d{4}-\d{1,2}-\d{1,2} \d\d:\d\d:\d\d\])");
 
 std::string ReplyPattern(const std::string& host, int bytes) {
-    return R"(\[\d{4}-\d{1,2}-\d{1,2} \d\d:\d\d:\d\d\]Reply form )" + host +
-           ": bytes = " + std::to_string(bytes) + R"( time (= \d+ms|< 1ms) TTL = \d+)";
+    return R"(\[\d{4}-\d{1,2}-\d{1,2} \d\d:\d\d:\d\d\]Reply form )" + host + ": bytes = " + std::to_string(bytes) +
+           R"( time (= \d+ms|< 1ms) TTL = \d+)";
 }
 
 int CountMatching(const std::vector<std::string>& lines, const std::regex& re) {
@@ -114,8 +114,8 @@ std::string LoopbackHosts(int count) {
 // One request to each of 300 loopback hosts under the descriptor limit that
 // the shell's ulimit options set.
 ConsoleResult RunThreeHundredHostsUnder(const std::string& ulimitOptions) {
-    const std::string command = "ulimit " + ulimitOptions +
-                                " && exec \"$0\" --console --count=1 -w3000 " + LoopbackHosts(300);
+    const std::string command =
+        "ulimit " + ulimitOptions + " && exec \"$0\" --console --count=1 -w3000 " + LoopbackHosts(300);
     ConsoleRun run({"/bin/sh", "-c", command, TapperPath()});
     return run.Finish(120s);
 }
@@ -183,8 +183,8 @@ TEST(ConsoleInputTest, NoIcmpServiceEndsWithTheNetworkMessage) {
     if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
         GTEST_SKIP() << "needs root and setpriv to run the program as an ordinary user";
     }
-    ConsoleRun run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                    TapperPath(), "--console", "--count=1", "127.0.0.1"});
+    ConsoleRun run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", TapperPath(), "--console",
+                    "--count=1", "127.0.0.1"});
     const ConsoleResult r = run.Finish(20s);
     if (r.status == 0) {
         GTEST_SKIP() << "this machine lets ordinary users send ICMP echoes";
@@ -197,8 +197,8 @@ TEST(ConsoleInputTest, NoIcmpServiceEndsWithTheNetworkMessage) {
     std::ifstream("/proc/sys/net/ipv4/ping_group_range") >> low >> high;
     std::string expected = "Can't Start NetWork.\nApplication will exit.\n";
     if (65534 < low || 65534 > high) {
-        expected += "ICMP datagram sockets are open to the groups " + std::to_string(low) + " " +
-                    std::to_string(high) + " of net.ipv4.ping_group_range; this program runs in group 65534. See tapper(1).\n";
+        expected += "ICMP datagram sockets are open to the groups " + std::to_string(low) + " " + std::to_string(high) +
+                    " of net.ipv4.ping_group_range; this program runs in group 65534. See tapper(1).\n";
     }
     EXPECT_EQ(r.err, expected);
 }

@@ -47,7 +47,9 @@ std::vector<std::string> StatLinesOf(const std::vector<std::string>& lines, cons
     return {};
 }
 
-std::string Escaped(const std::string& host) { return std::regex_replace(host, std::regex(R"(\.)"), R"(\.)"); }
+std::string Escaped(const std::string& host) {
+    return std::regex_replace(host, std::regex(R"(\.)"), R"(\.)");
+}
 
 class ConsoleNetns : public ov::test::NetnsTest {};
 
@@ -70,8 +72,7 @@ TEST_F(ConsoleNetns, LostRequestsArePrintedAndCounted) {
     EXPECT_EQ(stats[0], host);
     EXPECT_EQ(stats[2], "Packets Sent:10");
     EXPECT_EQ(stats[3], "Packets Received:" + std::to_string(replies));
-    EXPECT_EQ(stats[4], "Packets Lost:" + std::to_string(lost) + "(" + std::to_string(lost * 10) +
-                            "% loss)");
+    EXPECT_EQ(stats[4], "Packets Lost:" + std::to_string(lost) + "(" + std::to_string(lost * 10) + "% loss)");
 }
 
 TEST_F(ConsoleNetns, DelayedRepliesShowTheirTime) {
@@ -120,8 +121,7 @@ TEST_F(ConsoleNetns, AHostWithoutRepliesGivesStatusOne) {
     const ConsoleResult r = run.Finish(60s);
     EXPECT_EQ(r.status, 1) << r.err;
     const auto lines = SplitLines(r.out);
-    EXPECT_EQ(Count(lines, std::regex(R"(.*Reply form )" + Escaped(host) + ": Request timed out\\.")), 3)
-        << r.out;
+    EXPECT_EQ(Count(lines, std::regex(R"(.*Reply form )" + Escaped(host) + ": Request timed out\\.")), 3) << r.out;
     const auto stats = StatLinesOf(lines, host);
     ASSERT_EQ(stats.size(), 8u) << r.out;
     EXPECT_EQ(stats[3], "Packets Received:0");
@@ -157,14 +157,11 @@ public:
             at.sin_family = AF_INET;
             at.sin_port = htons(53);
             at.sin_addr.s_addr = htonl(address);
-            m_ready = m_socket >= 0 &&
-                      ::bind(m_socket, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+            m_ready = m_socket >= 0 && ::bind(m_socket, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
         }
-        m_config = (std::filesystem::temp_directory_path() /
-                    ("ov-resolv-" + std::to_string(::getpid()) + ".conf"))
-                       .string();
-        std::ofstream(m_config) << "nameserver " << Dotted(htonl(address))
-                                << "\noptions timeout:30 attempts:1\n";
+        m_config =
+            (std::filesystem::temp_directory_path() / ("ov-resolv-" + std::to_string(::getpid()) + ".conf")).string();
+        std::ofstream(m_config) << "nameserver " << Dotted(htonl(address)) << "\noptions timeout:30 attempts:1\n";
     }
     ~TestNameServer() {
         if (m_socket >= 0) {
@@ -178,9 +175,9 @@ public:
     bool Ready() const noexcept { return m_ready; }
     // argv running the program with args under this resolver configuration.
     std::vector<std::string> Command(const std::string& args) const {
-        return {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
-                "mount --bind \"$1\" /etc/resolv.conf && exec \"$0\" " + args, TapperPath(),
-                m_config};
+        return {
+            "/usr/bin/unshare", "-m",    "/bin/sh", "-c", "mount --bind \"$1\" /etc/resolv.conf && exec \"$0\" " + args,
+            TapperPath(),       m_config};
     }
     static bool Available() { return access("/usr/bin/unshare", X_OK) == 0; }
 
@@ -229,8 +226,7 @@ TEST_F(ConsoleNetns, ExitStatusDependsOnTheOutcomeOnly) {
         ConsoleRun run(dns.Command("--console --count=2 -d0 -p1 gone.example,gone2.example"));
         const ConsoleResult r = run.Finish(30s);
         EXPECT_EQ(r.status, 1) << r.out << r.err;
-        EXPECT_EQ(Count(SplitLines(r.out), std::regex(".*Could not resolve Host name.*")), 2)
-            << r.out;
+        EXPECT_EQ(Count(SplitLines(r.out), std::regex(".*Could not resolve Host name.*")), 2) << r.out;
     }
     ConsoleRun mixed(dns.Command("--console --count=2 -d0 -p1 gone.example " + host));
     EXPECT_EQ(mixed.Finish(30s).status, 1);

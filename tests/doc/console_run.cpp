@@ -86,8 +86,7 @@ bool ConsoleRun::WaitForError(const std::string& needle, std::chrono::millisecon
     return WaitFor("/err", needle, timeout);
 }
 
-bool ConsoleRun::WaitFor(const std::string& file, const std::string& needle,
-                         std::chrono::milliseconds timeout) {
+bool ConsoleRun::WaitFor(const std::string& file, const std::string& needle, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < end) {
         if (Read(m_dir + file).find(needle) != std::string::npos) {

@@ -11,8 +11,8 @@ namespace ov::test {
 
 // What a finished run left.
 struct ConsoleResult {
-    int status = -1;      // exit status; -1 when killed by a signal or not started
-    int signal = 0;       // the signal that ended it, if any
+    int status = -1;  // exit status; -1 when killed by a signal or not started
+    int signal = 0;   // the signal that ended it, if any
     std::string out;
     std::string err;
 };

@@ -104,9 +104,9 @@ TEST_F(SettingsTest, SaveWritesTheEightValuesAsDwords) {
         const char16_t* section;
         const char16_t* name;
     };
-    const Entry entries[] = {{u"Ping", u"Size"},    {u"Ping", u"TimeDelay"}, {u"Ping", u"TimeOut"},
-                             {u"Ping", u"Probe"},   {u"Icmp", u"IPFlags"},   {u"Icmp", u"IPTos"},
-                             {u"Icmp", u"IPTtl"},   {u"Gui", u"PollTime"}};
+    const Entry entries[] = {{u"Ping", u"Size"},  {u"Ping", u"TimeDelay"}, {u"Ping", u"TimeOut"},
+                             {u"Ping", u"Probe"}, {u"Icmp", u"IPFlags"},   {u"Icmp", u"IPTos"},
+                             {u"Icmp", u"IPTtl"}, {u"Gui", u"PollTime"}};
     for (const Entry& entry : entries) {
         const std::u16string path = KeyOfTest() + u"\\" + entry.section;
         HKEY key = nullptr;
@@ -126,8 +126,7 @@ TEST_F(SettingsTest, ValueOfAnotherTypeGivesTheDefault) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_WRITE, &key), ERROR_SUCCESS);
     const char16_t text[] = u"128";
-    ASSERT_EQ(RegSetValueExW(key, u"Size", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                             sizeof(text)),
+    ASSERT_EQ(RegSetValueExW(key, u"Size", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof(text)),
               ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(profile.GetProfileInt(u"Ping", u"Size", 64), 64u);

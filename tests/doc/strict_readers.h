@@ -40,8 +40,7 @@ public:
 
 private:
     void Space() {
-        while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\t' || m_s[m_i] == '\n' ||
-                                    m_s[m_i] == '\r')) {
+        while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\t' || m_s[m_i] == '\n' || m_s[m_i] == '\r')) {
             ++m_i;
         }
     }
@@ -59,17 +58,32 @@ private:
             return false;
         }
         const char c = m_s[m_i];
-        if (c == '{') return Object(out);
-        if (c == '[') return Array(out);
+        if (c == '{') {
+            return Object(out);
+        }
+        if (c == '[') {
+            return Array(out);
+        }
         if (c == '"') {
             std::string s;
-            if (!String(s)) return false;
+            if (!String(s)) {
+                return false;
+            }
             out.v = std::move(s);
             return true;
         }
-        if (Literal("null")) { out.v = nullptr; return true; }
-        if (Literal("true")) { out.v = true; return true; }
-        if (Literal("false")) { out.v = false; return true; }
+        if (Literal("null")) {
+            out.v = nullptr;
+            return true;
+        }
+        if (Literal("true")) {
+            out.v = true;
+            return true;
+        }
+        if (Literal("false")) {
+            out.v = false;
+            return true;
+        }
         return Number(out);
     }
     bool Number(Json& out) {
@@ -87,29 +101,59 @@ private:
         ++m_i;  // the opening quote
         while (m_i < m_s.size()) {
             const char c = m_s[m_i++];
-            if (c == '"') return true;
-            if (static_cast<unsigned char>(c) < 0x20) return false;
-            if (c != '\\') { out += c; continue; }
-            if (m_i >= m_s.size()) return false;
+            if (c == '"') {
+                return true;
+            }
+            if (static_cast<unsigned char>(c) < 0x20) {
+                return false;
+            }
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (m_i >= m_s.size()) {
+                return false;
+            }
             const char e = m_s[m_i++];
             switch (e) {
-                case '"': case '\\': case '/': out += e; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
+                case '"':
+                case '\\':
+                case '/':
+                    out += e;
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
                 case 'u': {
-                    if (m_i + 4 > m_s.size()) return false;
+                    if (m_i + 4 > m_s.size()) {
+                        return false;
+                    }
                     const std::string hex = m_s.substr(m_i, 4);
-                    if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+                    if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+                        return false;
+                    }
                     const long code = std::strtol(hex.c_str(), nullptr, 16);
-                    if (code >= 0x80) return false;  // the writer escapes control characters only
+                    if (code >= 0x80) {
+                        return false;  // the writer escapes control characters only
+                    }
                     out += static_cast<char>(code);
                     m_i += 4;
                     break;
                 }
-                default: return false;
+                default:
+                    return false;
             }
         }
         return false;
@@ -118,35 +162,67 @@ private:
         ++m_i;
         JsonArray items;
         Space();
-        if (m_i < m_s.size() && m_s[m_i] == ']') { ++m_i; out.v = std::move(items); return true; }
+        if (m_i < m_s.size() && m_s[m_i] == ']') {
+            ++m_i;
+            out.v = std::move(items);
+            return true;
+        }
         for (;;) {
             Json item;
-            if (!Value(item)) return false;
+            if (!Value(item)) {
+                return false;
+            }
             items.push_back(std::move(item));
             Space();
-            if (m_i >= m_s.size()) return false;
-            if (m_s[m_i] == ']') { ++m_i; out.v = std::move(items); return true; }
-            if (m_s[m_i++] != ',') return false;
+            if (m_i >= m_s.size()) {
+                return false;
+            }
+            if (m_s[m_i] == ']') {
+                ++m_i;
+                out.v = std::move(items);
+                return true;
+            }
+            if (m_s[m_i++] != ',') {
+                return false;
+            }
         }
     }
     bool Object(Json& out) {
         ++m_i;
         JsonObject members;
         Space();
-        if (m_i < m_s.size() && m_s[m_i] == '}') { ++m_i; out.v = std::move(members); return true; }
+        if (m_i < m_s.size() && m_s[m_i] == '}') {
+            ++m_i;
+            out.v = std::move(members);
+            return true;
+        }
         for (;;) {
             Space();
             std::string key;
-            if (m_i >= m_s.size() || m_s[m_i] != '"' || !String(key)) return false;
+            if (m_i >= m_s.size() || m_s[m_i] != '"' || !String(key)) {
+                return false;
+            }
             Space();
-            if (m_i >= m_s.size() || m_s[m_i++] != ':') return false;
+            if (m_i >= m_s.size() || m_s[m_i++] != ':') {
+                return false;
+            }
             Json value;
-            if (!Value(value) || members.count(key) != 0) return false;  // no duplicate names
+            if (!Value(value) || members.count(key) != 0) {
+                return false;  // no duplicate names
+            }
             members.emplace(std::move(key), std::move(value));
             Space();
-            if (m_i >= m_s.size()) return false;
-            if (m_s[m_i] == '}') { ++m_i; out.v = std::move(members); return true; }
-            if (m_s[m_i++] != ',') return false;
+            if (m_i >= m_s.size()) {
+                return false;
+            }
+            if (m_s[m_i] == '}') {
+                ++m_i;
+                out.v = std::move(members);
+                return true;
+            }
+            if (m_s[m_i++] != ',') {
+                return false;
+            }
         }
     }
 
@@ -163,19 +239,33 @@ inline std::optional<std::vector<CsvRow>> ReadCsv(const std::string& text) {
     std::vector<CsvRow> rows;
     CsvRow row;
     std::string field;
-    bool quoted = false;    // inside a quoted field
-    bool wasQuoted = false; // the current field was quoted (only a separator may follow)
+    bool quoted = false;     // inside a quoted field
+    bool wasQuoted = false;  // the current field was quoted (only a separator may follow)
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (quoted) {
-            if (c != '"') { field += c; continue; }
-            if (i + 1 < text.size() && text[i + 1] == '"') { field += '"'; ++i; continue; }
+            if (c != '"') {
+                field += c;
+                continue;
+            }
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+                continue;
+            }
             quoted = false;
             wasQuoted = true;
             continue;
         }
-        if (c == ',') { row.push_back(std::move(field)); field.clear(); wasQuoted = false; continue; }
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (c == ',') {
+            row.push_back(std::move(field));
+            field.clear();
+            wasQuoted = false;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
         if (c == '\n') {
             row.push_back(std::move(field));
             rows.push_back(std::move(row));
@@ -185,14 +275,20 @@ inline std::optional<std::vector<CsvRow>> ReadCsv(const std::string& text) {
             continue;
         }
         if (c == '"') {
-            if (!field.empty() || wasQuoted) return std::nullopt;  // a quote inside a plain field
+            if (!field.empty() || wasQuoted) {
+                return std::nullopt;  // a quote inside a plain field
+            }
             quoted = true;
             continue;
         }
-        if (wasQuoted) return std::nullopt;
+        if (wasQuoted) {
+            return std::nullopt;
+        }
         field += c;
     }
-    if (quoted || !field.empty() || !row.empty()) return std::nullopt;  // the last line must end
+    if (quoted || !field.empty() || !row.empty()) {
+        return std::nullopt;  // the last line must end
+    }
     return rows;
 }
 

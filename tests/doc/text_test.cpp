@@ -52,8 +52,7 @@ TEST_F(TextTest, ClassicLinesOfReplies) {
               u"[2024-3-5 07:08:09]Reply form host: bytes = 64 time = 12ms TTL = 255");
     EXPECT_EQ(FormatClassicLine(Reply(0, 32, 64), u"host", texts),
               u"[2024-3-5 07:08:09]Reply form host: bytes = 32 time < 1ms TTL = 64");
-    EXPECT_EQ(FormatShortClassicLine(Reply(12, 64, 255), 3, texts),
-              u"[3] bytes = 64 time = 12ms TTL = 255");
+    EXPECT_EQ(FormatShortClassicLine(Reply(12, 64, 255), 3, texts), u"[3] bytes = 64 time = 12ms TTL = 255");
     EXPECT_EQ(FormatShortClassicLine(Reply(0, 32, 64), 7, texts), u"[7] bytes = 32 time < 1ms TTL = 64");
 }
 
@@ -164,8 +163,8 @@ TEST(HostEntryTest, TrimAndInvalidCharacters) {
         EXPECT_TRUE(HasInvalidHostChar(std::u16string(u"a") + c + u"b")) << static_cast<int>(c);
     }
     // Control characters: C0, DEL, C1, line separators, bidirectional controls.
-    for (char16_t c : {0x00, 0x01, 0x09, 0x0A, 0x0D, 0x1B, 0x1F, 0x7F, 0x80, 0x85, 0x9F, 0x2028, 0x2029,
-                       0x202A, 0x202E, 0x2066, 0x2069}) {
+    for (char16_t c : {0x00, 0x01, 0x09, 0x0A, 0x0D, 0x1B, 0x1F, 0x7F, 0x80, 0x85, 0x9F, 0x2028, 0x2029, 0x202A, 0x202E,
+                       0x2066, 0x2069}) {
         EXPECT_TRUE(HasInvalidHostChar(std::u16string(u"a") + c + u"b")) << static_cast<int>(c);
     }
     EXPECT_FALSE(HasInvalidHostChar(u"b\u00fccher.example \u4e2d\u6587.example"));

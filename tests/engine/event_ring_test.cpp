@@ -143,7 +143,7 @@ TEST(EventRing, CopySinceTakesOnlyTheNewEventsOnce) {
     EXPECT_EQ(out.front().type, 1);
     EXPECT_EQ(out.back().type, 4);
     EXPECT_EQ(ring.CopySince(seen, out), 4u);
-    EXPECT_TRUE(out.empty());  // nothing new
+    EXPECT_TRUE(out.empty());   // nothing new
     PushNumbered(ring, 5, 12);  // wraps: 3..12 retained
     seen = ring.CopySince(seen, out);
     EXPECT_EQ(seen, 12u);

@@ -81,7 +81,9 @@ TEST(Event, TimedWaitEndsEarlyWhenSet) {
 
 // Slots of the kernel's table of waiting threads of this process (the
 // request's numbers from the kernel's interface); -1 where it keeps none.
-int WaitSlots() { return ::prctl(78 /* futex hash */, 2 /* get slots */, 0, 0, 0); }
+int WaitSlots() {
+    return ::prctl(78 /* futex hash */, 2 /* get slots */, 0, 0, 0);
+}
 
 TEST(WaitSlots, TheTableGrowsForThousandsOfThreadsAndNeverShrinks) {
     if (WaitSlots() < 0) {
@@ -113,9 +115,8 @@ TEST(Clock, Time64MatchesTheSystemClockAndStoresThroughThePointer) {
     std::int64_t stored = 0;
     const std::int64_t now = _time64(&stored);
     EXPECT_EQ(now, stored);
-    const auto sys = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
+    const auto sys =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     EXPECT_LE(std::abs(sys - now), 2);
 }
 

@@ -69,8 +69,7 @@ struct FakeResolver {
 };
 FakeResolver g_resolver;
 
-int FakeGetAddrInfo(const char* node, const char* service, const addrinfo* hints,
-                    addrinfo** result) {
+int FakeGetAddrInfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result) {
     ++g_resolver.calls;
     g_resolver.family = hints != nullptr ? hints->ai_family : AF_UNSPEC;
     {
@@ -90,8 +89,7 @@ std::string g_canonical;
 sockaddr_in g_canonicalAddress{};
 addrinfo g_canonicalResult{};
 
-int CanonicalGetAddrInfo(const char* node, const char* service, const addrinfo* hints,
-                         addrinfo** result) {
+int CanonicalGetAddrInfo(const char* node, const char* service, const addrinfo* hints, addrinfo** result) {
     ++g_resolver.calls;
     {
         std::lock_guard lock(g_resolver.lock);
@@ -162,8 +160,7 @@ protected:
     FakeIcmpProvider m_fake{"fake"};
     ProviderScope m_scope{{&m_fake}};
 
-    std::unique_ptr<CHostProbe> MakeReadyHost(const PING_SETTINGS& settings,
-                                              std::u16string name = u"127.0.0.1") {
+    std::unique_ptr<CHostProbe> MakeReadyHost(const PING_SETTINGS& settings, std::u16string name = u"127.0.0.1") {
         auto host = std::make_unique<CHostProbe>(0, std::move(name), settings);
         EXPECT_TRUE(WaitUntil([&] { return host->GetState() == HS_READY; }));
         return host;
@@ -232,9 +229,8 @@ TEST_F(HostProbeTest, ARequestLimitStopsTheWorkerAfterExactlyThatMany) {
 
 TEST_F(HostProbeTest, AReplyKeepsTheMicrosecondsOnlyWhenTheyAgreeWithItsMilliseconds) {
     // Noted and agreeing; none noted; noted but not matching the milliseconds.
-    m_fake.Script({{3, IP_SUCCESS, 64, 0, false, 3457},
-                   {2, IP_SUCCESS, 64, 0, false},
-                   {4, IP_SUCCESS, 64, 0, false, 9999}});
+    m_fake.Script(
+        {{3, IP_SUCCESS, 64, 0, false, 3457}, {2, IP_SUCCESS, 64, 0, false}, {4, IP_SUCCESS, 64, 0, false, 9999}});
     m_fake.SetDefault({0, IP_SUCCESS, 64, 0, true});
     auto host = MakeReadyHost(FastSettings());
     ASSERT_TRUE(host->Start());
@@ -250,9 +246,7 @@ TEST_F(HostProbeTest, AReplyKeepsTheMicrosecondsOnlyWhenTheyAgreeWithItsMillisec
 }
 
 TEST_F(HostProbeTest, AZeroMinimumIsReplacedByTheNextReply) {
-    m_fake.Script({{0, IP_SUCCESS, 64, 0, false},
-                   {5, IP_SUCCESS, 64, 400, false},
-                   {3, IP_SUCCESS, 64, 0, false}});
+    m_fake.Script({{0, IP_SUCCESS, 64, 0, false}, {5, IP_SUCCESS, 64, 400, false}, {3, IP_SUCCESS, 64, 0, false}});
     m_fake.SetDefault({0, IP_SUCCESS, 64, 0, true});  // then no more replies
     auto host = MakeReadyHost(FastSettings());
     ASSERT_TRUE(host->Start());
@@ -400,7 +394,9 @@ TEST_F(HostProbeTest, NamesGoToTheResolverInUtf8CutAt1024Bytes) {
         CHostProbe host(0, u"b\u00fccher.example", FastSettings());
         ASSERT_TRUE(WaitUntil([&] { return host.GetState() == HS_FAILED; }));
         std::lock_guard lock(g_resolver.lock);
-        EXPECT_EQ(g_resolver.node, "b\xc3\xbc" "cher.example");
+        EXPECT_EQ(g_resolver.node,
+                  "b\xc3\xbc"
+                  "cher.example");
     }
     {
         // 1023 ASCII bytes, then a character of two bytes that does not fit.
@@ -721,9 +717,8 @@ public:
     // Waits until a post of what is blocked in the target.
     bool WaitForBlockedPost(int what) {
         std::unique_lock lock(m_lock);
-        return m_changed.wait_for(lock, 10s, [&] {
-            return std::find(m_waiting.begin(), m_waiting.end(), what) != m_waiting.end();
-        });
+        return m_changed.wait_for(
+            lock, 10s, [&] { return std::find(m_waiting.begin(), m_waiting.end(), what) != m_waiting.end(); });
     }
     void Open() {
         std::lock_guard lock(m_lock);

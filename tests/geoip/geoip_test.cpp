@@ -16,18 +16,22 @@ namespace g = ov::geoip;
 
 constexpr char kDebianDb[] = "/usr/share/GeoIP/GeoIP.dat";
 
-std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Wide(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 struct EnvGuard {
     EnvGuard() {
-        if (const char* v = std::getenv("OV_GEOIP_DB"))
+        if (const char* v = std::getenv("OV_GEOIP_DB")) {
             saved = v, had = true;
+        }
     }
     ~EnvGuard() {
-        if (had)
+        if (had) {
             setenv("OV_GEOIP_DB", saved.c_str(), 1);
-        else
+        } else {
             unsetenv("OV_GEOIP_DB");
+        }
     }
     std::string saved;
     bool had = false;
@@ -65,8 +69,9 @@ TEST(GeoIP, NamesOfIdsAreNeverNull) {
 }
 
 TEST(GeoIP, DebianDatabaseKnowsPublicAddresses) {
-    if (!std::filesystem::exists(kDebianDb))
+    if (!std::filesystem::exists(kDebianDb)) {
         GTEST_SKIP() << "geoip-database is not installed";
+    }
     g::GeoIP* db = g::GeoIP_open(Wide(kDebianDb).c_str(), g::GEOIP_MEMORY_CACHE);
     ASSERT_NE(db, nullptr);
     const int us = g::GeoIP_id_by_ipnum(db, 0x08080808);  // 8.8.8.8, host order

@@ -54,10 +54,14 @@ TEST_F(HostListTest, CommentsBlanksLineEndsAndAByteOrderMarkAreTextRules) {
                                                   u"gateway.example", u"mail.example", u"h\u00f6st.example",
                                                   u"last.example"};
     EXPECT_EQ(list.hosts, expected);
-    EXPECT_EQ(list.EntryText(), u"127.0.0.1 127.0.0.2 127.0.0.3 gateway.example mail.example h\u00f6st.example "
-                                u"last.example");
+    EXPECT_EQ(list.EntryText(),
+              u"127.0.0.1 127.0.0.2 127.0.0.3 gateway.example mail.example h\u00f6st.example "
+              u"last.example");
     // A BOM anywhere else is no byte order mark but a character of a host.
-    EXPECT_EQ(ParseHostList("a.example\n\xEF\xBB\xBF" "b.example").hosts.back(), u"\uFEFFb.example");
+    EXPECT_EQ(ParseHostList("a.example\n\xEF\xBB\xBF"
+                            "b.example")
+                  .hosts.back(),
+              u"\uFEFFb.example");
 }
 
 TEST_F(HostListTest, SavedHostsOpenAsTheSameList) {
@@ -100,7 +104,10 @@ TEST_F(HostListTest, FilesThatAreNoHostListsAreRefusedSayingWhereAndWhy) {
     };
     const Case cases[] = {
         {"a.example\nb.example\nc\xE9.example\n", HostListProblem::NotUtf8, 3, "Line 3 of \"f.txt\" is not UTF-8"},
-        {std::string("\xFF\xFE" "a\0.\0", 6), HostListProblem::NotUtf8, 1, "Line 1 "},  // UTF-16
+        {std::string("\xFF\xFE"
+                     "a\0.\0",
+                     6),
+         HostListProblem::NotUtf8, 1, "Line 1 "},                                        // UTF-16
         {"a.example\r\nb\xC0\xAE.example\r\n", HostListProblem::NotUtf8, 2, "Line 2 "},  // overlong "."
         {std::string("a.example\n\nb.ex\0ample\n", 22), HostListProblem::NulByte, 3, "Line 3 of \"f.txt\" holds a NUL"},
         {"a.example\nb.example:80\n", HostListProblem::InvalidChar, 2, "Line 2 "},

@@ -27,15 +27,15 @@ class EngineNetns : public ov::test::NetnsTest, public ::testing::WithParamInter
 protected:
     void SetUp() override {
         NetnsTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
+        if (IsSkipped() || HasFatalFailure()) {
             return;
+        }
         if (GetParam()) {
             ASSERT_TRUE(net.AllowDatagramIcmp());
         }
         // Bind the one provider under test, from inside the client namespace.
         UnbindPingServices();
-        ov::icmp::SetProviders(
-            {GetParam() ? &ov::icmp::DatagramProvider() : &ov::icmp::RawProvider()});
+        ov::icmp::SetProviders({GetParam() ? &ov::icmp::DatagramProvider() : &ov::icmp::RawProvider()});
         ASSERT_TRUE(BindPingServices());
         bound = true;
     }
@@ -67,19 +67,24 @@ protected:
 
     // Waits until every host has sent at least n requests, then stops them.
     void RunUntilSent(DWORD n, std::chrono::seconds limit) {
-        for (auto& h : hosts)
+        for (auto& h : hosts) {
             ASSERT_TRUE(h->Start());
+        }
         const auto end = Clock::now() + limit;
         auto done = [&] {
-            for (auto& h : hosts)
-                if (Stats(*h).sent < n)
+            for (auto& h : hosts) {
+                if (Stats(*h).sent < n) {
                     return false;
+                }
+            }
             return true;
         };
-        while (!done() && Clock::now() < end)
+        while (!done() && Clock::now() < end) {
             std::this_thread::sleep_for(20ms);
-        for (auto& h : hosts)
+        }
+        for (auto& h : hosts) {
             h->Stop();
+        }
         ASSERT_TRUE(done()) << "hosts did not send " << n << " requests in time";
         std::this_thread::sleep_for(50ms);  // let a request in flight be counted
     }
@@ -88,8 +93,9 @@ protected:
     static void ForEachEvent(const CHostProbe& h, const std::function<void(const PING_EVENT&)>& check) {
         CEventRing ring;
         h.CopyEvents(ring);
-        for (DWORD i = 0; i < ring.Retained(); ++i)
+        for (DWORD i = 0; i < ring.Retained(); ++i) {
             check(ring.Oldest(i));
+        }
     }
 
     bool bound = false;
@@ -108,8 +114,9 @@ TEST_P(EngineNetns, RecordedResponseTimeFollowsTheDelay) {
     EXPECT_LE(s.maximum, 120u);
     int replies = 0;
     ForEachEvent(h, [&](const PING_EVENT& e) {
-        if (e.type != PE_REPLY)
+        if (e.type != PE_REPLY) {
             return;
+        }
         ++replies;
         EXPECT_GE(e.reply.RoundTripTime, 20u);
         EXPECT_LE(e.reply.RoundTripTime, 120u);
@@ -120,8 +127,9 @@ TEST_P(EngineNetns, RecordedResponseTimeFollowsTheDelay) {
 
 TEST_P(EngineNetns, LossIsCountedAndAccountsForEveryRequest) {
     Respond({"--loss=0.3", "--seed=" + std::to_string(getpid() + 1)});
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         AddHost(60);
+    }
     RunUntilSent(50, 60s);
     DWORD sent = 0, lost = 0;
     for (auto& h : hosts) {
@@ -177,9 +185,7 @@ TEST_P(EngineNetns, IcmpErrorsAreLostEventsWithoutWaitingForTheTimeout) {
     EXPECT_LT(Clock::now() - start, 5s);
     const PING_STATS s = Stats(h);
     EXPECT_EQ(s.lost, s.sent);
-    ForEachEvent(h, [&](const PING_EVENT& e) {
-        EXPECT_NE(e.type, PE_REPLY);
-    });
+    ForEachEvent(h, [&](const PING_EVENT& e) { EXPECT_NE(e.type, PE_REPLY); });
 }
 
 TEST_P(EngineNetns, DeletingAHostDuringAPendingEchoIsPrompt) {
@@ -188,8 +194,9 @@ TEST_P(EngineNetns, DeletingAHostDuringAPendingEchoIsPrompt) {
     ASSERT_TRUE(h.Start());
     const auto end = Clock::now() + 10s;
     // The worker enters HS_PINGING just before its first request.
-    while (h.GetState() != HS_PINGING && Clock::now() < end)
+    while (h.GetState() != HS_PINGING && Clock::now() < end) {
         std::this_thread::sleep_for(10ms);
+    }
     ASSERT_EQ(h.GetState(), HS_PINGING);
     std::this_thread::sleep_for(200ms);  // the echo is now waiting for its reply
     EXPECT_EQ(Stats(h).sent, 0u);

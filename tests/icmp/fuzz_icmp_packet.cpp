@@ -8,8 +8,9 @@
 #include "../../platform/src/icmp_socket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 8)
+    if (size < 8) {
         return 0;
+    }
     const auto id = static_cast<std::uint16_t>(data[0] << 8 | data[1]);
     const auto seq = static_cast<std::uint16_t>(data[2] << 8 | data[3]);
     IPAddr destination;
@@ -19,10 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace ov::icmp::detail;
     for (const Match& m : {ParseRawPacket(packet, length, destination, id, seq),
                            ParseDatagramPacket(packet, length, destination, destination, id, seq)}) {
-        if (!m.found || m.status != IP_SUCCESS)
+        if (!m.found || m.status != IP_SUCCESS) {
             continue;
-        if (m.data < packet || m.data + m.dataSize > packet + length)
+        }
+        if (m.data < packet || m.data + m.dataSize > packet + length) {
             std::abort();
+        }
     }
     return 0;
 }

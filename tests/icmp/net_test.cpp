@@ -37,7 +37,9 @@ std::string ReadSysctl(const char* path) {
     return line;
 }
 
-std::string PingGroupRange() { return ReadSysctl("/proc/sys/net/ipv4/ping_group_range"); }
+std::string PingGroupRange() {
+    return ReadSysctl("/proc/sys/net/ipv4/ping_group_range");
+}
 
 // Descriptors this process holds open now.
 int OpenDescriptors() {
@@ -53,7 +55,9 @@ int OpenDescriptors() {
     return n;
 }
 
-int DefaultTtl() { return std::stoi(ReadSysctl("/proc/sys/net/ipv4/ip_default_ttl")); }
+int DefaultTtl() {
+    return std::stoi(ReadSysctl("/proc/sys/net/ipv4/ip_default_ttl"));
+}
 
 class IcmpNet : public ::testing::TestWithParam<bool> {
 protected:
@@ -61,8 +65,7 @@ protected:
         provider = GetParam() ? &ov::icmp::DatagramProvider() : &ov::icmp::RawProvider();
         if (!provider->Load()) {
             const std::string why =
-                GetParam() ? "datagram ICMP sockets not allowed here (ping_group_range \"" +
-                                 PingGroupRange() + "\")"
+                GetParam() ? "datagram ICMP sockets not allowed here (ping_group_range \"" + PingGroupRange() + "\")"
                            : std::string("raw ICMP sockets need root or CAP_NET_RAW");
             GTEST_SKIP() << why;
         }
@@ -90,10 +93,10 @@ TEST_P(IcmpNet, LoopbackAnswersWithOurDataAndTtl) {
     for (int i = 0; i < 3; ++i) {
         // Every other round without the microseconds, which the two entry points share.
         DWORD us = 0;
-        ASSERT_EQ(i % 2 == 0 ? api.sendUs(handle, loopback, request.data(), static_cast<WORD>(request.size()),
-                                          &options, buffer.data(), static_cast<DWORD>(buffer.size()), 1000, &us)
-                             : api.send(handle, loopback, request.data(), static_cast<WORD>(request.size()),
-                                        &options, buffer.data(), static_cast<DWORD>(buffer.size()), 1000),
+        ASSERT_EQ(i % 2 == 0 ? api.sendUs(handle, loopback, request.data(), static_cast<WORD>(request.size()), &options,
+                                          buffer.data(), static_cast<DWORD>(buffer.size()), 1000, &us)
+                             : api.send(handle, loopback, request.data(), static_cast<WORD>(request.size()), &options,
+                                        buffer.data(), static_cast<DWORD>(buffer.size()), 1000),
                   1u);
         const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(buffer.data());
         EXPECT_EQ(reply->Status, IP_SUCCESS);
@@ -114,8 +117,7 @@ TEST_P(IcmpNet, LoopbackAnswersWithOurDataAndTtl) {
 
 TEST_P(IcmpNet, EmptyRequestAndDefaultOptions) {
     std::vector<unsigned char> buffer(sizeof(ICMP_ECHO_REPLY) + 8);
-    ASSERT_EQ(api.send(handle, loopback, nullptr, 0, nullptr, buffer.data(),
-                       static_cast<DWORD>(buffer.size()), 1000),
+    ASSERT_EQ(api.send(handle, loopback, nullptr, 0, nullptr, buffer.data(), static_cast<DWORD>(buffer.size()), 1000),
               1u);
     const auto* reply = reinterpret_cast<const ICMP_ECHO_REPLY*>(buffer.data());
     EXPECT_EQ(reply->Status, IP_SUCCESS);
@@ -127,13 +129,11 @@ TEST_P(IcmpNet, TooSmallReplyBufferIsReportedNotOverrun) {
     std::vector<char> request(64, 'A');
     // Exactly sized heap blocks: the sanitizer catches any write past them.
     auto small = std::make_unique<unsigned char[]>(sizeof(ICMP_ECHO_REPLY) + 63);
-    EXPECT_EQ(api.send(handle, loopback, request.data(), 64, nullptr, small.get(),
-                       sizeof(ICMP_ECHO_REPLY) + 63, 1000),
+    EXPECT_EQ(api.send(handle, loopback, request.data(), 64, nullptr, small.get(), sizeof(ICMP_ECHO_REPLY) + 63, 1000),
               0u);
     EXPECT_EQ(reinterpret_cast<ICMP_ECHO_REPLY*>(small.get())->Status, IP_BUF_TOO_SMALL);
     auto tiny = std::make_unique<unsigned char[]>(sizeof(ICMP_ECHO_REPLY) - 1);
-    EXPECT_EQ(api.send(handle, loopback, request.data(), 64, nullptr, tiny.get(),
-                       sizeof(ICMP_ECHO_REPLY) - 1, 1000),
+    EXPECT_EQ(api.send(handle, loopback, request.data(), 64, nullptr, tiny.get(), sizeof(ICMP_ECHO_REPLY) - 1, 1000),
               0u);
 }
 
@@ -145,8 +145,7 @@ TEST_P(IcmpNet, HandlesWorkSideBySideAndBadHandlesAreRefused) {
     EXPECT_EQ(api.send(second, loopback, data, 8, nullptr, buffer.data(), 56, 1000), 1u);
     EXPECT_EQ(api.send(handle, loopback, data, 8, nullptr, buffer.data(), 56, 1000), 1u);
     EXPECT_TRUE(api.close(second));
-    EXPECT_EQ(api.send(INVALID_HANDLE_VALUE, loopback, data, 8, nullptr, buffer.data(), 56, 100),
-              0u);
+    EXPECT_EQ(api.send(INVALID_HANDLE_VALUE, loopback, data, 8, nullptr, buffer.data(), 56, 100), 0u);
     EXPECT_FALSE(api.close(INVALID_HANDLE_VALUE));
     EXPECT_FALSE(api.close(nullptr));
 }
@@ -154,8 +153,7 @@ TEST_P(IcmpNet, HandlesWorkSideBySideAndBadHandlesAreRefused) {
 TEST_P(IcmpNet, CancelledHandleReturnsAtOnce) {
     ASSERT_TRUE(api.cancel(handle));
     std::vector<unsigned char> buffer(sizeof(ICMP_ECHO_REPLY) + 8);
-    EXPECT_EQ(api.send(handle, loopback, nullptr, 0, nullptr, buffer.data(),
-                       static_cast<DWORD>(buffer.size()), 1000),
+    EXPECT_EQ(api.send(handle, loopback, nullptr, 0, nullptr, buffer.data(), static_cast<DWORD>(buffer.size()), 1000),
               0u);
 }
 

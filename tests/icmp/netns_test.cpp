@@ -24,10 +24,10 @@ class IcmpNetns : public ov::test::NetnsTest, public ::testing::WithParamInterfa
 protected:
     void SetUp() override {
         NetnsTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
+        if (IsSkipped() || HasFatalFailure()) {
             return;
-        ov::icmp::Provider& p =
-            GetParam() ? ov::icmp::DatagramProvider() : ov::icmp::RawProvider();
+        }
+        ov::icmp::Provider& p = GetParam() ? ov::icmp::DatagramProvider() : ov::icmp::RawProvider();
         if (GetParam()) {
             ASSERT_TRUE(net.AllowDatagramIcmp());
         }
@@ -54,12 +54,10 @@ protected:
         request.assign(size, 'A');
         buffer.assign(sizeof(ICMP_ECHO_REPLY) + size + 8, 0);
         IP_OPTION_INFORMATION options{ttl, 0, flags, 0, nullptr};
-        return send(handle, to, request.data(), size, &options, buffer.data(),
-                    static_cast<DWORD>(buffer.size()), timeoutMs);
+        return send(handle, to, request.data(), size, &options, buffer.data(), static_cast<DWORD>(buffer.size()),
+                    timeoutMs);
     }
-    const ICMP_ECHO_REPLY& reply() const {
-        return *reinterpret_cast<const ICMP_ECHO_REPLY*>(buffer.data());
-    }
+    const ICMP_ECHO_REPLY& reply() const { return *reinterpret_cast<const ICMP_ECHO_REPLY*>(buffer.data()); }
 
     PFN_IcmpCreateFile create = nullptr;
     PFN_IcmpCloseHandle close = nullptr;

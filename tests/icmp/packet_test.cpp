@@ -76,17 +76,18 @@ TEST(IcmpPacket, RawEchoReplyOfOurRequestIsTaken) {
 TEST(IcmpPacket, RawPacketsOfOtherRequestsAreIgnored) {
     const IPAddr other = htonl(0x0a000003);
     const Bytes cases[] = {
-        Ip(kTarget, 0, 64, Icmp(0, 0, kId, kSeq - 1, 8)),   // stale sequence
-        Ip(kTarget, 0, 64, Icmp(0, 0, kId + 1, kSeq, 8)),   // another process
-        Ip(other, 0, 64, Icmp(0, 0, kId, kSeq, 8)),         // another source
-        Ip(kTarget, 0, 64, Icmp(8, 0, kId, kSeq, 8)),       // our own request
-        Ip(kTarget, 0, 64, Icmp(13, 0, kId, kSeq, 8)),      // timestamp, not echo
-        ErrorQuoting(3, 1, kId, kSeq - 1, kTarget),          // error for an old request
-        ErrorQuoting(3, 1, kId + 1, kSeq, kTarget),          // error for another process
-        ErrorQuoting(11, 0, kId, kSeq, other),               // error for another target
+        Ip(kTarget, 0, 64, Icmp(0, 0, kId, kSeq - 1, 8)),  // stale sequence
+        Ip(kTarget, 0, 64, Icmp(0, 0, kId + 1, kSeq, 8)),  // another process
+        Ip(other, 0, 64, Icmp(0, 0, kId, kSeq, 8)),        // another source
+        Ip(kTarget, 0, 64, Icmp(8, 0, kId, kSeq, 8)),      // our own request
+        Ip(kTarget, 0, 64, Icmp(13, 0, kId, kSeq, 8)),     // timestamp, not echo
+        ErrorQuoting(3, 1, kId, kSeq - 1, kTarget),        // error for an old request
+        ErrorQuoting(3, 1, kId + 1, kSeq, kTarget),        // error for another process
+        ErrorQuoting(11, 0, kId, kSeq, other),             // error for another target
     };
-    for (const Bytes& p : cases)
+    for (const Bytes& p : cases) {
         EXPECT_FALSE(ParseRawPacket(p.data(), p.size(), kTarget, kId, kSeq).found);
+    }
 }
 
 TEST(IcmpPacket, RawErrorsBecomeStatusesFromTheReportingNode) {
@@ -94,11 +95,9 @@ TEST(IcmpPacket, RawErrorsBecomeStatusesFromTheReportingNode) {
         int type, code;
         DWORD status;
     } const cases[] = {
-        {3, 0, IP_DEST_NET_UNREACHABLE},  {3, 1, IP_DEST_HOST_UNREACHABLE},
-        {3, 2, IP_DEST_PROT_UNREACHABLE}, {3, 3, IP_DEST_PORT_UNREACHABLE},
-        {3, 4, IP_PACKET_TOO_BIG},        {3, 13, IP_DEST_HOST_UNREACHABLE},
-        {11, 0, IP_TTL_EXPIRED_TRANSIT},  {11, 1, IP_TTL_EXPIRED_REASSEM},
-        {12, 0, IP_PARAM_PROBLEM},
+        {3, 0, IP_DEST_NET_UNREACHABLE},  {3, 1, IP_DEST_HOST_UNREACHABLE}, {3, 2, IP_DEST_PROT_UNREACHABLE},
+        {3, 3, IP_DEST_PORT_UNREACHABLE}, {3, 4, IP_PACKET_TOO_BIG},        {3, 13, IP_DEST_HOST_UNREACHABLE},
+        {11, 0, IP_TTL_EXPIRED_TRANSIT},  {11, 1, IP_TTL_EXPIRED_REASSEM},  {12, 0, IP_PARAM_PROBLEM},
     };
     for (const Case& c : cases) {
         const Bytes p = ErrorQuoting(c.type, c.code, kId, kSeq, kTarget);
@@ -114,10 +113,12 @@ TEST(IcmpPacket, TruncatedOrDamagedRawPacketsAreIgnored) {
     const Bytes reply = Ip(kTarget, 0, 64, Icmp(0, 0, kId, kSeq, 0));
     const Bytes error = ErrorQuoting(11, 0, kId, kSeq, kTarget);
     // Every cut short of the full packet loses a header the check needs.
-    for (std::size_t n = 0; n < reply.size(); ++n)
+    for (std::size_t n = 0; n < reply.size(); ++n) {
         EXPECT_FALSE(ParseRawPacket(reply.data(), n, kTarget, kId, kSeq).found) << n;
-    for (std::size_t n = 0; n < error.size(); ++n)
+    }
+    for (std::size_t n = 0; n < error.size(); ++n) {
         EXPECT_FALSE(ParseRawPacket(error.data(), n, kTarget, kId, kSeq).found) << n;
+    }
 
     Bytes badVersion = reply;
     badVersion[0] = std::byte{0x65};
@@ -127,14 +128,12 @@ TEST(IcmpPacket, TruncatedOrDamagedRawPacketsAreIgnored) {
     EXPECT_FALSE(ParseRawPacket(longHeader.data(), longHeader.size(), kTarget, kId, kSeq).found);
     Bytes shortHeader = reply;
     shortHeader[0] = std::byte{0x44};
-    EXPECT_FALSE(
-        ParseRawPacket(shortHeader.data(), shortHeader.size(), kTarget, kId, kSeq).found);
+    EXPECT_FALSE(ParseRawPacket(shortHeader.data(), shortHeader.size(), kTarget, kId, kSeq).found);
     // An IP length that leaves no room for the ICMP header, with bytes after it.
     Bytes shortLength = error;
     shortLength[2] = std::byte{0};
     shortLength[3] = std::byte{24};
-    EXPECT_FALSE(
-        ParseRawPacket(shortLength.data(), shortLength.size(), kTarget, kId, kSeq).found);
+    EXPECT_FALSE(ParseRawPacket(shortLength.data(), shortLength.size(), kTarget, kId, kSeq).found);
     Bytes quotedBad = error;
     quotedBad[28] = std::byte{0x4f};  // quoted header longer than the quote
     EXPECT_FALSE(ParseRawPacket(quotedBad.data(), quotedBad.size(), kTarget, kId, kSeq).found);
@@ -157,8 +156,9 @@ TEST(IcmpPacket, DatagramReplyMatchesIdentifierSequenceAndSource) {
     EXPECT_FALSE(ParseDatagramPacket(p.data(), p.size(), kRouter, kTarget, kId, kSeq).found);
     EXPECT_FALSE(ParseDatagramPacket(p.data(), p.size(), kTarget, kTarget, kId, kSeq + 1).found);
     EXPECT_FALSE(ParseDatagramPacket(p.data(), p.size(), kTarget, kTarget, kId + 1, kSeq).found);
-    for (std::size_t n = 0; n < 8; ++n)
+    for (std::size_t n = 0; n < 8; ++n) {
         EXPECT_FALSE(ParseDatagramPacket(p.data(), n, kTarget, kTarget, kId, kSeq).found);
+    }
 }
 
 TEST(IcmpPacket, ChecksumOfAPacketWithItsChecksumIsZero) {

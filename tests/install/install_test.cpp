@@ -69,8 +69,7 @@ bool Contains(const std::string& text, const std::string& part) {
 // Width and height from a PNG file's header chunk; 0 when it is no PNG.
 std::pair<unsigned, unsigned> PngSize(const fs::path& path) {
     const std::string data = ReadFile(path);
-    if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
-        data.compare(12, 4, "IHDR") != 0) {
+    if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || data.compare(12, 4, "IHDR") != 0) {
         return {0, 0};
     }
     auto be32 = [&](size_t at) {
@@ -100,8 +99,8 @@ protected:
         std::string pattern = (fs::temp_directory_path() / "ov-install-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         s_root = pattern;
-        s_install = Sh("DESTDIR=" + Quote((s_root / "root").string()) + " " +
-                        Quote(OV_CMAKE_COMMAND) + " --install " + Quote(OV_BUILD_DIR));
+        s_install = Sh("DESTDIR=" + Quote((s_root / "root").string()) + " " + Quote(OV_CMAKE_COMMAND) + " --install " +
+                       Quote(OV_BUILD_DIR));
     }
     static void TearDownTestSuite() {
         std::error_code ec;
@@ -122,16 +121,15 @@ fs::path InstallTest::s_root;
 Shell InstallTest::s_install;
 
 TEST_F(InstallTest, ProgramLibrariesAndDataShareOneFolder) {
-    for (const char* name : {"tapper", "libovmui.so", "libovmfcstd.so", "libovcoder.so",
-                             "libovplatform.so", "OUI.dat", "EtherProto.dat"}) {
+    for (const char* name : {"tapper", "libovmui.so", "libovmfcstd.so", "libovcoder.so", "libovplatform.so", "OUI.dat",
+                             "EtherProto.dat"}) {
         const fs::path file = Prefix() / name;
         EXPECT_TRUE(fs::is_regular_file(file)) << file;
         EXPECT_GT(fs::exists(file) ? fs::file_size(file) : 0, 0u) << file;
     }
     EXPECT_EQ(::access(Program().c_str(), X_OK), 0);
     // The data tables are the ones the build generated, unchanged.
-    EXPECT_EQ(ReadFile(Prefix() / "EtherProto.dat"),
-              ReadFile(fs::path(OV_BUILD_DIR) / "bin" / "EtherProto.dat"));
+    EXPECT_EQ(ReadFile(Prefix() / "EtherProto.dat"), ReadFile(fs::path(OV_BUILD_DIR) / "bin" / "EtherProto.dat"));
 }
 
 TEST_F(InstallTest, EveryLanguageOfTheSourceTreeHasItsModuleHelpAndPage) {
@@ -194,8 +192,8 @@ TEST_F(InstallTest, InstalledProgramPingsLoopbackFromItsFolder) {
     const Shell run = Sh(env + "timeout 60 " + Quote(Program()) + " --console --count=2 -d200 127.0.0.1");
     EXPECT_EQ(run.status, 0) << run.out;
     const std::regex reply(R"(Reply form 127\.0\.0\.1: bytes = \d+ time)");
-    const auto replies = std::distance(std::sregex_iterator(run.out.begin(), run.out.end(), reply),
-                                       std::sregex_iterator());
+    const auto replies =
+        std::distance(std::sregex_iterator(run.out.begin(), run.out.end(), reply), std::sregex_iterator());
     EXPECT_EQ(replies, 2) << run.out;
     EXPECT_TRUE(Contains(run.out, "Packets Sent:2")) << run.out;
 }
@@ -228,8 +226,7 @@ TEST_F(InstallTest, DesktopEntryIconsMetainfoAndLauncher) {
         EXPECT_EQ(h, size) << dim;
     }
 
-    EXPECT_EQ(ReadFile(System() / "share/doc/tapper/copyright"),
-              ReadFile(fs::path(OV_SOURCE_DIR) / "LICENSE"));
+    EXPECT_EQ(ReadFile(System() / "share/doc/tapper/copyright"), ReadFile(fs::path(OV_SOURCE_DIR) / "LICENSE"));
     EXPECT_GT(fs::file_size(System() / "share/man/man1/tapper.1.gz"), 0u);
 
     const fs::path launcher = System() / "bin" / "tapper";
@@ -237,12 +234,13 @@ TEST_F(InstallTest, DesktopEntryIconsMetainfoAndLauncher) {
     EXPECT_EQ(fs::read_symlink(launcher), fs::path(OV_INSTALL_PREFIX) / "tapper");
 }
 
-
 TEST_F(InstallTest, TheProbeServiceComesDisabledWithItsHostsAndOptions) {
     const std::string unit = ReadFile(System() / "lib/systemd/system/tapper-probe.service");
     EXPECT_NE(unit.find("\nExecStart=" + std::string(OV_INSTALL_PREFIX) +
                         "/tapper --console --quiet --metrics --hosts-file=/etc/tapper/hosts "
-                        "$TAPPER_PROBE_OPTIONS\n"), std::string::npos) << unit;
+                        "$TAPPER_PROBE_OPTIONS\n"),
+              std::string::npos)
+        << unit;
     EXPECT_NE(unit.find("\nDynamicUser=yes\n"), std::string::npos);
     EXPECT_NE(unit.find("\nEnvironmentFile=-/etc/default/tapper-probe\n"), std::string::npos);
     EXPECT_NE(unit.find("\nExecReload=/bin/kill -HUP $MAINPID\n"), std::string::npos);
@@ -256,9 +254,9 @@ TEST_F(InstallTest, TheProbeServiceComesDisabledWithItsHostsAndOptions) {
         GTEST_SKIP() << "no ICMP provider can be opened here";
     }
     UnbindPingServices();
-    const Shell check = Sh("OV_REGISTRY_DIR=" + Quote((s_root / "probe-reg").string()) + " timeout 60 " + Quote(Program()) +
-                           " --console --count=1 -d100 --hosts-file=" +
-                           Quote((Root() / "etc/tapper/hosts").string()));
+    const Shell check =
+        Sh("OV_REGISTRY_DIR=" + Quote((s_root / "probe-reg").string()) + " timeout 60 " + Quote(Program()) +
+           " --console --count=1 -d100 --hosts-file=" + Quote((Root() / "etc/tapper/hosts").string()));
     EXPECT_EQ(check.status, 0) << check.out;
     EXPECT_NE(check.out.find("127.0.0.1"), std::string::npos) << check.out;
 }
@@ -301,8 +299,7 @@ TEST_F(InstallTest, InstallerModesOfTheInstalledProgram) {
     const std::string env = "OV_REGISTRY_DIR=" + Quote(reg.string()) +
                             " HOME=" + Quote((s_root / "modes-home").string()) +
                             " XDG_DATA_HOME=" + Quote((s_root / "modes-home").string()) + " ";
-    const Shell reg1 = Sh(env + "timeout 120 " + Quote(Program()) +
-                          " /Register /lan ZH_CN /regtool /autocheckupdate");
+    const Shell reg1 = Sh(env + "timeout 120 " + Quote(Program()) + " /Register /lan ZH_CN /regtool /autocheckupdate");
     ASSERT_EQ(reg1.status, 0) << reg1.out;
     std::string user = ReadFile(reg / "user.reg");
     std::string machine = ReadFile(reg / "machine.reg");
@@ -328,8 +325,8 @@ TEST_F(InstallTest, InstallerModesOfTheInstalledProgram) {
 class MaintainerScripts : public InstallTest {
 protected:
     Shell Script(const std::string& name, const std::string& action) const {
-        const std::string env = "DPKG_ROOT=" + Quote(Root().string()) +
-                                " OV_REGISTRY_DIR=" + Quote(Etc().string()) + " ";
+        const std::string env =
+            "DPKG_ROOT=" + Quote(Root().string()) + " OV_REGISTRY_DIR=" + Quote(Etc().string()) + " ";
         return Sh(env + "sh " + Quote((fs::path(OV_DEB_SCRIPTS_DIR) / name).string()) + " " + action);
     }
     static fs::path Etc() { return Root() / "etc/orvantek"; }
@@ -358,7 +355,8 @@ TEST_F(MaintainerScripts, RegisterInTheLocaleLanguageAndLeaveNothingBehind) {
 
     // A value of another program keeps the machine-wide file, also on purge.
     const std::string ours = ReadFile(Etc() / "machine.reg");
-    WriteFile(Etc() / "machine.reg", ours + "\n[HKEY_LOCAL_MACHINE\\Software\\Orvantek\\Harbor]\n\"Path\"=\"/opt/x\"\n");
+    WriteFile(Etc() / "machine.reg",
+              ours + "\n[HKEY_LOCAL_MACHINE\\Software\\Orvantek\\Harbor]\n\"Path\"=\"/opt/x\"\n");
     ASSERT_EQ(Script("postrm", "purge").status, 0);
     EXPECT_TRUE(fs::exists(Etc() / "machine.reg"));
     EXPECT_FALSE(fs::exists(State()));
@@ -390,11 +388,10 @@ TEST_F(MaintainerScripts, FailedRegistrationNeverFailsThePackage) {
     // Another root without the program: every script says so and succeeds.
     const fs::path empty = s_root / "empty-root";
     fs::create_directories(empty);
-    for (const auto& [name, action] : {std::pair{"postinst", "configure"}, {"prerm", "remove"},
-                                       {"postrm", "purge"}}) {
-        const Shell run = Sh("DPKG_ROOT=" + Quote(empty.string()) + " OV_REGISTRY_DIR=" +
-                             Quote((empty / "reg").string()) + " sh " +
-                             Quote((fs::path(OV_DEB_SCRIPTS_DIR) / name).string()) + " " + action);
+    for (const auto& [name, action] : {std::pair{"postinst", "configure"}, {"prerm", "remove"}, {"postrm", "purge"}}) {
+        const Shell run =
+            Sh("DPKG_ROOT=" + Quote(empty.string()) + " OV_REGISTRY_DIR=" + Quote((empty / "reg").string()) + " sh " +
+               Quote((fs::path(OV_DEB_SCRIPTS_DIR) / name).string()) + " " + action);
         EXPECT_EQ(run.status, 0) << name << "\n" << run.out;
     }
     EXPECT_FALSE(fs::exists(empty / "var/lib/tapper"));

@@ -167,8 +167,8 @@ TEST_F(MainFrameTest, ClosingTellsWhenHistoryAndPlacementCannotBeSaved) {
     frame->HostEntry()->AddToHistory(QStringLiteral("127.0.0.10"));
     const QString shown = MessageDuring([this] { CloseAndForget(); }, QMessageBox::Warning);
     ::chmod(file.c_str(), 0600);
-    EXPECT_EQ(shown, QString::fromStdString("The host history and the window position could not be saved in \"" +
-                                            file + "\"."));
+    EXPECT_EQ(shown, QString::fromStdString("The host history and the window position could not be saved in \"" + file +
+                                            "\"."));
     // Nothing was lost that had been saved before.
     Open();
     EXPECT_EQ(History(), QStringList{QStringLiteral("127.0.0.9")});
@@ -281,7 +281,8 @@ TEST_F(MainFrameTest, AtTheDefaultSizeTheLogListShowsWholeLinesOfLargePacketsInE
         // The column of whole lines is no wider than the list: nothing to scroll.
         EXPECT_TRUE(QTest::qWaitFor([&] {
             return list->GetColumnWidth(0) == list->viewport()->width() && list->horizontalScrollBar()->maximum() == 0;
-        })) << lang << ": " << list->GetColumnWidth(0) << " > " << list->viewport()->width();
+        })) << lang
+            << ": " << list->GetColumnWidth(0) << " > " << list->viewport()->width();
         doc.StopAll();
         frame.reset();
     }
@@ -347,7 +348,9 @@ TEST_F(MainFrameTest, PlacementRoundTripsAndBadValuesOpenAtTheDefault) {
     std::vector<BYTE> badLength = packed(kShowNormal, normal);
     badLength[0] = 40;
     const std::vector<std::vector<BYTE>> bad = {
-        shortValue, badLength, packed(kShowMinimized, normal),
+        shortValue,
+        badLength,
+        packed(kShowMinimized, normal),
         packed(kShowNormal, QRect(200000, 200000, 640, 400)),  // wholly off-screen
         packed(kShowNormal, QRect(30, 30, -5, 400)),
     };

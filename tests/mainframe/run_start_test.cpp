@@ -51,8 +51,7 @@ protected:
 
     QString ButtonText() const { return frame->StartStopButton()->defaultAction()->text(); }
     bool BusyCursorShown() const {
-        return QApplication::overrideCursor() != nullptr &&
-               QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+        return QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
     }
     COvChartCtrl* Chart() const {
         auto* chartFrame = qobject_cast<COvViewFrame*>(frame->ChartRow());

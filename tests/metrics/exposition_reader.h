@@ -20,8 +20,8 @@ struct MetricSample {
 };
 
 struct Exposition {
-    std::string error;                          // the first fault found, with its line
-    std::map<std::string, std::string> types;   // family -> counter, gauge, histogram...
+    std::string error;                         // the first fault found, with its line
+    std::map<std::string, std::string> types;  // family -> counter, gauge, histogram...
     std::map<std::string, std::string> help;
     std::vector<MetricSample> samples;
 

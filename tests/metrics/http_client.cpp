@@ -83,8 +83,7 @@ std::vector<HttpAnswer> ConcurrentGets(std::uint16_t port, const std::string& pa
             break;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-        if (::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(1, left.count()))) < 0 &&
-            errno != EINTR) {
+        if (::poll(fds.data(), fds.size(), static_cast<int>(std::max<long>(1, left.count()))) < 0 && errno != EINTR) {
             break;
         }
         for (std::size_t i = 0; i < fds.size(); ++i) {

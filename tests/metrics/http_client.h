@@ -9,7 +9,7 @@
 namespace ov::test {
 
 struct HttpAnswer {
-    int status = 0;      // 0: no answer (refused, reset, timed out)
+    int status = 0;  // 0: no answer (refused, reset, timed out)
     std::string headers;
     std::string body;
 };

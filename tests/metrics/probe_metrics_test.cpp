@@ -50,7 +50,12 @@ PING_EVENT Other(std::int32_t type) {
 // ---- the option texts ----
 
 TEST(MetricsOptionsTest, EndpointsAreReadWithTheirDefaults) {
-    struct Case { const char* text; const char* address; std::uint16_t port; bool ipv6; };
+    struct Case {
+        const char* text;
+        const char* address;
+        std::uint16_t port;
+        bool ipv6;
+    };
     const Case cases[] = {
         {"", "127.0.0.1", 9374, false},
         {"9100", "127.0.0.1", 9100, false},
@@ -73,9 +78,9 @@ TEST(MetricsOptionsTest, EndpointsAreReadWithTheirDefaults) {
 }
 
 TEST(MetricsOptionsTest, BadEndpointsAreRefusedSayingWhy) {
-    const char* bad[] = {"localhost:9374", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:-1",
-                         "127.0.0.1:9a", "1.2.3:9374", "::1:9374", "[::1", "[::1]9374",
-                         "[127.0.0.1]:80", "[::1]:", "999999"};
+    const char* bad[] = {"localhost:9374", "127.0.0.1:",     "127.0.0.1:65536", "127.0.0.1:-1",
+                         "127.0.0.1:9a",   "1.2.3:9374",     "::1:9374",        "[::1",
+                         "[::1]9374",      "[127.0.0.1]:80", "[::1]:",          "999999"};
     for (const char* text : bad) {
         MetricsEndpoint e;
         e.port = 1;
@@ -100,12 +105,10 @@ TEST(MetricsOptionsTest, BucketListsMustBePositiveRisingNumbers) {
     ASSERT_EQ(ParseBuckets("0.001,0.01,1e-1,2", b), "");
     EXPECT_EQ(b, (std::vector<double>{0.001, 0.01, 0.1, 2}));
     const std::pair<const char*, const char*> bad[] = {
-        {"", "needs a value"},          {"0.1,,1", "'' is not a number"},
-        {"0.1,0.1", "does not rise"},   {"1,0.5", "does not rise"},
-        {"0,1", "not above 0"},         {"-1", "not above 0"},
-        {"nan", "not a number"},        {"inf", "not a number"},
-        {"1e999", "not a number"},      {"0.1 ,1", "not a number"},
-        {"0x10", "not a number"},       {"1,", "'' is not a number"},
+        {"", "needs a value"},      {"0.1,,1", "'' is not a number"}, {"0.1,0.1", "does not rise"},
+        {"1,0.5", "does not rise"}, {"0,1", "not above 0"},           {"-1", "not above 0"},
+        {"nan", "not a number"},    {"inf", "not a number"},          {"1e999", "not a number"},
+        {"0.1 ,1", "not a number"}, {"0x10", "not a number"},         {"1,", "'' is not a number"},
     };
     for (const auto& [text, why] : bad) {
         b = {7};
@@ -140,24 +143,30 @@ TEST(MetricsOptionsTest, TheProbeOptionsGoWithTheConsoleOnlyAndNotWithACount) {
     EXPECT_NE(parse({"--console", "--metrics", "--count=3", "h"}).error.find("--count"), std::string::npos);
     EXPECT_NE(parse({"--console", "--metrics", "--summary-every=5", "h"}).error.find("--summary-every"),
               std::string::npos);
-    EXPECT_NE(parse({"--console", "--metrics", "--on-change=true", "h"}).error.find("--on-change"),
-              std::string::npos);
+    EXPECT_NE(parse({"--console", "--metrics", "--on-change=true", "h"}).error.find("--on-change"), std::string::npos);
     EXPECT_EQ(parse({"--console", "--metrics", "--down-after=5", "h"}).error, "");
     EXPECT_NE(parse({"--console", "--buckets=1", "h"}).error.find("for the probe"), std::string::npos);
-    EXPECT_NE(parse({"--console", "--metrics", "--buckets=2,1", "h"}).error.find("does not rise"),
-              std::string::npos);
+    EXPECT_NE(parse({"--console", "--metrics", "--buckets=2,1", "h"}).error.find("does not rise"), std::string::npos);
 }
 
 // ---- the series ----
 
 TEST(ProbeErrorKindTest, EveryFailureHasItsKind) {
-    struct Case { PING_EVENT event; const char* kind; };
+    struct Case {
+        PING_EVENT event;
+        const char* kind;
+    };
     const Case cases[] = {
-        {Lost(IP_REQ_TIMED_OUT), "timeout"},        {Lost(IP_SUCCESS), "timeout"},
-        {Lost(IP_DEST_HOST_UNREACHABLE), "unreachable"}, {Lost(IP_DEST_NET_UNREACHABLE), "unreachable"},
-        {Lost(IP_DEST_PORT_UNREACHABLE), "unreachable"}, {Lost(IP_TTL_EXPIRED_TRANSIT), "ttl_expired"},
-        {Lost(IP_PARAM_PROBLEM), "icmp_error"},     {Other(PE_RESOLVE_FAILED), "unresolved"},
-        {Other(PE_NO_ICMP_HANDLE), "no_socket"},    {Other(PE_NO_SERVICES), "no_service"},
+        {Lost(IP_REQ_TIMED_OUT), "timeout"},
+        {Lost(IP_SUCCESS), "timeout"},
+        {Lost(IP_DEST_HOST_UNREACHABLE), "unreachable"},
+        {Lost(IP_DEST_NET_UNREACHABLE), "unreachable"},
+        {Lost(IP_DEST_PORT_UNREACHABLE), "unreachable"},
+        {Lost(IP_TTL_EXPIRED_TRANSIT), "ttl_expired"},
+        {Lost(IP_PARAM_PROBLEM), "icmp_error"},
+        {Other(PE_RESOLVE_FAILED), "unresolved"},
+        {Other(PE_NO_ICMP_HANDLE), "no_socket"},
+        {Other(PE_NO_SERVICES), "no_service"},
         {Other(PE_NO_THREAD), "no_thread"},
     };
     for (const Case& c : cases) {
@@ -187,8 +196,8 @@ TEST_F(ProbeMetricsTest, EventsBecomeCountersAHistogramAndGauges) {
     EXPECT_TRUE(Read().Find("tapper_requests_total").empty()) << "no series before the address";
 
     const IPAddr a = Address("192.0.2.1");
-    m_metrics.Record(host, Reply(150, 1700000000), a, u"Germany");   // 0.15 ms
-    m_metrics.Record(host, Reply(900, 1700000001), a, u"Germany");   // 0.9 ms
+    m_metrics.Record(host, Reply(150, 1700000000), a, u"Germany");  // 0.15 ms
+    m_metrics.Record(host, Reply(900, 1700000001), a, u"Germany");  // 0.9 ms
     m_metrics.Record(host, Lost(), a, u"Germany");
     m_metrics.Record(host, Lost(IP_DEST_HOST_UNREACHABLE), a, u"Germany");
     m_metrics.Record(host, Reply(3000000, 1700000005), a, u"Germany");  // 3 s
@@ -280,8 +289,8 @@ TEST_F(ProbeMetricsTest, ARemovedHostLeavesAndTheOthersKeepCounting) {
 TEST_F(ProbeMetricsTest, LabelValuesAreEscaped) {
     m_metrics.Record("we\"ird\\host\nname", Reply(100), Address("127.0.0.1"), u"C\u00f4te d'Ivoire");
     const Exposition e = Read();
-    EXPECT_EQ(e.Value("tapper_replies_total", {{"host", "we\"ird\\host\nname"},
-                                               {"country", "C\xc3\xb4te d'Ivoire"}}), 1);
+    EXPECT_EQ(e.Value("tapper_replies_total", {{"host", "we\"ird\\host\nname"}, {"country", "C\xc3\xb4te d'Ivoire"}}),
+              1);
 }
 
 TEST_F(ProbeMetricsTest, OwnBucketsAreUsed) {

@@ -52,9 +52,12 @@ protected:
         std::filesystem::rename(next, m_hosts);  // as an editor that saves by renaming
     }
     std::unique_ptr<ConsoleRun> StartProbe(std::vector<std::string> more = {}) const {
-        std::vector<std::string> argv = {TapperPath(), "--console", "--quiet",
+        std::vector<std::string> argv = {TapperPath(),
+                                         "--console",
+                                         "--quiet",
                                          "--metrics=127.0.0.1:" + std::to_string(m_port),
-                                         "--hosts-file=" + m_hosts.string(), "-d100"};
+                                         "--hosts-file=" + m_hosts.string(),
+                                         "-d100"};
         argv.insert(argv.end(), more.begin(), more.end());
         auto run = std::make_unique<ConsoleRun>(argv);
         EXPECT_TRUE(run->Started());
@@ -165,12 +168,14 @@ TEST_F(ProbeNetTest, APortInUseOrAnAddressNotOursEndsTheProbeSayingWhy) {
     ASSERT_EQ(::bind(taken.Get(), reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
     ASSERT_EQ(::listen(taken.Get(), 1), 0);
     {
-        ConsoleRun run({TapperPath(), "--console", "--metrics=" + std::to_string(m_port),
-                        "--hosts-file=" + m_hosts.string()});
+        ConsoleRun run(
+            {TapperPath(), "--console", "--metrics=" + std::to_string(m_port), "--hosts-file=" + m_hosts.string()});
         const ConsoleResult r = run.Finish(30s);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("Couldn't serve the metrics on 127.0.0.1:" + std::to_string(m_port) +
-                             ": Address already in use"), std::string::npos) << r.err;
+                             ": Address already in use"),
+                  std::string::npos)
+            << r.err;
         EXPECT_EQ(r.out, "") << "no host was started";
     }
     // 192.0.2.0/24 is for documentation: no machine of ours has it.

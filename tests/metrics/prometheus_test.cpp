@@ -70,12 +70,12 @@ TEST(PrometheusTest, TheServerScrapesTheProbeAndAnswersForEveryHost) {
                                              "scrape_configs:\n"
                                              "  - job_name: tapper\n"
                                              "    static_configs:\n"
-                                             "      - targets: ['127.0.0.1:" << probePort << "']\n";
+                                             "      - targets: ['127.0.0.1:"
+                                          << probePort << "']\n";
     const std::uint16_t serverPort = ov::test::FreePort();
     ConsoleRun server({prometheus, "--config.file=" + (dir / "prometheus.yml").string(),
                        "--storage.tsdb.path=" + (dir / "data").string(),
-                       "--web.listen-address=127.0.0.1:" + std::to_string(serverPort),
-                       "--log.level=warn"});
+                       "--web.listen-address=127.0.0.1:" + std::to_string(serverPort), "--log.level=warn"});
     bool ready = false;
     for (int i = 0; i < 300 && !ready; ++i) {
         ready = ov::test::HttpGet(serverPort, "/-/ready", 2s).status == 200;

@@ -13,7 +13,9 @@ namespace {
 
 constexpr char kStandardAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 
-std::u16string Base() { return ov::Utf8ToWide(OV_TEST_WEB_BASE); }
+std::u16string Base() {
+    return ov::Utf8ToWide(OV_TEST_WEB_BASE);
+}
 
 class Addresses : public ::testing::Test {
 protected:
@@ -21,16 +23,15 @@ protected:
     void TearDown() override { OvBase64_SetEncodeTable(kStandardAlphabet); }
 };
 
-TEST_F(Addresses, ChineseSetForLowerCaseChineseCodesOnly)
-{
+TEST_F(Addresses, ChineseSetForLowerCaseChineseCodesOnly) {
     EXPECT_TRUE(UsesChineseAddresses(u"zh_cn"));
     EXPECT_TRUE(UsesChineseAddresses(u"zh_tw"));
-    for (const char16_t* other : {u"ZH_TW", u"zh_TW", u"ZH_CN", u"en_us", u"de_de", u"zh_hk", u""})
+    for (const char16_t* other : {u"ZH_TW", u"zh_TW", u"ZH_CN", u"en_us", u"de_de", u"zh_hk", u""}) {
         EXPECT_FALSE(UsesChineseAddresses(other));
+    }
 }
 
-TEST_F(Addresses, DecodeToTheBuildsPlainValues)
-{
+TEST_F(Addresses, DecodeToTheBuildsPlainValues) {
     const std::u16string base = Base();
     EXPECT_EQ(OnlineAddress(ADDR_HOME_PAGE, u"zh_tw"), base + u"/cn/");
     EXPECT_EQ(OnlineAddress(ADDR_HOME_PAGE, u"ZH_TW"), base + u"/");
@@ -47,8 +48,7 @@ TEST_F(Addresses, DecodeToTheBuildsPlainValues)
     EXPECT_EQ(EncodedAddress(static_cast<OV_ADDRESS>(-1), u"en_us"), nullptr);
 }
 
-TEST_F(Addresses, StoredTextNeedsTheProgramsAlphabet)
-{
+TEST_F(Addresses, StoredTextNeedsTheProgramsAlphabet) {
     for (int i = 0; i < ADDR_COUNT; ++i) {
         const auto which = static_cast<OV_ADDRESS>(i);
         for (const char16_t* language : {u"zh_tw", u"en_us"}) {
@@ -64,8 +64,7 @@ TEST_F(Addresses, StoredTextNeedsTheProgramsAlphabet)
     }
 }
 
-TEST(Alphabet, SixtyFourDistinctSymbolsAndAPad)
-{
+TEST(Alphabet, SixtyFourDistinctSymbolsAndAPad) {
     std::string symbols(kOvBase64Alphabet);
     ASSERT_EQ(symbols.size(), 65u);
     for (std::size_t i = 0; i < symbols.size(); ++i) {

@@ -17,23 +17,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char16_t* const kPages[] = {kHelpContents, kHelpMainWindow, kHelpLogList, kHelpStatTree, kHelpChart,
-                                  kHelpOptions, kHelpCommandLine, kHelpConsole, kHelpIcmp, kHelpTroubleshooting};
+const char16_t* const kPages[] = {kHelpContents, kHelpMainWindow,  kHelpLogList, kHelpStatTree, kHelpChart,
+                                  kHelpOptions,  kHelpCommandLine, kHelpConsole, kHelpIcmp,     kHelpTroubleshooting};
 
-std::string Read(const fs::path& path)
-{
+std::string Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-std::string Narrow(std::u16string_view text) { return ov::WideToUtf8(text); }
+std::string Narrow(std::u16string_view text) {
+    return ov::WideToUtf8(text);
+}
 
 class HelpBook : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(HelpBook, HasEveryPageWithIntactLinks)
-{
+TEST_P(HelpBook, HasEveryPageWithIntactLinks) {
     const fs::path book = fs::path(OV_SOURCE_MUI) / GetParam() / "help";
     const std::regex href("href=\"([^\"#:]+)(#[^\"]*)?\"");
     const std::regex title("<title>[^<]+</title>");
@@ -43,8 +43,9 @@ TEST_P(HelpBook, HasEveryPageWithIntactLinks)
         const std::string html = Read(file);
         EXPECT_TRUE(std::regex_search(html, title)) << file;
         EXPECT_NE(html.find("charset=\"utf-8\""), std::string::npos) << file;
-        for (auto it = std::sregex_iterator(html.begin(), html.end(), href); it != std::sregex_iterator(); ++it)
+        for (auto it = std::sregex_iterator(html.begin(), html.end(), href); it != std::sregex_iterator(); ++it) {
             EXPECT_TRUE(fs::is_regular_file(book / (*it)[1].str())) << file << " links to " << (*it)[1];
+        }
     }
     // The contents page leads to every other page.
     const std::string contents = Read(book / Narrow(kHelpContents));
@@ -56,8 +57,7 @@ TEST_P(HelpBook, HasEveryPageWithIntactLinks)
     EXPECT_TRUE(fs::is_regular_file(fs::path(OV_SOURCE_MUI) / GetParam() / "Website" / "tapper.html"));
 }
 
-TEST_P(HelpBook, CopiedBesideTheProgram)
-{
+TEST_P(HelpBook, CopiedBesideTheProgram) {
     const char* bin = std::getenv("OV_BIN_DIR");
     ASSERT_NE(bin, nullptr);
     const std::u16string appDir = ov::Utf8ToWide(std::string(bin) + "/");
@@ -73,8 +73,7 @@ TEST_P(HelpBook, CopiedBesideTheProgram)
 
 INSTANTIATE_TEST_SUITE_P(Languages, HelpBook, ::testing::Values("en_us", "de_de", "zh_cn"));
 
-TEST(HelpBookPaths, FollowTheProgramFolderAndLanguage)
-{
+TEST(HelpBookPaths, FollowTheProgramFolderAndLanguage) {
     EXPECT_EQ(HelpBookFolder(u"/opt/t/", u"de_de"), u"/opt/t/mui/de_de/help/");
     EXPECT_EQ(LocalResourcePage(u"/opt/t/", u"zh_cn"), u"/opt/t/mui/zh_cn/Website/tapper.html");
     const char* bin = std::getenv("OV_BIN_DIR");

@@ -18,8 +18,7 @@ namespace {
 
 class HtmlView : public WithTestApp, public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         TestApp();
         m_server.Route("/ok", LoopbackServer::Response(200, "<html><body><h1>Online page</h1></body></html>",
                                                        "Content-Type: text/html; charset=utf-8\r\n"));
@@ -36,15 +35,16 @@ protected:
 
     // Navigates and waits until the view reports a result; the status of the
     // error, or 200 for a shown page.
-    int Load(const QString& address)
-    {
+    int Load(const QString& address) {
         QSignalSpy complete(&m_view, &COvHtmlView::navigateComplete);
         const std::size_t before = m_errors.size();
         m_view.Navigate(address);
-        for (int i = 0; i < 100 && complete.isEmpty() && m_errors.size() == before; ++i)
+        for (int i = 0; i < 100 && complete.isEmpty() && m_errors.size() == before; ++i) {
             complete.wait(50);
-        if (m_errors.size() > before)
+        }
+        if (m_errors.size() > before) {
             return m_errors.back();
+        }
         return complete.isEmpty() ? 0 : 200;
     }
 
@@ -55,16 +55,14 @@ protected:
     bool m_cancel = false;
 };
 
-TEST_F(HtmlView, ShowsAPageThatAnswers200)
-{
+TEST_F(HtmlView, ShowsAPageThatAnswers200) {
     EXPECT_EQ(Load(m_server.Url("/ok")), 200);
     EXPECT_TRUE(m_view.toPlainText().contains("Online page"));
     EXPECT_TRUE(m_errors.empty());
     EXPECT_FALSE(m_view.IsLoading());
 }
 
-TEST_F(HtmlView, ReportsEveryFailureBeforeItsErrorPage)
-{
+TEST_F(HtmlView, ReportsEveryFailureBeforeItsErrorPage) {
     EXPECT_EQ(Load(m_server.Url("/missing")), 404);
     EXPECT_EQ(m_errorUrl, QUrl(m_server.Url("/missing")));
     // Not cancelled: the view explains what went wrong.
@@ -77,8 +75,7 @@ TEST_F(HtmlView, ReportsEveryFailureBeforeItsErrorPage)
     EXPECT_EQ(m_errors.size(), 4u);
 }
 
-TEST_F(HtmlView, GivesUpOnAStalledServerWithoutBlocking)
-{
+TEST_F(HtmlView, GivesUpOnAStalledServerWithoutBlocking) {
     m_view.Navigate(m_server.Url("/stall"));
     // Navigate returned while the page is still loading: the deadline fires
     // later, from the event loop.
@@ -89,29 +86,27 @@ TEST_F(HtmlView, GivesUpOnAStalledServerWithoutBlocking)
     EXPECT_FALSE(m_view.IsLoading());
 }
 
-TEST_F(HtmlView, CancelledErrorKeepsThePageShown)
-{
+TEST_F(HtmlView, CancelledErrorKeepsThePageShown) {
     ASSERT_EQ(Load(m_server.Url("/ok")), 200);
     m_cancel = true;
     EXPECT_EQ(Load(m_server.Url("/missing")), 404);
     EXPECT_TRUE(m_view.toPlainText().contains("Online page"));
 }
 
-TEST_F(HtmlView, LoadsLocalFilesAndReportsMissingOnes)
-{
+TEST_F(HtmlView, LoadsLocalFilesAndReportsMissingOnes) {
     QTemporaryDir dir;
     QFile page(dir.filePath("tapper.html"));
     ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-    page.write("<html><head><meta charset=\"utf-8\"></head><body><p>Offline \xe8\xb5\x84\xe6\xba\x90</p>"
-               "<a href=\"https://www.orvantek.example/x\">site</a></body></html>");
+    page.write(
+        "<html><head><meta charset=\"utf-8\"></head><body><p>Offline \xe8\xb5\x84\xe6\xba\x90</p>"
+        "<a href=\"https://www.orvantek.example/x\">site</a></body></html>");
     page.close();
     EXPECT_EQ(Load(dir.filePath("tapper.html")), 200);
     EXPECT_TRUE(m_view.toPlainText().contains(QString::fromUtf8("Offline \xe8\xb5\x84\xe6\xba\x90")));
     EXPECT_EQ(Load(dir.filePath("absent.html")), FETCH_FILE_ERROR);
 }
 
-TEST_F(HtmlView, WebPagesCannotPullInLocalFiles)
-{
+TEST_F(HtmlView, WebPagesCannotPullInLocalFiles) {
     QTemporaryDir dir;
     QFile style(dir.filePath("secret.css"));
     ASSERT_TRUE(style.open(QIODevice::WriteOnly));
@@ -131,8 +126,7 @@ TEST_F(HtmlView, WebPagesCannotPullInLocalFiles)
               "p { color: red; }");
 }
 
-TEST_F(HtmlView, PagesWhoseLayoutWouldStallOrCrashAreRefusedBeforeLayout)
-{
+TEST_F(HtmlView, PagesWhoseLayoutWouldStallOrCrashAreRefusedBeforeLayout) {
     const auto tables = [](int depth) {
         return QByteArray("<table><tr><td>").repeated(depth) + "x" + QByteArray("</td></tr></table>").repeated(depth);
     };
@@ -154,8 +148,7 @@ TEST_F(HtmlView, PagesWhoseLayoutWouldStallOrCrashAreRefusedBeforeLayout)
     EXPECT_EQ(Load(m_server.Url("/tables")), 200);
 }
 
-TEST_F(HtmlView, AWebPageReachesNoLocalFileAndItsToolTipsAreText)
-{
+TEST_F(HtmlView, AWebPageReachesNoLocalFileAndItsToolTipsAreText) {
     QTemporaryDir dir;
     QImage picture(400, 400, QImage::Format_RGB32);
     picture.fill(Qt::red);
@@ -163,7 +156,8 @@ TEST_F(HtmlView, AWebPageReachesNoLocalFileAndItsToolTipsAreText)
     ASSERT_TRUE(picture.save(png));
     m_server.Route("/page", LoopbackServer::Response(200, "<p><span title=\"&lt;img src=&quot;" + png +
                                                               "&quot;&gt;\">hover here, hover here</span></p>"
-                                                              "<p><img src=\"file://" + png + "\"></p>"));
+                                                              "<p><img src=\"file://" +
+                                                              png + "\"></p>"));
     m_view.resize(500, 300);
     m_view.show();
     ASSERT_EQ(Load(m_server.Url("/page")), 200);
@@ -179,8 +173,7 @@ TEST_F(HtmlView, AWebPageReachesNoLocalFileAndItsToolTipsAreText)
     m_view.hide();
 }
 
-TEST_F(HtmlView, LinksGoToTheBrowserOnlyForWebAndMail)
-{
+TEST_F(HtmlView, LinksGoToTheBrowserOnlyForWebAndMail) {
     std::vector<QUrl> opened;
     m_view.SetLinkOpener([&opened](const QUrl& url) { opened.push_back(url); });
     ASSERT_EQ(Load(m_server.Url("/ok")), 200);

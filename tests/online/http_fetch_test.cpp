@@ -17,8 +17,7 @@
 
 namespace {
 
-QByteArray TestFile(const char* name)
-{
+QByteArray TestFile(const char* name) {
     QFile file(QString::fromLocal8Bit(qgetenv("OV_TEST_DATA")) + "/online/" + name);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -26,16 +25,14 @@ QByteArray TestFile(const char* name)
 // HTTPS on loopback with a certificate that signs itself.
 class SelfSignedServer {
 public:
-    SelfSignedServer()
-    {
+    SelfSignedServer() {
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
         config.setLocalCertificate(QSslCertificate(TestFile("selfsigned.crt")));
         config.setPrivateKey(QSslKey(TestFile("selfsigned.key"), QSsl::Ec));
         m_server.setSslConfiguration(config);
         m_server.listen(QHostAddress::LocalHost, 0);
     }
-    QString Url(const QString& path) const
-    {
+    QString Url(const QString& path) const {
         return QStringLiteral("https://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
     }
 
@@ -46,24 +43,24 @@ private:
 class Fetch : public WithTestApp, public ::testing::Test {
 protected:
     // Fetches url keeping at most limit bytes; the status reported, 0 when none came.
-    int Get(const QString& url, qint64 limit, QByteArray* body = nullptr)
-    {
+    int Get(const QString& url, qint64 limit, QByteArray* body = nullptr) {
         COvHttpFetch fetch;
         fetch.SetTimeout(5000);
         QSignalSpy done(&fetch, &COvHttpFetch::finished);
         EXPECT_TRUE(fetch.Start(QUrl(url), limit));
-        if (!WaitFor([&] { return !done.isEmpty(); }, 10000))
+        if (!WaitFor([&] { return !done.isEmpty(); }, 10000)) {
             return 0;
-        if (body != nullptr)
+        }
+        if (body != nullptr) {
             *body = done[0][1].toByteArray();
+        }
         return done[0][0].toInt();
     }
 
     LoopbackServer m_server;
 };
 
-TEST_F(Fetch, AnswersWithoutEndAreCutAtTheLimitWithoutPilingUp)
-{
+TEST_F(Fetch, AnswersWithoutEndAreCutAtTheLimitWithoutPilingUp) {
     const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     const QByteArray chunk = "1000\r\n" + QByteArray(0x1000, 'x') + "\r\n";
     const qint64 answer = kMaxUpdateAnswerBytes;
@@ -90,10 +87,10 @@ TEST_F(Fetch, AnswersWithoutEndAreCutAtTheLimitWithoutPilingUp)
     }
 }
 
-TEST_F(Fetch, AnAnswerInPiecesIsReadWhole)
-{
-    m_server.Route("/chunked", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                               "6\r\nhello \r\n5\r\nworld\r\n0\r\n\r\n");
+TEST_F(Fetch, AnAnswerInPiecesIsReadWhole) {
+    m_server.Route("/chunked",
+                   "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                   "6\r\nhello \r\n5\r\nworld\r\n0\r\n\r\n");
     m_server.Route("/moved", LoopbackServer::Response(301, "gone", "Location: /chunked\r\n"));
     QByteArray body;
     EXPECT_EQ(Get(m_server.Url("/moved"), 100, &body), FETCH_OK);
@@ -101,8 +98,7 @@ TEST_F(Fetch, AnAnswerInPiecesIsReadWhole)
     EXPECT_EQ(m_server.Requests().back(), "/chunked");
 }
 
-TEST_F(Fetch, ASelfSignedCertificateIsReportedAsSuchAlsoAfterARedirect)
-{
+TEST_F(Fetch, ASelfSignedCertificateIsReportedAsSuchAlsoAfterARedirect) {
     const SelfSignedServer secure;
     m_server.Route("/secure", LoopbackServer::Response(302, {}, "Location: " + secure.Url("/page").toUtf8() + "\r\n"));
     const QByteArray closed = QStringLiteral("http://127.0.0.1:%1/").arg(ClosedPort()).toUtf8();
@@ -114,8 +110,7 @@ TEST_F(Fetch, ASelfSignedCertificateIsReportedAsSuchAlsoAfterARedirect)
     EXPECT_TRUE(FetchFailureText(FETCH_TLS_ERROR).contains("certificate"));
 }
 
-TEST_F(Fetch, AnswersThatAreNotHttpOrInAnotherCodingAreRefused)
-{
+TEST_F(Fetch, AnswersThatAreNotHttpOrInAnotherCodingAreRefused) {
     m_server.Route("/html", "<html><body>no status line</body></html>\r\n\r\n");
     m_server.Route("/gzip", LoopbackServer::Response(200, "\x1f\x8b\x08", "Content-Encoding: gzip\r\n"));
     m_server.Route("/ftp", LoopbackServer::Response(302, {}, "Location: ftp://127.0.0.1/file\r\n"));

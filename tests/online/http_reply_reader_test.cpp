@@ -7,20 +7,21 @@
 namespace {
 
 // Reads answer fed in pieces of step bytes, the connection ending after it when ended.
-CHttpReplyReader Read(const QByteArray& answer, qint64 maxBody = 1000, qsizetype step = 0, bool ended = true)
-{
+CHttpReplyReader Read(const QByteArray& answer, qint64 maxBody = 1000, qsizetype step = 0, bool ended = true) {
     CHttpReplyReader reader(maxBody);
-    if (step <= 0)
+    if (step <= 0) {
         step = answer.size();
-    for (qsizetype at = 0; at < answer.size(); at += step)
+    }
+    for (qsizetype at = 0; at < answer.size(); at += step) {
         reader.Feed(QByteArrayView(answer).sliced(at, std::min(step, answer.size() - at)));
-    if (ended)
+    }
+    if (ended) {
         reader.FeedEnd();
+    }
     return reader;
 }
 
-TEST(HttpReplyReader, ReadsEveryFramingInPiecesOfAnySize)
-{
+TEST(HttpReplyReader, ReadsEveryFramingInPiecesOfAnySize) {
     const QByteArray answers[] = {
         "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello world",
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
@@ -48,32 +49,32 @@ TEST(HttpReplyReader, ReadsEveryFramingInPiecesOfAnySize)
     EXPECT_EQ(Read("HTTP/1.1 204 No Content\r\n\r\n", 1000, 0, false).CurrentState(), CHttpReplyReader::COMPLETE);
 }
 
-TEST(HttpReplyReader, RefusesABodyOverItsLimitAsSoonAsItIsKnown)
-{
+TEST(HttpReplyReader, RefusesABodyOverItsLimitAsSoonAsItIsKnown) {
     // Announced, or by a chunk's size: refused before any of it is read.
-    for (const QByteArray& head : {QByteArray("Content-Length: 101\r\n\r\n"),
-                                   QByteArray("Transfer-Encoding: chunked\r\n\r\n65\r\n"),
-                                   QByteArray("Transfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFF\r\n")}) {
+    for (const QByteArray& head :
+         {QByteArray("Content-Length: 101\r\n\r\n"), QByteArray("Transfer-Encoding: chunked\r\n\r\n65\r\n"),
+          QByteArray("Transfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFF\r\n")}) {
         const CHttpReplyReader reader = Read("HTTP/1.1 200 OK\r\n" + head, 100, 0, false);
         EXPECT_EQ(reader.FailureReason(), CHttpReplyReader::BODY_TOO_LARGE) << head.constData();
     }
     // Without end: refused at the first byte over, holding no more than the limit.
     CHttpReplyReader endless(100);
     endless.Feed("HTTP/1.1 200 OK\r\n\r\n");
-    for (int i = 0; i < 1000 && endless.CurrentState() == CHttpReplyReader::READING_BODY; ++i)
+    for (int i = 0; i < 1000 && endless.CurrentState() == CHttpReplyReader::READING_BODY; ++i) {
         endless.Feed(QByteArray(7, 'x'));
+    }
     EXPECT_EQ(endless.FailureReason(), CHttpReplyReader::BODY_TOO_LARGE);
     EXPECT_LE(endless.Body().size(), 100);
     CHttpReplyReader chunks(100);
     chunks.Feed("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-    for (int i = 0; i < 1000 && chunks.CurrentState() == CHttpReplyReader::READING_BODY; ++i)
+    for (int i = 0; i < 1000 && chunks.CurrentState() == CHttpReplyReader::READING_BODY; ++i) {
         chunks.Feed("a\r\n0123456789\r\n");
+    }
     EXPECT_EQ(chunks.FailureReason(), CHttpReplyReader::BODY_TOO_LARGE);
     EXPECT_EQ(Read("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + QByteArray(100, 'x')).Body().size(), 100);
 }
 
-TEST(HttpReplyReader, RefusesDamagedAndUnaskedForAnswers)
-{
+TEST(HttpReplyReader, RefusesDamagedAndUnaskedForAnswers) {
     struct Case {
         QByteArray answer;
         CHttpReplyReader::Failure failure;

@@ -12,38 +12,35 @@
 
 namespace {
 
-QString Repeat(const QString& text, int times)
-{
+QString Repeat(const QString& text, int times) {
     return text.repeated(times);
 }
 
 // The markup's verdict, and when it fits, the parsed document's.
-OV_PAGE_CHECK Check(const QString& html)
-{
+OV_PAGE_CHECK Check(const QString& html) {
     TestApp();
-    if (const OV_PAGE_CHECK markup = CheckPageMarkup(html); markup != PAGE_FITS)
+    if (const OV_PAGE_CHECK markup = CheckPageMarkup(html); markup != PAGE_FITS) {
         return markup;
+    }
     QTextDocument document;
     document.setHtml(html);
     return CheckPageDocument(document);
 }
 
-QString Tables(int depth, const QString& inner = QStringLiteral("x"))
-{
+QString Tables(int depth, const QString& inner = QStringLiteral("x")) {
     return Repeat("<table><tr><td>", depth) + inner + Repeat("</td></tr></table>", depth);
 }
 
 // Text in as many sizes besides the page's own.
-QString Sizes(int sizes)
-{
+QString Sizes(int sizes) {
     QString html;
-    for (int size = 0; size < sizes; ++size)
+    for (int size = 0; size < sizes; ++size) {
         html += QStringLiteral("<span style=\"font-size: %1px\">x</span> ").arg(20 + size);
+    }
     return html;
 }
 
-TEST(PageLimits, EachBoundHoldsAtItsLimitAndTripsPastIt)
-{
+TEST(PageLimits, EachBoundHoldsAtItsLimitAndTripsPastIt) {
     struct Case {
         const char* what;
         QString atLimit;
@@ -98,8 +95,7 @@ TEST(PageLimits, EachBoundHoldsAtItsLimitAndTripsPastIt)
     EXPECT_EQ(Check("<nobr>" + Repeat("word ", 100) + "</nobr>"), PAGE_WORD_TOO_LONG);
 }
 
-TEST(PageLimits, NestingIsCountedAsTheParserNests)
-{
+TEST(PageLimits, NestingIsCountedAsTheParserNests) {
     // Cells, rows, items and paragraphs left open close themselves.
     EXPECT_EQ(Check("<table>" + Repeat("<tr><td>a<td><b>b", 100) + "</table>"), PAGE_FITS);
     EXPECT_EQ(Check(Repeat("<td>x", 100)), PAGE_FITS);
@@ -123,8 +119,7 @@ TEST(PageLimits, NestingIsCountedAsTheParserNests)
               PAGE_TOO_MUCH_STYLE);
 }
 
-TEST(PageLimits, ThePagesInstalledWithTheProgramFit)
-{
+TEST(PageLimits, ThePagesInstalledWithTheProgramFit) {
     int pages = 0;
     for (QDirIterator it(OV_SOURCE_MUI, {"*.html"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
         QFile file(it.next());

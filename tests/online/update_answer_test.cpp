@@ -12,19 +12,16 @@ namespace {
 constexpr char16_t kProduct[] = u"Orvantek Ping Tool";
 
 std::string Answer(const std::string& version, const std::string& download, const std::string& extra = {},
-                   const std::string& rootAttrs = " product=\"Orvantek Ping Tool\"")
-{
+                   const std::string& rootAttrs = " product=\"Orvantek Ping Tool\"") {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<OvUpdate" + rootAttrs + ">\n  <Version>" + version +
            "</Version>\n  <Download>" + download + "</Download>\n" + extra + "</OvUpdate>\n";
 }
 
-OV_ANSWER_RESULT Parse(const std::string& body, OV_UPDATE_ANSWER& answer)
-{
+OV_ANSWER_RESULT Parse(const std::string& body, OV_UPDATE_ANSWER& answer) {
     return ParseUpdateAnswer(body, kProduct, answer);
 }
 
-TEST(UpdateAnswer, ReadsAWellFormedAnswer)
-{
+TEST(UpdateAnswer, ReadsAWellFormedAnswer) {
     OV_UPDATE_ANSWER answer;
     ASSERT_EQ(Parse(Answer(" 1.2.0.301 ", "https://www.orvantek.example/dl.html",
                            "  <Notes>Faster.\n\t\r\x7f&lt;b&gt;bold&lt;/b&gt; stays text.\x01</Notes>\n"),
@@ -41,8 +38,7 @@ TEST(UpdateAnswer, ReadsAWellFormedAnswer)
     EXPECT_TRUE(bare.notes.empty());
 }
 
-TEST(UpdateAnswer, RefusesBrokenOrHostileAnswersAndLeavesTheResultAlone)
-{
+TEST(UpdateAnswer, RefusesBrokenOrHostileAnswersAndLeavesTheResultAlone) {
     const std::string ok = Answer("1.2", "https://h/");
     struct Case {
         std::string body;
@@ -82,33 +78,39 @@ TEST(UpdateAnswer, RefusesBrokenOrHostileAnswersAndLeavesTheResultAlone)
     }
 }
 
-TEST(UpdateAnswer, DeepNestingAndLongNotesStayBounded)
-{
+TEST(UpdateAnswer, DeepNestingAndLongNotesStayBounded) {
     std::string deep = "<OvUpdate><Version>1.2</Version><Download>https://h/</Download>";
-    while (deep.size() < kMaxUpdateAnswerBytes - 64)
+    while (deep.size() < kMaxUpdateAnswerBytes - 64) {
         deep += "<a>";
+    }
     deep += "</OvUpdate>";
     OV_UPDATE_ANSWER answer;
     EXPECT_NE(Parse(deep, answer), ANSWER_TOO_LARGE);  // read through without a fault
 
     // Notes are cut to their limit without splitting a character pair.
     std::string notes;
-    for (std::size_t i = 0; i < kMaxNotesChars; ++i)
+    for (std::size_t i = 0; i < kMaxNotesChars; ++i) {
         notes += i + 1 == kMaxNotesChars ? "\xF0\x9F\x98\x80" : "x";
+    }
     ASSERT_EQ(Parse(Answer("1.2", "https://h/", "<Notes>" + notes + "</Notes>"), answer), ANSWER_OK);
     EXPECT_EQ(answer.notes.size(), kMaxNotesChars - 1);
 }
 
-TEST(Versions, ComparedPartByPartAsNumbers)
-{
+TEST(Versions, ComparedPartByPartAsNumbers) {
     struct Case {
         const char16_t* a;
         const char16_t* b;
         int order;
     } const cases[] = {
-        {u"1.1.1.265", u"1.1.1.265", 0}, {u"1.10", u"1.9", 1},       {u"1.2", u"1.2.0.0", 0},
-        {u"1.1.1.266", u"1.1.1.265", 1}, {u"1.1.2", u"1.1.1.999", 1}, {u"2", u"1.65535.65535.65535", 1},
-        {u"0.9", u"1", -1},              {u"01.002", u"1.2", 0},      {u"65535.0", u"65534.65535", 1},
+        {u"1.1.1.265", u"1.1.1.265", 0},
+        {u"1.10", u"1.9", 1},
+        {u"1.2", u"1.2.0.0", 0},
+        {u"1.1.1.266", u"1.1.1.265", 1},
+        {u"1.1.2", u"1.1.1.999", 1},
+        {u"2", u"1.65535.65535.65535", 1},
+        {u"0.9", u"1", -1},
+        {u"01.002", u"1.2", 0},
+        {u"65535.0", u"65534.65535", 1},
     };
     for (const Case& c : cases) {
         int order = 7;
@@ -123,8 +125,7 @@ TEST(Versions, ComparedPartByPartAsNumbers)
     EXPECT_EQ(order, 7);
 }
 
-TEST(UpdateMemory, KeepsLastCheckAndSkippedVersionUnderTheProductsKey)
-{
+TEST(UpdateMemory, KeepsLastCheckAndSkippedVersionUnderTheProductsKey) {
     regtest::TempRegistry registry;
     CUpdateMemory memory(kProduct);
     EXPECT_EQ(memory.LastCheck(), 0);

@@ -20,35 +20,38 @@ namespace {
 const QString kTitle = QStringLiteral("Orvantek Ping Tool");
 const QString kVersion = QStringLiteral("1.1.1.265");
 
-QByteArray Xml(const QByteArray& version, const QByteArray& notes = "&lt;b&gt;Faster&lt;/b&gt; chart.")
-{
+QByteArray Xml(const QByteArray& version, const QByteArray& notes = "&lt;b&gt;Faster&lt;/b&gt; chart.") {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<OvUpdate product=\"Orvantek Ping Tool\">"
-           "<Version>" + version + "</Version><Download>https://www.orvantek.example/dl.html</Download>"
-           "<Notes>" + notes + "</Notes></OvUpdate>";
+           "<Version>" +
+           version +
+           "</Version><Download>https://www.orvantek.example/dl.html</Download>"
+           "<Notes>" +
+           notes + "</Notes></OvUpdate>";
 }
 
 // The visible message boxes of the application.
-QList<QMessageBox*> Boxes()
-{
+QList<QMessageBox*> Boxes() {
     QList<QMessageBox*> boxes;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible())
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
             boxes << box;
+        }
+    }
     return boxes;
 }
 
-QAbstractButton* ButtonWithRole(QMessageBox* box, QMessageBox::ButtonRole role)
-{
-    for (QAbstractButton* button : box->buttons())
-        if (box->buttonRole(button) == role)
+QAbstractButton* ButtonWithRole(QMessageBox* box, QMessageBox::ButtonRole role) {
+    for (QAbstractButton* button : box->buttons()) {
+        if (box->buttonRole(button) == role) {
             return button;
+        }
+    }
     return nullptr;
 }
 
 class UpdateCheck : public WithTestApp, public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         TestApp();
         m_server.Route("/newer", LoopbackServer::Response(200, Xml("1.2.0.301")));
         m_server.Route("/same", LoopbackServer::Response(200, Xml("1.1.1.265")));
@@ -56,28 +59,28 @@ protected:
         m_server.Route("/garbage", LoopbackServer::Response(200, "\x89PNG\r\n<<<not xml>>>"));
         m_server.Route("/huge", LoopbackServer::Response(200, Xml("9.0") + QByteArray(70 * 1024, ' ')));
         // Too large, and no length announced: the cap holds while reading.
-        m_server.Route("/stream", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Xml("9.0") +
-                                      QByteArray(70 * 1024, ' '));
+        m_server.Route("/stream",
+                       "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Xml("9.0") + QByteArray(70 * 1024, ' '));
         m_server.Route("/error", LoopbackServer::Response(500, Xml("9.0")));
         m_server.Stall("/stall");
     }
-    void TearDown() override
-    {
-        for (QMessageBox* box : Boxes())
+    void TearDown() override {
+        for (QMessageBox* box : Boxes()) {
             box->close();
+        }
     }
 
     // Runs one check of the answer at path; the outcome and detail of checkFinished.
-    std::pair<int, int> Check(const QString& path, int mode)
-    {
+    std::pair<int, int> Check(const QString& path, int mode) {
         // Each check has its own updater, kept until the test ends with its dialog.
         COvUpdate& update = *m_updates.emplace_back(std::make_unique<COvUpdate>(kTitle, kVersion, m_server.Url(path)));
         update.SetTimeout(500);
         QSignalSpy finished(&update, &COvUpdate::checkFinished);
         EXPECT_EQ(update.DoUpdate(nullptr, mode, QString()), 1);
         EXPECT_TRUE(WaitFor([&] { return !finished.isEmpty(); }, 5000));
-        if (finished.isEmpty())
+        if (finished.isEmpty()) {
             return {0, 0};
+        }
         return {finished[0][0].toInt(), finished[0][1].toInt()};
     }
 
@@ -86,8 +89,7 @@ protected:
     std::vector<std::unique_ptr<COvUpdate>> m_updates;
 };
 
-TEST_F(UpdateCheck, NewerVersionOffersItsDownloadInBothModes)
-{
+TEST_F(UpdateCheck, NewerVersionOffersItsDownloadInBothModes) {
     for (int mode : {0, 1}) {
         EXPECT_EQ(Check("/newer", mode).first, UPDATE_NEWER);
         const QList<QMessageBox*> boxes = Boxes();
@@ -109,8 +111,7 @@ TEST_F(UpdateCheck, NewerVersionOffersItsDownloadInBothModes)
     EXPECT_GT(CUpdateMemory(kTitle.toStdU16String()).LastCheck(), 1700000000);
 }
 
-TEST_F(UpdateCheck, NotesAreShownAsTheyAreNeverAsMarkup)
-{
+TEST_F(UpdateCheck, NotesAreShownAsTheyAreNeverAsMarkup) {
     QTemporaryDir dir;
     QImage picture(400, 400, QImage::Format_RGB32);
     picture.fill(Qt::red);
@@ -140,8 +141,7 @@ TEST_F(UpdateCheck, NotesAreShownAsTheyAreNeverAsMarkup)
     }
 }
 
-TEST_F(UpdateCheck, SameOrOlderVersionIsReportedOnlyWhenAsked)
-{
+TEST_F(UpdateCheck, SameOrOlderVersionIsReportedOnlyWhenAsked) {
     EXPECT_EQ(Check("/same", 1).first, UPDATE_CURRENT);
     EXPECT_TRUE(Boxes().isEmpty());
     EXPECT_EQ(Check("/older", 1).first, UPDATE_CURRENT);
@@ -152,8 +152,7 @@ TEST_F(UpdateCheck, SameOrOlderVersionIsReportedOnlyWhenAsked)
     EXPECT_EQ(Boxes()[0]->icon(), QMessageBox::Information);
 }
 
-TEST_F(UpdateCheck, UnusableAnswersFailQuietlyWhenAutomaticAndClearlyWhenAsked)
-{
+TEST_F(UpdateCheck, UnusableAnswersFailQuietlyWhenAutomaticAndClearlyWhenAsked) {
     struct Case {
         const char* path;
         int detail;
@@ -182,8 +181,7 @@ TEST_F(UpdateCheck, UnusableAnswersFailQuietlyWhenAutomaticAndClearlyWhenAsked)
     EXPECT_EQ(CUpdateMemory(kTitle.toStdU16String()).LastCheck(), 0);
 }
 
-TEST_F(UpdateCheck, SkippedVersionSilencesOnlyTheAutomaticCheck)
-{
+TEST_F(UpdateCheck, SkippedVersionSilencesOnlyTheAutomaticCheck) {
     EXPECT_EQ(Check("/newer", 1).first, UPDATE_NEWER);
     ASSERT_EQ(Boxes().size(), 1);
     QAbstractButton* skip = ButtonWithRole(Boxes()[0], QMessageBox::DestructiveRole);
@@ -199,8 +197,7 @@ TEST_F(UpdateCheck, SkippedVersionSilencesOnlyTheAutomaticCheck)
     EXPECT_EQ(Boxes().size(), 1);
 }
 
-TEST_F(UpdateCheck, NeverWaitsInTheCallerAndAUserRequestJoinsARunningCheck)
-{
+TEST_F(UpdateCheck, NeverWaitsInTheCallerAndAUserRequestJoinsARunningCheck) {
     COvUpdate update(kTitle, kVersion, m_server.Url("/stall"));
     update.SetTimeout(500);
     QSignalSpy finished(&update, &COvUpdate::checkFinished);

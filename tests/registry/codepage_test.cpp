@@ -33,8 +33,7 @@ int RunSelf(const char* filter, std::vector<std::string> env) {
     const std::string filterArg = std::string("--gtest_filter=") + filter;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string_view entry(*e);
-        if (!entry.starts_with("LANG=") && !entry.starts_with("LC_") &&
-            !entry.starts_with("OV_ACP=")) {
+        if (!entry.starts_with("LANG=") && !entry.starts_with("LC_") && !entry.starts_with("OV_ACP=")) {
             env.emplace_back(entry);
         }
     }
@@ -91,9 +90,7 @@ TEST(CodePage, Page936RoundTrips) {
     EXPECT_EQ(out.back(), u'\0');
     EXPECT_EQ(MultiByteToWideChar(936, 0, bytes.c_str(), -1, out.data(), needed - 1), 0);
     char small[3];
-    EXPECT_EQ(WideCharToMultiByte(936, 0, text.c_str(), -1, small, sizeof(small), nullptr,
-                                  nullptr),
-              0);
+    EXPECT_EQ(WideCharToMultiByte(936, 0, text.c_str(), -1, small, sizeof(small), nullptr, nullptr), 0);
 }
 
 TEST(CodePage, UnmappableCharactersGetTheReplacement) {
@@ -128,7 +125,7 @@ TEST(CodePage, Utf8FollowsTheStandardReplacementRules) {
     EXPECT_EQ(ov::Utf8ToWide(ov::WideToUtf8(text)), text);
     EXPECT_EQ(ov::Utf8ToWide("a\xC3"), u"a\uFFFD");
     EXPECT_EQ(ov::Utf8ToWide("\xE2\x82z"), u"\uFFFDz");
-    EXPECT_EQ(ov::Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong
+    EXPECT_EQ(ov::Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong
     EXPECT_EQ(ov::Utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
     EXPECT_EQ(ov::WideToUtf8(std::u16string(u"\xD800x")), "\xEF\xBF\xBDx");
 }
@@ -138,8 +135,14 @@ TEST(CodePage, Utf8WithALimitKeepsWholeCharacters) {
     EXPECT_EQ(ov::WideToUtf8(u"ab\u00e9", 3), "ab");
     EXPECT_EQ(ov::WideToUtf8(u"ab\u00e9", 4), "ab\xC3\xA9");
     EXPECT_EQ(ov::WideToUtf8(u"a\U0001F600b", 4), "a");
-    EXPECT_EQ(ov::Utf8ToWide("a\xF0\x9F\x98\x80" "b", 2), u"a");
-    EXPECT_EQ(ov::Utf8ToWide("a\xF0\x9F\x98\x80" "b", 3), u"a\U0001F600");
+    EXPECT_EQ(ov::Utf8ToWide("a\xF0\x9F\x98\x80"
+                             "b",
+                             2),
+              u"a");
+    EXPECT_EQ(ov::Utf8ToWide("a\xF0\x9F\x98\x80"
+                             "b",
+                             3),
+              u"a\U0001F600");
     EXPECT_EQ(ov::Utf8ToWide("ab\xC0\xAF", 3), u"ab\uFFFD");
 }
 
@@ -149,15 +152,13 @@ TEST(CodePage, LocaleLanguagesMapToTheirLegacyPages) {
         LCID lcid;
         UINT page;
     } cases[] = {
-        {"de_DE.UTF-8", 1031, 1252}, {"en_US", 1033, 1252},       {"C", 1033, 1252},
-        {"POSIX", 1033, 1252},       {"zh_CN.UTF-8", 2052, 936},  {"zh_TW.UTF-8", 1028, 950},
-        {"zh_HK", 3076, 950},        {"ja_JP.eucJP", 1041, 932},  {"ko_KR.UTF-8", 1042, 949},
-        {"cs_CZ", 1029, 1250},       {"pl_PL", 1045, 1250},       {"hu_HU", 1038, 1250},
-        {"ru_RU.KOI8-R", 1049, 1251}, {"uk_UA", 1058, 1251},      {"el_GR", 1032, 1253},
-        {"tr_TR", 1055, 1254},       {"he_IL", 1037, 1255},       {"ar_SA", 1025, 1256},
-        {"lt_LT", 1063, 1257},       {"lv_LV", 1062, 1257},       {"et_EE", 1061, 1257},
-        {"vi_VN", 1066, 1258},       {"th_TH", 1054, 874},        {"sr_RS@latin", 2074, 1250},
-        {"sr_RS", 3098, 1251},       {"pt_PT", 2070, 1252},       {"es_ES", 3082, 1252},
+        {"de_DE.UTF-8", 1031, 1252},  {"en_US", 1033, 1252},      {"C", 1033, 1252},     {"POSIX", 1033, 1252},
+        {"zh_CN.UTF-8", 2052, 936},   {"zh_TW.UTF-8", 1028, 950}, {"zh_HK", 3076, 950},  {"ja_JP.eucJP", 1041, 932},
+        {"ko_KR.UTF-8", 1042, 949},   {"cs_CZ", 1029, 1250},      {"pl_PL", 1045, 1250}, {"hu_HU", 1038, 1250},
+        {"ru_RU.KOI8-R", 1049, 1251}, {"uk_UA", 1058, 1251},      {"el_GR", 1032, 1253}, {"tr_TR", 1055, 1254},
+        {"he_IL", 1037, 1255},        {"ar_SA", 1025, 1256},      {"lt_LT", 1063, 1257}, {"lv_LV", 1062, 1257},
+        {"et_EE", 1061, 1257},        {"vi_VN", 1066, 1258},      {"th_TH", 1054, 874},  {"sr_RS@latin", 2074, 1250},
+        {"sr_RS", 3098, 1251},        {"pt_PT", 2070, 1252},      {"es_ES", 3082, 1252},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LcidOfLocaleName(c.locale), c.lcid) << c.locale;
@@ -195,13 +196,9 @@ TEST(CodePage, EachThreadConvertsWithItsOwnLocale) {
 
 TEST(CodePage, ProcessPageComesFromTheEnvironment) {
     EXPECT_EQ(RunSelf("CodePageChild.*", {"LANG=ru_RU.UTF-8", "OV_EXPECT_ACP=1251"}), 0);
-    EXPECT_EQ(RunSelf("CodePageChild.*", {"LANG=de_DE.UTF-8", "LC_ALL=zh_TW.UTF-8",
-                                          "OV_EXPECT_ACP=950"}),
-              0);
-    EXPECT_EQ(RunSelf("CodePageChild.*", {"LANG=de_DE.UTF-8", "OV_ACP=936", "OV_EXPECT_ACP=936"}),
-              0);
-    EXPECT_EQ(RunSelf("CodePageChild.*", {"LANG=C.UTF-8", "OV_ACP=65001", "OV_EXPECT_ACP=1252"}),
-              0);
+    EXPECT_EQ(RunSelf("CodePageChild.*", {"LANG=de_DE.UTF-8", "LC_ALL=zh_TW.UTF-8", "OV_EXPECT_ACP=950"}), 0);
+    EXPECT_EQ(RunSelf("CodePageChild.*", {"LANG=de_DE.UTF-8", "OV_ACP=936", "OV_EXPECT_ACP=936"}), 0);
+    EXPECT_EQ(RunSelf("CodePageChild.*", {"LANG=C.UTF-8", "OV_ACP=65001", "OV_EXPECT_ACP=1252"}), 0);
     EXPECT_NE(RunSelf("CodePageChild.*", {"LANG=C", "OV_EXPECT_ACP=936"}), 0);
 }
 

@@ -57,7 +57,10 @@ struct ElfBuilder {
     }
     std::vector<unsigned char> Build() const {
         std::vector<unsigned char> f(is64 ? 64 : 52, 0);
-        std::memcpy(f.data(), "\x7f" "ELF", 4);
+        std::memcpy(f.data(),
+                    "\x7f"
+                    "ELF",
+                    4);
         f[4] = is64 ? 2 : 1;
         f[5] = big ? 2 : 1;
         f[6] = 1;
@@ -247,11 +250,9 @@ TEST(Cppstd, RemoveRegKeyDeletesTheWholeSubtree) {
 
     EXPECT_TRUE(RemoveRegKey(HKEY_CURRENT_USER, u"Software\\Orvantek", u"orvantek ping tool"));
     HKEY k = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Orvantek\\Orvantek Ping Tool", 0,
-                            KEY_READ, &k),
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Orvantek\\Orvantek Ping Tool", 0, KEY_READ, &k),
               ERROR_FILE_NOT_FOUND);
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Orvantek\\Keep", 0, KEY_READ, &k),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Orvantek\\Keep", 0, KEY_READ, &k), ERROR_SUCCESS);
     RegCloseKey(k);
     // Already gone, or never there: nothing left to do.
     EXPECT_TRUE(RemoveRegKey(HKEY_CURRENT_USER, u"Software\\Orvantek", u"Orvantek Ping Tool"));

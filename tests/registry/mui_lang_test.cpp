@@ -123,16 +123,14 @@ TEST(MuiUserLanguage, PerUserWinsOverMachineWide) {
     ASSERT_EQ(SetString(user, u"Language", u"%LANG%", REG_EXPAND_SZ), ERROR_SUCCESS);
     EXPECT_EQ(Text(OvMUI_GetUserLanguage()), u"%LANG%");  // not expanded
     const DWORD number = 1031;
-    ASSERT_EQ(RegSetValueExW(user, u"Language", 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&number), 4),
+    ASSERT_EQ(RegSetValueExW(user, u"Language", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4),
               ERROR_SUCCESS);
     EXPECT_EQ(Text(OvMUI_GetUserLanguage()), u"fr_fr");
-    ASSERT_EQ(RegSetValueExW(user, u"Language", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(u"ja_jp"), 10),  // no terminator
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegSetValueExW(user, u"Language", 0, REG_SZ, reinterpret_cast<const BYTE*>(u"ja_jp"), 10),  // no terminator
+        ERROR_SUCCESS);
     EXPECT_EQ(Text(OvMUI_GetUserLanguage()), u"fr_fr");
-    ASSERT_EQ(RegSetValueExW(user, u"Language", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(u"ja_jp"), 11),  // odd size
+    ASSERT_EQ(RegSetValueExW(user, u"Language", 0, REG_SZ, reinterpret_cast<const BYTE*>(u"ja_jp"), 11),  // odd size
               ERROR_SUCCESS);
     EXPECT_EQ(Text(OvMUI_GetUserLanguage()), u"fr_fr");
     RegCloseKey(user);
@@ -147,13 +145,11 @@ TEST(MuiUserLanguage, WriteCreatesTheKeyAndRefusesNull) {
     const FakeProgram program(reg, "bin");
     EXPECT_EQ(OvMUI_WriteUserLanguage(nullptr), 0);
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, program.keyPath().c_str(), 0, KEY_READ, &key),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, program.keyPath().c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
     ASSERT_EQ(OvMUI_WriteUserLanguage(u"ko_kr"), 1);
     DWORD type = 0;
     std::vector<BYTE> data;
-    ASSERT_TRUE(regtest::Query(HKEY_CURRENT_USER, program.keyPath().c_str(), u"Language", &type,
-                               &data));
+    ASSERT_TRUE(regtest::Query(HKEY_CURRENT_USER, program.keyPath().c_str(), u"Language", &type, &data));
     EXPECT_EQ(type, REG_SZ);
     EXPECT_EQ(data.size(), 12u);  // five characters and the NUL
     EXPECT_EQ(Text(OvMUI_GetUserLanguage()), u"ko_kr");
@@ -187,10 +183,8 @@ TEST(MuiRegister, WritesLanguageAndOptionalPath) {
     ASSERT_EQ(OvMUI_RegisterApplication(u"/usr/share/orvantek/mui", u"it_it", nullptr), 1);
     DWORD type = 0;
     std::vector<BYTE> data;
-    EXPECT_TRUE(regtest::Query(HKEY_LOCAL_MACHINE, program.keyPath().c_str(), u"Language", &type,
-                               &data));
-    EXPECT_FALSE(regtest::Query(HKEY_LOCAL_MACHINE, program.keyPath().c_str(), u"Path", &type,
-                                &data));
+    EXPECT_TRUE(regtest::Query(HKEY_LOCAL_MACHINE, program.keyPath().c_str(), u"Language", &type, &data));
+    EXPECT_FALSE(regtest::Query(HKEY_LOCAL_MACHINE, program.keyPath().c_str(), u"Path", &type, &data));
     EXPECT_EQ(Text(OvMUI_GetCommonDLLPath()), u"/usr/share/orvantek/mui");
 
     ASSERT_EQ(OvMUI_RegisterApplication(u"/usr/share/orvantek/mui", u"it_it", u"/opt/app/mui"), 1);

@@ -28,8 +28,7 @@ public:
     ~TempRegistry() {
         ::unsetenv("OV_REGISTRY_DIR");
         std::error_code ec;
-        std::filesystem::permissions(m_dir, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(m_dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(m_dir, ec);
     }
     TempRegistry(const TempRegistry&) = delete;
@@ -80,20 +79,17 @@ inline bool InChild(const std::function<bool()>& check, bool asNobody = false) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-inline LONG SetString(HKEY key, const char16_t* name, const std::u16string& text,
-                      DWORD type = REG_SZ) {
+inline LONG SetString(HKEY key, const char16_t* name, const std::u16string& text, DWORD type = REG_SZ) {
     return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
 }
 
 inline LONG SetDword(HKEY key, const char16_t* name, DWORD value) {
-    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof(value));
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
 // Type and bytes of a value below root\path; false when it cannot be read.
-inline bool Query(HKEY root, const char16_t* path, const char16_t* name, DWORD* type,
-                  std::vector<BYTE>* data) {
+inline bool Query(HKEY root, const char16_t* path, const char16_t* name, DWORD* type, std::vector<BYTE>* data) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return false;
@@ -111,8 +107,8 @@ inline bool Query(HKEY root, const char16_t* path, const char16_t* name, DWORD* 
 inline HKEY Create(HKEY root, const char16_t* path, REGSAM access = KEY_ALL_ACCESS) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key,
-                        &disposition) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, &disposition) !=
+        ERROR_SUCCESS) {
         return nullptr;
     }
     return key;

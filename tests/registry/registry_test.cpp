@@ -83,8 +83,7 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheFile) {
     ASSERT_NE(key, nullptr);
     const std::vector<Sample> samples = EveryKind();
     for (const Sample& s : samples) {
-        ASSERT_EQ(RegSetValueExW(key, s.name, 0, s.type, s.data.data(),
-                                 static_cast<DWORD>(s.data.size())),
+        ASSERT_EQ(RegSetValueExW(key, s.name, 0, s.type, s.data.data(), static_cast<DWORD>(s.data.size())),
                   ERROR_SUCCESS);
     }
     RegCloseKey(key);
@@ -109,9 +108,8 @@ TEST(Registry, EveryValueTypeRoundTripsThroughTheFile) {
         for (const Sample& s : samples) {
             DWORD type = 0;
             std::vector<BYTE> data;
-            if (!Query(HKEY_CURRENT_USER, u"software\\orvantek\\round trip", s.name, &type,
-                       &data) ||
-                type != s.type || data != s.data) {
+            if (!Query(HKEY_CURRENT_USER, u"software\\orvantek\\round trip", s.name, &type, &data) || type != s.type ||
+                data != s.data) {
                 return false;
             }
         }
@@ -134,39 +132,31 @@ TEST(Registry, QueryFollowsTheWin32Contract) {
     size = sizeof(small);
     EXPECT_EQ(RegQueryValueExW(key, u"Text", nullptr, &type, small, &size), ERROR_MORE_DATA);
     EXPECT_EQ(size, 14u);
-    EXPECT_EQ(RegQueryValueExW(key, u"Text", nullptr, nullptr, small, nullptr),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegQueryValueExW(key, u"Missing", nullptr, &type, nullptr, &size),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(key, u"Text", nullptr, nullptr, small, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegQueryValueExW(key, u"Missing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueW(key, u"Missing"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteValueW(key, u"TEXT"), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExW(key, u"Text", nullptr, &type, nullptr, &size),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(key, u"Text", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegSetValueExW(key, u"Bad", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
 
     // Access rights of the handle are enforced.
     HKEY readOnly = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Q", 0, KEY_READ, &readOnly),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Q", 0, KEY_READ, &readOnly), ERROR_SUCCESS);
     EXPECT_EQ(SetDword(readOnly, u"N", 1), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteValueW(readOnly, u"N"), ERROR_ACCESS_DENIED);
     HKEY writeOnly = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Q", 0, KEY_SET_VALUE, &writeOnly),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Q", 0, KEY_SET_VALUE, &writeOnly), ERROR_SUCCESS);
     EXPECT_EQ(SetDword(writeOnly, u"N", 1), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExW(writeOnly, u"N", nullptr, &type, nullptr, &size),
-              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegQueryValueExW(writeOnly, u"N", nullptr, &type, nullptr, &size), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegCloseKey(readOnly), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(writeOnly), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
     // Closed or unknown handles are refused, never followed.
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegQueryValueExW(key, u"Text", nullptr, &type, nullptr, &size),
-              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExW(key, u"Text", nullptr, &type, nullptr, &size), ERROR_INVALID_HANDLE);
     HKEY missing = reinterpret_cast<HKEY>(std::uintptr_t{1});
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Nothing", 0, KEY_READ, &missing),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Nothing", 0, KEY_READ, &missing), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(missing, nullptr);
 }
 
@@ -179,38 +169,32 @@ TEST(Registry, NamesCompareWithoutCaseAndKeepTheirFirstCase) {
     RegCloseKey(key);
 
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\mixedcase\\\u00e4RGER\\Sub", 0,
-                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\mixedcase\\\u00e4RGER\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
     RegCloseKey(key);
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"software\\MIXEDCASE", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, &disposition),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"software\\MIXEDCASE", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
 
     char16_t name[64];
     DWORD chars = 64;
-    ASSERT_EQ(RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(std::u16string(name, chars), u"\u00c4rger");
     chars = 64;
-    EXPECT_EQ(RegEnumKeyExW(key, 1, name, &chars, nullptr, nullptr, nullptr, nullptr),
-              ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(RegEnumKeyExW(key, 1, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
     chars = 3;
-    EXPECT_EQ(RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr),
-              ERROR_MORE_DATA);
+    EXPECT_EQ(RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
     RegCloseKey(key);
 
     DWORD type = 0;
     std::vector<BYTE> data;
-    ASSERT_TRUE(Query(HKEY_CURRENT_USER, u"software\\MIXEDCASE\\\u00e4rger", u"language", &type,
-                      &data));
+    ASSERT_TRUE(Query(HKEY_CURRENT_USER, u"software\\MIXEDCASE\\\u00e4rger", u"language", &type, &data));
     EXPECT_EQ(data, Bytes(u"fr_fr"));
     const std::string text = ReadText(reg.user());
-    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\MixedCase\\\xC3\x84rger\\Sub]"),
-              std::string::npos)
-        << text;
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\MixedCase\\\xC3\x84rger\\Sub]"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Language\"=\"fr_fr\""), std::string::npos) << text;
     EXPECT_EQ(text.find("LANGUAGE"), std::string::npos) << text;
 }
@@ -225,8 +209,7 @@ TEST(Registry, DeletingKeys) {
     RegCloseKey(sibling);
 
     HKEY del = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Del", 0, KEY_ALL_ACCESS, &del),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Del", 0, KEY_ALL_ACCESS, &del), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyW(del, u"A"), ERROR_ACCESS_DENIED);  // it has subkeys
     EXPECT_EQ(RegDeleteKeyW(del, u"Missing"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u""), ERROR_ACCESS_DENIED);
@@ -234,8 +217,7 @@ TEST(Registry, DeletingKeys) {
     // The open handle of a deleted key reports that, and so does a re-creation attempt below it.
     EXPECT_EQ(SetDword(top, u"N", 8), ERROR_KEY_DELETED);
     HKEY below = nullptr;
-    EXPECT_EQ(RegCreateKeyExW(top, u"D", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &below, nullptr),
-              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCreateKeyExW(top, u"D", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &below, nullptr), ERROR_KEY_DELETED);
     RegCloseKey(top);
 
     const HKEY again = Create(HKEY_CURRENT_USER, u"Software\\Del\\A\\B\\C\\D");
@@ -243,10 +225,8 @@ TEST(Registry, DeletingKeys) {
     RegCloseKey(again);
     EXPECT_EQ(RegDeleteTreeW(del, u"A"), ERROR_SUCCESS);
     HKEY gone = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Del\\A\\B", 0, KEY_READ, &gone),
-              ERROR_FILE_NOT_FOUND);
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Del\\A2", 0, KEY_READ, &gone),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Del\\A\\B", 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Del\\A2", 0, KEY_READ, &gone), ERROR_SUCCESS);
     RegCloseKey(gone);
     RegCloseKey(del);
 
@@ -266,8 +246,8 @@ TEST(Registry, EnumeratesValuesAndReportsKeyInfo) {
     RegCloseKey(Create(key, u"LongerChild"));
 
     DWORD subKeys = 0, maxSub = 0, values = 0, maxName = 0, maxData = 0;
-    ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, &maxSub, nullptr, &values,
-                               &maxName, &maxData, nullptr, nullptr),
+    ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, &maxSub, nullptr, &values, &maxName, &maxData,
+                               nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(subKeys, 2u);
     EXPECT_EQ(maxSub, 11u);
@@ -278,13 +258,11 @@ TEST(Registry, EnumeratesValuesAndReportsKeyInfo) {
     char16_t name[16];
     DWORD chars = 16;
     DWORD type = 0;
-    ASSERT_EQ(RegEnumValueW(key, 0, name, &chars, nullptr, &type, nullptr, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegEnumValueW(key, 0, name, &chars, nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(std::u16string(name, chars), u"Second");  // creation order
     EXPECT_EQ(type, REG_SZ);
     chars = 16;
-    EXPECT_EQ(RegEnumValueW(key, 2, name, &chars, nullptr, &type, nullptr, nullptr),
-              ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(RegEnumValueW(key, 2, name, &chars, nullptr, &type, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
     RegCloseKey(key);
 }
 
@@ -297,13 +275,13 @@ TEST(Registry, MachineRootIsReadOnlyForAnOrdinaryUser) {
 
     const auto readOnlyChecks = [] {
         HKEY k = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Orvantek\\mui", 0, KEY_READ | KEY_WRITE,
-                          &k) != ERROR_ACCESS_DENIED ||
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Orvantek\\mui", 0, KEY_READ | KEY_WRITE, &k) !=
+                ERROR_ACCESS_DENIED ||
             k != nullptr) {
             return false;
         }
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &k, nullptr) != ERROR_ACCESS_DENIED) {
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                            nullptr) != ERROR_ACCESS_DENIED) {
             return false;
         }
         if (SetDword(HKEY_LOCAL_MACHINE, u"Root", 1) != ERROR_ACCESS_DENIED ||
@@ -339,8 +317,7 @@ TEST(Registry, WritableFileInAShutFolderTakesChanges) {
     ::unlink((reg.user() + ".lock").c_str());
     ASSERT_EQ(::chown(reg.user().c_str(), 65534, 65534), 0);
     ::chmod(reg.dir().c_str(), 0755);
-    EXPECT_TRUE(InChild([] { return SetDword(HKEY_CURRENT_USER, u"After", 2) == ERROR_SUCCESS; },
-                        true));
+    EXPECT_TRUE(InChild([] { return SetDword(HKEY_CURRENT_USER, u"After", 2) == ERROR_SUCCESS; }, true));
     EXPECT_NE(ReadText(reg.user()).find("\"After\"=dword:00000002"), std::string::npos);
 }
 
@@ -351,8 +328,7 @@ TEST(Registry, ThreadsOfOneProcessLoseNothing) {
         threads.emplace_back([t] {
             const HKEY key = Create(HKEY_CURRENT_USER, u"Software\\Threads");
             for (int i = 0; i < 50; ++i) {
-                const std::u16string name = ov::Utf8ToWide("t" + std::to_string(t) + "_" +
-                                                          std::to_string(i));
+                const std::u16string name = ov::Utf8ToWide("t" + std::to_string(t) + "_" + std::to_string(i));
                 SetDword(key, name.c_str(), static_cast<DWORD>(i));
             }
             RegCloseKey(key);
@@ -375,8 +351,7 @@ TEST(Registry, ReadersSeeEveryChangeOfAnotherProcess) {
         DWORD type = 0;
         std::vector<BYTE> data;
         ASSERT_TRUE(Query(HKEY_CURRENT_USER, u"Software\\Seen", u"N", &type, &data));
-        ASSERT_TRUE(InChild([key, round] { return SetDword(key, u"N", round * 2 + 1) ==
-                                                  ERROR_SUCCESS; }));
+        ASSERT_TRUE(InChild([key, round] { return SetDword(key, u"N", round * 2 + 1) == ERROR_SUCCESS; }));
         ASSERT_TRUE(Query(HKEY_CURRENT_USER, u"Software\\Seen", u"N", &type, &data));
         DWORD value = 0;
         std::memcpy(&value, data.data(), sizeof(value));
@@ -397,10 +372,8 @@ TEST(Registry, EightProcessesWritingAtOnceLoseNothing) {
             const HKEY key = Create(HKEY_CURRENT_USER, u"Software\\Stress");
             bool ok = key != nullptr;
             for (int i = 0; ok && i < kValues; ++i) {
-                const std::u16string name =
-                    ov::Utf8ToWide("p" + std::to_string(p) + "_" + std::to_string(i));
-                ok = SetDword(key, name.c_str(), static_cast<DWORD>(p * 1000 + i)) ==
-                     ERROR_SUCCESS;
+                const std::u16string name = ov::Utf8ToWide("p" + std::to_string(p) + "_" + std::to_string(i));
+                ok = SetDword(key, name.c_str(), static_cast<DWORD>(p * 1000 + i)) == ERROR_SUCCESS;
             }
             ::_exit(ok ? 0 : 1);
         }
@@ -413,8 +386,7 @@ TEST(Registry, EightProcessesWritingAtOnceLoseNothing) {
     }
     for (int p = 0; p < kProcesses; ++p) {
         for (int i = 0; i < kValues; ++i) {
-            const std::u16string name =
-                ov::Utf8ToWide("p" + std::to_string(p) + "_" + std::to_string(i));
+            const std::u16string name = ov::Utf8ToWide("p" + std::to_string(p) + "_" + std::to_string(i));
             DWORD type = 0;
             std::vector<BYTE> data;
             ASSERT_TRUE(Query(HKEY_CURRENT_USER, u"Software\\Stress", name.c_str(), &type, &data))
@@ -447,8 +419,7 @@ TEST(Registry, WriterKilledAtRandomMomentsLeavesAReadableFile) {
                     (void)!::write(ready[1], "r", 1);
                 }
                 big[i % big.size()] = static_cast<BYTE>(i);
-                RegSetValueExW(key, u"Big", 0, REG_BINARY, big.data(),
-                               static_cast<DWORD>(big.size() - i % 1000));
+                RegSetValueExW(key, u"Big", 0, REG_BINARY, big.data(), static_cast<DWORD>(big.size() - i % 1000));
                 SetDword(key, u"Counter", static_cast<DWORD>(round) * 100000 + i);
                 RegCloseKey(Create(key, u"Sub"));
                 RegDeleteKeyW(key, u"Sub");
@@ -485,8 +456,9 @@ TEST(Registry, WriterKilledAtRandomMomentsLeavesAReadableFile) {
 
 TEST(Registry, DamagedFileIsKeptAsideAndReportedOnce) {
     TempRegistry reg;
-    const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n"
-                                "\"x\"=dword:zz\n";
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n"
+        "\"x\"=dword:zz\n";
     WriteText(reg.user(), damaged);
 
     testing::internal::CaptureStderr();
@@ -520,8 +492,7 @@ TEST(Registry, DamagedMachineFileThatCannotMoveIsNeverOverwritten) {
     EXPECT_TRUE(InChild(
         [] {
             HKEY key = nullptr;
-            return RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"A", 0, KEY_READ, &key) ==
-                       ERROR_FILE_NOT_FOUND &&
+            return RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"A", 0, KEY_READ, &key) == ERROR_FILE_NOT_FOUND &&
                    SetDword(HKEY_LOCAL_MACHINE, u"x", 1) == ERROR_ACCESS_DENIED;
         },
         true));

@@ -49,15 +49,15 @@ enum class Odd { Fifo, DevZeroLink, Folder };
 void MakeOdd(const std::string& path, Odd kind) {
     fs::remove_all(path);
     switch (kind) {
-    case Odd::Fifo:
-        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        break;
-    case Odd::DevZeroLink:
-        fs::create_symlink("/dev/zero", path);
-        break;
-    case Odd::Folder:
-        fs::create_directory(path);
-        break;
+        case Odd::Fifo:
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+            break;
+        case Odd::DevZeroLink:
+            fs::create_symlink("/dev/zero", path);
+            break;
+        case Odd::Folder:
+            fs::create_directory(path);
+            break;
     }
 }
 
@@ -73,8 +73,7 @@ TEST(StoredFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
         EXPECT_TRUE(Guarded([&] {
             ov::StoredFile file(path, ov::kMaxConfigFileBytes);
             std::string text;
-            return file.Status() == ov::StoredFileStatus::NotRegular && !file.ReadAll(text) &&
-                   text.empty();
+            return file.Status() == ov::StoredFileStatus::NotRegular && !file.ReadAll(text) && text.empty();
         })) << static_cast<int>(kind);
     }
     const ov::StoredFile missing(dir.dir() + "/none", ov::kMaxConfigFileBytes);
@@ -127,8 +126,7 @@ TEST(StoredFile, OddSettingsFilesAreKeptAsideAndReplaced) {
                 return false;
             }
             HKEY key = nullptr;
-            const bool empty = RegOpenKeyExW(HKEY_CURRENT_USER, u"A", 0, KEY_READ, &key) ==
-                               ERROR_FILE_NOT_FOUND;
+            const bool empty = RegOpenKeyExW(HKEY_CURRENT_USER, u"A", 0, KEY_READ, &key) == ERROR_FILE_NOT_FOUND;
             key = regtest::Create(HKEY_CURRENT_USER, u"B");
             const bool written = key != nullptr && regtest::SetDword(key, u"y", 2) == ERROR_SUCCESS;
             RegCloseKey(key);
@@ -151,8 +149,8 @@ TEST(StoredFile, DamagedModulesAreRefusedBeforeLoading) {
     ASSERT_GT(whole.size(), 8192u);
     const TempRegistry dir;
     const std::string path = dir.dir() + "/module.so";
-    for (const std::size_t size : {std::size_t{3000}, std::size_t{64}, std::size_t{0},
-                                   whole.size() / 2, whole.size() - 1}) {
+    for (const std::size_t size :
+         {std::size_t{3000}, std::size_t{64}, std::size_t{0}, whole.size() / 2, whole.size() - 1}) {
         WriteText(path, whole.substr(0, size));
         EXPECT_TRUE(Guarded([&] { return !ov::Module(path).IsLoaded(); })) << size;
     }

@@ -19,9 +19,8 @@ protected:
         server.Route("/missing", LoopbackServer::Response(404, "<html><body>Not found</body></html>"));
         server.Route("/loop", LoopbackServer::Response(302, {}, "Location: /loop\r\n"));
         server.Stall("/stall");
-        server.Route("/complex", LoopbackServer::Response(
-                                     200, QByteArray("<table><tr><td>").repeated(20) + "x" +
-                                              QByteArray("</td></tr></table>").repeated(20)));
+        server.Route("/complex", LoopbackServer::Response(200, QByteArray("<table><tr><td>").repeated(20) + "x" +
+                                                                   QByteArray("</td></tr></table>").repeated(20)));
         QFile page(local());
         ASSERT_TRUE(page.open(QIODevice::WriteOnly));
         page.write("<html><body><h1>Installed page</h1></body></html>");

@@ -54,8 +54,7 @@ protected:
         ResetLanguageModule();
     }
     // A started application for args (after the program name) in language.
-    std::unique_ptr<CTapperApp> Start(const std::vector<std::u16string>& args,
-                                      const char16_t* language = u"en_us") {
+    std::unique_ptr<CTapperApp> Start(const std::vector<std::u16string>& args, const char16_t* language = u"en_us") {
         // The program registered with the language library, as installed.
         CStartup installed({u"tapper"});
         installed.RunCommonSteps();

@@ -115,8 +115,8 @@ TEST(WindowExit, ClosingTheWindowDoesNotWaitForAHungNameLookup) {
         ::setenv("XDG_DATA_HOME", (program.Dir() / "data").c_str(), 1);
         const std::string self = ov::ExecutablePath();
         ::execl("/usr/bin/unshare", "unshare", "-m", "/bin/sh", "-c",
-                "mount --bind \"$1\" /etc/resolv.conf && exec \"$0\" --gtest_filter=WindowExitChild.*",
-                self.c_str(), resolver.c_str(), static_cast<char*>(nullptr));
+                "mount --bind \"$1\" /etc/resolv.conf && exec \"$0\" --gtest_filter=WindowExitChild.*", self.c_str(),
+                resolver.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(input[0]);

@@ -76,7 +76,8 @@ TEST(CrashReporter, ChildEndsByItsSignalAndLeavesAReport) {
 
         const std::string report = OnlyReport(state.Path() / "orvantek/crash");
         const std::string file = report.substr(0, report.find('\n'));
-        EXPECT_EQ(file.rfind((state.Path() / "orvantek/crash" / fs::path(program).filename()).string() + "-", 0), 0u) << run.err;
+        EXPECT_EQ(file.rfind((state.Path() / "orvantek/crash" / fs::path(program).filename()).string() + "-", 0), 0u)
+            << run.err;
         EXPECT_NE(report.find("\nCrash Report\n\nProgram: " + program + "\nVersion: 1.1.1.265\n" +
                               "Signal: " + std::to_string(c.sig) + " (" + c.name + ")\n"),
                   std::string::npos)
@@ -96,10 +97,8 @@ TEST(CrashReporter, WithoutAFolderTheReportGoesToStderr) {
     const std::string blocked = home.Write("file", "not a folder");
     const starttest::ChildResult run = CrashChild(blocked, [] { ::raise(SIGSEGV); });
     EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGSEGV);
-    EXPECT_NE(run.err.find("no report file could be made in " + blocked + "/orvantek/crash"),
-              std::string::npos);
+    EXPECT_NE(run.err.find("no report file could be made in " + blocked + "/orvantek/crash"), std::string::npos);
     EXPECT_NE(run.err.find("Signal: 11 (SIGSEGV)\n"), std::string::npos) << run.err;
-
 }
 
 void Dummy(int) {}

@@ -61,7 +61,7 @@ TEST_F(InstallerTest, LanguageFromTheArguments) {
         {{"/Register", "/lan", "ZH_CN"}, u"zh_cn"},
         {{"/Register", "zh_tw"}, u"en_us"},  // three arguments in all
         {{"-regserver", "zh_tw", "a", "b"}, u"zh_tw"},
-        {{"/Register", "de_DE", "x"}, u"de_DE"},  // as written
+        {{"/Register", "de_DE", "x"}, u"de_DE"},                    // as written
         {{"/REGISTER", "/regtool", "/autocheckupdate"}, u"en_us"},  // a switch is no language
     };
     for (const auto& [args, stored] : cases) {
@@ -76,8 +76,7 @@ TEST_F(InstallerTest, LanguageFromTheArguments) {
 
 TEST_F(InstallerTest, RegistersTheToolAndTheUpdateFlag) {
     program.AddLanguage("de_de", "de_de");
-    const starttest::ChildResult run =
-        Tapper({"/Register", "/lan", "de_de", "/regtool", "/autocheckupdate"});
+    const starttest::ChildResult run = Tapper({"/Register", "/lan", "de_de", "/regtool", "/autocheckupdate"});
     ASSERT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");  // the German module passes its checks
     EXPECT_EQ(Text(HKEY_CURRENT_USER, ToolKey(), u"Title"), u"Ping");
@@ -145,8 +144,7 @@ TEST_F(InstallerTest, ATruncatedLanguageModuleIsRefusedLikeAMissingOne) {
         regtest::WriteText(module.string(), whole.substr(0, size));
         const starttest::ChildResult run = Tapper({"/Register", "/lan", "de_de"});
         EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << size << " " << run.status;
-        EXPECT_NE(run.err.find("tapper: Couldn't Load Resource File \"" + module.string() + "\"!\n"),
-                  std::string::npos)
+        EXPECT_NE(run.err.find("tapper: Couldn't Load Resource File \"" + module.string() + "\"!\n"), std::string::npos)
             << size << run.err;
     }
 }

@@ -28,11 +28,9 @@ std::vector<Value> ToolValues() {
     DWORD nameChars = 64;
     DWORD size = sizeof(data);
     DWORD type = 0;
-    for (DWORD i = 0; RegEnumValueW(key, i, name, &nameChars, nullptr, &type, data, &size) ==
-                      ERROR_SUCCESS;
+    for (DWORD i = 0; RegEnumValueW(key, i, name, &nameChars, nullptr, &type, data, &size) == ERROR_SUCCESS;
          ++i, nameChars = 64, size = sizeof(data)) {
-        values.emplace_back(std::u16string(name, nameChars), type,
-                            std::vector<BYTE>(data, data + size));
+        values.emplace_back(std::u16string(name, nameChars), type, std::vector<BYTE>(data, data + size));
     }
     RegCloseKey(key);
     return values;
@@ -49,18 +47,13 @@ Value Dword(BYTE low) {
 
 TEST(HarborTool, WritesFiveValuesInOrderWithoutTheNul) {
     const regtest::TempRegistry reg;
-    ASSERT_EQ(RegisterHarborTool(kGuid.c_str(), u"Ping", u"/opt/t/tapper", u"-a $(MIP)", nullptr, 1),
-              1);
-    EXPECT_EQ(ToolValues(), (std::vector<Value>{Sz(u"Title", u"Ping"),
-                                                Sz(u"Command", u"/opt/t/tapper"),
-                                                Sz(u"Arguments", u"-a $(MIP)"),
-                                                Sz(u"WndClass", u""), Dword(1)}));
+    ASSERT_EQ(RegisterHarborTool(kGuid.c_str(), u"Ping", u"/opt/t/tapper", u"-a $(MIP)", nullptr, 1), 1);
+    EXPECT_EQ(ToolValues(), (std::vector<Value>{Sz(u"Title", u"Ping"), Sz(u"Command", u"/opt/t/tapper"),
+                                                Sz(u"Arguments", u"-a $(MIP)"), Sz(u"WndClass", u""), Dword(1)}));
     // A second registration overwrites the same five values.
     ASSERT_EQ(RegisterHarborTool(kGuid.c_str(), u"Pingen", u"/usr/bin/tapper", nullptr, u"W", 7), 1);
-    EXPECT_EQ(ToolValues(), (std::vector<Value>{Sz(u"Title", u"Pingen"),
-                                                Sz(u"Command", u"/usr/bin/tapper"),
-                                                Sz(u"Arguments", u""), Sz(u"WndClass", u"W"),
-                                                Dword(7)}));
+    EXPECT_EQ(ToolValues(), (std::vector<Value>{Sz(u"Title", u"Pingen"), Sz(u"Command", u"/usr/bin/tapper"),
+                                                Sz(u"Arguments", u""), Sz(u"WndClass", u"W"), Dword(7)}));
 }
 
 TEST(HarborTool, RefusesMissingTextsAndRemovesOnlyWhatExists) {
@@ -77,8 +70,7 @@ TEST(HarborTool, RefusesMissingTextsAndRemovesOnlyWhatExists) {
     // No Tools key: nothing to remove, and nothing is created.
     EXPECT_EQ(UnregisterHarborTool(g), 0);
     HKEY tools = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kHarborToolsKey, 0, KEY_READ, &tools),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kHarborToolsKey, 0, KEY_READ, &tools), ERROR_FILE_NOT_FOUND);
 
     ASSERT_EQ(RegisterHarborTool(g, u"Ping", u"cmd", nullptr, nullptr, 1), 1);
     EXPECT_EQ(UnregisterHarborTool(nullptr), 0);
@@ -104,7 +96,7 @@ protected:
 
 TEST_F(LanguageCheckTest, EachCheckHasItsOutcomeAndMessage) {
     program.AddLanguage("de_de", "de_de");
-    program.AddLanguage("de_de", "zh_cn");  // a German module in the Chinese folder
+    program.AddLanguage("de_de", "zh_cn");             // a German module in the Chinese folder
     program.AddModule(OV_OTHER_VERSION_RES, "fr_fr");  // only the low version part differs
     program.AddModule(OV_FAKE_RES_PATH, "xx_xx");      // no version note
     const std::u16string exe = ov::Utf8ToWide(program.Program());
@@ -117,14 +109,12 @@ TEST_F(LanguageCheckTest, EachCheckHasItsOutcomeAndMessage) {
     } cases[] = {
         {u"de_de", exe, kLangModuleUsed, u""},
         {u"EN_US", exe, kLangModuleAbsentEnglish, u""},
-        {u"it_it", exe, kLangModuleNotLoaded,
-         u"Couldn't Load Resource File \"" + Dir() + u"mui/it_it/OvPingRes.so\"!"},
+        {u"it_it", exe, kLangModuleNotLoaded, u"Couldn't Load Resource File \"" + Dir() + u"mui/it_it/OvPingRes.so\"!"},
         {u"zh_cn", exe, kLangModuleWrongLanguage, u"The language of resource file does not match!"},
         {u"fr_fr", exe, kLangModuleWrongVersion, u"The version of resource file does not match!"},
         {u"xx_xx", exe, kLangModuleVersionUnknown,
          u"Couldn't get the version of resource file \"" + Dir() + u"mui/xx_xx/OvPingRes.so\"!"},
-        {u"de_de", noVersion, kLangProgramVersionUnknown,
-         u"Couldn't get the version of file \"" + noVersion + u"\"!"},
+        {u"de_de", noVersion, kLangProgramVersionUnknown, u"Couldn't get the version of file \"" + noVersion + u"\"!"},
     };
     for (const auto& c : cases) {
         const LangCheck check = CheckLanguageModule(Dir(), c.language, c.program);
@@ -137,9 +127,7 @@ TEST_F(LanguageCheckTest, EachCheckHasItsOutcomeAndMessage) {
 TEST_F(LanguageCheckTest, StartUpUsesAPassingModuleOrSaysWhyNot) {
     program.AddLanguage("zh_cn", "zh_cn");
     std::vector<MessageIcon> shown;
-    const MessageSink show = [&shown](const std::u16string&, MessageIcon icon) {
-        shown.push_back(icon);
-    };
+    const MessageSink show = [&shown](const std::u16string&, MessageIcon icon) { shown.push_back(icon); };
     CStartup startup({u"tapper"});
     ASSERT_TRUE(startup.FindProgramPath());
     for (const char16_t* language : {u"zh_cn", u"de_de"}) {

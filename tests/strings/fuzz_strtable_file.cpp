@@ -10,10 +10,10 @@
 #include "fuzz_defaults.h"
 #include "platform/codepage.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size == 0)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
         return 0;
+    }
     static const std::string path = "/tmp/fuzz_strtable_file." + std::to_string(getpid()) + ".xml";
     static const std::u16string widePath = ov::Utf8ToWide(path);
     if (FILE* f = std::fopen(path.c_str(), "wb")) {

@@ -35,13 +35,11 @@ private:
     int m_saved;
 };
 
-std::u16string Text(const char16_t* p)
-{
+std::u16string Text(const char16_t* p) {
     return p;
 }
 
-std::u16string BinPath(const std::string& rel)
-{
+std::u16string BinPath(const std::string& rel) {
     const char* bin = std::getenv("OV_BIN_DIR");
     return ov::Utf8ToWide(std::string(bin ? bin : ".") + "/" + rel);
 }
@@ -51,8 +49,7 @@ protected:
     void TearDown() override { ResetLanguageModule(); }
 };
 
-TEST_F(MessageFormat, EnglishRun)
-{
+TEST_F(MessageFormat, EnglishRun) {
     FlagGuard flag(1);
     ASSERT_FALSE(HasLanguageModule());
     EXPECT_EQ(Text(LoadFormatString(33030, "Packets Lost:%d_a%(%d_b%% loss)", 2, 50)), u"Packets Lost:2(50% loss)");
@@ -65,8 +62,7 @@ TEST_F(MessageFormat, EnglishRun)
               u"Version 1.1 (Build 265)");
 }
 
-TEST_F(MessageFormat, MissingIdsFallBackToTheDefaultAndAreIncomplete)
-{
+TEST_F(MessageFormat, MissingIdsFallBackToTheDefaultAndAreIncomplete) {
     {
         FlagGuard flag(0);
         EXPECT_EQ(Text(LoadFormatString(40000, "Value %d_a% of %s_b%", 5, u"x")), u"Value 5 of x");
@@ -76,8 +72,7 @@ TEST_F(MessageFormat, MissingIdsFallBackToTheDefaultAndAreIncomplete)
     EXPECT_EQ(Text(LoadFormatString(40001, u"Plain")), u"*Plain");
 }
 
-TEST_F(MessageFormat, ConversionsDifferFromTheStringTables)
-{
+TEST_F(MessageFormat, ConversionsDifferFromTheStringTables) {
     FlagGuard flag(1);
     // Floating point takes a double.
     EXPECT_EQ(Text(LoadFormatString(40000, u"%.2f_a%|%d_b%", 3.14159, 7)), u"*3.14|7");
@@ -93,13 +88,13 @@ TEST_F(MessageFormat, ConversionsDifferFromTheStringTables)
     EXPECT_EQ(Text(LoadFormatString(40000, u"%c_a%%08X_b%", int{'Q'}, 0xBEEF)), u"Q0000BEEF");
 }
 
-TEST_F(MessageFormat, The33rdCallReusesTheFirstSlot)
-{
+TEST_F(MessageFormat, The33rdCallReusesTheFirstSlot) {
     FlagGuard flag(0);
     const char16_t* first = LoadFormatString(40000, u"n=%d_a%", 10);
     const char16_t* second = LoadFormatString(40000, u"n=%d_a%", 11);
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 30; ++i) {
         EXPECT_NE(LoadFormatString(40000, u"n=%d_a%", i), first);
+    }
     EXPECT_EQ(Text(first), u"n=10");
     // Another thread's calls share the ring.
     const char16_t* fromThread = nullptr;
@@ -109,8 +104,7 @@ TEST_F(MessageFormat, The33rdCallReusesTheFirstSlot)
     EXPECT_EQ(LoadFormatString(40000, u"n=%d_a%", 12), second);
 }
 
-TEST_F(MessageFormat, ConcurrentCallsStayWellFormed)
-{
+TEST_F(MessageFormat, ConcurrentCallsStayWellFormed) {
     FlagGuard flag(0);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -121,12 +115,12 @@ TEST_F(MessageFormat, ConcurrentCallsStayWellFormed)
             }
         });
     }
-    for (std::thread& th : threads)
+    for (std::thread& th : threads) {
         th.join();
+    }
 }
 
-TEST_F(MessageFormat, LanguageModuleSuppliesTheTexts)
-{
+TEST_F(MessageFormat, LanguageModuleSuppliesTheTexts) {
     FlagGuard flag(1);
     ASSERT_TRUE(SelectLanguageModule(BinPath("mui/de_de/OvPingRes.so")));
     EXPECT_TRUE(HasLanguageModule());
@@ -146,8 +140,7 @@ TEST_F(MessageFormat, LanguageModuleSuppliesTheTexts)
     EXPECT_FALSE(HasLanguageModule()) << "a failed selection keeps the English table";
 }
 
-TEST_F(MessageFormat, TranslationsLackingAPlaceholderAreMarked)
-{
+TEST_F(MessageFormat, TranslationsLackingAPlaceholderAreMarked) {
     ASSERT_TRUE(SelectLanguageModule(ov::Utf8ToWide(OV_FAKE_RES_PATH)));
     {
         FlagGuard flag(0);
@@ -160,8 +153,7 @@ TEST_F(MessageFormat, TranslationsLackingAPlaceholderAreMarked)
     EXPECT_EQ(Text(LoadFormatString(33001, u"Error")), u"*Error") << "no English fallback inside a module";
 }
 
-TEST_F(MessageFormat, TextsThatCannotBeFormattedComeInTheirDefaultFormSaidOnce)
-{
+TEST_F(MessageFormat, TextsThatCannotBeFormattedComeInTheirDefaultFormSaidOnce) {
     // The first such text of this program: the notice comes once per process.
     ASSERT_TRUE(SelectLanguageModule(ov::Utf8ToWide(OV_FAKE_RES_PATH)));
     FlagGuard flag(0);
@@ -173,28 +165,29 @@ TEST_F(MessageFormat, TextsThatCannotBeFormattedComeInTheirDefaultFormSaidOnce)
 }
 
 // Runs this program again with only the tests of filter, env added; its exit status.
-int RunSelf(const char* filter, std::vector<std::string> entries)
-{
+int RunSelf(const char* filter, std::vector<std::string> entries) {
     const std::string exe = ov::ExecutablePath();
     std::string filterArg = std::string("--gtest_filter=") + filter;
-    for (char** e = environ; *e != nullptr; ++e)
+    for (char** e = environ; *e != nullptr; ++e) {
         entries.emplace_back(*e);
+    }
     std::vector<char*> envp;
-    for (std::string& e : entries)
+    for (std::string& e : entries) {
         envp.push_back(e.data());
+    }
     envp.push_back(nullptr);
     std::string exeArg = exe;
     char* argv[] = {exeArg.data(), filterArg.data(), nullptr};
     pid_t pid = 0;
-    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) {
         return -1;
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(MessageFormatWithoutDescriptors, TextsAreFormattedWhenNoFileCanBeOpened)
-{
+TEST(MessageFormatWithoutDescriptors, TextsAreFormattedWhenNoFileCanBeOpened) {
     // Fresh processes, in which nothing was converted yet: with what the
     // formatter needs loaded beforehand, and without.
     EXPECT_EQ(RunSelf("MessageFormatChild.*", {"OV_FORMAT_CHILD=prepared"}), 0);
@@ -207,19 +200,19 @@ TEST(MessageFormatWithoutDescriptors, TextsAreFormattedWhenNoFileCanBeOpened)
 // more hosts than the limit allows do; gives them back at destruction.
 class DescriptorsTaken {
 public:
-    DescriptorsTaken()
-    {
+    DescriptorsTaken() {
         getrlimit(RLIMIT_NOFILE, &m_saved);
         rlimit low = m_saved;
         low.rlim_cur = std::min<rlim_t>(m_saved.rlim_max, 256);
         setrlimit(RLIMIT_NOFILE, &low);
-        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
             m_taken.push_back(fd);
+        }
     }
-    ~DescriptorsTaken()
-    {
-        for (const int fd : m_taken)
+    ~DescriptorsTaken() {
+        for (const int fd : m_taken) {
             ::close(fd);
+        }
         setrlimit(RLIMIT_NOFILE, &m_saved);
     }
     DescriptorsTaken(const DescriptorsTaken&) = delete;
@@ -230,11 +223,11 @@ private:
     std::vector<int> m_taken;
 };
 
-TEST(MessageFormatChild, FormatsWithEveryDescriptorTaken)
-{
+TEST(MessageFormatChild, FormatsWithEveryDescriptorTaken) {
     const char* mode = std::getenv("OV_FORMAT_CHILD");
-    if (mode == nullptr)
+    if (mode == nullptr) {
         GTEST_SKIP() << "run by MessageFormatWithoutDescriptors";
+    }
     const bool prepared = std::string_view(mode) == "prepared";
     if (prepared) {
         ASSERT_TRUE(PrepareMessageFormatting());
@@ -249,12 +242,13 @@ TEST(MessageFormatChild, FormatsWithEveryDescriptorTaken)
         // descriptor, which std::thread's start would ask for here.
         pthread_t thread{};
         const auto run = [](void* out) -> void* {
-            *static_cast<std::u16string*>(out) = LoadFormatString(
-                33036, "[%s_c%]Reply form %s_b%: %s_a%", u"12:00:01", u"10.0.0.1", u"TimeOut.");
+            *static_cast<std::u16string*>(out) =
+                LoadFormatString(33036, "[%s_c%]Reply form %s_b%: %s_a%", u"12:00:01", u"10.0.0.1", u"TimeOut.");
             return nullptr;
         };
-        if (pthread_create(&thread, nullptr, run, &fromThread) == 0)
+        if (pthread_create(&thread, nullptr, run, &fromThread) == 0) {
             pthread_join(thread, nullptr);
+        }
     }
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(text, u"[12:00:01]Reply form 10.0.0.1: TimeOut.");
@@ -263,10 +257,10 @@ TEST(MessageFormatChild, FormatsWithEveryDescriptorTaken)
     EXPECT_EQ(err.empty(), prepared) << err;
 }
 
-TEST(EnglishCatalogue, LookupMatchesTheTable)
-{
-    for (const OV_MESSAGE& m : EnglishMessages())
+TEST(EnglishCatalogue, LookupMatchesTheTable) {
+    for (const OV_MESSAGE& m : EnglishMessages()) {
         EXPECT_EQ(EnglishString(m.id), m.text);
+    }
     EXPECT_EQ(EnglishString(33026), nullptr);
     EXPECT_EQ(EnglishString(0), nullptr);
     EXPECT_EQ(EnglishString(99999), nullptr);

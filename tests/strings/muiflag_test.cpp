@@ -18,8 +18,7 @@ constexpr char16_t kValue[] = u"EnableShowMUIErrorInfo";
 
 // Loads ovmui and ends the process with the flag's value as exit code
 // (masked to 8 bits), or 200 when the library or the flag is missing.
-[[noreturn]] void ExitWithFlag()
-{
+[[noreturn]] void ExitWithFlag() {
     const char* bin = std::getenv("OV_BIN_DIR");
     const std::string path = std::string(bin ? bin : ".") + "/libovmui.so";
     void* lib = dlopen(path.c_str(), RTLD_NOW);
@@ -29,20 +28,19 @@ constexpr char16_t kValue[] = u"EnableShowMUIErrorInfo";
 
 // Writes the flag's value; a registry that cannot be written ends the child
 // with 201.
-void SetValue(DWORD type, const void* data, DWORD size)
-{
+void SetValue(DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS ||
-        RegSetValueExW(key, kValue, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS)
+        RegSetValueExW(key, kValue, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS) {
         std::_Exit(201);
+    }
     RegCloseKey(key);
 }
 
 class MuiFlag : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         ASSERT_FALSE(m_dir.Path().empty());
         setenv("OV_REGISTRY_DIR", m_dir.Path().c_str(), 1);
@@ -50,26 +48,22 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(MuiFlag, OffWithoutTheValue)
-{
+TEST_F(MuiFlag, OffWithoutTheValue) {
     EXPECT_EXIT(ExitWithFlag(), ::testing::ExitedWithCode(0), "");
 }
 
 // Each writes one value and loads the library; run in a child process.
-[[noreturn]] void WithValue(DWORD type, const void* data, DWORD size)
-{
+[[noreturn]] void WithValue(DWORD type, const void* data, DWORD size) {
     SetValue(type, data, size);
     ExitWithFlag();
 }
 
-TEST_F(MuiFlag, ReadsADword)
-{
+TEST_F(MuiFlag, ReadsADword) {
     const DWORD one = 1;
     EXPECT_EXIT(WithValue(REG_DWORD, &one, sizeof one), ::testing::ExitedWithCode(1), "");
 }
 
-TEST_F(MuiFlag, TakesFourBytesWhateverTheType)
-{
+TEST_F(MuiFlag, TakesFourBytesWhateverTheType) {
     const BYTE bytes[4] = {7, 0, 0, 0};
     EXPECT_EXIT(WithValue(REG_BINARY, bytes, sizeof bytes), ::testing::ExitedWithCode(7), "");
     // A shorter value fills only its own bytes; the rest stays zero.

@@ -25,8 +25,7 @@ private:
     int m_saved;
 };
 
-std::string Table(const std::string& rootAttributes, const std::string& strings)
-{
+std::string Table(const std::string& rootAttributes, const std::string& strings) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<StringTable " + rootAttributes + ">" + strings +
            "</StringTable>";
 }
@@ -35,20 +34,17 @@ class StringTable : public ::testing::Test {
 protected:
     // Writes a table file called "App" for en_us, version 1.
     std::u16string WriteTable(const std::string& file, const std::string& strings,
-                              const std::string& attributes = "name=\"App\" language=\"en_us\" version=\"1\"")
-    {
+                              const std::string& attributes = "name=\"App\" language=\"en_us\" version=\"1\"") {
         return WidePath(m_dir.Write(file, Table(attributes, strings)));
     }
-    int Load(COvStringTable& t, const std::u16string& path, int version = 1)
-    {
+    int Load(COvStringTable& t, const std::u16string& path, int version = 1) {
         return t.LoadResFile(path.c_str(), u"App", u"en_us", version);
     }
 
     TempDir m_dir;
 };
 
-TEST_F(StringTable, AcceptsOnlyFilesOfTheRightNameLanguageAndVersion)
-{
+TEST_F(StringTable, AcceptsOnlyFilesOfTheRightNameLanguageAndVersion) {
     COvStringTable t;
     const auto good = WriteTable("good.xml", "<String id=\"1\">one</String>");
     EXPECT_EQ(t.LoadResFile(good.c_str(), u"APP", u"EN_US", 1), 1) << "name and language ignore case";
@@ -72,14 +68,14 @@ TEST_F(StringTable, AcceptsOnlyFilesOfTheRightNameLanguageAndVersion)
     const auto huge = WriteTable("huge.xml", "", "name=\"App\" language=\"en_us\" version=\"99999999999999999999\"");
     EXPECT_EQ(Load(t, huge, 2147483647), 1) << "out of range saturates";
 
-    const auto otherRoot = WidePath(m_dir.Write("root.xml", "<Strings name=\"App\" language=\"en_us\" version=\"1\"/>"));
+    const auto otherRoot =
+        WidePath(m_dir.Write("root.xml", "<Strings name=\"App\" language=\"en_us\" version=\"1\"/>"));
     EXPECT_EQ(Load(t, otherRoot), 0);
     EXPECT_EQ(Load(t, WidePath((m_dir.Path() / "absent.xml").string())), 0);
     EXPECT_EQ(Load(t, WidePath(m_dir.Write("broken.xml", "<StringTable name=\"App\""))), 0);
 }
 
-TEST_F(StringTable, RejectsMissingArguments)
-{
+TEST_F(StringTable, RejectsMissingArguments) {
     COvStringTable t;
     const auto good = WriteTable("good.xml", "<String id=\"1\">one</String>");
     EXPECT_EQ(t.LoadResFile(good.c_str(), u"App", nullptr, 1), 0);
@@ -91,8 +87,7 @@ TEST_F(StringTable, RejectsMissingArguments)
     EXPECT_EQ(std::u16string(t.LoadStringW(u"1", u"default")), u"default") << "nothing was loaded";
 }
 
-TEST_F(StringTable, LookupFindsTheFirstEntryOfAnIdWithoutRegardToCase)
-{
+TEST_F(StringTable, LookupFindsTheFirstEntryOfAnIdWithoutRegardToCase) {
     COvStringTable t;
     const auto a = WriteTable("a.xml",
                               "<String id=\"Greet\">first</String><String id=\"\">no id</String>"
@@ -123,21 +118,19 @@ TEST_F(StringTable, LookupFindsTheFirstEntryOfAnIdWithoutRegardToCase)
     EXPECT_EQ(std::u16string(twice.LoadStringW(u"k", u"d")), u"c");
 }
 
-TEST_F(StringTable, TranslationsMayReorderPlaceholders)
-{
+TEST_F(StringTable, TranslationsMayReorderPlaceholders) {
     FlagGuard flag(1);
     COvStringTable t;
     ASSERT_EQ(Load(t, WriteTable("t.xml",
-                                  "<String id=\"ratio\">%d_b% von %d_a%</String>"
-                                  "<String id=\"reply\">%s_a% &lt;- %s_b% [%s_c%]</String>")),
+                                 "<String id=\"ratio\">%d_b% von %d_a%</String>"
+                                 "<String id=\"reply\">%s_a% &lt;- %s_b% [%s_c%]</String>")),
               1);
     EXPECT_EQ(std::u16string(t.LoadStringW(u"ratio", u"%d_a% of %d_b%", 3, 12)), u"12 von 3");
     EXPECT_EQ(std::u16string(t.LoadStringW(u"reply", u"[%s_c%]Reply form %s_b%: %s_a%", u"C", u"B", u"A")),
               u"A <- B [C]");
 }
 
-TEST_F(StringTable, PercentSignsThatAreNoPlaceholders)
-{
+TEST_F(StringTable, PercentSignsThatAreNoPlaceholders) {
     FlagGuard flag(1);
     COvStringTable t;
     EXPECT_EQ(std::u16string(t.LoadStringW(u"x", u"Packets Lost:%d_a%(%d_b%% loss)", 5, 20)),
@@ -150,8 +143,7 @@ TEST_F(StringTable, PercentSignsThatAreNoPlaceholders)
     EXPECT_EQ(std::u16string(t.LoadStringW(u"x", u"50% of %d_a%")), u"50% of %d_a%");
 }
 
-TEST_F(StringTable, ATokenTwiceTakesTwoArgumentsAndCountsAsIncomplete)
-{
+TEST_F(StringTable, ATokenTwiceTakesTwoArgumentsAndCountsAsIncomplete) {
     COvStringTable t;
     {
         FlagGuard flag(0);
@@ -161,8 +153,7 @@ TEST_F(StringTable, ATokenTwiceTakesTwoArgumentsAndCountsAsIncomplete)
     EXPECT_EQ(std::u16string(t.LoadStringW(u"x", u"%d_a% and %d_a% then %s_b%", 1, 2, u"s")), u"*1 and 1 then s");
 }
 
-TEST_F(StringTable, ConversionsAndTheArgumentsTheyTake)
-{
+TEST_F(StringTable, ConversionsAndTheArgumentsTheyTake) {
     FlagGuard flag(0);
     COvStringTable t;
     // Unknown conversions take nothing and vanish.
@@ -182,8 +173,7 @@ TEST_F(StringTable, ConversionsAndTheArgumentsTheyTake)
     EXPECT_LE(std::u16string(t.LoadStringW(u"x", u"%999999999d_a%", 1)).size(), 1024u);
 }
 
-TEST_F(StringTable, MissingTokensAreMarkedOnlyWithTheFlag)
-{
+TEST_F(StringTable, MissingTokensAreMarkedOnlyWithTheFlag) {
     COvStringTable t;
     ASSERT_EQ(Load(t, WriteTable("t.xml", "<String id=\"lost\">Verloren: %d_a%</String>")), 1);
     {
@@ -199,55 +189,54 @@ TEST_F(StringTable, MissingTokensAreMarkedOnlyWithTheFlag)
     }
 }
 
-TEST_F(StringTable, NarrowFormConvertsIdAndDefaultButNotArguments)
-{
+TEST_F(StringTable, NarrowFormConvertsIdAndDefaultButNotArguments) {
     FlagGuard flag(0);
     COvStringTable t;
     ASSERT_EQ(Load(t, WriteTable("t.xml", "<String id=\"hello\">Hallo %s_a%, %d_b%</String>")), 1);
     EXPECT_EQ(std::u16string(t.LoadStringW("HELLO", "Hello %s_a%, %d_b%", u"Welt", 3)), u"Hallo Welt, 3");
     EXPECT_EQ(std::u16string(t.LoadStringW("nope", "Hello %s_a%", u"\u7f51")), u"Hello \u7f51");
-    EXPECT_EQ(std::u16string(t.LoadStringW(static_cast<const char*>(nullptr), static_cast<const char*>(nullptr))),
-              u"");
+    EXPECT_EQ(std::u16string(t.LoadStringW(static_cast<const char*>(nullptr), static_cast<const char*>(nullptr))), u"");
 }
 
-TEST_F(StringTable, AResultLastsFor31FurtherCallsOfItsThread)
-{
+TEST_F(StringTable, AResultLastsFor31FurtherCallsOfItsThread) {
     FlagGuard flag(0);
     COvStringTable t;
     const char16_t* first = t.LoadStringW(u"x", u"call %d_a%", 0);
     const std::u16string saved = first;
-    for (int i = 1; i <= 31; ++i)
+    for (int i = 1; i <= 31; ++i) {
         t.LoadStringW(u"x", u"call %d_a%", i);
+    }
     EXPECT_EQ(std::u16string(first), saved);
     const char16_t* reused = t.LoadStringW(u"x", u"call %d_a%", 32);
     EXPECT_EQ(reused, first) << "the 32nd further call takes the first call's slot";
     EXPECT_EQ(std::u16string(first), u"call 32");
 }
 
-TEST_F(StringTable, ThreadsHaveTheirOwnRings)
-{
+TEST_F(StringTable, ThreadsHaveTheirOwnRings) {
     FlagGuard flag(0);
     COvStringTable t;
     const char16_t* mine = t.LoadStringW(u"x", u"main %d_a%", 1);
     std::vector<const char16_t*> theirs;
     std::thread worker([&] {
-        for (int i = 0; i < 40; ++i)
+        for (int i = 0; i < 40; ++i) {
             theirs.push_back(t.LoadStringW(u"x", u"worker %d_a%", i));
+        }
         EXPECT_EQ(std::u16string(theirs.back()), u"worker 39");
     });
     worker.join();
     EXPECT_EQ(std::u16string(mine), u"main 1");
-    for (const char16_t* p : theirs)
+    for (const char16_t* p : theirs) {
         EXPECT_NE(p, mine);
+    }
     // A thread's ring goes with the thread; a new thread starts a fresh one.
     std::thread([&] { EXPECT_EQ(std::u16string(t.LoadStringW(u"x", u"again")), u"again"); }).join();
 }
 
-TEST_F(StringTable, LongTablesAreFreedWithoutDeepRecursion)
-{
+TEST_F(StringTable, LongTablesAreFreedWithoutDeepRecursion) {
     std::string strings;
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 200000; ++i) {
         strings += "<String id=\"" + std::to_string(i) + "\">t</String>";
+    }
     COvStringTable t;
     ASSERT_EQ(Load(t, WriteTable("long.xml", strings)), 1);
     EXPECT_EQ(std::u16string(t.LoadStringW(u"199999", u"d")), u"t");

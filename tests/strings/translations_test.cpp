@@ -18,13 +18,13 @@ namespace {
 // Placeholder tokens of a text: "%", a conversion, "_", a name, "%", with no
 // blank or "%" inside. This finds tokens wherever they stand, also where a
 // stray "%" would hide them from the formatter's scan.
-std::multiset<std::u16string> Tokens(std::u16string_view text)
-{
+std::multiset<std::u16string> Tokens(std::u16string_view text) {
     std::multiset<std::u16string> out;
     for (std::size_t p = text.find(u'%'); p != std::u16string_view::npos;) {
         std::size_t q = p + 1;
-        while (q < text.size() && text[q] != u'%' && text[q] != u' ' && text[q] != u'\n')
+        while (q < text.size() && text[q] != u'%' && text[q] != u' ' && text[q] != u'\n') {
             ++q;
+        }
         if (q < text.size() && text[q] == u'%') {
             const std::u16string_view token = text.substr(p, q - p + 1);
             const std::size_t underscore = token.find(u'_');
@@ -39,15 +39,13 @@ std::multiset<std::u16string> Tokens(std::u16string_view text)
     return out;
 }
 
-std::string Narrow(std::u16string_view s)
-{
+std::string Narrow(std::u16string_view s) {
     return ov::WideToUtf8(s);
 }
 
 class LanguageModule : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(LanguageModule, TranslatesEveryMessageWithTheSamePlaceholders)
-{
+TEST_P(LanguageModule, TranslatesEveryMessageWithTheSamePlaceholders) {
     const std::string code = GetParam();
     const char* bin = std::getenv("OV_BIN_DIR");
     ASSERT_NE(bin, nullptr) << "OV_BIN_DIR names the build's program folder";
@@ -84,8 +82,7 @@ TEST_P(LanguageModule, TranslatesEveryMessageWithTheSamePlaceholders)
 
 INSTANTIATE_TEST_SUITE_P(Shipped, LanguageModule, ::testing::Values("de_de", "zh_cn"));
 
-TEST(PlaceholderCheck, CatchesDroppedAndMisspelledTokens)
-{
+TEST(PlaceholderCheck, CatchesDroppedAndMisspelledTokens) {
     const std::u16string english = u"Packets Lost:%d_a%(%d_b%% loss)";
     EXPECT_EQ(Tokens(english), (std::multiset<std::u16string>{u"%d_a%", u"%d_b%"}));
     EXPECT_EQ(Tokens(u"Verloren: %d_a% (%d_b% % Verlust)"), Tokens(english));

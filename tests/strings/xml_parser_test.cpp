@@ -26,8 +26,7 @@ private:
     LCID m_saved;
 };
 
-TEST(XmlCursor, FindSearchesAfterTheCurrentElementOnly)
-{
+TEST(XmlCursor, FindSearchesAfterTheCurrentElementOnly) {
     COvXmlParser xml;
     ASSERT_TRUE(xml.SetDoc(u"<r><a n=\"1\"/><b/><a n=\"2\"/><a n=\"3\"/></r>"));
     EXPECT_FALSE(xml.FindElem(u"a")) << "a is not on the top level";
@@ -49,23 +48,22 @@ TEST(XmlCursor, FindSearchesAfterTheCurrentElementOnly)
     EXPECT_TRUE(xml.FindElem(u"r"));
 }
 
-TEST(XmlCursor, EachEntryIsVisitedOnceInDocumentOrder)
-{
+TEST(XmlCursor, EachEntryIsVisitedOnceInDocumentOrder) {
     COvXmlParser xml;
     ASSERT_TRUE(xml.SetDoc(u"<t><e v=\"a\"/><x/><e v=\"b\"/><!-- c --><e v=\"c\">text</e></t>"));
     ASSERT_TRUE(xml.FindElem(u"t"));
     xml.IntoElem();
     std::u16string seen;
-    while (xml.FindElem(u"e"))
+    while (xml.FindElem(u"e")) {
         seen += xml.GetAttrib(u"v");
+    }
     EXPECT_EQ(seen, u"abc");
     EXPECT_EQ(xml.GetData(), u"text");
     EXPECT_TRUE(xml.OutOfElem());
     EXPECT_FALSE(xml.OutOfElem()) << "already at the top level";
 }
 
-TEST(XmlCursor, OutOfElemMakesTheEnteredElementCurrentAgain)
-{
+TEST(XmlCursor, OutOfElemMakesTheEnteredElementCurrentAgain) {
     COvXmlParser xml;
     ASSERT_TRUE(xml.SetDoc(u"<r><s id=\"1\"><k>one</k></s><s id=\"2\"><k>two</k></s></r>"));
     ASSERT_TRUE(xml.FindElem(u"r"));
@@ -89,8 +87,7 @@ TEST(XmlCursor, OutOfElemMakesTheEnteredElementCurrentAgain)
     EXPECT_FALSE(xml.IntoElem()) << "IntoElem needs a current element";
 }
 
-TEST(XmlCursor, AbsentAttributesAndTextAreEmpty)
-{
+TEST(XmlCursor, AbsentAttributesAndTextAreEmpty) {
     COvXmlParser xml;
     EXPECT_TRUE(xml.GetAttrib(u"x").empty());
     EXPECT_TRUE(xml.GetData().empty());
@@ -103,8 +100,7 @@ TEST(XmlCursor, AbsentAttributesAndTextAreEmpty)
     EXPECT_TRUE(xml.GetAttrib(nullptr).empty());
 }
 
-TEST(XmlCursor, AddElemMakesTheNewElementCurrentAndSurvivesARoundTrip)
-{
+TEST(XmlCursor, AddElemMakesTheNewElementCurrentAndSurvivesARoundTrip) {
     COvXmlParser xml;
     ASSERT_TRUE(xml.AddElem(u"Config", nullptr));
     EXPECT_FALSE(xml.AddElem(u"Second", nullptr)) << "a document has one root";
@@ -134,8 +130,7 @@ TEST(XmlCursor, AddElemMakesTheNewElementCurrentAndSurvivesARoundTrip)
     EXPECT_EQ(copy.GetData(), u"x]]>y");
 }
 
-TEST(XmlCursor, MalformedTextLeavesAnEmptyDocument)
-{
+TEST(XmlCursor, MalformedTextLeavesAnEmptyDocument) {
     COvXmlParser xml;
     ASSERT_TRUE(xml.SetDoc(u"<ok/>"));
     EXPECT_FALSE(xml.SetDoc(u"<r><unclosed></r>"));
@@ -150,8 +145,7 @@ struct EncodedFile {
     std::string bytes;
 };
 
-std::string Utf16Bytes(std::u16string_view text, bool bigEndian)
-{
+std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
     std::string out;
     for (const char16_t c : text) {
         const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
@@ -161,8 +155,7 @@ std::string Utf16Bytes(std::u16string_view text, bool bigEndian)
     return out;
 }
 
-TEST(XmlLoad, ReadsUtf8AndUtf16Files)
-{
+TEST(XmlLoad, ReadsUtf8AndUtf16Files) {
     const std::u16string doc = u"<?xml version=\"1.0\"?>\n<r t=\"Gr\u00fc\u00dfe\"><d>\u7f51\u7edc \U0001F600</d></r>";
     const std::string utf8 = ov::WideToUtf8(doc);
     const EncodedFile files[] = {
@@ -184,15 +177,17 @@ TEST(XmlLoad, ReadsUtf8AndUtf16Files)
     }
 }
 
-TEST(XmlLoad, ReadsAnsiFilesInTheThreadsCodePage)
-{
+TEST(XmlLoad, ReadsAnsiFilesInTheThreadsCodePage) {
     ThreadLocaleGuard restore;
     TempDir dir;
     {
         ASSERT_TRUE(SetThreadLocale(kGerman));
         COvXmlParser xml;
         // "Grüße" in code page 1252: not valid UTF-8, so it is ANSI.
-        ASSERT_TRUE(xml.Load(WidePath(dir.Write("de.xml", "<r t=\"Gr\xFC\xDF" "e\"/>")).c_str()));
+        ASSERT_TRUE(xml.Load(WidePath(dir.Write("de.xml",
+                                                "<r t=\"Gr\xFC\xDF"
+                                                "e\"/>"))
+                                 .c_str()));
         ASSERT_TRUE(xml.FindElem(u"r"));
         EXPECT_EQ(xml.GetAttrib(u"t"), u"Gr\u00fc\u00dfe");
     }
@@ -200,16 +195,15 @@ TEST(XmlLoad, ReadsAnsiFilesInTheThreadsCodePage)
         ASSERT_TRUE(SetThreadLocale(kChinese));
         COvXmlParser xml;
         // "网络" in GBK, declared as such.
-        ASSERT_TRUE(xml.Load(WidePath(dir.Write("zh.xml",
-                                                 "<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xCD\xF8\xC2\xE7</r>"))
-                                 .c_str()));
+        ASSERT_TRUE(
+            xml.Load(WidePath(dir.Write("zh.xml", "<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xCD\xF8\xC2\xE7</r>"))
+                         .c_str()));
         ASSERT_TRUE(xml.FindElem(u"r"));
         EXPECT_EQ(xml.GetData(), u"\u7f51\u7edc");
     }
 }
 
-TEST(XmlLoad, DeclaredEncodingsWinOverTheThreadsCodePage)
-{
+TEST(XmlLoad, DeclaredEncodingsWinOverTheThreadsCodePage) {
     ThreadLocaleGuard restore;
     ASSERT_TRUE(SetThreadLocale(kChinese));
     TempDir dir;
@@ -225,16 +219,15 @@ TEST(XmlLoad, DeclaredEncodingsWinOverTheThreadsCodePage)
     };
     for (const auto& c : cases) {
         COvXmlParser xml;
-        const std::string file = std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding + "\"?><r>" +
-                                 c.text + "</r>";
+        const std::string file =
+            std::string("<?xml version=\"1.0\" encoding=\"") + c.encoding + "\"?><r>" + c.text + "</r>";
         ASSERT_TRUE(xml.Load(WidePath(dir.Write("e.xml", file)).c_str())) << c.encoding;
         ASSERT_TRUE(xml.FindElem(u"r"));
         EXPECT_EQ(xml.GetData(), c.expected) << c.encoding;
     }
 }
 
-TEST(XmlLoad, FailsOnMissingOrDamagedFiles)
-{
+TEST(XmlLoad, FailsOnMissingOrDamagedFiles) {
     TempDir dir;
     COvXmlParser xml;
     EXPECT_FALSE(xml.Load(WidePath((dir.Path() / "absent.xml").string()).c_str()));

@@ -211,17 +211,16 @@ BOOL FakeIcmpProvider::CancelEchoEntry(HANDLE handle) {
     return TRUE;
 }
 
-DWORD FakeIcmpProvider::SendEchoEntry(HANDLE handle, IPAddr destination, void* requestData,
-                                      WORD requestSize, IP_OPTION_INFORMATION* options,
-                                      void* replyBuffer, DWORD replySize, DWORD timeoutMs) {
-    return SendEchoUsEntry(handle, destination, requestData, requestSize, options, replyBuffer,
-                           replySize, timeoutMs, nullptr);
+DWORD FakeIcmpProvider::SendEchoEntry(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
+                                      IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
+                                      DWORD timeoutMs) {
+    return SendEchoUsEntry(handle, destination, requestData, requestSize, options, replyBuffer, replySize, timeoutMs,
+                           nullptr);
 }
 
-DWORD FakeIcmpProvider::SendEchoUsEntry(HANDLE handle, IPAddr destination, void* requestData,
-                                        WORD requestSize, IP_OPTION_INFORMATION* options,
-                                        void* replyBuffer, DWORD replySize, DWORD timeoutMs,
-                                        DWORD* roundTripUs) {
+DWORD FakeIcmpProvider::SendEchoUsEntry(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
+                                        IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
+                                        DWORD timeoutMs, DWORD* roundTripUs) {
     if (roundTripUs != nullptr) {
         *roundTripUs = ov::icmp::kNoRoundTripUs;
     }

@@ -17,11 +17,11 @@ namespace ov::test {
 
 // One scripted outcome of IcmpSendEcho.
 struct FakeReply {
-    DWORD roundTripTime = 1;     // reported RoundTripTime
-    DWORD status = IP_SUCCESS;   // reported Status
-    BYTE ttl = 64;               // reported Options.Ttl
-    DWORD delayMs = 0;           // how long the call takes before it answers
-    bool noReply = false;        // wait the whole timeout, then return 0
+    DWORD roundTripTime = 1;                       // reported RoundTripTime
+    DWORD status = IP_SUCCESS;                     // reported Status
+    BYTE ttl = 64;                                 // reported Options.Ttl
+    DWORD delayMs = 0;                             // how long the call takes before it answers
+    bool noReply = false;                          // wait the whole timeout, then return 0
     DWORD roundTripUs = ov::icmp::kNoRoundTripUs;  // IcmpSendEchoUs's microseconds, if any
 };
 
@@ -81,12 +81,10 @@ private:
     struct Handle;
     static HANDLE CreateFileEntry();
     static BOOL CloseHandleEntry(HANDLE handle);
-    static DWORD SendEchoEntry(HANDLE handle, IPAddr destination, void* requestData,
-                               WORD requestSize, IP_OPTION_INFORMATION* options,
-                               void* replyBuffer, DWORD replySize, DWORD timeoutMs);
-    static DWORD SendEchoUsEntry(HANDLE handle, IPAddr destination, void* requestData,
-                                 WORD requestSize, IP_OPTION_INFORMATION* options,
-                                 void* replyBuffer, DWORD replySize, DWORD timeoutMs,
+    static DWORD SendEchoEntry(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
+                               IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize, DWORD timeoutMs);
+    static DWORD SendEchoUsEntry(HANDLE handle, IPAddr destination, void* requestData, WORD requestSize,
+                                 IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize, DWORD timeoutMs,
                                  DWORD* roundTripUs);
     static BOOL CancelEchoEntry(HANDLE handle);
 

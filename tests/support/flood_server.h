@@ -38,4 +38,3 @@ private:
     std::atomic<qint64> m_sent{0};
     std::thread m_thread;
 };
-

@@ -52,18 +52,21 @@ struct Pending {
     Clock::time_point due;
     Packet packet;  // whole IP packet, or only the ICMP message when ttl >= 0
     in_addr_t to;
-    int ttl = -1;   // >= 0: sent from our own address, fragmented as needed
+    int ttl = -1;  // >= 0: sent from our own address, fragmented as needed
     bool operator>(const Pending& o) const { return due > o.due; }
 };
 
 std::uint16_t Checksum(const std::uint8_t* p, std::size_t n) {
     std::uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < n; i += 2)
+    for (std::size_t i = 0; i + 1 < n; i += 2) {
         sum += (p[i] << 8) | p[i + 1];
-    if (n & 1)
+    }
+    if (n & 1) {
         sum += p[n - 1] << 8;
-    while (sum >> 16)
+    }
+    while (sum >> 16) {
         sum = (sum & 0xffff) + (sum >> 16);
+    }
     return static_cast<std::uint16_t>(~sum);
 }
 
@@ -114,8 +117,9 @@ bool ParseOptions(int argc, char** argv, Options& o) {
                 return false;
             }
         } else if (const char* v = value("--error-from=")) {
-            if (inet_pton(AF_INET, v, &o.errorFrom) != 1)
+            if (inet_pton(AF_INET, v, &o.errorFrom) != 1) {
                 return false;
+            }
             o.decoyFrom = o.errorFrom;
         } else if (a == "--decoys") {
             o.decoys = true;
@@ -131,8 +135,9 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Options o;
     if (!ParseOptions(argc, argv, o)) {
-        std::fprintf(stderr, "usage: %s [--delay=MS] [--loss=P] [--seed=N] [--ttl=N|mirror] "
-                             "[--error=unreach[:CODE]|ttl] [--error-from=ADDR] [--decoys]\n",
+        std::fprintf(stderr,
+                     "usage: %s [--delay=MS] [--loss=P] [--seed=N] [--ttl=N|mirror] "
+                     "[--error=unreach[:CODE]|ttl] [--error-from=ADDR] [--decoys]\n",
                      argv[0]);
         return 2;
     }
@@ -166,14 +171,14 @@ int main(int argc, char** argv) {
     while (!g_stop) {
         int timeout = -1;
         if (!queue.empty()) {
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(queue.top().due -
-                                                                           Clock::now());
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(queue.top().due - Clock::now());
             timeout = wait.count() < 0 ? 0 : static_cast<int>(wait.count());
         }
         pollfd fd{in, POLLIN, 0};
         const int ready = poll(&fd, 1, timeout);
-        if (ready < 0 && errno != EINTR)
+        if (ready < 0 && errno != EINTR) {
             break;
+        }
         // Send what is due; a busy wait covers the last millisecond so that
         // the delay is kept to well under one millisecond.
         while (!queue.empty() && queue.top().due <= Clock::now() + std::chrono::milliseconds(1)) {
@@ -183,23 +188,28 @@ int main(int argc, char** argv) {
             sockaddr_in to{};
             to.sin_family = AF_INET;
             to.sin_addr.s_addr = p.to;
-            if (p.ttl >= 0)
+            if (p.ttl >= 0) {
                 setsockopt(in, SOL_IP, IP_TTL, &p.ttl, sizeof p.ttl);
-            sendto(p.ttl >= 0 ? in : out, p.packet.data(), p.packet.size(), 0,
-                   reinterpret_cast<sockaddr*>(&to), sizeof to);
+            }
+            sendto(p.ttl >= 0 ? in : out, p.packet.data(), p.packet.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                   sizeof to);
             queue.pop();
         }
-        if (ready <= 0)
+        if (ready <= 0) {
             continue;
+        }
         const ssize_t n = recv(in, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n < 28)
+        if (n < 28) {
             continue;
+        }
         const std::size_t ihl = (buffer[0] & 0xf) * 4u;
-        if (ihl < 20 || static_cast<std::size_t>(n) < ihl + 8 || buffer[ihl] != 8)
+        if (ihl < 20 || static_cast<std::size_t>(n) < ihl + 8 || buffer[ihl] != 8) {
             continue;  // only echo requests
+        }
         const auto now = Clock::now();
-        if (lose(random))
+        if (lose(random)) {
             continue;
+        }
         in_addr_t source, destination;
         std::memcpy(&source, &buffer[12], 4);
         std::memcpy(&destination, &buffer[16], 4);
@@ -210,8 +220,7 @@ int main(int argc, char** argv) {
             icmp[0] = static_cast<std::uint8_t>(o.errorType);
             icmp[1] = static_cast<std::uint8_t>(o.errorCode);
             icmp.insert(icmp.end(), buffer, buffer + ihl + 8);  // quoted header + 8 bytes
-            queue.push({due, IpPacket(o.errorFrom ? o.errorFrom : destination, source, 64, icmp),
-                        source});
+            queue.push({due, IpPacket(o.errorFrom ? o.errorFrom : destination, source, 64, icmp), source});
             continue;
         }
         const int ttl = o.ttl < 0 ? buffer[8] : o.ttl;

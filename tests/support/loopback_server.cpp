@@ -16,18 +16,17 @@ namespace {
 // process exits, while Qt's own globals are still alive.
 class AppEnvironment : public ::testing::Environment {
 public:
-    void TearDown() override
-    {
+    void TearDown() override {
         if (m_app) {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             m_app.reset();
         }
     }
-    QApplication& App()
-    {
+    QApplication& App() {
         if (!m_app) {
-            if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+            if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
                 ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            }
             m_app = std::make_unique<QApplication>(m_argc, m_argv);
         }
         return *m_app;
@@ -46,40 +45,37 @@ AppEnvironment* const g_environment =
 
 }  // namespace
 
-QApplication& TestApp()
-{
+QApplication& TestApp() {
     return g_environment->App();
 }
 
-LoopbackServer::LoopbackServer()
-{
+LoopbackServer::LoopbackServer() {
     m_server.listen(QHostAddress::LocalHost, 0);
     QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-        while (QTcpSocket* socket = m_server.nextPendingConnection())
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
             Serve(socket);
+        }
     });
 }
 
-QString LoopbackServer::Url(const QString& path) const
-{
+QString LoopbackServer::Url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
 }
 
-QByteArray LoopbackServer::Response(int status, const QByteArray& body, const QByteArray& headers)
-{
+QByteArray LoopbackServer::Response(int status, const QByteArray& body, const QByteArray& headers) {
     return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Length: " + QByteArray::number(body.size()) +
            "\r\nConnection: close\r\n" + headers + "\r\n" + body;
 }
 
-void LoopbackServer::Serve(QTcpSocket* socket)
-{
+void LoopbackServer::Serve(QTcpSocket* socket) {
     // The socket stays a child of the server, so a stalled one lives until the test ends.
     auto received = std::make_shared<QByteArray>();
     QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
         *received += socket->readAll();
         const qsizetype end = received->indexOf("\r\n\r\n");
-        if (end < 0)
+        if (end < 0) {
             return;
+        }
         const QList<QByteArray> line = received->left(received->indexOf("\r\n")).split(' ');
         received->clear();
         const QString target = line.size() > 1 ? QString::fromLatin1(line[1]) : QString();
@@ -96,8 +92,7 @@ void LoopbackServer::Serve(QTcpSocket* socket)
     });
 }
 
-quint16 ClosedPort()
-{
+quint16 ClosedPort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 port = probe.serverPort();
@@ -105,13 +100,13 @@ quint16 ClosedPort()
     return port;
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
+bool WaitFor(const std::function<bool()>& done, int ms) {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
-        if (clock.elapsed() > ms)
+        if (clock.elapsed() > ms) {
             return false;
+        }
         QTest::qWait(10);
     }
     return true;

@@ -14,16 +14,14 @@ protected:
     COvEthProtocol proto;
 };
 
-TEST(ProtoEmpty, LookupsBeforeOpenAreEmpty)
-{
+TEST(ProtoEmpty, LookupsBeforeOpenAreEmpty) {
     COvEthProtocol proto;
     EXPECT_EQ(proto.GetProtoDes(static_cast<unsigned short>(0x0800)), u"");
     EXPECT_EQ(proto.GetProtoDes(u"0800"), u"");
     EXPECT_EQ(proto.Open(TablesData("no_such_file.xml").c_str()), 0);
 }
 
-TEST_F(ProtoSample, SingleNumbersAndMissingOrBadEnds)
-{
+TEST_F(ProtoSample, SingleNumbersAndMissingOrBadEnds) {
     EXPECT_EQ(proto.GetProtoDes(0x0800), u"IPv4");
     EXPECT_EQ(proto.GetProtoDes(0x0801), u"");
     EXPECT_EQ(proto.GetProtoDes(0x0806), u"ARP");
@@ -45,8 +43,7 @@ TEST_F(ProtoSample, SingleNumbersAndMissingOrBadEnds)
     EXPECT_EQ(proto.GetProtoDes(0x3000), u"");
 }
 
-TEST_F(ProtoSample, RangesCoverStartToEnd)
-{
+TEST_F(ProtoSample, RangesCoverStartToEnd) {
     EXPECT_EQ(proto.GetProtoDes(0x0000), u"Length");
     EXPECT_EQ(proto.GetProtoDes(0x02EE), u"Length");
     EXPECT_EQ(proto.GetProtoDes(0x05DC), u"Length");
@@ -63,17 +60,16 @@ TEST_F(ProtoSample, RangesCoverStartToEnd)
     EXPECT_EQ(proto.GetProtoDes(0x9000), u"");
 }
 
-TEST_F(ProtoSample, TextLookups)
-{
+TEST_F(ProtoSample, TextLookups) {
     EXPECT_EQ(proto.GetProtoDes(u"0800"), u"IPv4");
     EXPECT_EQ(proto.GetProtoDes(u"08dd"), u"Lower Case");
     EXPECT_EQ(proto.GetProtoDes(u"02ee"), u"Length");
-    for (const char16_t* text : {u"", u"080", u"08000", u"0x08", u" 800", u"08G0", u"FFFF", u"ffff"})
+    for (const char16_t* text : {u"", u"080", u"08000", u"0x08", u" 800", u"08G0", u"FFFF", u"ffff"}) {
         EXPECT_EQ(proto.GetProtoDes(text), u"") << std::u16string(text).size();
+    }
 }
 
-TEST_F(ProtoSample, FailedOpenKeepsTheListAndOpenReplacesIt)
-{
+TEST_F(ProtoSample, FailedOpenKeepsTheListAndOpenReplacesIt) {
     EXPECT_EQ(proto.Open(TablesData("proto_wrong_root.xml").c_str()), 0);
     EXPECT_EQ(proto.GetProtoDes(0x0800), u"IPv4");
     EXPECT_EQ(proto.GetProtoDes(0x4000), u"");
@@ -84,8 +80,7 @@ TEST_F(ProtoSample, FailedOpenKeepsTheListAndOpenReplacesIt)
     EXPECT_EQ(proto.GetProtoDes(0x4000), u"");
 }
 
-TEST(ProtoShipped, DefaultFileBesideTheLibrary)
-{
+TEST(ProtoShipped, DefaultFileBesideTheLibrary) {
     ASSERT_TRUE(std::filesystem::exists(BinFile("EtherProto.dat"))) << "EtherProto.dat was not generated";
     COvEthProtocol proto;
     ASSERT_EQ(proto.Open(), 1);

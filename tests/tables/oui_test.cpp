@@ -14,8 +14,7 @@ protected:
     COvOUI oui;
 };
 
-TEST(OuiEmpty, LookupsBeforeOpenAreEmpty)
-{
+TEST(OuiEmpty, LookupsBeforeOpenAreEmpty) {
     COvOUI oui;
     EXPECT_EQ(oui.GetManufacturer(0x1B0A00u), u"");
     EXPECT_EQ(oui.GetManufacturer(u"00:0A:1B"), u"");
@@ -23,15 +22,13 @@ TEST(OuiEmpty, LookupsBeforeOpenAreEmpty)
     EXPECT_EQ(oui.GetManufacturer(u"00-0A-1B-00-00-00"), u"");
 }
 
-TEST(OuiEmpty, MissingFileFails)
-{
+TEST(OuiEmpty, MissingFileFails) {
     COvOUI oui;
     EXPECT_EQ(oui.Open(TablesData("no_such_file.xml").c_str()), 0);
     EXPECT_EQ(oui.Open(u""), 0);
 }
 
-TEST_F(OuiSample, NumberPacksFirstByteLowest)
-{
+TEST_F(OuiSample, NumberPacksFirstByteLowest) {
     EXPECT_EQ(oui.GetManufacturer(0x1B0A00u), u"Alpha Networks");
     EXPECT_EQ(oui.GetManufacturer(0x000A1Bu), u"");
     EXPECT_EQ(oui.GetManufacturer(0x0C0B0Au), u"Lower Case Ltd");
@@ -39,14 +36,15 @@ TEST_F(OuiSample, NumberPacksFirstByteLowest)
     EXPECT_EQ(oui.GetManufacturer(0xFF1B0A00u), u"");
 }
 
-TEST_F(OuiSample, TextFormsFindTheFirstThreeBytes)
-{
-    for (const char16_t* text : {u"00:0A:1B", u"00-0A-1B", u"00-0A-1B-22-33-44", u"00:0A:1B:22:33:44",
-                                 u"000A1B22", u"000a1b2233", u"00:0a:1b"})
+TEST_F(OuiSample, TextFormsFindTheFirstThreeBytes) {
+    for (const char16_t* text : {u"00:0A:1B", u"00-0A-1B", u"00-0A-1B-22-33-44", u"00:0A:1B:22:33:44", u"000A1B22",
+                                 u"000a1b2233", u"00:0a:1b"}) {
         EXPECT_EQ(oui.GetManufacturer(text), u"Alpha Networks") << std::u16string(text).size();
+    }
     // Seven characters or fewer never match.
-    for (const char16_t* text : {u"", u"00", u"000A1B", u"00:0A:1", u"00-0A-1"})
+    for (const char16_t* text : {u"", u"00", u"000A1B", u"00:0A:1", u"00-0A-1"}) {
         EXPECT_EQ(oui.GetManufacturer(text), u"");
+    }
     // Not a hexadecimal digit: read as 0.
     EXPECT_EQ(oui.GetManufacturer(u"ZZ:00:01"), u"Not Hex");
     EXPECT_EQ(oui.GetManufacturer(u"00:00:01"), u"Not Hex");
@@ -56,8 +54,7 @@ TEST_F(OuiSample, TextFormsFindTheFirstThreeBytes)
     EXPECT_EQ(oui.GetManufacturer(0u), u"");
 }
 
-TEST_F(OuiSample, EntriesReadAsWritten)
-{
+TEST_F(OuiSample, EntriesReadAsWritten) {
     // The later of two entries with one address wins.
     EXPECT_EQ(oui.GetManufacturer(u"00:00:0C"), u"New Name");
     // 7 and 9 character addresses are skipped, whatever they start with.
@@ -73,16 +70,14 @@ TEST_F(OuiSample, EntriesReadAsWritten)
     EXPECT_EQ(oui.GetManufacturer(u"AA:BB:CC"), u"");
 }
 
-TEST_F(OuiSample, FailedOpenKeepsTheTable)
-{
+TEST_F(OuiSample, FailedOpenKeepsTheTable) {
     EXPECT_EQ(oui.Open(TablesData("oui_wrong_root.xml").c_str()), 0);
     EXPECT_EQ(oui.Open(TablesData("no_such_file.xml").c_str()), 0);
     EXPECT_EQ(oui.GetManufacturer(u"00:0A:1B"), u"Alpha Networks");
     EXPECT_EQ(oui.GetManufacturer(u"12:34:56"), u"");
 }
 
-TEST_F(OuiSample, OpenReplacesAndRemoveAllEmpties)
-{
+TEST_F(OuiSample, OpenReplacesAndRemoveAllEmpties) {
     ASSERT_EQ(oui.Open(TablesData("oui_other.xml").c_str()), 1);
     EXPECT_EQ(oui.GetManufacturer(u"12:34:56"), u"Second File");
     EXPECT_EQ(oui.GetManufacturer(u"00:0A:1B"), u"");
@@ -92,8 +87,7 @@ TEST_F(OuiSample, OpenReplacesAndRemoveAllEmpties)
     EXPECT_EQ(oui.GetManufacturer(u"00:0A:1B"), u"Alpha Networks");
 }
 
-TEST(OuiShipped, DefaultFileBesideTheLibrary)
-{
+TEST(OuiShipped, DefaultFileBesideTheLibrary) {
     ASSERT_TRUE(std::filesystem::exists(BinFile("OUI.dat"))) << "OUI.dat was not generated";
     COvOUI oui;
     ASSERT_EQ(oui.Open(), 1);

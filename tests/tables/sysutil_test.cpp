@@ -20,8 +20,7 @@
 
 // fontconfig 2.14 loses a few bytes while it parses its configuration files
 // on first use; that is its own, not the library's.
-extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions()
-{
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
 
@@ -33,11 +32,13 @@ const bool g_isChild = std::getenv("OV_TABLES_CHILD") != nullptr;
 // Both registry roots live in a fresh folder, set before the first registry
 // call of the process; a child uses its parent's.
 const std::string g_registryDir = [] {
-    if (g_isChild)
+    if (g_isChild) {
         return std::string(std::getenv("OV_REGISTRY_DIR"));
+    }
     std::string dir = (std::filesystem::temp_directory_path() / "ov-tables-reg-XXXXXX").string();
-    if (!mkdtemp(dir.data()))
+    if (!mkdtemp(dir.data())) {
         std::abort();
+    }
     setenv("OV_REGISTRY_DIR", dir.c_str(), 1);
     return dir;
 }();
@@ -46,10 +47,10 @@ constexpr char16_t kAppPaths[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\
 
 class RegistryFolder : public ::testing::Environment {
 public:
-    void TearDown() override
-    {
-        if (g_isChild)
+    void TearDown() override {
+        if (g_isChild) {
             return;
+        }
         std::error_code ec;
         std::filesystem::remove_all(g_registryDir, ec);
     }
@@ -59,73 +60,73 @@ const auto* const g_env = ::testing::AddGlobalTestEnvironment(new RegistryFolder
 // Owns a key opened for a test.
 struct Key {
     HKEY h = nullptr;
-    ~Key()
-    {
-        if (h)
+    ~Key() {
+        if (h) {
             RegCloseKey(h);
+        }
     }
 };
 
-bool KeyExists(const std::u16string& path)
-{
+bool KeyExists(const std::u16string& path) {
     Key k;
     return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k.h) == ERROR_SUCCESS;
 }
 
 // A REG_SZ value as text, or "<missing>".
-std::u16string ReadString(const std::u16string& path, const char16_t* value)
-{
+std::u16string ReadString(const std::u16string& path, const char16_t* value) {
     Key k;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k.h) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k.h) != ERROR_SUCCESS) {
         return u"<missing>";
+    }
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(k.h, value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+    if (RegQueryValueExW(k.h, value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
         return u"<missing>";
+    }
     std::u16string text(size / sizeof(char16_t), u'\0');
-    if (RegQueryValueExW(k.h, value, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExW(k.h, value, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS) {
         return u"<missing>";
+    }
     text.resize(size / sizeof(char16_t));
-    while (!text.empty() && text.back() == u'\0')
+    while (!text.empty() && text.back() == u'\0') {
         text.pop_back();
+    }
     return text;
 }
 
 // Byte count of a value, 0 when it cannot be read.
-DWORD ValueBytes(const std::u16string& path, const char16_t* value)
-{
+DWORD ValueBytes(const std::u16string& path, const char16_t* value) {
     Key k;
     DWORD size = 0;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &k.h) != ERROR_SUCCESS ||
-        RegQueryValueExW(k.h, value, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        RegQueryValueExW(k.h, value, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
         return 0;
+    }
     return size;
 }
 
-std::vector<std::u16string> AppPathNames()
-{
+std::vector<std::u16string> AppPathNames() {
     std::vector<std::u16string> names;
     Key k;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_READ, &k.h) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_READ, &k.h) != ERROR_SUCCESS) {
         return names;
+    }
     for (DWORD i = 0;; ++i) {
         char16_t name[256];
         DWORD chars = 256;
-        if (RegEnumKeyExW(k.h, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(k.h, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
             break;
+        }
         names.emplace_back(name, chars);
     }
     return names;
 }
 
-std::u16string AppKey(const char16_t* name)
-{
+std::u16string AppKey(const char16_t* name) {
     return std::u16string(kAppPaths) + u"\\" + name;
 }
 
-TEST(RegisterAppPath, RegistersTwiceAsOneKeyAndRemoves)
-{
+TEST(RegisterAppPath, RegistersTwiceAsOneKeyAndRemoves) {
     const std::u16string exe = ov::Utf8ToWide(ov::ExecutablePath());
     ASSERT_FALSE(exe.empty());
     const std::u16string folder = exe.substr(0, exe.rfind(u'/'));
@@ -144,8 +145,7 @@ TEST(RegisterAppPath, RegistersTwiceAsOneKeyAndRemoves)
     EXPECT_TRUE(AppPathNames().empty());
 }
 
-TEST(RegisterAppPath, RemovingUnknownNameChangesNothing)
-{
+TEST(RegisterAppPath, RemovingUnknownNameChangesNothing) {
     ASSERT_EQ(RegisterAppPath(u"Kept.exe", 1), 1);
     EXPECT_EQ(RegisterAppPath(u"Unknown.exe", 0), 1);
     EXPECT_EQ(AppPathNames(), std::vector<std::u16string>{u"Kept.exe"});
@@ -153,14 +153,13 @@ TEST(RegisterAppPath, RemovingUnknownNameChangesNothing)
     EXPECT_EQ(RegisterAppPath(u"Kept.exe", 0), 1);
 }
 
-TEST(RegisterAppPath, RemovalTakesSubkeysAlong)
-{
+TEST(RegisterAppPath, RemovalTakesSubkeysAlong) {
     ASSERT_EQ(RegisterAppPath(u"Deep.exe", 1), 1);
     {
         Key two;
         Key three;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (AppKey(u"Deep.exe") + u"\\One\\Two").c_str(), 0,
-                                  nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &two.h, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (AppKey(u"Deep.exe") + u"\\One\\Two").c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &two.h, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (AppKey(u"Deep.exe") + u"\\Three").c_str(), 0, nullptr,
                                   REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &three.h, nullptr),
@@ -171,8 +170,7 @@ TEST(RegisterAppPath, RemovalTakesSubkeysAlong)
     EXPECT_TRUE(KeyExists(kAppPaths));
 }
 
-TEST(RegisterAppPath, EmptyNameLeavesTheKeyAlone)
-{
+TEST(RegisterAppPath, EmptyNameLeavesTheKeyAlone) {
     ASSERT_EQ(RegisterAppPath(u"Kept.exe", 1), 1);
     EXPECT_EQ(RegisterAppPath(u"", 0), 0);
     EXPECT_EQ(RegisterAppPath(u"", 1), 0);
@@ -182,17 +180,17 @@ TEST(RegisterAppPath, EmptyNameLeavesTheKeyAlone)
 }
 
 // Run only inside the copy started by CutsAtSecondColonAndDropsQuotes.
-TEST(RegisterAppPathChild, RegistersFromItsFolder)
-{
-    if (!g_isChild)
+TEST(RegisterAppPathChild, RegistersFromItsFolder) {
+    if (!g_isChild) {
         GTEST_SKIP() << "runs in a copy of this program started by another test";
+    }
     EXPECT_EQ(RegisterAppPath(u"Cut.exe", 1), 1);
 }
 
-TEST(RegisterAppPath, CutsAtSecondColonAndDropsQuotes)
-{
-    if (g_isChild)
+TEST(RegisterAppPath, CutsAtSecondColonAndDropsQuotes) {
+    if (g_isChild) {
         GTEST_SKIP();
+    }
     // The program runs as <base>/"we:ird"/sub:dir/tables_copy.
     const std::filesystem::path base = std::filesystem::path(g_registryDir) / "run";
     const std::filesystem::path folder = base / "\"we:ird\"" / "sub:dir";
@@ -203,13 +201,15 @@ TEST(RegisterAppPath, CutsAtSecondColonAndDropsQuotes)
     const std::string filter = "--gtest_filter=RegisterAppPathChild.*";
     std::vector<char*> argv = {const_cast<char*>(copy.c_str()), const_cast<char*>(filter.c_str()), nullptr};
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
+    for (char** e = environ; *e; ++e) {
         env.emplace_back(*e);
+    }
     env.push_back("OV_TABLES_CHILD=1");
     env.push_back("LD_LIBRARY_PATH=" + ov::ExecutableFolder());
     std::vector<char*> envp;
-    for (std::string& e : env)
+    for (std::string& e : env) {
         envp.push_back(e.data());
+    }
     envp.push_back(nullptr);
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, copy.c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
@@ -226,8 +226,7 @@ TEST(RegisterAppPath, CutsAtSecondColonAndDropsQuotes)
     EXPECT_EQ(RegisterAppPath(u"Cut.exe", 0), 1);
 }
 
-TEST(GetBrowserVersion, ArgumentChecksComeFirst)
-{
+TEST(GetBrowserVersion, ArgumentChecksComeFirst) {
     DWORD major = 7;
     DWORD minor = 9;
     EXPECT_EQ(GetBrowserVersion(&major, nullptr), E_INVALIDARG);
@@ -240,8 +239,7 @@ TEST(GetBrowserVersion, ArgumentChecksComeFirst)
     EXPECT_EQ(minor, 9u);
 }
 
-TEST(GetBrowserVersion, AsksTheEngineOnlyWhileLoaded)
-{
+TEST(GetBrowserVersion, AsksTheEngineOnlyWhileLoaded) {
     DWORD major = 7;
     DWORD minor = 9;
     EXPECT_EQ(GetBrowserVersion(&major, &minor), E_FAIL);
@@ -262,40 +260,42 @@ TEST(GetBrowserVersion, AsksTheEngineOnlyWhileLoaded)
     EXPECT_EQ(minor, 0u);
 }
 
-TEST(MonospaceFont, ChosenOnceForAllThreads)
-{
+TEST(MonospaceFont, ChosenOnceForAllThreads) {
     std::vector<std::future<const char16_t*>> calls;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         calls.push_back(std::async(std::launch::async, [] { return GetSystemMonospaceFontName(); }));
+    }
     const char16_t* first = GetSystemMonospaceFontName();
     ASSERT_NE(first, nullptr);
     const std::u16string name = first;
     EXPECT_FALSE(name.empty());
-    for (auto& call : calls)
+    for (auto& call : calls) {
         EXPECT_EQ(call.get(), first);
+    }
     EXPECT_EQ(GetSystemMonospaceFontName(), first);
     EXPECT_EQ(std::u16string(GetSystemMonospaceFontName()), name);
 }
 
 // Output of a shell command, "" when it cannot be run.
-std::string CommandOutput(const char* command)
-{
+std::string CommandOutput(const char* command) {
     std::string out;
     if (FILE* pipe = popen(command, "r")) {
         char buf[256];
-        while (std::fgets(buf, sizeof buf, pipe))
+        while (std::fgets(buf, sizeof buf, pipe)) {
             out += buf;
-        if (pclose(pipe) != 0)
+        }
+        if (pclose(pipe) != 0) {
             out.clear();
+        }
     }
     return out;
 }
 
-TEST(MonospaceFont, CourierNewElseFontconfigsMonospaceFace)
-{
+TEST(MonospaceFont, CourierNewElseFontconfigsMonospaceFace) {
     const std::string matched = CommandOutput("fc-match -f '%{family[0]}' monospace 2>/dev/null");
-    if (matched.empty())
+    if (matched.empty()) {
         GTEST_SKIP() << "fc-match is not available";
+    }
     const bool courier = !CommandOutput("fc-list ':family=Courier New' family 2>/dev/null").empty();
     const std::u16string expected = courier ? u"Courier New" : ov::Utf8ToWide(matched);
     EXPECT_EQ(std::u16string(GetSystemMonospaceFontName()), expected);

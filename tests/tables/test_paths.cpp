@@ -4,8 +4,7 @@
 
 #include "platform/codepage.h"
 
-std::u16string TablesData(const char* name)
-{
+std::u16string TablesData(const char* name) {
     const char* root = std::getenv("OV_TEST_DATA");
     std::string path = root ? root : "tests/data";
     path += "/tables/";
@@ -13,8 +12,7 @@ std::u16string TablesData(const char* name)
     return ov::Utf8ToWide(path);
 }
 
-std::string BinFile(const char* name)
-{
+std::string BinFile(const char* name) {
     const char* bin = std::getenv("OV_BIN_DIR");
     std::string path = bin ? bin : ".";
     path += "/";

@@ -40,7 +40,9 @@ public:
                     socket->readAll();
                     const QByteArray body =
                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<OvUpdate product=\"Orvantek Ping Tool\">"
-                        "<Version>" + m_version + "</Version><Download>https://www.orvantek.example/dl.html"
+                        "<Version>" +
+                        m_version +
+                        "</Version><Download>https://www.orvantek.example/dl.html"
                         "</Download><Notes>Faster chart.</Notes></OvUpdate>";
                     socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
                                   QByteArray::number(body.size()) + "\r\n\r\n" + body);
@@ -89,8 +91,8 @@ int ShotUpdate(const QDir& out, const std::string& name, const QString& address)
 }
 
 int ShotLanguage(const QDir& out, const std::string& code) {
-    const QString mui = QApplication::applicationDirPath() + "/mui/" +
-                        QString::fromStdString(code == "en" ? "en_us" : code) + "/";
+    const QString mui =
+        QApplication::applicationDirPath() + "/mui/" + QString::fromStdString(code == "en" ? "en_us" : code) + "/";
     const QString title = QString::fromStdU16String(LoadFormatString(57344, kEnglishTitle));
     int rc = 0;
     {
@@ -158,8 +160,8 @@ int main(int argc, char** argv) {
     int rc = 0;
     for (const std::string& code : codes) {
         ResetLanguageModule();
-        const QString module = QApplication::applicationDirPath() + "/mui/" +
-                               QString::fromStdString(code) + "/OvPingRes.so";
+        const QString module =
+            QApplication::applicationDirPath() + "/mui/" + QString::fromStdString(code) + "/OvPingRes.so";
         if (code != "en" && !SelectLanguageModule(module.toStdU16String())) {
             std::fprintf(stderr, "%s: cannot load %s\n", argv[0], qPrintable(module));
             rc = 1;

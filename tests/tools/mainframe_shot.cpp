@@ -98,8 +98,7 @@ int main(int argc, char** argv) {
     const std::string lang = argv[2];
     QDir().mkpath(outDir);
     if (lang != "en") {
-        const std::string module =
-            QApplication::applicationDirPath().toStdString() + "/mui/" + lang + "/OvPingRes.so";
+        const std::string module = QApplication::applicationDirPath().toStdString() + "/mui/" + lang + "/OvPingRes.so";
         if (!SelectLanguageModule(QString::fromStdString(module).toStdU16String())) {
             std::fprintf(stderr, "cannot load %s\n", module.c_str());
             return 1;

@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
     int rc = 0;
     for (const std::string& code : codes) {
         ResetLanguageModule();
-        const QString module = QApplication::applicationDirPath() + "/mui/" +
-                               QString::fromStdString(code) + "/OvPingRes.so";
+        const QString module =
+            QApplication::applicationDirPath() + "/mui/" + QString::fromStdString(code) + "/OvPingRes.so";
         if (code != "en" && !SelectLanguageModule(module.toStdU16String())) {
             std::fprintf(stderr, "%s: cannot load %s\n", argv[0], qPrintable(module));
             rc = 1;

@@ -34,7 +34,9 @@ namespace {
 
 using ov::test::FakeReply;
 
-IPAddr Address(const char* dotted) { return inet_addr(dotted); }
+IPAddr Address(const char* dotted) {
+    return inet_addr(dotted);
+}
 
 void Wait(int ms) {
     QElapsedTimer clock;
@@ -137,8 +139,7 @@ int main(int argc, char** argv) {
     const std::string lang = argv[2];
     QDir().mkpath(outDir);
     if (lang != "en") {
-        const std::string module =
-            QApplication::applicationDirPath().toStdString() + "/mui/" + lang + "/OvPingRes.so";
+        const std::string module = QApplication::applicationDirPath().toStdString() + "/mui/" + lang + "/OvPingRes.so";
         if (!SelectLanguageModule(QString::fromStdString(module).toStdU16String())) {
             std::fprintf(stderr, "cannot load %s\n", module.c_str());
             return 1;
@@ -146,10 +147,11 @@ int main(int argc, char** argv) {
     }
 
     ov::test::FakeIcmpProvider provider;
-    provider.SetDestinationCycle(Address("127.0.0.1"), {{.roundTripTime = 3}, {.roundTripTime = 12}, {.roundTripTime = 7}});
+    provider.SetDestinationCycle(Address("127.0.0.1"),
+                                 {{.roundTripTime = 3}, {.roundTripTime = 12}, {.roundTripTime = 7}});
     provider.SetDestinationCycle(Address("127.0.0.2"), {{.roundTripTime = 0, .ttl = 128}});
-    provider.SetDestinationCycle(Address("127.0.0.3"),
-                                 {{.roundTripTime = 41, .ttl = 52}, {.roundTripTime = 38, .ttl = 52}, {.noReply = true}});
+    provider.SetDestinationCycle(
+        Address("127.0.0.3"), {{.roundTripTime = 41, .ttl = 52}, {.roundTripTime = 38, .ttl = 52}, {.noReply = true}});
     ov::test::ProviderScope scope({&provider});
 
     int failures = 0;

@@ -145,7 +145,7 @@ TEST_F(ChartTest, OnePointPerHostAndTickByEventTypeAndMinusTwoForAVanishedHost) 
 
     view->Sample();
     ASSERT_EQ(chart->EndPoint(), kFirstSample + 1);
-    EXPECT_EQ(chart->Value(0, kFirstSample), 10.0);           // a reply: its time
+    EXPECT_EQ(chart->Value(0, kFirstSample), 10.0);            // a reply: its time
     EXPECT_EQ(chart->Value(1, kFirstSample), OVCHART_HIDDEN);  // a loss: a gap
 
     // The hosts go without a run-stopped hint: their series show -2.0.
@@ -298,10 +298,10 @@ TEST_F(ChartTest, SaveAndMenuDoNothingBeforeTheFirstRunThenWork) {
     RightClick(at);
     ASSERT_EQ(menus, 1);
     EXPECT_EQ(shownAt, chart->Plot()->mapToGlobal(at));
-    EXPECT_EQ(items, (QStringList{QStringLiteral("3&D View"), QStringLiteral("&Legend Box"),
-                                  QStringLiteral("&Gridline"), QString(), QStringLiteral("&Line Chart"),
-                                  QStringLiteral("&Area Chart"), QStringLiteral("&Bar Chart"), QString(),
-                                  QStringLiteral("&Save Chart")}));
+    EXPECT_EQ(items,
+              (QStringList{QStringLiteral("3&D View"), QStringLiteral("&Legend Box"), QStringLiteral("&Gridline"),
+                           QString(), QStringLiteral("&Line Chart"), QStringLiteral("&Area Chart"),
+                           QStringLiteral("&Bar Chart"), QString(), QStringLiteral("&Save Chart")}));
     EXPECT_EQ(chart->Gallery(), OVCHART_BAR);  // chosen from the menu
     EXPECT_EQ(chart->GallerySeriesCount(), 2);
 

@@ -336,7 +336,8 @@ TEST_F(LogListTest, ContextMenuOffersColumnCopiesInTableViewOnly) {
         return nullptr;
     });
     const auto rightClick = [&] {
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 10), list->viewport()->mapToGlobal(QPoint(20, 10)));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 10),
+                                list->viewport()->mapToGlobal(QPoint(20, 10)));
         QApplication::sendEvent(list->viewport(), &event);
     };
     rightClick();
@@ -445,8 +446,8 @@ TEST_F(LogListTest, TheClassicViewShowsWholeLinesAndScrollsSideways) {
     // The next host's shorter lines: the column spans the list again.
     frame->resize(540, 300);
     Fill(3);
-    EXPECT_TRUE(RunGuiUntil(
-        [&] { return list->GetColumnWidth(0) == list->viewport()->width() && sideways->maximum() == 0; }));
+    EXPECT_TRUE(
+        RunGuiUntil([&] { return list->GetColumnWidth(0) == list->viewport()->width() && sideways->maximum() == 0; }));
 }
 
 // A run of one host on the fake provider, shown through the test window.

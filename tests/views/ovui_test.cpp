@@ -308,9 +308,8 @@ TEST(PostTargetTest, WorkerPostsArriveInOrderOnTheGuiThread) {
 }
 
 TEST(PicturesTest, EveryPictureOfTheFamilyIsSharpAtTwiceTheSize) {
-    for (const char* name : {"list-copy", "list-select-all", "list-auto-scroll", "list-classic-view",
-                             "list-table-view", "tree-copy-host", "tree-copy-all", "tree-host",
-                             "tree-line"}) {
+    for (const char* name : {"list-copy", "list-select-all", "list-auto-scroll", "list-classic-view", "list-table-view",
+                             "tree-copy-host", "tree-copy-all", "tree-host", "tree-line"}) {
         SCOPED_TRACE(name);
         const QIcon icon = OvPicture(QString::fromLatin1(name));
         ASSERT_FALSE(icon.isNull());

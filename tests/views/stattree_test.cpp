@@ -43,9 +43,9 @@ protected:
         doc.PollTime() = 100;
         // Host 1: two replies and a loss, then a request that hangs, so it
         // stays at 3 sent, 1 lost (33 %). Host 2: every request lost.
-        provider.SetDestinationCycle(inet_addr("127.0.0.1"),
-                                     {{.roundTripTime = 10}, {.roundTripTime = 30}, {.noReply = true},
-                                      {.delayMs = 600000}});
+        provider.SetDestinationCycle(
+            inet_addr("127.0.0.1"),
+            {{.roundTripTime = 10}, {.roundTripTime = 30}, {.noReply = true}, {.delayMs = 600000}});
         provider.SetDestinationCycle(inet_addr("127.0.0.2"), {{.noReply = true}});
         host = std::make_unique<ov::test::ViewHost>(doc);
         tree = host->TreeFrame().GetTreeView();

@@ -10,8 +10,7 @@
 
 namespace {
 
-void Exercise(CXmlManager& x)
-{
+void Exercise(CXmlManager& x) {
     std::u16string doc = x.GetDoc();
     x.ResetAll();
     for (int i = 0; i < 4 && x.Find(nullptr); ++i) {
@@ -26,16 +25,17 @@ void Exercise(CXmlManager& x)
     std::u16string t;
     x.GetElemData(u"r\\a", t);
     CXmlManager copy(x);
-    if (copy.GetDoc() != doc)
+    if (copy.GetDoc() != doc) {
         __builtin_trap();  // a copy must write the same text
+    }
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size == 0)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
         return 0;
+    }
     const std::uint8_t mode = data[0];
     ++data;
     --size;
@@ -52,11 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Bytes as UTF-16 text, or as ASCII-range text for denser markup.
         std::u16string text;
         if (mode & 2) {
-            for (std::size_t i = 0; i + 1 < size; i += 2)
+            for (std::size_t i = 0; i + 1 < size; i += 2) {
                 text.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+            }
         } else {
-            for (std::size_t i = 0; i < size; ++i)
+            for (std::size_t i = 0; i < size; ++i) {
                 text.push_back(data[i]);
+            }
         }
         text.resize(std::char_traits<char16_t>::length(text.c_str()));
         if (mode & 4) {
@@ -73,8 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             int a = whole.SetDoc((u"<r>" + text + u"</r>").c_str());
             added.AddElem(u"r");
             int b = added.AddSubDoc(text.c_str());
-            if (a != b || (a && whole.GetDoc() != added.GetDoc()))
+            if (a != b || (a && whole.GetDoc() != added.GetDoc())) {
                 __builtin_trap();
+            }
         }
     }
     Exercise(x);

@@ -20,24 +20,24 @@ struct FailAfter {
 
 }  // namespace
 
-void* operator new(std::size_t size)
-{
-    if (g_allocationsLeft == 0)
+void* operator new(std::size_t size) {
+    if (g_allocationsLeft == 0) {
         throw std::bad_alloc();
-    if (g_allocationsLeft > 0)
+    }
+    if (g_allocationsLeft > 0) {
         --g_allocationsLeft;
-    if (void* p = std::malloc(size ? size : 1))
+    }
+    if (void* p = std::malloc(size ? size : 1)) {
         return p;
+    }
     throw std::bad_alloc();
 }
 
-void operator delete(void* p) noexcept
-{
+void operator delete(void* p) noexcept {
     std::free(p);
 }
 
-void operator delete(void* p, std::size_t) noexcept
-{
+void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 
@@ -47,12 +47,12 @@ const char16_t kDoc[] =
     u"<?xml version=\"1.0\"?><r a=\"some long attribute value\" b=\"x&amp;y\">text before the children"
     u"<child k=\"v\">a long enough text to live on the heap</child><c/><d><e>deep text, heap too</e></d></r>";
 
-TEST(XmlAlloc, ParseFailsCleanlyAtEveryAllocation)
-{
+TEST(XmlAlloc, ParseFailsCleanlyAtEveryAllocation) {
     // Enough content for the node storage to grow several times.
     std::u16string big = u"<r a=\"x&amp;y\">lead text";
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 300; ++i) {
         big += u"<child k=\"value &lt; long enough\">a long enough text to need storage</child>";
+    }
     big += u"</r>";
     for (const char16_t* doc : {kDoc, big.c_str()}) {
         CXmlManager ok;
@@ -77,8 +77,7 @@ TEST(XmlAlloc, ParseFailsCleanlyAtEveryAllocation)
     }
 }
 
-TEST(XmlAlloc, AddingFailsWithoutChangingTheTree)
-{
+TEST(XmlAlloc, AddingFailsWithoutChangingTheTree) {
     for (long n = 0; n < 50; ++n) {
         CXmlManager x;
         ASSERT_EQ(x.SetDoc(nullptr), 1);
@@ -98,14 +97,14 @@ TEST(XmlAlloc, AddingFailsWithoutChangingTheTree)
             EXPECT_EQ(x.GetDoc().substr(0, 3), u"<r>");
             EXPECT_EQ(x.GetDoc().find(u"sibling"), std::u16string::npos);
         }
-        if (added && attr && copied)
+        if (added && attr && copied) {
             return;  // the whole sequence fits
+        }
     }
     ADD_FAILURE() << "never got through";
 }
 
-TEST(XmlAlloc, WritingReportsEmptyText)
-{
+TEST(XmlAlloc, WritingReportsEmptyText) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(kDoc), 1);
     std::u16string doc;

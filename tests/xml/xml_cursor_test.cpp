@@ -8,13 +8,11 @@
 
 namespace {
 
-std::u16string Str(const char16_t* s)
-{
+std::u16string Str(const char16_t* s) {
     return s ? std::u16string(s) : std::u16string(u"(null)");
 }
 
-TEST(XmlCursor, FindVisitsSameNamesThenFailsUntilReset)
-{
+TEST(XmlCursor, FindVisitsSameNamesThenFailsUntilReset) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<r><a n=\"1\"/><b/><a n=\"2\"/></r>"), 1);
     ASSERT_EQ(x.Into(), 1);
@@ -32,22 +30,21 @@ TEST(XmlCursor, FindVisitsSameNamesThenFailsUntilReset)
     EXPECT_EQ(Str(x.GetName()), u"b");
 }
 
-TEST(XmlCursor, NullNameStepsThroughLevelInOrder)
-{
+TEST(XmlCursor, NullNameStepsThroughLevelInOrder) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<r><a/><b/><c/></r>"), 1);
     ASSERT_EQ(x.Into(), 1);
     std::u16string seen;
-    while (x.Find(nullptr))
+    while (x.Find(nullptr)) {
         seen += Str(x.GetName());
+    }
     EXPECT_EQ(seen, u"abc");
     // Names compare exactly, case included.
     x.Reset();
     EXPECT_EQ(x.Find(u"B"), 0);
 }
 
-TEST(XmlCursor, IntoOutOfRememberOneLevel)
-{
+TEST(XmlCursor, IntoOutOfRememberOneLevel) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<r><a><b/><c/></a><d/></r>"), 1);
     EXPECT_EQ(x.OutOf(), 0);  // nothing entered yet
@@ -72,8 +69,7 @@ TEST(XmlCursor, IntoOutOfRememberOneLevel)
     EXPECT_EQ(Str(x.GetName()), u"r");
 }
 
-TEST(XmlCursor, DataAndAttributesOfCurrentElement)
-{
+TEST(XmlCursor, DataAndAttributesOfCurrentElement) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<r a=\"1\" a=\"2\">t</r>"), 1);
     EXPECT_EQ(Str(x.GetData()), u"t");
@@ -99,8 +95,7 @@ TEST(XmlCursor, DataAndAttributesOfCurrentElement)
     EXPECT_EQ(x.GetDoc(), u"<r a=\"\" a=\"2\"/>");
 }
 
-TEST(XmlBuild, BuildModeTakesOverIntoAndOutOf)
-{
+TEST(XmlBuild, BuildModeTakesOverIntoAndOutOf) {
     CXmlManager x;
     EXPECT_EQ(x.AddElem(nullptr), 0);
     EXPECT_EQ(x.AddElem(u""), 0);
@@ -128,8 +123,7 @@ TEST(XmlBuild, BuildModeTakesOverIntoAndOutOf)
     EXPECT_EQ(Str(x.GetName()), u"a");
 }
 
-TEST(XmlBuild, NoElementLostAfterSecondOutOfOrSecondChild)
-{
+TEST(XmlBuild, NoElementLostAfterSecondOutOfOrSecondChild) {
     CXmlManager x;
     ASSERT_EQ(x.AddElem(u"r"), 1);
     ASSERT_EQ(x.Into(), 1);
@@ -142,8 +136,9 @@ TEST(XmlBuild, NoElementLostAfterSecondOutOfOrSecondChild)
     ASSERT_EQ(x.AddElem(u"c"), 1);
     ASSERT_EQ(x.AddChildElem(u"c1"), 1);
     ASSERT_EQ(x.AddChildElem(u"c2"), 1);  // below c as well, not beside it
-    EXPECT_EQ(x.GetDoc(), u"<r>\r\n    <a>\r\n        <a1/>\r\n    </a>\r\n    <b/>\r\n    <c>\r\n"
-                          u"        <c1/>\r\n        <c2/>\r\n    </c>\r\n</r>");
+    EXPECT_EQ(x.GetDoc(),
+              u"<r>\r\n    <a>\r\n        <a1/>\r\n    </a>\r\n    <b/>\r\n    <c>\r\n"
+              u"        <c1/>\r\n        <c2/>\r\n    </c>\r\n</r>");
     // A sibling of the root cannot be written: refused instead of lost.
     CXmlManager y;
     ASSERT_EQ(y.AddElem(u"r"), 1);
@@ -153,8 +148,7 @@ TEST(XmlBuild, NoElementLostAfterSecondOutOfOrSecondChild)
     EXPECT_EQ(y.GetDoc(), u"<r>\r\n    <a/>\r\n    <b/>\r\n</r>");
 }
 
-TEST(XmlBuild, AddSubDocExtendsElementAddedLast)
-{
+TEST(XmlBuild, AddSubDocExtendsElementAddedLast) {
     CXmlManager x;
     EXPECT_EQ(x.AddSubDoc(nullptr), 0);
     EXPECT_EQ(x.AddSubDoc(u""), 0);
@@ -168,8 +162,7 @@ TEST(XmlBuild, AddSubDocExtendsElementAddedLast)
     EXPECT_EQ(y.AddSubDoc(u"<b>x</b>tail"), 0);
 }
 
-TEST(XmlPath, ResolvesFirstChildOfEachName)
-{
+TEST(XmlPath, ResolvesFirstChildOfEachName) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<r><a><x>1</x></a><a><y v=\"true\" n=\" 42 \" f=\"false\">2</y></a></r>"), 1);
     std::u16string t;
@@ -181,16 +174,16 @@ TEST(XmlPath, ResolvesFirstChildOfEachName)
     EXPECT_EQ(x.GetElemData(u"r\\", t), 1);
     // y exists only under the second a.
     EXPECT_EQ(x.GetElemData(u"r\\a\\y", t), 0);
-    for (const char16_t* bad : {u"", u"q", u"\\", u"r\\\\a", u"r\\a\\x\\z", u"R", u"r \\a"})
+    for (const char16_t* bad : {u"", u"q", u"\\", u"r\\\\a", u"r\\a\\x\\z", u"R", u"r \\a"}) {
         EXPECT_EQ(x.GetElemData(bad, t), 0) << std::string(bad, bad + std::char_traits<char16_t>::length(bad));
+    }
     EXPECT_EQ(x.GetElemData(nullptr, t), 0);
     EXPECT_EQ(x.SetElemData(u"r\\a", u"&amp;amp;"), 1);
     EXPECT_EQ(x.GetElemData(u"r\\a", t), 1);
     EXPECT_EQ(t, u"&amp;");
 }
 
-TEST(XmlPath, TypedAttributeValues)
-{
+TEST(XmlPath, TypedAttributeValues) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<r><y v=\"true\" n=\"-42 \" f=\"false\" big=\"99999999999999999999\" s=\"&lt;\"/></r>"), 1);
     int b = -1;
@@ -221,11 +214,11 @@ TEST(XmlPath, TypedAttributeValues)
     EXPECT_EQ(b, 1);
     EXPECT_EQ(x.SetAttrValue(u"r\\y", u"new", u"v"), 0);  // never adds
     EXPECT_EQ(x.SetAttrValue(u"r\\y", u"s", 8L), 1);
-    EXPECT_EQ(x.GetDoc(), u"<r>\r\n    <y v=\"true\" n=\"123456789012\" f=\"true\" big=\"99999999999999999999\" s=\"8\"/>\r\n</r>");
+    EXPECT_EQ(x.GetDoc(),
+              u"<r>\r\n    <y v=\"true\" n=\"123456789012\" f=\"true\" big=\"99999999999999999999\" s=\"8\"/>\r\n</r>");
 }
 
-TEST(XmlPath, LongValuesBehaveAsThirtyTwoBitNumbers)
-{
+TEST(XmlPath, LongValuesBehaveAsThirtyTwoBitNumbers) {
     CXmlManager built;
     ASSERT_EQ(built.AddElem(u"r"), 1);
     ASSERT_EQ(built.AddAttr(u"a", 4294967297L), 1);  // 2^32 + 1
@@ -244,8 +237,7 @@ TEST(XmlPath, LongValuesBehaveAsThirtyTwoBitNumbers)
     EXPECT_EQ(value, -2147483647L - 1);
 }
 
-TEST(XmlPath, BuiltRootAloneHasDepthZeroAndNoPaths)
-{
+TEST(XmlPath, BuiltRootAloneHasDepthZeroAndNoPaths) {
     CXmlManager x;
     ASSERT_EQ(x.AddElem(u"r", u"t"), 1);
     std::u16string t;
@@ -258,8 +250,7 @@ TEST(XmlPath, BuiltRootAloneHasDepthZeroAndNoPaths)
     EXPECT_EQ(x.GetDepth(), 1);  // reading it does not change it
 }
 
-TEST(XmlManagerCopy, CopyDuplicatesTreeAndCursors)
-{
+TEST(XmlManagerCopy, CopyDuplicatesTreeAndCursors) {
     CXmlManager a;
     ASSERT_EQ(a.SetDoc(u"<r><a k=\"1\">x</a><b/></r>"), 1);
     ASSERT_EQ(a.Into(), 1);
@@ -282,12 +273,12 @@ TEST(XmlManagerCopy, CopyDuplicatesTreeAndCursors)
     EXPECT_EQ(c.GetDoc(), u"<n/>");
 }
 
-TEST(XmlManagerCopy, DeepBuiltTreeCopiesAndFreesWithoutRecursion)
-{
+TEST(XmlManagerCopy, DeepBuiltTreeCopiesAndFreesWithoutRecursion) {
     CXmlManager x;
     ASSERT_EQ(x.AddElem(u"e"), 1);
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 200000; ++i) {
         ASSERT_TRUE(x.Into() && x.AddElem(u"e"));
+    }
     CXmlManager y(x);
     EXPECT_EQ(y.GetDepth(), 200000);
     x = CXmlManager();

@@ -27,26 +27,22 @@ const std::u16string kDoc =
     u"<list name=\"Caf\u00e9\">\r\n    <item id=\"1\">na\u00efve &amp; s\u00fc\u00df</item>\r\n"
     u"    <item id=\"2\"/>\r\n</list>";
 
-std::string DataPath(const char* name)
-{
+std::string DataPath(const char* name) {
     const char* dir = std::getenv("OV_TEST_DATA");
     return std::string(dir ? dir : "tests/data") + "/xml/" + name;
 }
 
-std::string ReadAll(const fs::path& p)
-{
+std::string ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteAll(const fs::path& p, std::string_view bytes)
-{
+void WriteAll(const fs::path& p, std::string_view bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string Utf16Le(std::u16string_view s)
-{
+std::string Utf16Le(std::u16string_view s) {
     std::string out;
     for (char16_t c : s) {
         out.push_back(static_cast<char>(c & 0xFF));
@@ -57,8 +53,7 @@ std::string Utf16Le(std::u16string_view s)
 
 class XmlFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(kAnsiPage);
         dir_ = fs::temp_directory_path() / ("xml_file_test_" + std::to_string(::getpid()));
         fs::create_directories(dir_);
@@ -68,8 +63,7 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(XmlFile, Utf8KeepsItsMarkAndEndsWithZero)
-{
+TEST_F(XmlFile, Utf8KeepsItsMarkAndEndsWithZero) {
     CXmlManager x;
     ASSERT_EQ(x.Load(DataPath("utf8_bom.xml").c_str()), 1);
     EXPECT_EQ(x.GetType(), XML_FILE_UTF8);
@@ -82,8 +76,7 @@ TEST_F(XmlFile, Utf8KeepsItsMarkAndEndsWithZero)
     EXPECT_EQ(y.GetDoc(), kDoc);
 }
 
-TEST_F(XmlFile, Utf16KeepsItsMarkWithoutTerminator)
-{
+TEST_F(XmlFile, Utf16KeepsItsMarkWithoutTerminator) {
     CXmlManager x;
     std::u16string path16 = ov::Utf8ToWide(DataPath("utf16le.xml"));
     ASSERT_EQ(x.Load(path16.c_str()), 1);
@@ -98,8 +91,7 @@ TEST_F(XmlFile, Utf16KeepsItsMarkWithoutTerminator)
     EXPECT_EQ(x.GetDoc(), u"<r/>");
 }
 
-TEST_F(XmlFile, AnsiWithoutMarkStaysWithoutMark)
-{
+TEST_F(XmlFile, AnsiWithoutMarkStaysWithoutMark) {
     CXmlManager x;
     ASSERT_EQ(x.Load(DataPath("cp1252.xml").c_str()), 1);
     EXPECT_EQ(x.GetType(), XML_FILE_ANSI);
@@ -116,25 +108,25 @@ TEST_F(XmlFile, AnsiWithoutMarkStaysWithoutMark)
     EXPECT_EQ(ReadAll(Path("new.xml")), bytes);
 }
 
-TEST_F(XmlFile, AnsiUsesTheSystemCodePageInEveryThread)
-{
+TEST_F(XmlFile, AnsiUsesTheSystemCodePageInEveryThread) {
     std::u16string doc;
     std::string saved;
     std::thread t([&] {
         SetThreadLocale(0x0804);  // Chinese (PRC): thread code page 936
         CXmlManager x;
-        if (x.Load(DataPath("cp1252.xml").c_str()))
+        if (x.Load(DataPath("cp1252.xml").c_str())) {
             doc = x.GetDoc();
-        if (x.Save(Path("thread.xml").c_str()))
+        }
+        if (x.Save(Path("thread.xml").c_str())) {
             saved = ReadAll(Path("thread.xml"));
+        }
     });
     t.join();
     EXPECT_EQ(doc, kDoc);
     EXPECT_EQ(saved.substr(0, 17), "<list name=\"Caf\xE9\"");
 }
 
-TEST_F(XmlFile, RefusedFilesLeaveAnEmptyDocument)
-{
+TEST_F(XmlFile, RefusedFilesLeaveAnEmptyDocument) {
     struct {
         const char* name;
         std::string bytes;
@@ -161,13 +153,14 @@ TEST_F(XmlFile, RefusedFilesLeaveAnEmptyDocument)
     EXPECT_EQ(x.Load(dir_.c_str()), 0);
     EXPECT_EQ(x.Load(static_cast<const char16_t*>(nullptr)), 0);
     // Malformed UTF-8 is replaced, not refused.
-    WriteAll(Path("repl.xml"), "\xEF\xBB\xBF<r>a\xFF" "b\xE2\x82</r>");
+    WriteAll(Path("repl.xml"),
+             "\xEF\xBB\xBF<r>a\xFF"
+             "b\xE2\x82</r>");
     ASSERT_EQ(x.Load(Path("repl.xml").c_str()), 1);
     EXPECT_EQ(std::u16string(x.GetData()), u"a\uFFFDb\uFFFD");
 }
 
-TEST_F(XmlFile, SaveFailures)
-{
+TEST_F(XmlFile, SaveFailures) {
     CXmlManager x;
     EXPECT_EQ(x.Save(Path("empty.xml").c_str()), 0);
     EXPECT_FALSE(fs::exists(Path("empty.xml")));
@@ -180,8 +173,7 @@ TEST_F(XmlFile, SaveFailures)
     }
 }
 
-TEST_F(XmlFile, AFailedSaveLeavesTheOldFileWhole)
-{
+TEST_F(XmlFile, AFailedSaveLeavesTheOldFileWhole) {
     CXmlManager old;
     ASSERT_EQ(old.SetDoc(u"<r a=\"1\"/>"), 1);
     ASSERT_EQ(old.Save(Path("keep.xml").c_str()), 1);
@@ -209,8 +201,7 @@ TEST_F(XmlFile, AFailedSaveLeavesTheOldFileWhole)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
-TEST_F(XmlFile, SaveKeepsTheModeOfTheFileItReplaces)
-{
+TEST_F(XmlFile, SaveKeepsTheModeOfTheFileItReplaces) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<r/>"), 1);
     ASSERT_EQ(x.Save(Path("mode.xml").c_str()), 1);

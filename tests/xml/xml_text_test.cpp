@@ -9,30 +9,39 @@
 
 namespace {
 
-std::string Narrow(std::u16string_view s)
-{
+std::string Narrow(std::u16string_view s) {
     std::string out;
-    for (char16_t c : s)
+    for (char16_t c : s) {
         out += c < 0x80 ? static_cast<char>(c) : '?';
+    }
     return out;
 }
 
-std::u16string Str(const char16_t* s)
-{
+std::u16string Str(const char16_t* s) {
     return s ? std::u16string(s) : std::u16string(u"(null)");
 }
 
-std::u16string Escape(std::u16string_view s)
-{
+std::u16string Escape(std::u16string_view s) {
     std::u16string out;
     for (char16_t c : s) {
         switch (c) {
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'>': out += u"&gt;"; break;
-        case u'"': out += u"&quot;"; break;
-        case u'\'': out += u"&apos;"; break;
-        default: out += c;
+            case u'&':
+                out += u"&amp;";
+                break;
+            case u'<':
+                out += u"&lt;";
+                break;
+            case u'>':
+                out += u"&gt;";
+                break;
+            case u'"':
+                out += u"&quot;";
+                break;
+            case u'\'':
+                out += u"&apos;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -43,8 +52,7 @@ struct DocCase {
     int result;
 };
 
-TEST(XmlParse, AcceptedAndRefusedDocuments)
-{
+TEST(XmlParse, AcceptedAndRefusedDocuments) {
     const DocCase cases[] = {
         {u"<r/>", 1},
         {u"  \r\n\t<r/>\r\n ", 1},
@@ -108,8 +116,7 @@ TEST(XmlParse, AcceptedAndRefusedDocuments)
     EXPECT_EQ(x.GetDepth(), 0);
 }
 
-TEST(XmlParse, TreeOfAcceptedDocument)
-{
+TEST(XmlParse, TreeOfAcceptedDocument) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(u"<?xml version=\"1.0\"?>\r\n<!-- c -->\r\n<r v=\"1\">\r\n  lead &amp; more \r\n"
                        u"  <a>x</a>\r\n  <!-- in -->\r\n  <b/>\r\n  <c><d/></c>\r\n</r>\r\n<!-- end -->"),
@@ -120,8 +127,9 @@ TEST(XmlParse, TreeOfAcceptedDocument)
     EXPECT_EQ(Str(x.GetData()), u"lead & more \r\n  ");
     ASSERT_EQ(x.Into(), 1);
     std::u16string names;
-    while (x.Find(nullptr))
+    while (x.Find(nullptr)) {
         names += Str(x.GetName());
+    }
     EXPECT_EQ(names, u"abc");
     // Empty-element tag with attributes as the whole document.
     ASSERT_EQ(x.SetDoc(u"<r a=\"1\" b=\"2\"/>"), 1);
@@ -134,8 +142,7 @@ TEST(XmlParse, TreeOfAcceptedDocument)
     EXPECT_EQ(x.GetDoc(), u"<r>\r\n    <a/>\r\n    <b/>\r\n</r>");
 }
 
-TEST(XmlParse, EntityDecodingOrder)
-{
+TEST(XmlParse, EntityDecodingOrder) {
     struct {
         const char16_t* in;
         const char16_t* out;
@@ -167,8 +174,7 @@ TEST(XmlParse, EntityDecodingOrder)
     EXPECT_EQ(x.SetDoc(u"<a&amp;b>t</a&b>"), 0);
 }
 
-TEST(XmlParse, AttributeLists)
-{
+TEST(XmlParse, AttributeLists) {
     struct {
         const char16_t* tag;
         std::vector<std::pair<std::u16string, std::u16string>> attrs;
@@ -197,18 +203,19 @@ TEST(XmlParse, AttributeLists)
         ASSERT_EQ(x.SetDoc(c.tag), 1) << Narrow(c.tag);
         // The writer shows every attribute in order, names and values escaped.
         std::u16string expected = u"<r";
-        for (const auto& [name, value] : c.attrs)
+        for (const auto& [name, value] : c.attrs) {
             expected += u" " + Escape(name) + u"=\"" + Escape(value) + u"\"";
+        }
         std::u16string doc = x.GetDoc();
         std::u16string written = doc.substr(0, doc.find(u'>'));
-        if (!written.empty() && written.back() == u'/')
+        if (!written.empty() && written.back() == u'/') {
             written.pop_back();
+        }
         EXPECT_EQ(written, expected) << Narrow(c.tag);
     }
 }
 
-TEST(XmlWrite, EightFormats)
-{
+TEST(XmlWrite, EightFormats) {
     struct {
         const char16_t* in;
         const char16_t* out;
@@ -235,8 +242,7 @@ TEST(XmlWrite, EightFormats)
     }
 }
 
-TEST(XmlWrite, SubAndChildDocuments)
-{
+TEST(XmlWrite, SubAndChildDocuments) {
     CXmlManager x;
     EXPECT_EQ(x.GetSubDoc(), u"");
     EXPECT_EQ(x.GetChildDoc(), u"");
@@ -249,8 +255,7 @@ TEST(XmlWrite, SubAndChildDocuments)
     EXPECT_EQ(x.GetChildDoc(), u"");
 }
 
-TEST(XmlWrite, AmpersandValueRoundTrip)
-{
+TEST(XmlWrite, AmpersandValueRoundTrip) {
     CXmlManager x;
     ASSERT_EQ(x.AddElem(u"r"), 1);
     ASSERT_EQ(x.AddAttr(u"v", u"a&amp;b"), 1);
@@ -262,10 +267,10 @@ TEST(XmlWrite, AmpersandValueRoundTrip)
 }
 
 // Every proper prefix of a document misses at least its root's closing tag.
-TEST(XmlParse, TruncatedDocumentsAreRefused)
-{
+TEST(XmlParse, TruncatedDocumentsAreRefused) {
     const std::u16string full =
-        u"<?xml version=\"1.0\"?><!-- c --><!DOCTYPE r><r a=\"1\" b=\"x&amp;y\">t<b>u</b><c/><!-- d --><e f=\"2\"/></r>";
+        u"<?xml version=\"1.0\"?><!-- c --><!DOCTYPE r><r a=\"1\" b=\"x&amp;y\">t<b>u</b><c/><!-- d --><e "
+        u"f=\"2\"/></r>";
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(full.c_str()), 1);
     for (std::size_t n = 0; n < full.size(); ++n) {
@@ -276,8 +281,7 @@ TEST(XmlParse, TruncatedDocumentsAreRefused)
 
 // Damaged documents: whatever the parser says, nothing crashes and a
 // document it accepted can be written and read back.
-TEST(XmlParse, DamagedDocumentsDoNotBreakTheManager)
-{
+TEST(XmlParse, DamagedDocumentsDoNotBreakTheManager) {
     const std::u16string full = u"<r a=\"1\">t<b x=\"&lt;\">u</b><c/><!-- d --></r>";
     const char16_t damage[] = {u'<', u'>', u'/', u'"', u' ', u'!', u'?', u'&', u'-'};
     int accepted = 0;
@@ -299,25 +303,24 @@ TEST(XmlParse, DamagedDocumentsDoNotBreakTheManager)
     EXPECT_GT(accepted, 0);
 }
 
-std::u16string Ascii(const std::string& s)
-{
+std::u16string Ascii(const std::string& s) {
     return std::u16string(s.begin(), s.end());
 }
 
 // levels elements e0, e1, ... each inside the one before.
-std::u16string Nested(int levels)
-{
+std::u16string Nested(int levels) {
     std::u16string doc;
-    for (int i = 0; i < levels; ++i)
+    for (int i = 0; i < levels; ++i) {
         doc += u"<e" + std::u16string(Ascii(std::to_string(i))) + u">";
+    }
     doc += u"x";
-    for (int i = levels - 1; i >= 0; --i)
+    for (int i = levels - 1; i >= 0; --i) {
         doc += u"</e" + std::u16string(Ascii(std::to_string(i))) + u">";
+    }
     return doc;
 }
 
-TEST(XmlParse, DeepNestingRefusedWithoutCrash)
-{
+TEST(XmlParse, DeepNestingRefusedWithoutCrash) {
     CXmlManager x;
     ASSERT_EQ(x.SetDoc(Nested(256).c_str()), 1);
     EXPECT_EQ(x.GetDepth(), 256);
@@ -329,12 +332,14 @@ TEST(XmlParse, DeepNestingRefusedWithoutCrash)
     EXPECT_EQ(x.SetDoc(Nested(100000).c_str()), 0);
     // Unclosed start tags, and "</" runs without ">", stay cheap and refused.
     std::u16string opens;
-    for (int i = 0; i < 100000; ++i)
+    for (int i = 0; i < 100000; ++i) {
         opens += u"<a>";
+    }
     EXPECT_EQ(x.SetDoc(opens.c_str()), 0);
     std::u16string slashes = u"<r>";
-    for (int i = 0; i < 200000; ++i)
+    for (int i = 0; i < 200000; ++i) {
         slashes += u"</";
+    }
     slashes += u"></r>";
     // One empty element whose odd name runs up to the "/" before ">".
     ASSERT_EQ(x.SetDoc(slashes.c_str()), 1);
@@ -342,13 +347,13 @@ TEST(XmlParse, DeepNestingRefusedWithoutCrash)
     EXPECT_EQ(std::u16string(x.GetName()).size(), 200000u * 2 - 2);
 }
 
-TEST(XmlWrite, DeepBuiltTreeIsWrittenWithoutRecursion)
-{
+TEST(XmlWrite, DeepBuiltTreeIsWrittenWithoutRecursion) {
     CXmlManager x;
     ASSERT_EQ(x.AddElem(u"e"), 1);
     const int levels = 3000;
-    for (int i = 1; i < levels; ++i)
+    for (int i = 1; i < levels; ++i) {
         ASSERT_TRUE(x.Into() && x.AddElem(u"e"));
+    }
     std::u16string doc = x.GetDoc();
     EXPECT_EQ(doc.substr(doc.size() - 4), u"</e>");
     // The innermost element, on its own line, indented by four blanks per level.

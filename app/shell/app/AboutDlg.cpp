@@ -41,8 +41,7 @@ CAboutDlg::CAboutDlg(const QString& title, const QString& version, QWidget* pare
     setWindowTitle(OvText(34410, u"About %s_a%", title.toStdU16String()));
     m_version->setObjectName(QStringLiteral("1008"));
     m_version->setText(OvText(129, u"Version %s_VERSION% (Build %s_BUILDNUMBER%)",
-                              VersionPart(version).toStdU16String(),
-                              BuildPart(version).toStdU16String()));
+                              VersionPart(version).toStdU16String(), BuildPart(version).toStdU16String()));
 
     auto* logo = new QLabel(this);
     logo->setPixmap(Logo(devicePixelRatioF()));
@@ -52,11 +51,12 @@ CAboutDlg::CAboutDlg(const QString& title, const QString& version, QWidget* pare
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
     name->setFont(bold);
-    auto* licence = new QLabel(OvText(34411, u"Copyright \u00A9 2026 Orvantek.\n"
-                                             u"This program is free software under the GNU General "
-                                             u"Public License, version 3 or (at your option) any "
-                                             u"later version (GPL-3.0-or-later). It comes with "
-                                             u"ABSOLUTELY NO WARRANTY."),
+    auto* licence = new QLabel(OvText(34411,
+                                      u"Copyright \u00A9 2026 Orvantek.\n"
+                                      u"This program is free software under the GNU General "
+                                      u"Public License, version 3 or (at your option) any "
+                                      u"later version (GPL-3.0-or-later). It comes with "
+                                      u"ABSOLUTELY NO WARRANTY."),
                                this);
     licence->setWordWrap(true);
     licence->setMinimumWidth(340);

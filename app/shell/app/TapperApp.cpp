@@ -98,8 +98,8 @@ int CTapperApp::InitInstance() {
     }
 
     if (!BindPingServices()) {
-        ShowMessage(nullptr, OvText(33000, u"Can't Start NetWork.\nApplication will exit."),
-                    OvText(33001, u"Error"), QMessageBox::NoIcon);
+        ShowMessage(nullptr, OvText(33000, u"Can't Start NetWork.\nApplication will exit."), OvText(33001, u"Error"),
+                    QMessageBox::NoIcon);
         return 0;
     }
     m_bServicesBound = 1;
@@ -122,9 +122,8 @@ int CTapperApp::InitInstance() {
         }
     });
 
-    m_pUpdate = std::make_unique<COvUpdate>(
-        ToQString(kEnglishTitle), ToQString(kProgramVersion),
-        ToQString(OnlineAddress(ADDR_UPDATE_CHECK, m_startup.Language())));
+    m_pUpdate = std::make_unique<COvUpdate>(ToQString(kEnglishTitle), ToQString(kProgramVersion),
+                                            ToQString(OnlineAddress(ADDR_UPDATE_CHECK, m_startup.Language())));
     return 1;
 }
 
@@ -158,8 +157,7 @@ void CTapperApp::SetMainTitle(std::u16string_view name) {
     if (!m_pMainWnd) {
         return;
     }
-    const std::u16string caption =
-        name.empty() ? m_strTitle : std::u16string(name) + u" - " + m_strTitle;
+    const std::u16string caption = name.empty() ? m_strTitle : std::u16string(name) + u" - " + m_strTitle;
     m_pMainWnd->setWindowTitle(ToQString(caption));
 }
 
@@ -173,10 +171,10 @@ void CTapperApp::OpenAddress(int which) const {
         return;
     }
     // Without a browser the user still gets the address, to copy.
-    ShowMessage(m_pMainWnd.get(),
-                OvText(34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%",
-                       address),
-                ToQString(m_strTitle), QMessageBox::Warning);
+    ShowMessage(
+        m_pMainWnd.get(),
+        OvText(34603, u"No web browser could be opened. Open this address in your web browser:\n%s_a%", address),
+        ToQString(m_strTitle), QMessageBox::Warning);
 }
 
 void CTapperApp::OpenOnlineHelp() {
@@ -185,8 +183,8 @@ void CTapperApp::OpenOnlineHelp() {
 
 void CTapperApp::ShowHelpPage(const QString& page) {
     if (!m_pHelp) {
-        m_pHelp = std::make_unique<CHelpWindow>(
-            ToQString(HelpBookFolder(m_startup.AppDir(), m_startup.Language())), ToQString(m_strTitle));
+        m_pHelp = std::make_unique<CHelpWindow>(ToQString(HelpBookFolder(m_startup.AppDir(), m_startup.Language())),
+                                                ToQString(m_strTitle));
     }
     m_pHelp->ShowPage(page);
 }
@@ -197,30 +195,30 @@ void CTapperApp::OnHelpCommand(unsigned int command, const QString& context) {
         return;
     }
     switch (command) {
-    case ID_HELP_INDEX:
-    case ID_HELP_FINDER:
-        ShowHelpPage(QString());
-        break;
-    case ID_HELP:
-    case ID_CONTEXT_HELP:
-        ShowHelpPage(context);  // the contents when there is no such page
-        break;
-    default:
-        break;
+        case ID_HELP_INDEX:
+        case ID_HELP_FINDER:
+            ShowHelpPage(QString());
+            break;
+        case ID_HELP:
+        case ID_CONTEXT_HELP:
+            ShowHelpPage(context);  // the contents when there is no such page
+            break;
+        default:
+            break;
     }
 }
 
 void CTapperApp::OnWebCommand(unsigned int command) {
     switch (command) {
-    case ID_HOME_PAGE:
-    case ID_LOGO:
-        OpenAddress(ADDR_HOME_PAGE);
-        break;
-    case ID_SUPPORT_FORUM:
-        OpenAddress(ADDR_FORUM);
-        break;
-    default:
-        break;
+        case ID_HOME_PAGE:
+        case ID_LOGO:
+            OpenAddress(ADDR_HOME_PAGE);
+            break;
+        case ID_SUPPORT_FORUM:
+            OpenAddress(ADDR_FORUM);
+            break;
+        default:
+            break;
     }
 }
 
@@ -237,9 +235,9 @@ void CTapperApp::OnAbout(QWidget* owner) {
 }
 
 QWidget* CTapperApp::CreateOnlineResourceView(QWidget* parent) {
-    auto* view = new COnlineResourceView(
-        ToQString(OnlineAddress(ADDR_ONLINE_RESOURCE, m_startup.Language())),
-        ToQString(LocalResourcePage(m_startup.AppDir(), m_startup.Language())), parent);
+    auto* view =
+        new COnlineResourceView(ToQString(OnlineAddress(ADDR_ONLINE_RESOURCE, m_startup.Language())),
+                                ToQString(LocalResourcePage(m_startup.AppDir(), m_startup.Language())), parent);
     view->OnInitialUpdate();
     return view;
 }

@@ -81,8 +81,7 @@ public:
     const CStartup& Startup() const noexcept { return m_startup; }
 
 private:
-    void ShowMessage(QWidget* owner, const QString& text, const QString& caption,
-                     QMessageBox::Icon icon) const;
+    void ShowMessage(QWidget* owner, const QString& text, const QString& caption, QMessageBox::Icon icon) const;
     void OpenAddress(int which) const;
     void ShowHelpPage(const QString& page);
 

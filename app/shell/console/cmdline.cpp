@@ -38,16 +38,35 @@ void CCommandLine::HandleCommandLineParam(std::u16string_view text, bool flag, b
             PING_SETTINGS& settings = m_doc.Settings();
             // Lower-case letters only; anything else is ignored.
             switch (text.front()) {
-                case u'a': m_bAutoStart = 1; break;
-                case u'd': settings.TimeDelay = static_cast<DWORD>(number); break;
-                case u'f': settings.IPOption.Flags = 1; break;  // not don't-fragment (2)
-                case u'i': settings.IPOption.Ttl = static_cast<BYTE>(number); break;
-                case u'l': settings.Size = static_cast<DWORD>(number); break;
-                case u'p': settings.Probe = static_cast<WORD>(number); break;
-                case u't': m_doc.PollTime() = static_cast<DWORD>(number); break;
-                case u'v': settings.IPOption.Tos = static_cast<BYTE>(number); break;
-                case u'w': settings.TimeOut = static_cast<DWORD>(number); break;
-                default: break;
+                case u'a':
+                    m_bAutoStart = 1;
+                    break;
+                case u'd':
+                    settings.TimeDelay = static_cast<DWORD>(number);
+                    break;
+                case u'f':
+                    settings.IPOption.Flags = 1;
+                    break;  // not don't-fragment (2)
+                case u'i':
+                    settings.IPOption.Ttl = static_cast<BYTE>(number);
+                    break;
+                case u'l':
+                    settings.Size = static_cast<DWORD>(number);
+                    break;
+                case u'p':
+                    settings.Probe = static_cast<WORD>(number);
+                    break;
+                case u't':
+                    m_doc.PollTime() = static_cast<DWORD>(number);
+                    break;
+                case u'v':
+                    settings.IPOption.Tos = static_cast<BYTE>(number);
+                    break;
+                case u'w':
+                    settings.TimeOut = static_cast<DWORD>(number);
+                    break;
+                default:
+                    break;
             }
         }
     } else {

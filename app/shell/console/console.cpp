@@ -128,10 +128,10 @@ void PrintLine(std::FILE* f, std::u16string_view line) {
 
 // Per-host progress of the printing and the figures taken from its events.
 struct HostProgress {
-    DWORD read = 0;        // events read (absolute count)
-    bool done = false;     // sent every request of a counted run, or failed
-    RttFigures interval;   // since the last periodic summary
-    RttFigures total;      // since the start
+    DWORD read = 0;                           // events read (absolute count)
+    bool done = false;                        // sent every request of a counted run, or failed
+    RttFigures interval;                      // since the last periodic summary
+    RttFigures total;                         // since the start
     std::optional<CHostStateTracker> states;  // with the host state options
 };
 
@@ -183,8 +183,7 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
             if (!quiet) {
                 writer.Event(event, name, address);
             }
-            const std::optional<HostTransition> change =
-                progress.states ? progress.states->Feed(event) : std::nullopt;
+            const std::optional<HostTransition> change = progress.states ? progress.states->Feed(event) : std::nullopt;
             if (change) {
                 writer.State(*change, name, address);
                 if (commands != nullptr) {
@@ -238,8 +237,7 @@ private:
     int ExitStatus(std::FILE* err) const;
 
     void ReadHost(UINT i, CHostProbe& host) {
-        ReadNewEvents(host, m_progress[i], m_options.count, m_options.quiet, m_fresh, *m_writer,
-                      m_commands.get());
+        ReadNewEvents(host, m_progress[i], m_options.count, m_options.quiet, m_fresh, *m_writer, m_commands.get());
     }
     void PeriodicSummary();
     // A write that fails (full disk, reader gone) ends the run: nothing more
@@ -259,12 +257,12 @@ private:
     // Its destruction waits for the commands still running.
     std::unique_ptr<CChangeCommands> m_commands;
     int m_outputError = 0;
-    std::vector<PING_EVENT> m_fresh;      // reused for every host
-    std::vector<DWORD> m_news;            // hosts to read, reused
-    UINT m_doneCount = 0;                 // hosts whose progress is done
-    bool m_lookAtAll = true;              // the next look reads every host
+    std::vector<PING_EVENT> m_fresh;  // reused for every host
+    std::vector<DWORD> m_news;        // hosts to read, reused
+    UINT m_doneCount = 0;             // hosts whose progress is done
+    bool m_lookAtAll = true;          // the next look reads every host
     std::int64_t m_lastLookMs = 0;
-    std::vector<std::uint32_t> m_rtts;    // reused for every summary
+    std::vector<std::uint32_t> m_rtts;  // reused for every summary
     std::vector<HostProgress> m_progress;
     std::int64_t m_summaryPeriodMs = 0;
     std::int64_t m_nextSummaryMs = 0;
@@ -412,8 +410,7 @@ void ConsoleRun::PeriodicSummary() {
     const std::int64_t now = std::time(nullptr);
     for (UINT i = 0; i < m_doc.GetHostCount(); ++i) {
         if (const CHostProbe* host = m_doc.GetHost(i)) {
-            m_writer->Interval(now, SummarizeHost(*host, m_progress[i].total, m_fresh, m_rtts),
-                               m_progress[i].interval);
+            m_writer->Interval(now, SummarizeHost(*host, m_progress[i].total, m_fresh, m_rtts), m_progress[i].interval);
             m_progress[i].interval = RttFigures{};
         }
     }
@@ -478,7 +475,9 @@ void ExplainPingGroupRange(std::FILE* err) {
     const long group = static_cast<long>(::getegid());
     if (read && (group < low || group > high)) {
         const std::u16string range = ov::Utf8ToWide(std::to_string(low) + " " + std::to_string(high));
-        PrintLine(err, LoadFormatString(35405, u"ICMP datagram sockets are open to the groups %s_a% of net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1).",
+        PrintLine(err, LoadFormatString(35405,
+                                        u"ICMP datagram sockets are open to the groups %s_a% of "
+                                        u"net.ipv4.ping_group_range; this program runs in group %d_b%. See tapper(1).",
                                         range.c_str(), static_cast<int>(group)));
     }
 }
@@ -499,8 +498,7 @@ std::optional<std::u16string> LoadHostsFile(const std::string& path, std::FILE* 
     if (list.Ok()) {
         return list.EntryText();
     }
-    const std::u16string shown =
-        path == "-" ? LoadFormatString(35249, u"standard input") : ov::Utf8ToWide(path);
+    const std::u16string shown = path == "-" ? LoadFormatString(35249, u"standard input") : ov::Utf8ToWide(path);
     std::fputs("tapper: ", err);
     PrintLine(err, HostListProblemText(list, shown));
     return std::nullopt;
@@ -510,8 +508,7 @@ int RunConsole(const ConsoleOptions& options, std::FILE* out, std::FILE* err) {
     // Before any worker exists, so that every thread inherits the blocked mask.
     // The probe re-reads its hosts file on SIGHUP; otherwise SIGHUP ends the
     // program as it always did.
-    SignalCatcher signals = options.metrics ? SignalCatcher{SIGINT, SIGTERM, SIGHUP}
-                                            : SignalCatcher{SIGINT, SIGTERM};
+    SignalCatcher signals = options.metrics ? SignalCatcher{SIGINT, SIGTERM, SIGHUP} : SignalCatcher{SIGINT, SIGTERM};
     // Before the hosts' sockets can take every descriptor.
     PrepareMessageFormatting();
 

@@ -11,9 +11,9 @@
 
 // Exit status of the console mode.
 enum ConsoleExit : int {
-    kExitAllReplied = 0,  // every host got at least one reply
-    kExitSomeSilent = 1,  // some host got no reply
-    kExitNotStarted = 2,  // bad options or input, or no ICMP service
+    kExitAllReplied = 0,    // every host got at least one reply
+    kExitSomeSilent = 1,    // some host got no reply
+    kExitNotStarted = 2,    // bad options or input, or no ICMP service
     kExitOutputFailed = 1,  // the output could not be written (its reader gone included)
 };
 

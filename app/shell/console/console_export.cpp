@@ -7,8 +7,8 @@
 #include "OvPingDoc.h"
 #include "platform/file_replace.h"
 
-HostSummary SummaryOf(std::u16string name, IPAddr address, std::u16string country,
-                      const PING_STATS& stats, const std::vector<PING_EVENT>& events) {
+HostSummary SummaryOf(std::u16string name, IPAddr address, std::u16string country, const PING_STATS& stats,
+                      const std::vector<PING_EVENT>& events) {
     HostSummary summary;
     summary.name = std::move(name);
     summary.address = address;

@@ -18,8 +18,8 @@ enum class ExportContent { Statistics, Everything };
 
 // The summary of a host with counters stats and the ring's events: the
 // totals from the counters, the spread over the ring's replies.
-HostSummary SummaryOf(std::u16string name, IPAddr address, std::u16string country,
-                      const PING_STATS& stats, const std::vector<PING_EVENT>& events);
+HostSummary SummaryOf(std::u16string name, IPAddr address, std::u16string country, const PING_STATS& stats,
+                      const std::vector<PING_EVENT>& events);
 
 // Writes every host of doc to writer as of now (seconds since 1970 UTC):
 // each host's counters and ring copied at one moment, its events (when

@@ -11,24 +11,19 @@ namespace {
 
 // A long option that takes a number in a range.
 struct NumberOption {
-    const char* name;       // without the leading "--"
-    char16_t letter;        // the switch it stands for; 0: the console's own
+    const char* name;  // without the leading "--"
+    char16_t letter;   // the switch it stands for; 0: the console's own
     unsigned long minimum;
     unsigned long maximum;
-    const char* unit;       // for the range in the message
+    const char* unit;  // for the range in the message
 };
 
 constexpr NumberOption kNumberOptions[] = {
-    {"delay", u'd', 1, 3600000, " ms"},
-    {"timeout", u'w', 1, 60000, " ms"},
-    {"size", u'l', 0, 65500, " bytes"},
-    {"ttl", u'i', 1, 255, ""},
-    {"tos", u'v', 0, 255, ""},
-    {"attempts", u'p', 1, 65535, ""},
-    {"count", 0, 1, 4294967295ul, ""},
-    {"summary-every", 0, 1, 86400, " s"},
-    {"down-after", 0, 1, 1000, ""},
-    {"up-after", 0, 1, 1000, ""},
+    {"delay", u'd', 1, 3600000, " ms"}, {"timeout", u'w', 1, 60000, " ms"},
+    {"size", u'l', 0, 65500, " bytes"}, {"ttl", u'i', 1, 255, ""},
+    {"tos", u'v', 0, 255, ""},          {"attempts", u'p', 1, 65535, ""},
+    {"count", 0, 1, 4294967295ul, ""},  {"summary-every", 0, 1, 86400, " s"},
+    {"down-after", 0, 1, 1000, ""},     {"up-after", 0, 1, 1000, ""},
     {"slow-ms", 0, 1, 60000, " ms"},
 };
 
@@ -64,12 +59,10 @@ std::string ApplyNumber(const NumberOption& option, std::string_view value, Cons
     unsigned long number = 0;
     const bool parsed = ParseUnsigned(value, number);
     if (!parsed && value.find_first_not_of("0123456789") != std::string_view::npos) {
-        return "option " + name + ": '" + std::string(value) + "' is not a whole number (" +
-               RangeText(option) + ")";
+        return "option " + name + ": '" + std::string(value) + "' is not a whole number (" + RangeText(option) + ")";
     }
     if (!parsed || number < option.minimum || number > option.maximum) {
-        return "option " + name + ": " + std::string(value) + " is out of range (" +
-               RangeText(option) + ")";
+        return "option " + name + ": " + std::string(value) + " is out of range (" + RangeText(option) + ")";
     }
     if (option.letter != 0) {
         std::u16string arg = u"-";
@@ -106,8 +99,7 @@ std::string ApplyFormat(std::string_view value, ConsoleOptions& out) {
 
 // The probe's options: --metrics takes its value only after "=", as it may
 // stand alone before a host. Returns the error sentence, "" when applied.
-std::string ApplyProbeOption(std::string_view name, bool hasValue, std::string_view value,
-                             ConsoleOptions& out) {
+std::string ApplyProbeOption(std::string_view name, bool hasValue, std::string_view value, ConsoleOptions& out) {
     if (name == "metrics") {
         out.metrics = true;
         return hasValue ? ParseMetricsEndpoint(value, out.metricsEndpoint) : std::string();
@@ -154,17 +146,16 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
             continue;
         }
         const std::size_t equals = arg.find('=');
-        const std::string_view name = arg.substr(2, equals == std::string_view::npos
-                                                        ? std::string_view::npos
-                                                        : equals - 2);
+        const std::string_view name =
+            arg.substr(2, equals == std::string_view::npos ? std::string_view::npos : equals - 2);
         const bool hasValue = equals != std::string_view::npos;
         std::string_view value = hasValue ? arg.substr(equals + 1) : std::string_view{};
         // Flags take no value.
-        bool* flag = name == "console" ? &options.console
-                     : name == "help"  ? &options.help
+        bool* flag = name == "console"   ? &options.console
+                     : name == "help"    ? &options.help
                      : name == "version" ? &options.version
-                     : name == "quiet" ? &options.quiet
-                                        : nullptr;
+                     : name == "quiet"   ? &options.quiet
+                                         : nullptr;
         if (flag != nullptr) {
             if (hasValue) {
                 fail("option --" + std::string(name) + " takes no value");
@@ -179,8 +170,7 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
                     value = argv[++i];
                 }
             }
-            if (std::string message = ApplyProbeOption(name, hasValue, value, options);
-                !message.empty()) {
+            if (std::string message = ApplyProbeOption(name, hasValue, value, options); !message.empty()) {
                 fail(std::move(message));
             }
             continue;
@@ -191,10 +181,10 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
                 number = &candidate;
             }
         }
-        std::string* path = name == "hosts-file" ? &options.hostsFile
-                            : name == "export"   ? &options.exportPath
+        std::string* path = name == "hosts-file"  ? &options.hostsFile
+                            : name == "export"    ? &options.exportPath
                             : name == "on-change" ? &options.onChange
-                                                 : nullptr;
+                                                  : nullptr;
         if (number == nullptr && path == nullptr && name != "format") {
             fail("unknown option --" + std::string(name));
             continue;
@@ -221,8 +211,9 @@ ConsoleOptions ParseConsoleOptions(int argc, const char* const* argv) {
         }
     }
     if (options.console && !options.exportPath.empty()) {
-        fail("option --export is for the window; the console writes its results to standard "
-             "output (--format=csv or --format=json)");
+        fail(
+            "option --export is for the window; the console writes its results to standard "
+            "output (--format=csv or --format=json)");
     }
     fail(CheckProbeOptions(options, bucketsGiven));
     return options;

@@ -24,9 +24,8 @@ std::string IsoTime(std::int64_t t) {
     const int offset = static_cast<int>(local.tm_gmtoff / 60);
     const int hours = (offset < 0 ? -offset : offset) / 60 % 100;
     const int minutes = (offset < 0 ? -offset : offset) % 60;
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', hours, minutes);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', hours, minutes);
     return text;
 }
 
@@ -48,19 +47,27 @@ std::string MsText(double microseconds) {
 
 const char* StatusWord(std::int32_t type) noexcept {
     switch (type) {
-        case PE_REPLY: return "reply";
-        case PE_LOST: return "lost";
-        case PE_RESOLVING: return "resolving";
-        case PE_NO_SERVICES: return "no-service";
-        case PE_NO_THREAD: return "no-thread";
-        case PE_NO_ICMP_HANDLE: return "no-icmp-handle";
-        case PE_RESOLVE_FAILED: return "unresolved";
-        default: return "unknown";
+        case PE_REPLY:
+            return "reply";
+        case PE_LOST:
+            return "lost";
+        case PE_RESOLVING:
+            return "resolving";
+        case PE_NO_SERVICES:
+            return "no-service";
+        case PE_NO_THREAD:
+            return "no-thread";
+        case PE_NO_ICMP_HANDLE:
+            return "no-icmp-handle";
+        case PE_RESOLVE_FAILED:
+            return "unresolved";
+        default:
+            return "unknown";
     }
 }
 
-HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total,
-                          std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts) {
+HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total, std::vector<PING_EVENT>& ring,
+                          std::vector<std::uint32_t>& rtts) {
     HostSummary summary;
     summary.name = host.GetHostName();
     summary.address = host.GetAddress();
@@ -99,8 +106,8 @@ std::u16string ClassicStateLine(const HostTransition& change, std::u16string_vie
                                         stamp.c_str(), name.c_str());
             }
             if (change.cause != PE_LOST) {
-                return LoadFormatString(35002, u"[%s_a%]Host %s_b% is down (it cannot send requests).",
-                                        stamp.c_str(), name.c_str());
+                return LoadFormatString(35002, u"[%s_a%]Host %s_b% is down (it cannot send requests).", stamp.c_str(),
+                                        name.c_str());
             }
             return LoadFormatString(35000, u"[%s_a%]Host %s_b% is down (%d_c% requests lost).", stamp.c_str(),
                                     name.c_str(), lost);
@@ -143,12 +150,10 @@ void PutLine(std::FILE* out, std::u16string_view line) {
 // The figures of a span as "sent/received/loss%, min/avg/max" for classic.
 std::string ClassicFigures(const RttFigures& f) {
     char loss[32];
-    std::snprintf(loss, sizeof loss, "%" PRIu64 "/%" PRIu64 "/%.0f%%", f.sent, f.received,
-                  f.LossPercent());
+    std::snprintf(loss, sizeof loss, "%" PRIu64 "/%" PRIu64 "/%.0f%%", f.sent, f.received, f.LossPercent());
     std::string text = std::string("xmt/rcv/%loss = ") + loss;
     if (f.received != 0) {
-        text += ", min/avg/max = " + MsText(f.minimum) + "/" + MsText(f.Mean()) + "/" +
-                MsText(f.maximum) + " ms";
+        text += ", min/avg/max = " + MsText(f.minimum) + "/" + MsText(f.Mean()) + "/" + MsText(f.maximum) + " ms";
     }
     return text;
 }
@@ -166,9 +171,8 @@ public:
         PutLine(m_out, ClassicStateLine(change, host));
     }
     void Interval(std::int64_t now, const HostSummary& host, const RttFigures& interval) override {
-        Put(m_out, ov::WideToUtf8(FormatTimeStamp(now)) + " " + ov::WideToUtf8(host.name) +
-                       " : interval " + ClassicFigures(interval) + "; total " +
-                       ClassicFigures(host.total) + "\n");
+        Put(m_out, ov::WideToUtf8(FormatTimeStamp(now)) + " " + ov::WideToUtf8(host.name) + " : interval " +
+                       ClassicFigures(interval) + "; total " + ClassicFigures(host.total) + "\n");
     }
     void Summary(std::int64_t, const HostSummary& host) override {
         std::fputc('\n', m_out);
@@ -178,13 +182,14 @@ public:
         }
         const RttSpread& s = host.spread;
         if (s.samples == 0) {
-            Put(m_out, "Response time Std deviation: N/A\nJitter (RFC 3550): N/A\n"
-                       "Response time 50th/95th/99th percentile: N/A\n");
+            Put(m_out,
+                "Response time Std deviation: N/A\nJitter (RFC 3550): N/A\n"
+                "Response time 50th/95th/99th percentile: N/A\n");
         } else {
             Put(m_out, "Response time Std deviation:" + MsText(s.stddev) + "ms\n");
             Put(m_out, "Jitter (RFC 3550):" + MsText(s.jitter) + "ms\n");
-            Put(m_out, "Response time 50th/95th/99th percentile:" + MsText(s.p50) + "/" +
-                           MsText(s.p95) + "/" + MsText(s.p99) + "ms\n");
+            Put(m_out, "Response time 50th/95th/99th percentile:" + MsText(s.p50) + "/" + MsText(s.p95) + "/" +
+                           MsText(s.p99) + "ms\n");
         }
     }
     int Flush() override { return FlushStream(m_out); }
@@ -230,8 +235,8 @@ public:
                        HostStateWord(change.from) + "," + std::to_string(change.lost) + "\n");
     }
     void Event(const PING_EVENT& event, std::u16string_view host, IPAddr address) override {
-        std::string line = "event," + IsoTime(event.time) + "," + CsvField(ov::WideToUtf8(host)) +
-                           "," + AddressText(address) + "," + StatusWord(event.type) + ",";
+        std::string line = "event," + IsoTime(event.time) + "," + CsvField(ov::WideToUtf8(host)) + "," +
+                           AddressText(address) + "," + StatusWord(event.type) + ",";
         if (event.type == PE_REPLY) {
             line += std::to_string(event.reply.DataSize) + "," + MsText(event.roundTripUs) + "," +
                     std::to_string(event.reply.Options.Ttl);
@@ -250,22 +255,21 @@ public:
     int Flush() override { return FlushStream(m_out); }
 
 private:
-    void Figures(const char* record, std::int64_t now, const HostSummary& host,
-                 const RttFigures& f, const RttSpread* spread) {
+    void Figures(const char* record, std::int64_t now, const HostSummary& host, const RttFigures& f,
+                 const RttSpread* spread) {
         char loss[32];
         std::snprintf(loss, sizeof loss, "%.1f", f.LossPercent());
-        std::string line = std::string(record) + "," + IsoTime(now) + "," +
-                           CsvField(ov::WideToUtf8(host.name)) + "," + AddressText(host.address) +
-                           ",,,,," + std::to_string(f.sent) + "," + std::to_string(f.received) +
-                           "," + loss + ",";
+        std::string line = std::string(record) + "," + IsoTime(now) + "," + CsvField(ov::WideToUtf8(host.name)) + "," +
+                           AddressText(host.address) + ",,,,," + std::to_string(f.sent) + "," +
+                           std::to_string(f.received) + "," + loss + ",";
         if (f.received != 0) {
             line += MsText(f.minimum) + "," + MsText(f.Mean()) + "," + MsText(f.maximum) + ",";
         } else {
             line += ",,,";
         }
         if (spread != nullptr && spread->samples != 0) {
-            line += MsText(spread->stddev) + "," + MsText(spread->jitter) + "," +
-                    MsText(spread->p50) + "," + MsText(spread->p95) + "," + MsText(spread->p99);
+            line += MsText(spread->stddev) + "," + MsText(spread->jitter) + "," + MsText(spread->p50) + "," +
+                    MsText(spread->p95) + "," + MsText(spread->p99);
         } else {
             line += ",,,,";
         }
@@ -302,12 +306,10 @@ public:
     void Begin() override {}
     void Event(const PING_EVENT& event, std::u16string_view host, IPAddr address) override {
         std::string line = "{\"type\":\"event\",\"time\":" + JsonString(IsoTime(event.time)) +
-                           ",\"host\":" + JsonString(ov::WideToUtf8(host)) +
-                           ",\"address\":" + Address(address) +
+                           ",\"host\":" + JsonString(ov::WideToUtf8(host)) + ",\"address\":" + Address(address) +
                            ",\"status\":\"" + StatusWord(event.type) + "\"";
         if (event.type == PE_REPLY) {
-            line += ",\"bytes\":" + std::to_string(event.reply.DataSize) +
-                    ",\"rtt_ms\":" + MsText(event.roundTripUs) +
+            line += ",\"bytes\":" + std::to_string(event.reply.DataSize) + ",\"rtt_ms\":" + MsText(event.roundTripUs) +
                     ",\"ttl\":" + std::to_string(event.reply.Options.Ttl);
         } else {
             line += ",\"bytes\":null,\"rtt_ms\":null,\"ttl\":null";
@@ -321,33 +323,29 @@ public:
                        "\",\"previous\":\"" + HostStateWord(change.from) + "\",\"since\":" + since +
                        ",\"previous_since\":" +
                        (change.previousSince != 0 ? JsonString(IsoTime(change.previousSince)) : "null") +
-                       ",\"lost\":" + std::to_string(change.lost) + ",\"last_rtt_ms\":" +
-                       (change.lastRttUs != 0 ? MsText(change.lastRttUs) : "null") + "}\n");
+                       ",\"lost\":" + std::to_string(change.lost) +
+                       ",\"last_rtt_ms\":" + (change.lastRttUs != 0 ? MsText(change.lastRttUs) : "null") + "}\n");
     }
     void Interval(std::int64_t now, const HostSummary& host, const RttFigures& interval) override {
-        Put(m_out, Head("interval", now, host) + ",\"interval\":{" + Figures(interval) +
-                       "},\"total\":{" + Figures(host.total) + "," + Spread(host.spread) + "}}\n");
+        Put(m_out, Head("interval", now, host) + ",\"interval\":{" + Figures(interval) + "},\"total\":{" +
+                       Figures(host.total) + "," + Spread(host.spread) + "}}\n");
     }
     void Summary(std::int64_t now, const HostSummary& host) override {
-        Put(m_out, Head("summary", now, host) + "," + Figures(host.total) + "," +
-                       Spread(host.spread) + "}\n");
+        Put(m_out, Head("summary", now, host) + "," + Figures(host.total) + "," + Spread(host.spread) + "}\n");
     }
     int Flush() override { return FlushStream(m_out); }
 
 private:
-    static std::string Address(IPAddr address) {
-        return address == 0 ? "null" : JsonString(AddressText(address));
-    }
+    static std::string Address(IPAddr address) { return address == 0 ? "null" : JsonString(AddressText(address)); }
     static std::string Head(const char* type, std::int64_t now, const HostSummary& host) {
         return std::string("{\"type\":\"") + type + "\",\"time\":" + JsonString(IsoTime(now)) +
-               ",\"host\":" + JsonString(ov::WideToUtf8(host.name)) +
-               ",\"address\":" + Address(host.address);
+               ",\"host\":" + JsonString(ov::WideToUtf8(host.name)) + ",\"address\":" + Address(host.address);
     }
     static std::string Figures(const RttFigures& f) {
         char loss[32];
         std::snprintf(loss, sizeof loss, "%.1f", f.LossPercent());
-        std::string text = "\"sent\":" + std::to_string(f.sent) +
-                           ",\"received\":" + std::to_string(f.received) + ",\"loss_pct\":" + loss;
+        std::string text = "\"sent\":" + std::to_string(f.sent) + ",\"received\":" + std::to_string(f.received) +
+                           ",\"loss_pct\":" + loss;
         if (f.received != 0) {
             text += ",\"min_ms\":" + MsText(f.minimum) + ",\"avg_ms\":" + MsText(f.Mean()) +
                     ",\"max_ms\":" + MsText(f.maximum);
@@ -362,8 +360,7 @@ private:
                    "\"p95_ms\":null,\"p99_ms\":null";
         }
         return "\"stddev_ms\":" + MsText(s.stddev) + ",\"jitter_rfc3550_ms\":" + MsText(s.jitter) +
-               ",\"p50_ms\":" + MsText(s.p50) + ",\"p95_ms\":" + MsText(s.p95) +
-               ",\"p99_ms\":" + MsText(s.p99);
+               ",\"p50_ms\":" + MsText(s.p50) + ",\"p95_ms\":" + MsText(s.p95) + ",\"p99_ms\":" + MsText(s.p99);
     }
 
     std::FILE* m_out;
@@ -373,9 +370,12 @@ private:
 
 std::unique_ptr<IConsoleWriter> MakeConsoleWriter(ConsoleFormat format, std::FILE* out, bool states) {
     switch (format) {
-        case ConsoleFormat::Csv: return std::make_unique<CsvWriter>(out, states);
-        case ConsoleFormat::Json: return std::make_unique<JsonWriter>(out);
-        case ConsoleFormat::Classic: break;
+        case ConsoleFormat::Csv:
+            return std::make_unique<CsvWriter>(out, states);
+        case ConsoleFormat::Json:
+            return std::make_unique<JsonWriter>(out);
+        case ConsoleFormat::Classic:
+            break;
     }
     return std::make_unique<ClassicWriter>(out);
 }

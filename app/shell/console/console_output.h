@@ -19,9 +19,9 @@ struct HostSummary {
     std::u16string name;
     IPAddr address = 0;
     std::u16string country;
-    PING_STATS stats{};   // the host's own counters (classic block)
-    RttFigures total;     // the run so far, from the events read
-    RttSpread spread;     // over the replies the host's ring holds
+    PING_STATS stats{};  // the host's own counters (classic block)
+    RttFigures total;    // the run so far, from the events read
+    RttSpread spread;    // over the replies the host's ring holds
 };
 
 class IConsoleWriter {
@@ -45,8 +45,8 @@ public:
 
 // Everything a summary says about host, whose figures so far are total;
 // ring and rtts are scratch space.
-HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total,
-                          std::vector<PING_EVENT>& ring, std::vector<std::uint32_t>& rtts);
+HostSummary SummarizeHost(const CHostProbe& host, const RttFigures& total, std::vector<PING_EVENT>& ring,
+                          std::vector<std::uint32_t>& rtts);
 
 // Flushes out; 0 when everything written to it so far got out, else the
 // errno of the failure (EIO when none was recorded).

@@ -53,9 +53,9 @@ void PrintMessage(std::FILE* err, std::u16string_view text) {
 std::vector<std::u16string> UniqueHostNames(std::u16string_view text) {
     std::vector<std::u16string> names = SplitHostText(text);
     std::unordered_set<std::u16string> seen;
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [&seen](const std::u16string& n) { return !seen.insert(n).second; }),
-                names.end());
+    names.erase(
+        std::remove_if(names.begin(), names.end(), [&seen](const std::u16string& n) { return !seen.insert(n).second; }),
+        names.end());
     return names;
 }
 
@@ -75,11 +75,9 @@ public:
         : m_setup(setup),
           m_options(setup.options),
           m_err(err),
-          m_metrics(m_options.buckets.empty() ? DefaultBuckets() : m_options.buckets,
-                    OV_TAPPER_VERSION,
+          m_metrics(m_options.buckets.empty() ? DefaultBuckets() : m_options.buckets, OV_TAPPER_VERSION,
                     AlertThresholds{static_cast<unsigned>(m_options.downAfter),
-                                    static_cast<unsigned>(m_options.upAfter),
-                                    static_cast<unsigned>(m_options.slowMs)}),
+                                    static_cast<unsigned>(m_options.upAfter), static_cast<unsigned>(m_options.slowMs)}),
           m_writer(MakeConsoleWriter(m_options.format, out)) {}
     ~ProbeRun() { DeleteHosts(m_hosts); }
     ProbeRun(const ProbeRun&) = delete;
@@ -141,8 +139,8 @@ bool ProbeRun::Serve() {
     if (const int error = m_server.Start(endpoint, m_metrics.Collectable()); error != 0) {
         const std::u16string where = ov::Utf8ToWide(endpoint.Text());
         const std::u16string reason = ov::Utf8ToWide(std::strerror(error));
-        PrintMessage(m_err, LoadFormatString(35400, u"Couldn't serve the metrics on %s_a%: %s_b%",
-                                             where.c_str(), reason.c_str()));
+        PrintMessage(m_err, LoadFormatString(35400, u"Couldn't serve the metrics on %s_a%: %s_b%", where.c_str(),
+                                             reason.c_str()));
         return false;
     }
     MetricsEndpoint served = endpoint;
@@ -220,24 +218,26 @@ void ProbeRun::ReadHosts() {
 void ProbeRun::Reload() {
     const int kept = static_cast<int>(m_hosts.size());
     if (m_options.hostsFile.empty() || m_options.hostsFile == "-") {
-        PrintMessage(m_err, LoadFormatString(35402, u"No hosts file to read again; the probe keeps its %d_a% hosts.", kept));
+        PrintMessage(m_err,
+                     LoadFormatString(35402, u"No hosts file to read again; the probe keeps its %d_a% hosts.", kept));
         return;
     }
     const std::optional<std::u16string> listed = LoadHostsFile(m_options.hostsFile, m_err);
-    const std::u16string text =
-        listed ? TrimHostEntryText(m_setup.commandLineHosts + *listed) : std::u16string();
+    const std::u16string text = listed ? TrimHostEntryText(m_setup.commandLineHosts + *listed) : std::u16string();
     if (listed && HasInvalidHostChar(text)) {
         PrintMessage(m_err, LoadFormatString(33042, "Invalid IP addresses."));
     }
     if (!listed || HasInvalidHostChar(text)) {
-        PrintMessage(m_err, LoadFormatString(35403, u"The hosts file could not be taken; the probe keeps its %d_a% hosts.", kept));
+        PrintMessage(m_err, LoadFormatString(
+                                35403, u"The hosts file could not be taken; the probe keeps its %d_a% hosts.", kept));
         return;
     }
     // The events the old set recorded until now still count.
     ReadHosts();
     const auto [added, removed] = SetHosts(UniqueHostNames(text));
-    PrintMessage(m_err, LoadFormatString(35404, u"The hosts file was read again: %d_a% hosts, %d_b% new, %d_c% removed.",
-                                         static_cast<int>(m_hosts.size()), added, removed));
+    PrintMessage(m_err,
+                 LoadFormatString(35404, u"The hosts file was read again: %d_a% hosts, %d_b% new, %d_c% removed.",
+                                  static_cast<int>(m_hosts.size()), added, removed));
 }
 
 bool ProbeRun::Wait() {

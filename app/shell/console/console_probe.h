@@ -13,11 +13,11 @@ class SignalCatcher;
 // What the console start-up hands the probe once the input was checked and
 // the ping services bound.
 struct ProbeSetup {
-    COvPingDoc& doc;                      // settings of the run (switches applied)
+    COvPingDoc& doc;  // settings of the run (switches applied)
     const ConsoleOptions& options;
-    SignalCatcher& signals;               // catches SIGINT, SIGTERM and SIGHUP
+    SignalCatcher& signals;                  // catches SIGINT, SIGTERM and SIGHUP
     const std::u16string& commandLineHosts;  // kept through every re-read
-    const std::u16string& listedHosts;    // of the hosts file as first read
+    const std::u16string& listedHosts;       // of the hosts file as first read
 };
 
 // Runs the probe and returns the exit status: 0 after a signal ended it,

@@ -39,8 +39,7 @@ bool IsIpv6(const std::string& text) {
 
 // One bound of --buckets; false when text is not a plain decimal number.
 bool ParseSeconds(std::string_view text, double& value) {
-    if (text.empty() || text.size() > 40 ||
-        text.find_first_not_of("0123456789.eE+-") != std::string_view::npos) {
+    if (text.empty() || text.size() > 40 || text.find_first_not_of("0123456789.eE+-") != std::string_view::npos) {
         return false;  // no blanks, hex, "inf" or "nan"
     }
     const std::string copy(text);
@@ -113,8 +112,9 @@ std::vector<double> DefaultBuckets() {
 }
 
 std::string ParseBuckets(std::string_view text, std::vector<double>& bounds) {
-    const std::string range = " (upper bounds in seconds, rising, separated by commas: "
-                              "0.001,0.01,0.1,1)";
+    const std::string range =
+        " (upper bounds in seconds, rising, separated by commas: "
+        "0.001,0.01,0.1,1)";
     if (text.empty()) {
         return "option --buckets needs a value" + range;
     }
@@ -122,9 +122,8 @@ std::string ParseBuckets(std::string_view text, std::vector<double>& bounds) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = text.find(',', start);
-        const std::string_view item = text.substr(start, comma == std::string_view::npos
-                                                             ? std::string_view::npos
-                                                             : comma - start);
+        const std::string_view item =
+            text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         double value = 0;
         if (!ParseSeconds(item, value)) {
             return "option --buckets: '" + std::string(item) + "' is not a number" + range;
@@ -133,8 +132,10 @@ std::string ParseBuckets(std::string_view text, std::vector<double>& bounds) {
             return "option --buckets: " + std::string(item) + " is not above 0" + range;
         }
         if (!result.empty() && !(value > result.back())) {
-            return "option --buckets: " + std::string(item) + " does not rise above the bound "
-                   "before it" + range;
+            return "option --buckets: " + std::string(item) +
+                   " does not rise above the bound "
+                   "before it" +
+                   range;
         }
         if (result.size() == kMaxBuckets) {
             return "option --buckets: more than " + std::to_string(kMaxBuckets) + " bounds";

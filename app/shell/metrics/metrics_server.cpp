@@ -55,8 +55,7 @@ int TryBind(const MetricsEndpoint& endpoint) noexcept {
     // As the server does, so that a port in TIME_WAIT counts as free.
     const int on = 1;
     ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&storage), size) != 0 ||
-        ::listen(fd.Get(), 1) != 0) {
+    if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&storage), size) != 0 || ::listen(fd.Get(), 1) != 0) {
         return errno;
     }
     return 0;
@@ -75,11 +74,8 @@ int CMetricsServer::Start(const MetricsEndpoint& endpoint,
     }
     try {
         std::vector<std::string> options = {
-            "listening_ports", endpoint.Text(),
-            "num_threads", kServerThreads,
-            "request_timeout_ms", kRequestTimeoutMs,
-            "listen_backlog", kListenBacklog,
-            "connection_queue", kConnectionQueue,
+            "listening_ports", endpoint.Text(),  "num_threads",  kServerThreads,     "request_timeout_ms",
+            kRequestTimeoutMs, "listen_backlog", kListenBacklog, "connection_queue", kConnectionQueue,
         };
         m_exposer = std::make_unique<prometheus::Exposer>(std::move(options));
         m_exposer->RegisterCollectable(collectable);

@@ -17,8 +17,7 @@ namespace {
 constexpr std::size_t kKinds = static_cast<std::size_t>(ProbeErrorKind::Count_);
 
 constexpr const char* kKindNames[kKinds] = {
-    "timeout", "unreachable", "ttl_expired", "icmp_error",
-    "unresolved", "no_socket", "no_service", "no_thread",
+    "timeout", "unreachable", "ttl_expired", "icmp_error", "unresolved", "no_socket", "no_service", "no_thread",
 };
 
 std::string AddressLabel(IPAddr address) {
@@ -26,8 +25,7 @@ std::string AddressLabel(IPAddr address) {
         return {};
     }
     const auto* b = reinterpret_cast<const unsigned char*>(&address);  // network byte order
-    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
-           std::to_string(b[3]);
+    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." + std::to_string(b[3]);
 }
 
 }  // namespace
@@ -52,7 +50,7 @@ bool ProbeErrorKindOf(const PING_EVENT& event, ProbeErrorKind& kind) noexcept {
                 case IP_TTL_EXPIRED_REASSEM:
                     kind = ProbeErrorKind::TtlExpired;
                     break;
-                case IP_SUCCESS:          // a reply later than the timeout
+                case IP_SUCCESS:  // a reply later than the timeout
                 case IP_REQ_TIMED_OUT:
                     kind = ProbeErrorKind::Timeout;
                     break;
@@ -61,11 +59,20 @@ bool ProbeErrorKindOf(const PING_EVENT& event, ProbeErrorKind& kind) noexcept {
                     break;
             }
             return true;
-        case PE_RESOLVE_FAILED: kind = ProbeErrorKind::Unresolved; return true;
-        case PE_NO_ICMP_HANDLE: kind = ProbeErrorKind::NoSocket; return true;
-        case PE_NO_SERVICES: kind = ProbeErrorKind::NoService; return true;
-        case PE_NO_THREAD: kind = ProbeErrorKind::NoThread; return true;
-        default: return false;
+        case PE_RESOLVE_FAILED:
+            kind = ProbeErrorKind::Unresolved;
+            return true;
+        case PE_NO_ICMP_HANDLE:
+            kind = ProbeErrorKind::NoSocket;
+            return true;
+        case PE_NO_SERVICES:
+            kind = ProbeErrorKind::NoService;
+            return true;
+        case PE_NO_THREAD:
+            kind = ProbeErrorKind::NoThread;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -87,16 +94,11 @@ struct CProbeMetrics::HostSeries {
     explicit HostSeries(const AlertThresholds& t) : state(t) {}
 };
 
-CProbeMetrics::CProbeMetrics(std::vector<double> bounds, const std::string& version,
-                             const AlertThresholds& thresholds)
-    : m_registry(std::make_shared<prometheus::Registry>()),
-      m_bounds(std::move(bounds)),
-      m_thresholds(thresholds) {
+CProbeMetrics::CProbeMetrics(std::vector<double> bounds, const std::string& version, const AlertThresholds& thresholds)
+    : m_registry(std::make_shared<prometheus::Registry>()), m_bounds(std::move(bounds)), m_thresholds(thresholds) {
     auto& r = *m_registry;
-    m_requests = &prometheus::BuildCounter()
-                      .Name("tapper_requests_total")
-                      .Help("Echo requests sent to the host.")
-                      .Register(r);
+    m_requests =
+        &prometheus::BuildCounter().Name("tapper_requests_total").Help("Echo requests sent to the host.").Register(r);
     m_replies = &prometheus::BuildCounter()
                      .Name("tapper_replies_total")
                      .Help("Requests answered by a valid reply in time.")
@@ -107,8 +109,9 @@ CProbeMetrics::CProbeMetrics(std::vector<double> bounds, const std::string& vers
                   .Register(r);
     m_errors = &prometheus::BuildCounter()
                     .Name("tapper_errors_total")
-                    .Help("Failures by kind: timeout, unreachable, ttl_expired, icmp_error "
-                          "(lost requests), unresolved, no_socket, no_service, no_thread (host).")
+                    .Help(
+                        "Failures by kind: timeout, unreachable, ttl_expired, icmp_error "
+                        "(lost requests), unresolved, no_socket, no_service, no_thread (host).")
                     .Register(r);
     m_rtt = &prometheus::BuildHistogram()
                  .Name("tapper_response_time_seconds")
@@ -124,14 +127,11 @@ CProbeMetrics::CProbeMetrics(std::vector<double> bounds, const std::string& vers
                        .Register(r);
     m_up = &prometheus::BuildGauge()
                 .Name("tapper_host_up")
-                .Help("1 while the host is up (or slow), 0 while it is down; absent until "
-                      "known.")
+                .Help(
+                    "1 while the host is up (or slow), 0 while it is down; absent until "
+                    "known.")
                 .Register(r);
-    m_hostCount = &prometheus::BuildGauge()
-                       .Name("tapper_hosts")
-                       .Help("Hosts the probe pings.")
-                       .Register(r)
-                       .Add({});
+    m_hostCount = &prometheus::BuildGauge().Name("tapper_hosts").Help("Hosts the probe pings.").Register(r).Add({});
     prometheus::BuildGauge()
         .Name("tapper_build_info")
         .Help("Always 1; the label version names the program's version.")
@@ -146,8 +146,7 @@ std::shared_ptr<prometheus::Collectable> CProbeMetrics::Collectable() const noex
     return m_registry;
 }
 
-CProbeMetrics::HostSeries* CProbeMetrics::Series(const std::string& host, IPAddr address,
-                                                 std::u16string_view country) {
+CProbeMetrics::HostSeries* CProbeMetrics::Series(const std::string& host, IPAddr address, std::u16string_view country) {
     if (const auto it = m_hosts.find(host); it != m_hosts.end()) {
         return it->second.get();
     }

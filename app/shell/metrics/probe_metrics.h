@@ -50,8 +50,7 @@ class CProbeMetrics {
 public:
     // Histogram bounds in seconds (rising); version for tapper_build_info;
     // thresholds for the up/down state of every host.
-    CProbeMetrics(std::vector<double> bounds, const std::string& version,
-                  const AlertThresholds& thresholds = {});
+    CProbeMetrics(std::vector<double> bounds, const std::string& version, const AlertThresholds& thresholds = {});
     ~CProbeMetrics();
     CProbeMetrics(const CProbeMetrics&) = delete;
     CProbeMetrics& operator=(const CProbeMetrics&) = delete;
@@ -63,8 +62,7 @@ public:
     // appear with its first event after the name lookup began, labelled with
     // address (network byte order; 0: none) and country ("", " " or "N/A": none),
     // which are read then and kept.
-    void Record(const std::string& host, const PING_EVENT& event, IPAddr address,
-                std::u16string_view country) noexcept;
+    void Record(const std::string& host, const PING_EVENT& event, IPAddr address, std::u16string_view country) noexcept;
     // Takes host's series out of the exposition.
     void RemoveHost(const std::string& host) noexcept;
     // Sets tapper_hosts.

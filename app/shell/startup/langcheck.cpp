@@ -24,8 +24,7 @@ LangCheck CheckLanguageModule(const std::u16string& appDir, const std::u16string
     check.modulePath = LanguageModulePath(appDir, language);
     ov::Module module;
     if (!module.Load(ov::WideToUtf8(check.modulePath))) {
-        check.result = ToLowerAscii(language) == u"en_us" ? kLangModuleAbsentEnglish
-                                                          : kLangModuleNotLoaded;
+        check.result = ToLowerAscii(language) == u"en_us" ? kLangModuleAbsentEnglish : kLangModuleNotLoaded;
         return check;
     }
     if (const auto langId = reinterpret_cast<GetLangStrIdFn>(module.GetProc(kLangIdExport))) {
@@ -58,19 +57,19 @@ LangCheck CheckLanguageModule(const std::u16string& appDir, const std::u16string
 
 std::u16string LangCheckMessage(const LangCheck& check, const std::u16string& programPath) {
     switch (check.result) {
-    case kLangModuleNotLoaded:
-        return Quoted(u"Couldn't Load Resource File \"", check.modulePath, u"\"!");
-    case kLangModuleWrongLanguage:
-        return u"The language of resource file does not match!";
-    case kLangProgramVersionUnknown:
-        return Quoted(u"Couldn't get the version of file \"", programPath, u"\"!");
-    case kLangModuleVersionUnknown:
-        return Quoted(u"Couldn't get the version of resource file \"", check.modulePath, u"\"!");
-    case kLangModuleWrongVersion:
-        return u"The version of resource file does not match!";
-    case kLangModuleUsed:
-    case kLangModuleAbsentEnglish:
-        break;
+        case kLangModuleNotLoaded:
+            return Quoted(u"Couldn't Load Resource File \"", check.modulePath, u"\"!");
+        case kLangModuleWrongLanguage:
+            return u"The language of resource file does not match!";
+        case kLangProgramVersionUnknown:
+            return Quoted(u"Couldn't get the version of file \"", programPath, u"\"!");
+        case kLangModuleVersionUnknown:
+            return Quoted(u"Couldn't get the version of resource file \"", check.modulePath, u"\"!");
+        case kLangModuleWrongVersion:
+            return u"The version of resource file does not match!";
+        case kLangModuleUsed:
+        case kLangModuleAbsentEnglish:
+            break;
     }
     return {};
 }

@@ -9,13 +9,13 @@
 // Outcome of the checks; every outcome but kLangModuleUsed leaves the
 // program on its built-in English texts.
 enum LangCheckResult : int {
-    kLangModuleUsed = 0,           // the module passed
-    kLangModuleAbsentEnglish,      // not loaded, language "en_us": nothing shown
-    kLangModuleNotLoaded,          // not loaded, another language
-    kLangModuleWrongLanguage,      // its language code differs
-    kLangProgramVersionUnknown,    // the program's file version cannot be read
-    kLangModuleVersionUnknown,     // the module's file version cannot be read
-    kLangModuleWrongVersion,       // the two versions differ
+    kLangModuleUsed = 0,         // the module passed
+    kLangModuleAbsentEnglish,    // not loaded, language "en_us": nothing shown
+    kLangModuleNotLoaded,        // not loaded, another language
+    kLangModuleWrongLanguage,    // its language code differs
+    kLangProgramVersionUnknown,  // the program's file version cannot be read
+    kLangModuleVersionUnknown,   // the module's file version cannot be read
+    kLangModuleWrongVersion,     // the two versions differ
 };
 
 struct LangCheck {

@@ -49,8 +49,7 @@ bool FinishRegistration(CStartup& startup, const MessageSink& show) {
     const std::u16string line = LowerCommandLine(startup.Args());
     if (Contains(line, u"/regtool")) {
         const std::u16string title = LoadFormatString(57347, u"Ping");
-        RegisterHarborTool(kAppGuid, title.c_str(), startup.ProgramPath().c_str(),
-                           kHarborToolArguments, nullptr, 1);
+        RegisterHarborTool(kAppGuid, title.c_str(), startup.ProgramPath().c_str(), kHarborToolArguments, nullptr, 1);
     }
     if (Contains(line, u"/autocheckupdate")) {
         CConfigFile& config = startup.Config();
@@ -61,8 +60,7 @@ bool FinishRegistration(CStartup& startup, const MessageSink& show) {
             if (show) {
                 const std::u16string path = ov::EscapeControls(startup.ConfigPath());
                 const std::u16string reason = ov::Utf8ToWide(std::strerror(error));
-                show(LoadFormatString(34752, u"Couldn't write the file \"%s_a%\": %s_b%", path.c_str(),
-                                      reason.c_str()),
+                show(LoadFormatString(34752, u"Couldn't write the file \"%s_a%\": %s_b%", path.c_str(), reason.c_str()),
                      MessageIcon::Error);
             }
             return false;

@@ -67,8 +67,7 @@ std::u16string ToLowerAscii(std::u16string_view text) {
 
 std::u16string ChooseSharedFolder(const std::string& platformFolder,
                                   const std::function<bool(const std::u16string&)>& makeFolder) {
-    std::u16string folder =
-        ov::Utf8ToWide(platformFolder.empty() ? kSharedFolderFallback : platformFolder);
+    std::u16string folder = ov::Utf8ToWide(platformFolder.empty() ? kSharedFolderFallback : platformFolder);
     if (folder.back() != u'/') {
         folder += u'/';
     }
@@ -89,8 +88,7 @@ bool HasDisplay() {
     return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY");
 }
 
-CCrashReporter::CCrashReporter()
-    : m_nCrashReport(OvCR_Install(0, kSupportAddress, kCrashReportTitle)) {}
+CCrashReporter::CCrashReporter() : m_nCrashReport(OvCR_Install(0, kSupportAddress, kCrashReportTitle)) {}
 
 CCrashReporter::~CCrashReporter() {
     OvCR_Uninstall(m_nCrashReport);
@@ -111,8 +109,7 @@ void CStartup::NameProfileKey() {
 bool CStartup::FindProgramPath() {
     m_strProgramPath = ov::Utf8ToWide(ov::ExecutablePath());
     const size_t slash = m_strProgramPath.rfind(u'/');
-    m_strProgramName =
-        slash == std::u16string::npos ? m_strProgramPath : m_strProgramPath.substr(slash + 1);
+    m_strProgramName = slash == std::u16string::npos ? m_strProgramPath : m_strProgramPath.substr(slash + 1);
     return !m_strProgramPath.empty();
 }
 
@@ -138,8 +135,7 @@ StartMode CStartup::RunCommonSteps() {
 void CStartup::FindLanguageAndFolder() {
     m_strLanguage = OvMUI_GetUserLanguage();
     const size_t slash = m_strProgramPath.rfind(u'/');
-    m_strAppDir = slash == std::u16string::npos ? std::u16string()
-                                                : m_strProgramPath.substr(0, slash + 1);
+    m_strAppDir = slash == std::u16string::npos ? std::u16string() : m_strProgramPath.substr(0, slash + 1);
 }
 
 void CStartup::ChooseLanguageResources(const MessageSink& show) {

@@ -15,8 +15,8 @@ inline constexpr char16_t kHarborToolArguments[] = u"-a $(MIP)";
 // stored empty). 1 when every value was written; 0 for a null or empty
 // GUID, title or command, or at the first value that could not be written
 // (the values before it stay).
-int RegisterHarborTool(const char16_t* guid, const char16_t* title, const char16_t* command,
-                       const char16_t* arguments, const char16_t* wndClass, int enable);
+int RegisterHarborTool(const char16_t* guid, const char16_t* title, const char16_t* command, const char16_t* arguments,
+                       const char16_t* wndClass, int enable);
 // Deletes the GUID's key; 1 when it was deleted, 0 for a null or empty GUID,
 // a missing Tools key or a key that could not be deleted.
 int UnregisterHarborTool(const char16_t* guid);

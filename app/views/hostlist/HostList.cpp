@@ -170,11 +170,16 @@ HostList ReadHostListFile(const std::string& path) {
         file.ReadAll(bytes);
     }
     switch (file.Status()) {
-        case ov::StoredFileStatus::Ok: return ParseHostList(bytes);
-        case ov::StoredFileStatus::Missing: return Problem(HostListProblem::Missing);
-        case ov::StoredFileStatus::NotRegular: return Problem(HostListProblem::NotRegular);
-        case ov::StoredFileStatus::TooLarge: return Problem(HostListProblem::TooLarge);
-        case ov::StoredFileStatus::Unreadable: break;
+        case ov::StoredFileStatus::Ok:
+            return ParseHostList(bytes);
+        case ov::StoredFileStatus::Missing:
+            return Problem(HostListProblem::Missing);
+        case ov::StoredFileStatus::NotRegular:
+            return Problem(HostListProblem::NotRegular);
+        case ov::StoredFileStatus::TooLarge:
+            return Problem(HostListProblem::TooLarge);
+        case ov::StoredFileStatus::Unreadable:
+            break;
     }
     return Problem(HostListProblem::Unreadable, 0, file.Error() != 0 ? file.Error() : EIO);
 }
@@ -209,8 +214,7 @@ std::u16string HostListProblemText(const HostList& list, std::u16string_view sho
         case HostListProblem::Missing:
             return LoadFormatString(35240, u"There is no host list file \"%s_a%\".", path.c_str());
         case HostListProblem::NotRegular:
-            return LoadFormatString(35241, u"\"%s_a%\" is a folder or a device, not a host list file.",
-                                    path.c_str());
+            return LoadFormatString(35241, u"\"%s_a%\" is a folder or a device, not a host list file.", path.c_str());
         case HostListProblem::TooLarge:
             return LoadFormatString(35242, u"\"%s_a%\" is larger than %d_b% MB: too large for a host list.",
                                     path.c_str(), static_cast<int>(kMaxHostListBytes >> 20));
@@ -225,15 +229,14 @@ std::u16string HostListProblemText(const HostList& list, std::u16string_view sho
                                     u"and open it again.",
                                     line, path.c_str());
         case HostListProblem::NulByte:
-            return LoadFormatString(35245, u"Line %d_a% of \"%s_b%\" holds a NUL byte: it is not a text file.",
-                                    line, path.c_str());
+            return LoadFormatString(35245, u"Line %d_a% of \"%s_b%\" holds a NUL byte: it is not a text file.", line,
+                                    path.c_str());
         case HostListProblem::InvalidChar:
-            return LoadFormatString(35246, u"Line %d_a% of \"%s_b%\" holds a character no host name can have.",
-                                    line, path.c_str());
+            return LoadFormatString(35246, u"Line %d_a% of \"%s_b%\" holds a character no host name can have.", line,
+                                    path.c_str());
         case HostListProblem::TooManyHosts:
             return LoadFormatString(35247, u"\"%s_a%\" holds %d_b% hosts; at most %d_c% can be taken at once.",
-                                    path.c_str(), static_cast<int>(list.count),
-                                    static_cast<int>(kMaxHostListHosts));
+                                    path.c_str(), static_cast<int>(list.count), static_cast<int>(kMaxHostListHosts));
         case HostListProblem::NoHosts:
             return LoadFormatString(35248, u"\"%s_a%\" holds no host.", path.c_str());
     }

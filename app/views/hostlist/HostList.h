@@ -18,24 +18,24 @@ inline constexpr std::uint64_t kMaxHostListBytes = 16ull << 20;
 // Why a host list could not be taken.
 enum class HostListProblem {
     None,
-    Missing,      // nothing at the path
-    NotRegular,   // a folder, FIFO, device or socket
-    TooLarge,     // more than kMaxHostListBytes
-    Unreadable,   // error holds the errno
-    NotUtf8,      // line holds bytes that are not UTF-8
-    NulByte,      // line holds a NUL byte: not a text file
-    InvalidChar,  // line holds a character no host name can have
-    TooManyHosts, // count hosts, more than kMaxHostListHosts
-    NoHosts,      // only comments and blank lines
+    Missing,       // nothing at the path
+    NotRegular,    // a folder, FIFO, device or socket
+    TooLarge,      // more than kMaxHostListBytes
+    Unreadable,    // error holds the errno
+    NotUtf8,       // line holds bytes that are not UTF-8
+    NulByte,       // line holds a NUL byte: not a text file
+    InvalidChar,   // line holds a character no host name can have
+    TooManyHosts,  // count hosts, more than kMaxHostListHosts
+    NoHosts,       // only comments and blank lines
 };
 
 // What reading a host list gave: the hosts in order, or the first problem.
 struct HostList {
     std::vector<std::u16string> hosts;
     HostListProblem problem = HostListProblem::None;
-    int error = 0;           // errno of Unreadable
-    std::size_t line = 0;    // 1-based line of NotUtf8, NulByte, InvalidChar
-    std::size_t count = 0;   // hosts in the whole text (for TooManyHosts)
+    int error = 0;          // errno of Unreadable
+    std::size_t line = 0;   // 1-based line of NotUtf8, NulByte, InvalidChar
+    std::size_t count = 0;  // hosts in the whole text (for TooManyHosts)
 
     bool Ok() const noexcept { return problem == HostListProblem::None; }
     // The hosts joined by blanks, as the host entry holds them.

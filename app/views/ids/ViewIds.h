@@ -56,9 +56,8 @@ inline constexpr unsigned ID_COPY_HOST = 32791;  // the host of the selected (or
 inline constexpr unsigned ID_COPY_ALL = 32792;   // every line shown
 
 // The log list's toolbar, in order; 0 is a separator.
-inline constexpr std::array<unsigned, 9> kLogListBar = {
-    ID_EDIT_COPY, ID_EDIT_SELECT_ALL, 0, ID_AUTO_SCROLL, 0, ID_CLASSIC_VIEW, ID_TABLE_VIEW, 0,
-    ID_LOG_CAPTION};
+inline constexpr std::array<unsigned, 9> kLogListBar = {ID_EDIT_COPY,    ID_EDIT_SELECT_ALL, 0, ID_AUTO_SCROLL, 0,
+                                                        ID_CLASSIC_VIEW, ID_TABLE_VIEW,      0, ID_LOG_CAPTION};
 // The statistics tree's toolbar.
 inline constexpr std::array<unsigned, 2> kStatTreeBar = {ID_COPY_HOST, ID_COPY_ALL};
 
@@ -73,5 +72,4 @@ inline constexpr unsigned ID_CHART_SAVE = 32807;    // save the chart as a bitma
 
 // The chart's toolbar.
 inline constexpr std::array<unsigned, 9> kChartBar = {
-    ID_CHART_SAVE, 0, ID_CHART_3D, ID_CHART_LEGEND, ID_CHART_GRID, 0, ID_CHART_LINE, ID_CHART_AREA,
-    ID_CHART_BAR};
+    ID_CHART_SAVE, 0, ID_CHART_3D, ID_CHART_LEGEND, ID_CHART_GRID, 0, ID_CHART_LINE, ID_CHART_AREA, ID_CHART_BAR};

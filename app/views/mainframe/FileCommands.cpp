@@ -74,8 +74,8 @@ std::unique_ptr<QFileDialog> NewFileDialog(QWidget* parent, const QString& capti
     dialog->setLabelText(QFileDialog::LookIn, OvText(35231, u"Look in:"));
     dialog->setLabelText(QFileDialog::FileName, OvText(35232, u"File &name:"));
     dialog->setLabelText(QFileDialog::FileType, OvText(35233, u"Files of type:"));
-    dialog->setLabelText(QFileDialog::Accept, mode == QFileDialog::AcceptSave ? OvText(35234, u"&Save")
-                                                                               : OvText(35235, u"&Open"));
+    dialog->setLabelText(QFileDialog::Accept,
+                         mode == QFileDialog::AcceptSave ? OvText(35234, u"&Save") : OvText(35235, u"&Open"));
     dialog->setLabelText(QFileDialog::Reject, OvText(35236, u"Cancel"));
     return dialog;
 }
@@ -199,13 +199,17 @@ void CFileCommands::UpdateItems() {
     }
 }
 
-bool CFileCommands::Idle() const { return !m_doc.IsRunning(); }
+bool CFileCommands::Idle() const {
+    return !m_doc.IsRunning();
+}
 
 bool CFileCommands::EntryHasHosts() const {
     return !HostsOfEntryText(m_entry.currentText().toStdU16String()).empty();
 }
 
-bool CFileCommands::HasResults() const { return m_doc.GetHostCount() != 0 && m_app != nullptr; }
+bool CFileCommands::HasResults() const {
+    return m_doc.GetHostCount() != 0 && m_app != nullptr;
+}
 
 bool CFileCommands::Run(unsigned id) {
     for (const Command& c : kCommands) {
@@ -324,8 +328,8 @@ bool CFileCommands::TakeHostListText(const QString& text) {
 bool CFileCommands::SaveHostList(const QString& path) {
     const std::vector<std::u16string> hosts = HostsOfEntryText(m_entry.currentText().toStdU16String());
     if (const int error = WriteHostListFile(path.toStdString(), hosts); error != 0) {
-        Show(QMessageBox::Warning, Format(35250, u"The host list could not be saved in \"%s_a%\": %s_b%", path,
-                                          Reason(error)));
+        Show(QMessageBox::Warning,
+             Format(35250, u"The host list could not be saved in \"%s_a%\": %s_b%", path, Reason(error)));
         return false;
     }
     RememberHostList(path);
@@ -335,11 +339,10 @@ bool CFileCommands::SaveHostList(const QString& path) {
 bool CFileCommands::ExportResults(const QString& path, ResultFile kind) {
     const int error = m_app != nullptr ? m_app->WriteResults(m_doc, kind, path.toStdString()) : ENOSYS;
     if (error != 0) {
-        Show(QMessageBox::Warning,
-             Format(35251,
-                    u"The results could not be written to \"%s_a%\": %s_b%\n"
-                    u"Any earlier file of that name is left as it was.",
-                    path, Reason(error)));
+        Show(QMessageBox::Warning, Format(35251,
+                                          u"The results could not be written to \"%s_a%\": %s_b%\n"
+                                          u"Any earlier file of that name is left as it was.",
+                                          path, Reason(error)));
         return false;
     }
     m_window.statusBar()->showMessage(Format(35252, u"Results written to \"%s_a%\".", path), 5000);
@@ -374,10 +377,10 @@ bool CFileCommands::WriteAutoExport(bool closing) {
     m_autoExportDue = false;
     const QString path = QString::fromStdString(m_autoExportPath);
     const bool json = path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive);
-    const int error = m_app != nullptr ? m_app->WriteResults(m_doc, json ? ResultFile::JsonEverything
-                                                                         : ResultFile::CsvEverything,
-                                                             m_autoExportPath)
-                                       : ENOSYS;
+    const int error = m_app != nullptr
+                          ? m_app->WriteResults(m_doc, json ? ResultFile::JsonEverything : ResultFile::CsvEverything,
+                                                m_autoExportPath)
+                          : ENOSYS;
     if (error == 0) {
         return true;
     }
@@ -408,7 +411,13 @@ void CFileCommands::OnUpdate(UINT hint) {
     } else if (hint == HINT_RUN_STOPPED && m_autoExportDue) {
         // After the views took the stop, outside the document's notification.
         QMetaObject::invokeMethod(
-            this, [this] { if (m_autoExportDue && !m_doc.IsRunning()) WriteAutoExport(false); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (m_autoExportDue && !m_doc.IsRunning()) {
+                    WriteAutoExport(false);
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 

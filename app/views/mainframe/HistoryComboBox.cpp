@@ -43,8 +43,7 @@ void COvHistoryComboBox::AddToHistory(const QString& text) {
 
 void COvHistoryComboBox::LoadHistory() {
     for (int i = 1; i <= m_maximum; ++i) {
-        const std::u16string value =
-            m_profile.GetString(m_section.toStdU16String(), KeyName(i).toStdU16String());
+        const std::u16string value = m_profile.GetString(m_section.toStdU16String(), KeyName(i).toStdU16String());
         if (!value.empty()) {
             addItem(QString::fromStdU16String(ov::EscapeControls(value)));
         }
@@ -58,8 +57,7 @@ bool COvHistoryComboBox::SaveHistory() {
     for (int i = 0; i < count(); ++i) {
         const QString text = itemText(i);
         if (!text.isEmpty()) {
-            saved = m_profile.WriteString(section, KeyName(i + 1).toStdU16String(), text.toStdU16String()) &&
-                    saved;
+            saved = m_profile.WriteString(section, KeyName(i + 1).toStdU16String(), text.toStdU16String()) && saved;
         }
     }
     return saved;

@@ -17,8 +17,7 @@ std::optional<OvLockStates> QueryLockStates() {
     auto on = [display](const char* name) {
         Bool state = False;
         const Atom atom = XInternAtom(display, name, True);
-        return atom != None && XkbGetNamedIndicator(display, atom, nullptr, &state, nullptr, nullptr) &&
-               state == True;
+        return atom != None && XkbGetNamedIndicator(display, atom, nullptr, &state, nullptr, nullptr) && state == True;
     };
     return OvLockStates{on("Caps Lock"), on("Num Lock"), on("Scroll Lock")};
 #else

@@ -103,8 +103,8 @@ QString NoHostStartedText(const COvPingDoc& doc) {
         const std::u16string status = CLogTexts().Long(last.type);
         const std::u16string reason = host->GetFailureReason();
         why = reason.empty() ? ToQString(LoadFormatString(34602, u"%s_a%: %s_b%", name.c_str(), status.c_str()))
-                             : ToQString(LoadFormatString(34601, u"%s_a%: %s_b% (%s_c%)", name.c_str(),
-                                                          status.c_str(), reason.c_str()));
+                             : ToQString(LoadFormatString(34601, u"%s_a%: %s_b% (%s_c%)", name.c_str(), status.c_str(),
+                                                          reason.c_str()));
         break;
     }
     const std::u16string whyText = why.toStdU16String();
@@ -148,22 +148,22 @@ const CMainFrame::Command CMainFrame::kCommands[] = {
      kSeparator, kNoKeys, nullptr, nullptr},
     {ID_AUTO_SCROLL, kEditMenu, 34206, u"&Auto Scroll", 34244, u"Keep the newest row in view", kSeparator, kNoKeys,
      nullptr, nullptr},
-    {ID_CLASSIC_VIEW, kEditMenu, 34207, u"Class&ic View", 34245, u"Show each event as one line of text", false,
-     kNoKeys, nullptr, nullptr},
+    {ID_CLASSIC_VIEW, kEditMenu, 34207, u"Class&ic View", 34245, u"Show each event as one line of text", false, kNoKeys,
+     nullptr, nullptr},
     {ID_TABLE_VIEW, kEditMenu, 34208, u"Ha&rbor View", 34246, u"Show the events in columns", false, kNoKeys, nullptr,
      nullptr},
-    {ID_CHART_3D, kChartMenu, 34210, u"3&D View", 34247, u"Draw the chart in three dimensions", false, kNoKeys,
-     nullptr, nullptr},
-    {ID_CHART_LEGEND, kChartMenu, 34211, u"&Legend Box", 34248, u"Show or hide the legend box", false, kNoKeys,
-     nullptr, nullptr},
-    {ID_CHART_GRID, kChartMenu, 34212, u"&Gridline", 34249, u"Show or hide the gridlines", kSeparator, kNoKeys,
-     nullptr, nullptr},
+    {ID_CHART_3D, kChartMenu, 34210, u"3&D View", 34247, u"Draw the chart in three dimensions", false, kNoKeys, nullptr,
+     nullptr},
+    {ID_CHART_LEGEND, kChartMenu, 34211, u"&Legend Box", 34248, u"Show or hide the legend box", false, kNoKeys, nullptr,
+     nullptr},
+    {ID_CHART_GRID, kChartMenu, 34212, u"&Gridline", 34249, u"Show or hide the gridlines", kSeparator, kNoKeys, nullptr,
+     nullptr},
     {ID_CHART_LINE, kChartMenu, 34213, u"&Line Chart", 34250, u"Draw the round-trip times as lines", false, kNoKeys,
      nullptr, nullptr},
     {ID_CHART_AREA, kChartMenu, 34214, u"&Area Chart", 34251, u"Draw the round-trip times as areas", false, kNoKeys,
      nullptr, nullptr},
-    {ID_CHART_BAR, kChartMenu, 34215, u"&Bar Chart", 34252, u"Draw the round-trip times as bars", kSeparator,
-     kNoKeys, nullptr, nullptr},
+    {ID_CHART_BAR, kChartMenu, 34215, u"&Bar Chart", 34252, u"Draw the round-trip times as bars", kSeparator, kNoKeys,
+     nullptr, nullptr},
     {ID_CHART_SAVE, kChartMenu, 34216, u"&Save Chart", 34253, u"Save the chart as a picture", false, kNoKeys, nullptr,
      nullptr},
     {ID_OPTIONS, kOptionsMenu, 34218, u"&Options...", 34254, u"Change the ping settings", false, kNoKeys,
@@ -175,18 +175,17 @@ const CMainFrame::Command CMainFrame::kCommands[] = {
     {ID_CHECK_UPDATE, kHelpMenu, 34221, u"&Check for Latest Version...", 34256,
      u"Check whether a newer version is available", kSeparator, kNoKeys, &CMainFrame::RunUpdateCheck,
      &CMainFrame::HasApp},
-    {ID_SUPPORT_FORUM, kHelpMenu, 34222, u"Official Orvantek Support &Forum", 34257,
-     u"Open the official support forum", false, kNoKeys, &CMainFrame::RunWeb, &CMainFrame::HasApp},
+    {ID_SUPPORT_FORUM, kHelpMenu, 34222, u"Official Orvantek Support &Forum", 34257, u"Open the official support forum",
+     false, kNoKeys, &CMainFrame::RunWeb, &CMainFrame::HasApp},
     {ID_HOME_PAGE, kHelpMenu, 34223, u"Orvantek &Home Page", 34258, u"Open the home page", kSeparator, kNoKeys,
      &CMainFrame::RunWeb, &CMainFrame::HasApp},
-    {ID_APP_ABOUT, kHelpMenu, 34224, u"&About...", 34259, u"Show the program's version and copyright", false,
-     kNoKeys, &CMainFrame::RunAbout, &CMainFrame::HasApp},
+    {ID_APP_ABOUT, kHelpMenu, 34224, u"&About...", 34259, u"Show the program's version and copyright", false, kNoKeys,
+     &CMainFrame::RunAbout, &CMainFrame::HasApp},
     // Without a menu item: keys, the bars' controls and the help of a context.
     {ID_START_STOP_KEY, kNoMenu, 0, nullptr, 0, nullptr, false, Qt::CTRL | Qt::Key_O, &CMainFrame::RunStartStop,
      &CMainFrame::StartStopEnabled},
     {ID_NEXT_PANE, kNoMenu, 0, nullptr, 0, nullptr, false, Qt::Key_F6, &CMainFrame::RunSwitchPane, nullptr},
-    {ID_PREV_PANE, kNoMenu, 0, nullptr, 0, nullptr, false, Qt::SHIFT | Qt::Key_F6, &CMainFrame::RunSwitchPane,
-     nullptr},
+    {ID_PREV_PANE, kNoMenu, 0, nullptr, 0, nullptr, false, Qt::SHIFT | Qt::Key_F6, &CMainFrame::RunSwitchPane, nullptr},
     {ID_HELP_FINDER, kNoMenu, 0, nullptr, 0, nullptr, false, kNoKeys, &CMainFrame::RunHelp, &CMainFrame::HasApp},
     {ID_HELP, kNoMenu, 0, nullptr, 0, nullptr, false, kNoKeys, &CMainFrame::RunHelp, &CMainFrame::HasApp},
     {ID_CONTEXT_HELP, kNoMenu, 0, nullptr, 0, nullptr, false, kNoKeys, &CMainFrame::RunHelp, &CMainFrame::HasApp},
@@ -384,8 +383,7 @@ void CMainFrame::BuildStatusBar() {
     bar->addPermanentWidget(m_startPane);
     // Lock indicators: each shows its text while its lock is on. Where the
     // platform does not tell the states they keep their place and stay empty.
-    const std::array<QString, 3> indicators = {OvText(34229, u"CAP"), OvText(34230, u"NUM"),
-                                               OvText(34231, u"SCRL")};
+    const std::array<QString, 3> indicators = {OvText(34229, u"CAP"), OvText(34230, u"NUM"), OvText(34231, u"SCRL")};
     std::array<QLabel*, 3> panes{};
     for (std::size_t i = 0; i < indicators.size(); ++i) {
         panes[i] = new QLabel(bar);
@@ -500,7 +498,9 @@ bool CMainFrame::RunFrameCommand(unsigned id) {
     return true;
 }
 
-void CMainFrame::RunStartStop(unsigned) { OnStartStop(); }
+void CMainFrame::RunStartStop(unsigned) {
+    OnStartStop();
+}
 
 void CMainFrame::RunOptions(unsigned) {
     COptionDlg dialog(&m_doc, CProfile(m_profileKey), this);
@@ -538,19 +538,33 @@ void CMainFrame::RunExit(unsigned) {
     }
 }
 
-void CMainFrame::RunSwitchPane(unsigned id) { SwitchPane(id == ID_NEXT_PANE); }
+void CMainFrame::RunSwitchPane(unsigned id) {
+    SwitchPane(id == ID_NEXT_PANE);
+}
 
-void CMainFrame::RunHelp(unsigned id) { m_app->OnHelpCommand(id, {}); }
+void CMainFrame::RunHelp(unsigned id) {
+    m_app->OnHelpCommand(id, {});
+}
 
-void CMainFrame::RunWeb(unsigned id) { m_app->OnWebCommand(id); }
+void CMainFrame::RunWeb(unsigned id) {
+    m_app->OnWebCommand(id);
+}
 
-void CMainFrame::RunUpdateCheck(unsigned) { m_app->OnUpdateCheck(this, false); }
+void CMainFrame::RunUpdateCheck(unsigned) {
+    m_app->OnUpdateCheck(this, false);
+}
 
-void CMainFrame::RunAbout(unsigned) { m_app->OnAbout(this); }
+void CMainFrame::RunAbout(unsigned) {
+    m_app->OnAbout(this);
+}
 
-bool CMainFrame::StartStopEnabled() const { return m_startStopAction->isEnabled(); }
+bool CMainFrame::StartStopEnabled() const {
+    return m_startStopAction->isEnabled();
+}
 
-bool CMainFrame::HasApp() const { return m_app != nullptr; }
+bool CMainFrame::HasApp() const {
+    return m_app != nullptr;
+}
 
 void CMainFrame::UpdateMenuItems() {
     const auto menus = menuBar()->findChildren<QMenu*>();
@@ -774,8 +788,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!SaveWindowPlacement() || !history) {
         // A full disk or a read-only settings file: the next start will not
         // find them, and the user should know before the window is gone.
-        ShowWarning(NotSavedText(34753,
-                                 u"The host history and the window position could not be saved in \"%s_a%\"."));
+        ShowWarning(NotSavedText(34753, u"The host history and the window position could not be saved in \"%s_a%\"."));
     }
     // The program ends with this window: its other top-level windows (the
     // help window) close first.

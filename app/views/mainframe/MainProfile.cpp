@@ -11,8 +11,7 @@ std::u16string CMainProfile::SectionPath(std::u16string_view section) const {
     return path;
 }
 
-std::vector<BYTE> CMainProfile::Read(std::u16string_view section, std::u16string_view entry,
-                                     DWORD wanted) const {
+std::vector<BYTE> CMainProfile::Read(std::u16string_view section, std::u16string_view entry, DWORD wanted) const {
     ov::RegKey key;
     const std::u16string path = SectionPath(section);
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
@@ -21,25 +20,23 @@ std::vector<BYTE> CMainProfile::Read(std::u16string_view section, std::u16string
     const std::u16string name(entry);
     DWORD type = REG_NONE;
     DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != wanted) {
+    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != wanted) {
         return {};
     }
     std::vector<BYTE> data(size);
-    if (size != 0 &&
-        RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
+    if (size != 0 && RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS) {
         return {};
     }
     data.resize(size);
     return data;
 }
 
-bool CMainProfile::Write(std::u16string_view section, std::u16string_view entry, DWORD type,
-                         const BYTE* data, DWORD size) {
+bool CMainProfile::Write(std::u16string_view section, std::u16string_view entry, DWORD type, const BYTE* data,
+                         DWORD size) {
     ov::RegKey key;
     const std::u16string path = SectionPath(section);
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                        nullptr, key.Out(), nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        key.Out(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
     const std::u16string name(entry);
@@ -56,8 +53,7 @@ std::u16string CMainProfile::GetString(std::u16string_view section, std::u16stri
     return text;
 }
 
-bool CMainProfile::WriteString(std::u16string_view section, std::u16string_view entry,
-                               std::u16string_view value) {
+bool CMainProfile::WriteString(std::u16string_view section, std::u16string_view entry, std::u16string_view value) {
     const std::u16string text(value);
     return Write(section, entry, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                  static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
@@ -67,8 +63,7 @@ std::vector<BYTE> CMainProfile::GetBinary(std::u16string_view section, std::u16s
     return Read(section, entry, REG_BINARY);
 }
 
-bool CMainProfile::WriteBinary(std::u16string_view section, std::u16string_view entry,
-                               const std::vector<BYTE>& value) {
+bool CMainProfile::WriteBinary(std::u16string_view section, std::u16string_view entry, const std::vector<BYTE>& value) {
     return Write(section, entry, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
 }
 

@@ -23,8 +23,7 @@ public:
 
 private:
     std::u16string SectionPath(std::u16string_view section) const;
-    bool Write(std::u16string_view section, std::u16string_view entry, DWORD type, const BYTE* data,
-               DWORD size);
+    bool Write(std::u16string_view section, std::u16string_view entry, DWORD type, const BYTE* data, DWORD size);
     std::vector<BYTE> Read(std::u16string_view section, std::u16string_view entry, DWORD wanted) const;
 
     std::u16string m_key;

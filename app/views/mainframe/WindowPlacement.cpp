@@ -45,8 +45,7 @@ std::vector<BYTE> PackWindowPlacement(const OvWindowPlacement& placement) {
     return bytes;
 }
 
-std::optional<OvWindowPlacement> UnpackWindowPlacement(const std::vector<BYTE>& bytes,
-                                                       const QList<QRect>& screens) {
+std::optional<OvWindowPlacement> UnpackWindowPlacement(const std::vector<BYTE>& bytes, const QList<QRect>& screens) {
     if (bytes.size() != kPlacementSize || Get(bytes, kLength) != static_cast<std::int32_t>(kPlacementSize)) {
         return std::nullopt;
     }

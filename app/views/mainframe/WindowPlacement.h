@@ -25,5 +25,4 @@ std::vector<BYTE> PackWindowPlacement(const OvWindowPlacement& placement);
 // The placement in bytes when it can be applied: a whole record with its
 // length field, not minimised, a normal rectangle with a size, and on one of
 // screens at least in part. Nothing otherwise (open at the default).
-std::optional<OvWindowPlacement> UnpackWindowPlacement(const std::vector<BYTE>& bytes,
-                                                       const QList<QRect>& screens);
+std::optional<OvWindowPlacement> UnpackWindowPlacement(const std::vector<BYTE>& bytes, const QList<QRect>& screens);

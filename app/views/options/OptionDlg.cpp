@@ -47,24 +47,29 @@ constexpr ROW_LAYOUT kRows[COptionDlg::RowCount] = {
 };
 
 // The order in which the sliders are set up, and the order in which OK reads them.
-constexpr COptionDlg::Row kInitOrder[] = {COptionDlg::RowSize,     COptionDlg::RowTtl,
-                                          COptionDlg::RowDelay,    COptionDlg::RowPollTime,
-                                          COptionDlg::RowProbe,    COptionDlg::RowTimeOut};
-constexpr COptionDlg::Row kStoreOrder[] = {COptionDlg::RowPollTime, COptionDlg::RowSize,
-                                           COptionDlg::RowDelay,    COptionDlg::RowTimeOut,
-                                           COptionDlg::RowProbe,    COptionDlg::RowTtl};
+constexpr COptionDlg::Row kInitOrder[] = {COptionDlg::RowSize,     COptionDlg::RowTtl,   COptionDlg::RowDelay,
+                                          COptionDlg::RowPollTime, COptionDlg::RowProbe, COptionDlg::RowTimeOut};
+constexpr COptionDlg::Row kStoreOrder[] = {COptionDlg::RowPollTime, COptionDlg::RowSize,  COptionDlg::RowDelay,
+                                           COptionDlg::RowTimeOut,  COptionDlg::RowProbe, COptionDlg::RowTtl};
 
 // The document's value shown by a row, widened so that no value wraps.
 std::int64_t DocValue(const COvPingDoc& doc, COptionDlg::Row row) {
     const PING_SETTINGS& s = doc.Settings();
     switch (row) {
-    case COptionDlg::RowSize: return s.Size;
-    case COptionDlg::RowTtl: return s.IPOption.Ttl;
-    case COptionDlg::RowTimeOut: return s.TimeOut;
-    case COptionDlg::RowDelay: return s.TimeDelay;
-    case COptionDlg::RowProbe: return s.Probe;
-    case COptionDlg::RowPollTime: return doc.PollTime();
-    case COptionDlg::RowCount: break;
+        case COptionDlg::RowSize:
+            return s.Size;
+        case COptionDlg::RowTtl:
+            return s.IPOption.Ttl;
+        case COptionDlg::RowTimeOut:
+            return s.TimeOut;
+        case COptionDlg::RowDelay:
+            return s.TimeDelay;
+        case COptionDlg::RowProbe:
+            return s.Probe;
+        case COptionDlg::RowPollTime:
+            return doc.PollTime();
+        case COptionDlg::RowCount:
+            break;
     }
     return 0;
 }
@@ -73,13 +78,26 @@ std::int64_t DocValue(const COvPingDoc& doc, COptionDlg::Row row) {
 void SetDocValue(COvPingDoc& doc, COptionDlg::Row row, int value) {
     PING_SETTINGS& s = doc.Settings();
     switch (row) {
-    case COptionDlg::RowSize: s.Size = static_cast<DWORD>(value); break;
-    case COptionDlg::RowTtl: s.IPOption.Ttl = static_cast<BYTE>(value); break;
-    case COptionDlg::RowTimeOut: s.TimeOut = static_cast<DWORD>(value); break;
-    case COptionDlg::RowDelay: s.TimeDelay = static_cast<DWORD>(value); break;
-    case COptionDlg::RowProbe: s.Probe = static_cast<WORD>(value); break;
-    case COptionDlg::RowPollTime: doc.PollTime() = static_cast<DWORD>(value); break;
-    case COptionDlg::RowCount: break;
+        case COptionDlg::RowSize:
+            s.Size = static_cast<DWORD>(value);
+            break;
+        case COptionDlg::RowTtl:
+            s.IPOption.Ttl = static_cast<BYTE>(value);
+            break;
+        case COptionDlg::RowTimeOut:
+            s.TimeOut = static_cast<DWORD>(value);
+            break;
+        case COptionDlg::RowDelay:
+            s.TimeDelay = static_cast<DWORD>(value);
+            break;
+        case COptionDlg::RowProbe:
+            s.Probe = static_cast<WORD>(value);
+            break;
+        case COptionDlg::RowPollTime:
+            doc.PollTime() = static_cast<DWORD>(value);
+            break;
+        case COptionDlg::RowCount:
+            break;
     }
 }
 
@@ -237,8 +255,8 @@ void COptionDlg::InitFromDocument() {
         slider->setTickInterval(rowLayout.step);
         slider->setPageStep(rowLayout.step);
         // Clamped before narrowing, so that a huge value shows at the top end.
-        slider->setValue(static_cast<int>(
-            std::clamp<std::int64_t>(DocValue(*m_doc, row), rowLayout.minimum, rowLayout.maximum)));
+        slider->setValue(
+            static_cast<int>(std::clamp<std::int64_t>(DocValue(*m_doc, row), rowLayout.minimum, rowLayout.maximum)));
     }
     UpdateValueLabels();
 }

@@ -8,6 +8,5 @@ std::u16string TrimHostEntryText(std::u16string_view text) {
 }
 
 bool HasInvalidHostChar(std::u16string_view text) noexcept {
-    return text.find_first_of(kHostEntryInvalidSet) != std::u16string_view::npos ||
-           ov::HasControlChar(text);
+    return text.find_first_of(kHostEntryInvalidSet) != std::u16string_view::npos || ov::HasControlChar(text);
 }

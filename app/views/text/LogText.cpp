@@ -21,9 +21,13 @@ std::u16string Number(long long value) {
     return Widen(buf);
 }
 
-bool IsReply(const PING_EVENT& e) noexcept { return e.type == PE_REPLY; }
+bool IsReply(const PING_EVENT& e) noexcept {
+    return e.type == PE_REPLY;
+}
 
-int I(std::uint32_t v) noexcept { return static_cast<int>(v); }
+int I(std::uint32_t v) noexcept {
+    return static_cast<int>(v);
+}
 
 }  // namespace
 
@@ -34,8 +38,8 @@ std::u16string FormatTimeStamp(std::int64_t t) {
         return {};
     }
     char buf[64];
-    std::snprintf(buf, sizeof(buf), "%d-%d-%d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof(buf), "%d-%d-%d %02d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+                  tm.tm_min, tm.tm_sec);
     return Widen(buf);
 }
 
@@ -53,8 +57,7 @@ CLogTexts::CLogTexts() {
         {PE_NO_SERVICES, 33006, "Could not start WinSock.", 33014, "WinSock failed."},
         {PE_NO_THREAD, 33007, "Could not begin the work thread.", 33015, "Thread failed."},
         {PE_NO_ICMP_HANDLE, 33008, "Could not Open the ICMP Socket.", 33016, "ICMP failed."},
-        {PE_RESOLVE_FAILED, 33009, "Could not resolve Host name to an IP Address.", 33017,
-         "IP failed."},
+        {PE_RESOLVE_FAILED, 33009, "Could not resolve Host name to an IP Address.", 33017, "IP failed."},
         {PE_LOST, 33011, "Request timed out.", 33019, "TimeOut."},
     };
     for (const Entry& entry : kEntries) {
@@ -71,37 +74,32 @@ const std::u16string& CLogTexts::Short(std::int32_t type) const noexcept {
     return type >= 0 && type < kTypes ? m_short[type] : m_empty;
 }
 
-std::u16string FormatClassicLine(const PING_EVENT& e, std::u16string_view host,
-                                 const CLogTexts& texts) {
+std::u16string FormatClassicLine(const PING_EVENT& e, std::u16string_view host, const CLogTexts& texts) {
     const std::u16string stamp = FormatTimeStamp(e.time);
     const std::u16string name(host);
     if (!IsReply(e)) {
-        return LoadFormatString(33036, "[%s_c%]Reply form %s_b%: %s_a%", stamp.c_str(),
-                                name.c_str(), texts.Long(e.type).c_str());
+        return LoadFormatString(33036, "[%s_c%]Reply form %s_b%: %s_a%", stamp.c_str(), name.c_str(),
+                                texts.Long(e.type).c_str());
     }
     if (e.reply.RoundTripTime > 0) {
-        return LoadFormatString(
-            33037, "[%s_a%]Reply form %s_b%: bytes = %d_c% time = %d_d%ms TTL = %d_e%",
-            stamp.c_str(), name.c_str(), I(e.reply.DataSize), I(e.reply.RoundTripTime),
-            I(e.reply.Options.Ttl));
+        return LoadFormatString(33037, "[%s_a%]Reply form %s_b%: bytes = %d_c% time = %d_d%ms TTL = %d_e%",
+                                stamp.c_str(), name.c_str(), I(e.reply.DataSize), I(e.reply.RoundTripTime),
+                                I(e.reply.Options.Ttl));
     }
-    return LoadFormatString(33038, "[%s_a%]Reply form %s_b%: bytes = %d_c% time < 1ms TTL = %d_d%",
-                            stamp.c_str(), name.c_str(), I(e.reply.DataSize),
-                            I(e.reply.Options.Ttl));
+    return LoadFormatString(33038, "[%s_a%]Reply form %s_b%: bytes = %d_c% time < 1ms TTL = %d_d%", stamp.c_str(),
+                            name.c_str(), I(e.reply.DataSize), I(e.reply.Options.Ttl));
 }
 
-std::u16string FormatShortClassicLine(const PING_EVENT& e, std::uint32_t row,
-                                      const CLogTexts& texts) {
+std::u16string FormatShortClassicLine(const PING_EVENT& e, std::uint32_t row, const CLogTexts& texts) {
     if (!IsReply(e)) {
         return u"[" + Number(row) + u"] " + texts.Short(e.type);
     }
     if (e.reply.RoundTripTime > 0) {
-        return LoadFormatString(33039, "[%d_a%] bytes = %d_b% time = %d_c%ms TTL = %d_d%", I(row),
-                                I(e.reply.DataSize), I(e.reply.RoundTripTime),
-                                I(e.reply.Options.Ttl));
+        return LoadFormatString(33039, "[%d_a%] bytes = %d_b% time = %d_c%ms TTL = %d_d%", I(row), I(e.reply.DataSize),
+                                I(e.reply.RoundTripTime), I(e.reply.Options.Ttl));
     }
-    return LoadFormatString(33040, "[%d_a%] bytes = %d_b% time < 1ms TTL = %d_c%", I(row),
-                            I(e.reply.DataSize), I(e.reply.Options.Ttl));
+    return LoadFormatString(33040, "[%d_a%] bytes = %d_b% time < 1ms TTL = %d_c%", I(row), I(e.reply.DataSize),
+                            I(e.reply.Options.Ttl));
 }
 
 std::u16string FormatTableCell(const PING_EVENT& e, int column, const CLogTexts& texts) {

@@ -34,11 +34,9 @@ private:
 };
 
 // The classic line of an event: "[time stamp]Reply form host: ...".
-std::u16string FormatClassicLine(const PING_EVENT& e, std::u16string_view host,
-                                 const CLogTexts& texts);
+std::u16string FormatClassicLine(const PING_EVENT& e, std::u16string_view host, const CLogTexts& texts);
 // The short classic line of an event, numbered with its row index.
-std::u16string FormatShortClassicLine(const PING_EVENT& e, std::uint32_t row,
-                                      const CLogTexts& texts);
+std::u16string FormatShortClassicLine(const PING_EVENT& e, std::uint32_t row, const CLogTexts& texts);
 
 // Columns of the table view.
 enum LogColumn : int { kColTimeStamp = 0, kColStatus, kColBytes, kColRTime, kColTTL, kColCount };
@@ -46,5 +44,4 @@ enum LogColumn : int { kColTimeStamp = 0, kColStatus, kColBytes, kColRTime, kCol
 // Display text of one table cell; empty for an unknown column.
 std::u16string FormatTableCell(const PING_EVENT& e, int column, const CLogTexts& texts);
 // The shorter text of one table cell; column 0 shows the absolute row number.
-std::u16string FormatTableCellShort(const PING_EVENT& e, int column, std::uint32_t absoluteRow,
-                                    const CLogTexts& texts);
+std::u16string FormatTableCellShort(const PING_EVENT& e, int column, std::uint32_t absoluteRow, const CLogTexts& texts);

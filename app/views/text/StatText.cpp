@@ -5,7 +5,9 @@
 
 namespace {
 
-int I(std::uint32_t v) noexcept { return static_cast<int>(v); }
+int I(std::uint32_t v) noexcept {
+    return static_cast<int>(v);
+}
 
 }  // namespace
 
@@ -15,8 +17,7 @@ StatDerived DeriveStatistics(const PING_STATS& s) noexcept {
     if (s.sent != 0) {
         // The product is taken in 64 bits so that a long run's loss count
         // cannot wrap it; the result is the same truncated percentage.
-        d.lossPercent =
-            static_cast<std::uint32_t>(std::uint64_t{s.lost} * 100u / std::uint64_t{s.sent});
+        d.lossPercent = static_cast<std::uint32_t>(std::uint64_t{s.lost} * 100u / std::uint64_t{s.sent});
     }
     if (s.sent != s.lost) {
         std::uint32_t average = s.total / (s.sent - s.lost);
@@ -39,10 +40,8 @@ StatLines FormatStatLines(const PING_STATS& s, IPAddr address, std::u16string_vi
     lines[1] = LoadFormatString(33027, "Location:%s_a%", where.c_str());
     lines[2] = LoadFormatString(33028, "Packets Sent:%d_a%", I(s.sent));
     lines[3] = LoadFormatString(33029, "Packets Received:%d_a%", I(d.received));
-    lines[4] = s.sent != 0
-                   ? LoadFormatString(33030, "Packets Lost:%d_a%(%d_b%% loss)", I(s.lost),
-                                      I(d.lossPercent))
-                   : LoadFormatString(33031, "Packets Lost:%d_a%", I(s.lost));
+    lines[4] = s.sent != 0 ? LoadFormatString(33030, "Packets Lost:%d_a%(%d_b%% loss)", I(s.lost), I(d.lossPercent))
+                           : LoadFormatString(33031, "Packets Lost:%d_a%", I(s.lost));
     if (s.sent != s.lost) {
         lines[5] = LoadFormatString(33032, "Response time Minimum:%d_a%ms", I(s.minimum));
         lines[6] = LoadFormatString(33033, "Response time Maximum:%d_a%ms", I(s.maximum));

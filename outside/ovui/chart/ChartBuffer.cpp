@@ -9,26 +9,23 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr double kNaND = std::numeric_limits<double>::quiet_NaN();
 
-void PushGap(CHART_REDUCED& out, double key)
-{
+void PushGap(CHART_REDUCED& out, double key) {
     if (out.upper.empty() || !std::isnan(out.upper.back().value)) {
         out.upper.push_back({key, kNaND});
         out.lower.push_back({key, kNaND});
     }
 }
 
-void PushValue(CHART_REDUCED& out, double key, float low, float high, double& lo, double& hi)
-{
+void PushValue(CHART_REDUCED& out, double key, float low, float high, double& lo, double& hi) {
     out.upper.push_back({key, high});
     out.lower.push_back({key, low});
     lo = std::min(lo, double(low));
     hi = std::max(hi, double(high));
 }
 
-} // namespace
+}  // namespace
 
-void CChartBuffer::COLUMN::Add(float v) noexcept
-{
+void CChartBuffer::COLUMN::Add(float v) noexcept {
     if (std::isnan(v)) {
         bits |= (bits & kFinite) ? kGapAfter : kGapBefore;
     } else if (bits & kFinite) {
@@ -40,10 +37,10 @@ void CChartBuffer::COLUMN::Add(float v) noexcept
     }
 }
 
-void CChartBuffer::COLUMN::Merge(const SUMMARY& s, std::uint8_t b) noexcept
-{
-    if (b & kGapBefore)
+void CChartBuffer::COLUMN::Merge(const SUMMARY& s, std::uint8_t b) noexcept {
+    if (b & kGapBefore) {
         bits |= (bits & kFinite) ? kGapAfter : kGapBefore;
+    }
     if (b & kFinite) {
         if (bits & kFinite) {
             lo = std::min(lo, s.lo);
@@ -58,31 +55,29 @@ void CChartBuffer::COLUMN::Merge(const SUMMARY& s, std::uint8_t b) noexcept
 }
 
 template <class T>
-void CChartBuffer::Reach(std::vector<T>& ring, std::size_t slot, std::size_t capacity, const T& fill)
-{
-    if (slot < ring.size())
+void CChartBuffer::Reach(std::vector<T>& ring, std::size_t slot, std::size_t capacity, const T& fill) {
+    if (slot < ring.size()) {
         return;
+    }
     // Doubling, but never past the capacity: a full ring holds exactly that.
     const std::size_t size = std::min(capacity, std::max(slot + 1, 2 * ring.size()));
     ring.reserve(size);
     ring.resize(size, fill);
 }
 
-std::size_t CChartBuffer::SummaryCapacity() const noexcept
-{
+std::size_t CChartBuffer::SummaryCapacity() const noexcept {
     return std::size_t(m_capacity) / kBucket + 2;
 }
 
-std::int64_t CChartBuffer::ColumnStep(double points, int pixels) noexcept
-{
+std::int64_t CChartBuffer::ColumnStep(double points, int pixels) noexcept {
     const auto step = std::max<std::int64_t>(1, std::int64_t(std::ceil(points / std::max(1, pixels))));
-    if (step <= kBucket)
+    if (step <= kBucket) {
         return step;
+    }
     return (step + kBucket / 2) / kBucket * kBucket;
 }
 
-void CChartBuffer::Reset(int series, int capacity)
-{
+void CChartBuffer::Reset(int series, int capacity) {
     m_series.clear();
     m_series.shrink_to_fit();
     m_series.resize(std::size_t(series));
@@ -90,8 +85,7 @@ void CChartBuffer::Reset(int series, int capacity)
     m_first = m_end = 0;
 }
 
-void CChartBuffer::Store(SERIES& s, std::int64_t point, float v)
-{
+void CChartBuffer::Store(SERIES& s, std::int64_t point, float v) {
     const std::size_t slot = std::size_t(point % m_capacity);
     Reach(s.values, slot, std::size_t(m_capacity), kNaN);
     s.values[slot] = v;
@@ -101,27 +95,28 @@ void CChartBuffer::Store(SERIES& s, std::int64_t point, float v)
     Reach(s.sums, sslot, cap, SUMMARY{0, 0});
     Reach(s.bits, sslot, cap, std::uint8_t(0));
     COLUMN c{0, 0, 0};
-    if (point % kBucket != 0)
+    if (point % kBucket != 0) {
         c = COLUMN{s.sums[sslot].lo, s.sums[sslot].hi, s.bits[sslot]};
+    }
     c.Add(v);
     s.sums[sslot] = {c.lo, c.hi};
     s.bits[sslot] = c.bits;
 }
 
-void CChartBuffer::Append(const float* row)
-{
-    for (std::size_t i = 0; i < m_series.size(); ++i)
+void CChartBuffer::Append(const float* row) {
+    for (std::size_t i = 0; i < m_series.size(); ++i) {
         Store(m_series[i], m_end, row[i]);
+    }
     ++m_end;
     m_first = std::max(m_first, m_end - m_capacity);
 }
 
-void CChartBuffer::RebuildSummaries(SERIES& s)
-{
+void CChartBuffer::RebuildSummaries(SERIES& s) {
     s.sums.clear();
     s.bits.clear();
-    if (m_first == m_end)
+    if (m_first == m_end) {
         return;
+    }
     const std::size_t cap = SummaryCapacity();
     for (std::int64_t k = m_first / kBucket; k <= (m_end - 1) / kBucket; ++k) {
         const std::size_t sslot = std::size_t(k % std::int64_t(cap));
@@ -129,22 +124,23 @@ void CChartBuffer::RebuildSummaries(SERIES& s)
         Reach(s.bits, sslot, cap, std::uint8_t(0));
         COLUMN c{0, 0, 0};
         const std::int64_t last = std::min(m_end, (k + 1) * kBucket);
-        for (std::int64_t i = std::max(m_first, k * kBucket); i < last; ++i)
+        for (std::int64_t i = std::max(m_first, k * kBucket); i < last; ++i) {
             c.Add(s.values[std::size_t(i % m_capacity)]);
+        }
         s.sums[sslot] = {c.lo, c.hi};
         s.bits[sslot] = c.bits;
     }
 }
 
-void CChartBuffer::SetCapacity(int capacity)
-{
+void CChartBuffer::SetCapacity(int capacity) {
     capacity = std::max(1, capacity);
     const std::int64_t first = std::max(m_first, m_end - capacity);
     const std::size_t size = std::size_t(std::min<std::int64_t>(capacity, m_end));
     for (SERIES& s : m_series) {
         std::vector<float> values(size, kNaN);
-        for (std::int64_t i = first; i < m_end; ++i)
+        for (std::int64_t i = first; i < m_end; ++i) {
             values[std::size_t(i % capacity)] = s.values[std::size_t(i % m_capacity)];
+        }
         s.values.swap(values);
     }
     m_capacity = capacity;
@@ -156,8 +152,7 @@ void CChartBuffer::SetCapacity(int capacity)
     }
 }
 
-void CChartBuffer::AddSeries(int count)
-{
+void CChartBuffer::AddSeries(int count) {
     const std::size_t size = std::size_t(std::min<std::int64_t>(m_capacity, m_end));
     while (m_series.size() < std::size_t(count)) {
         SERIES s;
@@ -167,29 +162,27 @@ void CChartBuffer::AddSeries(int count)
     }
 }
 
-float CChartBuffer::At(int series, std::int64_t point) const noexcept
-{
+float CChartBuffer::At(int series, std::int64_t point) const noexcept {
     const std::vector<float>& values = m_series[std::size_t(series)].values;
     const std::size_t slot = std::size_t(point % m_capacity);
     return slot < values.size() ? values[slot] : kNaN;
 }
 
-std::size_t CChartBuffer::Bytes() const noexcept
-{
+std::size_t CChartBuffer::Bytes() const noexcept {
     std::size_t bytes = m_series.capacity() * sizeof(SERIES);
-    for (const SERIES& s : m_series)
-        bytes += s.values.capacity() * sizeof(float) + s.sums.capacity() * sizeof(SUMMARY) +
-                 s.bits.capacity();
+    for (const SERIES& s : m_series) {
+        bytes += s.values.capacity() * sizeof(float) + s.sums.capacity() * sizeof(SUMMARY) + s.bits.capacity();
+    }
     return bytes;
 }
 
-void CChartBuffer::Reduce(int series, std::int64_t from, std::int64_t to, std::int64_t step,
-                          CHART_REDUCED& out, double& lo, double& hi) const
-{
+void CChartBuffer::Reduce(int series, std::int64_t from, std::int64_t to, std::int64_t step, CHART_REDUCED& out,
+                          double& lo, double& hi) const {
     from = std::max(from, m_first);
     to = std::min(to, m_end - 1);
-    if (from > to)
+    if (from > to) {
         return;
+    }
     const SERIES& s = m_series[std::size_t(series)];
     const float* values = s.values.data();
     const std::size_t cap = std::size_t(m_capacity);
@@ -198,12 +191,14 @@ void CChartBuffer::Reduce(int series, std::int64_t from, std::int64_t to, std::i
         std::size_t slot = std::size_t(from % m_capacity);
         for (std::int64_t i = from; i <= to; ++i) {
             const float v = values[slot];
-            if (std::isnan(v))
+            if (std::isnan(v)) {
                 PushGap(out, double(i));
-            else
+            } else {
                 PushValue(out, double(i), v, v, lo, hi);
-            if (++slot == cap)
+            }
+            if (++slot == cap) {
                 slot = 0;
+            }
         }
         return;
     }
@@ -220,13 +215,15 @@ void CChartBuffer::Reduce(int series, std::int64_t from, std::int64_t to, std::i
                 col.Merge(s.sums[sslot], s.bits[sslot]);
                 i += kBucket;
                 slot += kBucket;
-                if (slot >= cap)
+                if (slot >= cap) {
                     slot -= cap;
+                }
             } else {
                 col.Add(values[slot]);
                 ++i;
-                if (++slot == cap)
+                if (++slot == cap) {
                     slot = 0;
+                }
             }
         }
         // Beside a gap the column's values reach its edge, so that a column

@@ -13,8 +13,7 @@
 #include <vector>
 
 // One reduced point handed to the plot; laid out like the plot's own data.
-struct CHART_POINT
-{
+struct CHART_POINT {
     double key;
     double value;
 };
@@ -22,14 +21,12 @@ struct CHART_POINT
 // A series reduced for drawing: the maximum of each column (or the point
 // itself) in upper, the minimum at the same key in lower; a NaN value in both
 // marks a gap.
-struct CHART_REDUCED
-{
+struct CHART_REDUCED {
     std::vector<CHART_POINT> upper;
     std::vector<CHART_POINT> lower;
 };
 
-class CChartBuffer
-{
+class CChartBuffer {
 public:
     static constexpr int kBucket = 128;
 
@@ -63,26 +60,23 @@ public:
     // only is a gap. step 1 gives the points themselves. Runs of gaps give
     // one gap.
     // lo/hi widen to the finite values seen.
-    void Reduce(int series, std::int64_t from, std::int64_t to, std::int64_t step,
-                CHART_REDUCED& out, double& lo, double& hi) const;
+    void Reduce(int series, std::int64_t from, std::int64_t to, std::int64_t step, CHART_REDUCED& out, double& lo,
+                double& hi) const;
 
 private:
     // Gap bits of a run of points.
     enum : std::uint8_t { kFinite = 1, kGapBefore = 2, kGapAfter = 4 };
-    struct SUMMARY
-    {
+    struct SUMMARY {
         float lo;
         float hi;
     };
-    struct SERIES
-    {
+    struct SERIES {
         std::vector<float> values;
         std::vector<SUMMARY> sums;
         std::vector<std::uint8_t> bits;
     };
     // Minimum, maximum and gap bits of a column being reduced.
-    struct COLUMN
-    {
+    struct COLUMN {
         float lo;
         float hi;
         std::uint8_t bits;

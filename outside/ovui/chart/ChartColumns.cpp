@@ -3,25 +3,21 @@
 #include <algorithm>
 #include <cmath>
 
-CChartColumns::CChartColumns(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPAbstractPlottable(keyAxis, valueAxis)
-{
+CChartColumns::CChartColumns(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPAbstractPlottable(keyAxis, valueAxis) {
     setAntialiased(false);
 }
 
-void CChartColumns::Clear(double keyBase)
-{
+void CChartColumns::Clear(double keyBase) {
     m_series.clear();
     m_keyBase = keyBase;
 }
 
-void CChartColumns::SetLook(bool fromBase, int depthPixels)
-{
+void CChartColumns::SetLook(bool fromBase, int depthPixels) {
     m_fromBase = fromBase;
     m_depth = depthPixels;
 }
 
-void CChartColumns::AddSeries(const CHART_REDUCED& reduced, QRgb color, QRgb depthColor)
-{
+void CChartColumns::AddSeries(const CHART_REDUCED& reduced, QRgb color, QRgb depthColor) {
     SERIES s{{}, {}, color, depthColor};
     s.columns.reserve(reduced.upper.size());
     s.joined.reserve(reduced.upper.size());
@@ -39,42 +35,41 @@ void CChartColumns::AddSeries(const CHART_REDUCED& reduced, QRgb color, QRgb dep
     m_series.push_back(std::move(s));
 }
 
-double CChartColumns::selectTest(const QPointF&, bool, QVariant*) const
-{
+double CChartColumns::selectTest(const QPointF&, bool, QVariant*) const {
     return -1.0;
 }
 
-QCPRange CChartColumns::getKeyRange(bool& foundRange, QCP::SignDomain) const
-{
+QCPRange CChartColumns::getKeyRange(bool& foundRange, QCP::SignDomain) const {
     foundRange = false;
     return QCPRange();
 }
 
-QCPRange CChartColumns::getValueRange(bool& foundRange, QCP::SignDomain, const QCPRange&) const
-{
+QCPRange CChartColumns::getValueRange(bool& foundRange, QCP::SignDomain, const QCPRange&) const {
     foundRange = false;
     return QCPRange();
 }
 
 void CChartColumns::drawLegendIcon(QCPPainter*, const QRectF&) const {}
 
-void CChartColumns::FillSpan(QImage& image, int column, int y0, int y1, QRgb color)
-{
+void CChartColumns::FillSpan(QImage& image, int column, int y0, int y1, QRgb color) {
     RUNS& runs = m_painted[std::size_t(column)];
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(image.height() - 1 - column));
     // Paint what no series in front has painted.
     std::size_t i = 0;
-    while (i < runs.size() && runs[i].second < y0)
+    while (i < runs.size() && runs[i].second < y0) {
         ++i;
+    }
     const std::size_t first = i;
     int y = y0;
     for (; i < runs.size() && runs[i].first <= y1; ++i) {
-        if (runs[i].first > y)
+        if (runs[i].first > y) {
             std::fill(line + y, line + runs[i].first, color);
+        }
         y = std::max(y, runs[i].second);
     }
-    if (y < y1)
+    if (y < y1) {
         std::fill(line + y, line + y1, color);
+    }
     // Runs [first, i) touch the span: merge them with it.
     if (first == i) {
         runs.insert(runs.begin() + std::ptrdiff_t(first), {y0, y1});
@@ -85,8 +80,7 @@ void CChartColumns::FillSpan(QImage& image, int column, int y0, int y1, QRgb col
 }
 
 void CChartColumns::DrawSeries(QImage& image, const STRIP& strip, const SERIES& series, CURSOR& at, QRgb color,
-                               int shift)
-{
+                               int shift) {
     const int rows = image.width();
     const double x0 = m_x0 + shift;
     const double y0 = m_y0 - shift;
@@ -105,25 +99,29 @@ void CChartColumns::DrawSeries(QImage& image, const STRIP& strip, const SERIES& 
         const int from = join ? std::max(at.prevX + 1, x - 64) : x;
         const int a = std::clamp(int(std::lround(top)), 0, rows);
         const int b = std::clamp(int(std::lround(bottom)) + 1, 0, rows);
-        if (a < b)
-            for (int px = std::max(from, strip.left); px <= std::min(x, strip.right - 1); ++px)
+        if (a < b) {
+            for (int px = std::max(from, strip.left); px <= std::min(x, strip.right - 1); ++px) {
                 FillSpan(image, px - strip.left, a, b, color);
+            }
+        }
         // A column beyond the strip is taken up again by the next one.
-        if (x >= strip.right)
+        if (x >= strip.right) {
             break;
+        }
         at.prevX = x;
         at.prevTop = hi;
         at.prevBottom = lo;
     }
 }
 
-void CChartColumns::draw(QCPPainter* painter)
-{
-    if (m_series.empty())
+void CChartColumns::draw(QCPPainter* painter) {
+    if (m_series.empty()) {
         return;
+    }
     const QRect area = clipRect();
-    if (area.width() < 1 || area.height() < 1)
+    if (area.width() < 1 || area.height() < 1) {
         return;
+    }
     // Both axes are linear: pixel = offset + scale * coordinate, here
     // relative to the plot area.
     m_x0 = keyAxis()->coordToPixel(m_keyBase) - area.left();
@@ -141,15 +139,19 @@ void CChartColumns::draw(QCPPainter* painter)
     for (STRIP strip{0, 0}; strip.left < area.width(); strip.left = strip.right) {
         strip.right = std::min(area.width(), strip.left + kStrip);
         image.fill(Qt::transparent);
-        for (RUNS& runs : m_painted)
+        for (RUNS& runs : m_painted) {
             runs.clear();
+        }
         // Front to back: later series stand before earlier ones, 3D copies
         // behind all.
-        for (std::size_t k = m_series.size(); k-- > 0;)
+        for (std::size_t k = m_series.size(); k-- > 0;) {
             DrawSeries(image, strip, m_series[k], front[k], m_series[k].color, 0);
-        if (m_depth > 0)
-            for (std::size_t k = m_series.size(); k-- > 0;)
+        }
+        if (m_depth > 0) {
+            for (std::size_t k = m_series.size(); k-- > 0;) {
                 DrawSeries(image, strip, m_series[k], depth[k], m_series[k].depthColor, m_depth);
+            }
+        }
         const QImage upright = image.transformed(QTransform().rotate(90));
         painter->drawImage(QPoint(area.left() + strip.left, area.top()), upright,
                            QRect(0, 0, strip.right - strip.left, area.height()));

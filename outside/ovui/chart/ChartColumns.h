@@ -17,8 +17,7 @@
 
 #include "ChartBuffer.h"
 
-class CChartColumns : public QCPAbstractPlottable
-{
+class CChartColumns : public QCPAbstractPlottable {
 public:
     CChartColumns(QCPAxis* keyAxis, QCPAxis* valueAxis);
 
@@ -39,14 +38,12 @@ protected:
 
 private:
     // One column of a series, its key as an offset from the key base.
-    struct COLUMN
-    {
+    struct COLUMN {
         float key;
         float lo;
         float hi;
     };
-    struct SERIES
-    {
+    struct SERIES {
         std::vector<COLUMN> columns;
         std::vector<bool> joined;  // no gap since the previous column
         QRgb color;
@@ -58,14 +55,12 @@ private:
     using RUNS = std::vector<std::pair<int, int>>;
 
     // Plot columns [left, right) painted at once.
-    struct STRIP
-    {
+    struct STRIP {
         int left;
         int right;
     };
     // Where a series' painting stands: its next column and the one before.
-    struct CURSOR
-    {
+    struct CURSOR {
         std::size_t i = 0;
         int prevX = -1;
         double prevTop = 0;

@@ -7,21 +7,18 @@
 namespace {
 
 // Last place of a page that does not show every series: the range shown.
-class CLegendCount : public QCPAbstractLegendItem
-{
+class CLegendCount : public QCPAbstractLegendItem {
 public:
     CLegendCount(QCPLegend* legend, const QString& text) : QCPAbstractLegendItem(legend), m_text(text) {}
 
 protected:
-    void draw(QCPPainter* painter) override
-    {
+    void draw(QCPPainter* painter) override {
         painter->setFont(font());
         painter->setPen(QPen(textColor()));
         painter->drawText(mRect, Qt::AlignLeft | Qt::AlignVCenter, m_text);
     }
 
-    QSize minimumOuterSizeHint() const override
-    {
+    QSize minimumOuterSizeHint() const override {
         const QFontMetrics metrics(font());
         const QSize text = metrics.size(0, m_text);
         return {text.width() + mMargins.left() + mMargins.right(),
@@ -32,22 +29,23 @@ private:
     QString m_text;
 };
 
-} // namespace
+}  // namespace
 
-int CChartLegendPages::Lay(QCPLegend& legend, const std::vector<QCPAbstractPlottable*>& series, const QRect& room)
-{
+int CChartLegendPages::Lay(QCPLegend& legend, const std::vector<QCPAbstractPlottable*>& series, const QRect& room) {
     legend.clear();
     m_count = int(series.size());
     m_shown = 0;
-    if (m_count == 0 || room.width() < 1 || room.height() < 1)
+    if (m_count == 0 || room.width() < 1 || room.height() < 1) {
         return 0;
+    }
 
     // A first guess from the widest name, then fewer rows or columns until
     // the legend's own measure fits the room.
     const QFontMetrics metrics(legend.font());
     int text = 0;
-    for (const QCPAbstractPlottable* p : series)
+    for (const QCPAbstractPlottable* p : series) {
         text = std::max(text, metrics.horizontalAdvance(p->name()));
+    }
     const QSize icon = legend.iconSize();
     const int entryHeight = std::max(metrics.height(), icon.height()) + legend.rowSpacing();
     const int entryWidth = icon.width() + legend.iconTextPadding() + text + legend.columnSpacing();
@@ -59,12 +57,14 @@ int CChartLegendPages::Lay(QCPLegend& legend, const std::vector<QCPAbstractPlott
     while (rows > 0) {
         if (Fill(legend, series, rows, columns)) {
             const QSize size = legend.minimumOuterSizeHint();
-            if (size.height() <= room.height() && (size.width() <= room.width() || columns == 1))
+            if (size.height() <= room.height() && (size.width() <= room.width() || columns == 1)) {
                 return m_shown;
-            if (size.height() > room.height())
+            }
+            if (size.height() > room.height()) {
                 --rows;
-            else
+            } else {
                 --columns;
+            }
         } else {
             --rows;
         }
@@ -77,37 +77,38 @@ int CChartLegendPages::Lay(QCPLegend& legend, const std::vector<QCPAbstractPlott
 // Places the entries of one page in rows x columns; false when the page has
 // no room for a single entry beside its count.
 bool CChartLegendPages::Fill(QCPLegend& legend, const std::vector<QCPAbstractPlottable*>& series, int rows,
-                             int columns)
-{
+                             int columns) {
     const int places = rows * columns;
     const bool paged = m_count > places;
     const int shown = paged ? places - 1 : m_count;
-    if (shown < 1)
+    if (shown < 1) {
         return false;
+    }
     m_first = paged ? std::clamp(m_first, 0, m_count - shown) : 0;
     m_rows = rows;
     // Every series fits: as few columns as needed, filled evenly.
     const int used = paged ? columns : (m_count + rows - 1) / rows;
     legend.setFillOrder(QCPLayoutGrid::foRowsFirst, false);
     legend.setWrap(paged ? rows : (m_count + used - 1) / used);
-    for (int s = m_first; s < m_first + shown; ++s)
+    for (int s = m_first; s < m_first + shown; ++s) {
         legend.addItem(new QCPPlottableLegendItem(&legend, series[std::size_t(s)]));
+    }
     if (paged) {
-        const QString count =
-            QStringLiteral("%1\u2013%2 / %3").arg(m_first + 1).arg(m_first + shown).arg(m_count);
+        const QString count = QStringLiteral("%1\u2013%2 / %3").arg(m_first + 1).arg(m_first + shown).arg(m_count);
         legend.addItem(new CLegendCount(&legend, count));
     }
     m_shown = shown;
     return true;
 }
 
-bool CChartLegendPages::Turn(int columns) noexcept
-{
-    if (!Paged() || m_rows < 1)
+bool CChartLegendPages::Turn(int columns) noexcept {
+    if (!Paged() || m_rows < 1) {
         return false;
+    }
     const int first = std::clamp(m_first + columns * m_rows, 0, m_count - m_shown);
-    if (first == m_first)
+    if (first == m_first) {
         return false;
+    }
     m_first = first;
     return true;
 }

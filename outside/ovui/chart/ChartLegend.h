@@ -8,8 +8,7 @@
 
 #include <vector>
 
-class CChartLegendPages
-{
+class CChartLegendPages {
 public:
     // Refills legend with the entries of series (one plottable per series)
     // that fit in room, from the current first entry on; returns the number

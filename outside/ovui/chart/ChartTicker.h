@@ -11,8 +11,7 @@
 #include <cstdint>
 #include <functional>
 
-class CChartTicker : public QCPAxisTicker
-{
+class CChartTicker : public QCPAxisTicker {
 public:
     using Handler = std::function<void(int axis, QString& text)>;
 
@@ -23,8 +22,7 @@ public:
     void SetHandler(Handler handler) { m_handler = std::move(handler); }
 
     // Points that exist, [first, end); used on the x axis only.
-    void SetPoints(std::int64_t first, std::int64_t end) noexcept
-    {
+    void SetPoints(std::int64_t first, std::int64_t end) noexcept {
         m_first = first;
         m_end = end;
     }
@@ -32,16 +30,15 @@ public:
     // Room of the labels: the axis is length pixels long, with before pixels
     // of the plot before its start and after pixels after its end; labels are
     // drawn in font. A length below 1 leaves every label in place.
-    void SetLabelRoom(int length, int before, int after, const QFont& font)
-    {
+    void SetLabelRoom(int length, int before, int after, const QFont& font) {
         m_length = length;
         m_before = before;
         m_after = after;
         m_font = font;
     }
 
-    void generate(const QCPRange& range, const QLocale& locale, QChar formatChar, int precision,
-                  QVector<double>& ticks, QVector<double>* subTicks, QVector<QString>* tickLabels) override;
+    void generate(const QCPRange& range, const QLocale& locale, QChar formatChar, int precision, QVector<double>& ticks,
+                  QVector<double>* subTicks, QVector<QString>* tickLabels) override;
 
 protected:
     double getTickStep(const QCPRange& range) override;

@@ -20,19 +20,18 @@
 
 namespace {
 
-constexpr double kDepthPixels = 6.0;     // 3D: shift of the copy behind a series
-constexpr double kFollowWidth = 300.0;   // points shown while following, at first
-constexpr double kMinWidth = 10.0;       // narrowest window the user can zoom to
-constexpr int kLabelPixels = 170;        // room for one x label
-constexpr int kTitleLines = 3;           // most lines an axis title is wrapped into
-constexpr int kMaxRelayouts = 3;         // redraws in a row for a layout that keeps changing
+constexpr double kDepthPixels = 6.0;    // 3D: shift of the copy behind a series
+constexpr double kFollowWidth = 300.0;  // points shown while following, at first
+constexpr double kMinWidth = 10.0;      // narrowest window the user can zoom to
+constexpr int kLabelPixels = 170;       // room for one x label
+constexpr int kTitleLines = 3;          // most lines an axis title is wrapped into
+constexpr int kMaxRelayouts = 3;        // redraws in a row for a layout that keeps changing
 constexpr const char* kDepthLayer = "depth";
 
 static_assert(sizeof(CHART_POINT) == sizeof(QCPGraphData) && sizeof(CHART_POINT) == sizeof(QCPBarsData),
               "reduced points are copied into the plot's data as they are");
 
-QColor SeriesColor(int series)
-{
+QColor SeriesColor(int series) {
     static const QRgb kPalette[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd, 0x8c564b,
                                     0xe377c2, 0x17becf, 0xbcbd22, 0x7f7f7f, 0x393b79, 0xad494a};
     constexpr int n = int(std::size(kPalette));
@@ -42,11 +41,11 @@ QColor SeriesColor(int series)
 
 // Copies reduced points into a plot data container of the same layout.
 template <class Data, class Container>
-void SetPoints(Container& container, const std::vector<CHART_POINT>& points, double dKey, double dValue)
-{
+void SetPoints(Container& container, const std::vector<CHART_POINT>& points, double dKey, double dValue) {
     QVector<Data> data(qsizetype(points.size()));
-    if (!points.empty())
+    if (!points.empty()) {
         std::memcpy(static_cast<void*>(data.data()), points.data(), points.size() * sizeof(CHART_POINT));
+    }
     if (dKey != 0.0 || dValue != 0.0) {
         for (Data& d : data) {
             d.key += dKey;
@@ -59,10 +58,10 @@ void SetPoints(Container& container, const std::vector<CHART_POINT>& points, dou
 // The title as shown along an axis length pixels long: whole when it fits,
 // else wrapped at the places the text allows (anywhere in a word that is too
 // long) into at most kTitleLines lines, else empty.
-QString FitTitle(const QString& title, const QFont& font, int length)
-{
-    if (title.isEmpty() || length < 1 || QFontMetrics(font).horizontalAdvance(title) <= length)
+QString FitTitle(const QString& title, const QFont& font, int length) {
+    if (title.isEmpty() || length < 1 || QFontMetrics(font).horizontalAdvance(title) <= length) {
         return title;
+    }
     QTextLayout layout(title, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -78,21 +77,23 @@ QString FitTitle(const QString& title, const QFont& font, int length)
     return lines.size() <= kTitleLines ? lines.join(QLatin1Char('\n')) : QString();
 }
 
-int MouseButton(Qt::MouseButton button)
-{
+int MouseButton(Qt::MouseButton button) {
     switch (button) {
-    case Qt::LeftButton: return OVCHART_BUTTON_LEFT;
-    case Qt::RightButton: return OVCHART_BUTTON_RIGHT;
-    case Qt::MiddleButton: return OVCHART_BUTTON_MIDDLE;
-    default: return 0;
+        case Qt::LeftButton:
+            return OVCHART_BUTTON_LEFT;
+        case Qt::RightButton:
+            return OVCHART_BUTTON_RIGHT;
+        case Qt::MiddleButton:
+            return OVCHART_BUTTON_MIDDLE;
+        default:
+            return 0;
     }
 }
 
-} // namespace
+}  // namespace
 
 // Values written since OpenData, point by point, NaN when hidden.
-struct COvChartCtrl::Batch
-{
+struct COvChartCtrl::Batch {
     bool add = false;
     int series = 0;
     int points = 0;
@@ -100,17 +101,16 @@ struct COvChartCtrl::Batch
 };
 
 // What the plot draws for one series.
-struct COvChartCtrl::SeriesLook
-{
+struct COvChartCtrl::SeriesLook {
     QString legend;
     QCPAbstractPlottable* main = nullptr;  // owned by the plot
     QCPAbstractPlottable* back = nullptr;  // 3D copy behind it, owned by the plot
 };
 
 COvChartCtrl::COvChartCtrl(QWidget* parent)
-    : QWidget(parent), m_buffer(std::make_unique<CChartBuffer>()),
-      m_legendPages(std::make_unique<CChartLegendPages>())
-{
+    : QWidget(parent),
+      m_buffer(std::make_unique<CChartBuffer>()),
+      m_legendPages(std::make_unique<CChartLegendPages>()) {
     m_buffer->Reset(0, OVCHART_DEFAULT_BUFFER);
     setFocusPolicy(Qt::ClickFocus);
 
@@ -142,16 +142,17 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
     m_plot->xAxis->grid()->setVisible(true);
     m_plot->yAxis->grid()->setVisible(true);
 
-    connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
-            [this](const QCPRange& range) {
-                if (!m_settingRange)
-                    OnUserRange(range.lower, range.upper);
-            });
+    connect(m_plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, [this](const QCPRange& range) {
+        if (!m_settingRange) {
+            OnUserRange(range.lower, range.upper);
+        }
+    });
     connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
         const int button = MouseButton(event->button());
         const QPoint pos = m_plot->mapTo(this, event->position().toPoint());
-        if (button && m_mouseHandler)
+        if (button && m_mouseHandler) {
             m_mouseHandler(button, pos.x(), pos.y());
+        }
     });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent*) { FollowNewest(); });
     // The plot area is known only after the plot's layout; data, titles and
@@ -169,8 +170,7 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
     });
 }
 
-COvChartCtrl::~COvChartCtrl()
-{
+COvChartCtrl::~COvChartCtrl() {
     // The plot outlives this object's members: it must not call back.
     m_plot->removeEventFilter(this);
     m_plot->disconnect(this);
@@ -181,11 +181,11 @@ COvChartCtrl::~COvChartCtrl()
     m_plot->clearPlottables();
 }
 
-int COvChartCtrl::OpenData(unsigned flags, int series, int points)
-{
-    if (!(flags & OVCHART_VALUES) || (flags & ~(OVCHART_VALUES | OVCHART_ADDPOINTS)) ||
-        series < 1 || series > OVCHART_MAX_SERIES || points < 0 || points > BufferSize())
+int COvChartCtrl::OpenData(unsigned flags, int series, int points) {
+    if (!(flags & OVCHART_VALUES) || (flags & ~(OVCHART_VALUES | OVCHART_ADDPOINTS)) || series < 1 ||
+        series > OVCHART_MAX_SERIES || points < 0 || points > BufferSize()) {
         return 0;
+    }
     m_batch.reset();  // an abandoned batch is dropped
     auto batch = std::make_unique<Batch>();
     batch->add = (flags & OVCHART_ADDPOINTS) != 0;
@@ -205,26 +205,27 @@ int COvChartCtrl::OpenData(unsigned flags, int series, int points)
     return 1;
 }
 
-int COvChartCtrl::SetValue(int series, int point, double value)
-{
-    if (!m_batch || series < 0 || series >= m_batch->series || point < 0 || point >= BufferSize())
+int COvChartCtrl::SetValue(int series, int point, double value) {
+    if (!m_batch || series < 0 || series >= m_batch->series || point < 0 || point >= BufferSize()) {
         return 0;
+    }
     if (point >= m_batch->points) {
         m_batch->points = point + 1;
         m_batch->values.resize(std::size_t(m_batch->series) * std::size_t(m_batch->points),
                                std::numeric_limits<float>::quiet_NaN());
     }
     float v = std::numeric_limits<float>::quiet_NaN();
-    if (value != OVCHART_HIDDEN && !std::isnan(value))
+    if (value != OVCHART_HIDDEN && !std::isnan(value)) {
         v = float(std::clamp(value, double(-FLT_MAX), double(FLT_MAX)));
+    }
     m_batch->values[std::size_t(point) * std::size_t(m_batch->series) + std::size_t(series)] = v;
     return 1;
 }
 
-int COvChartCtrl::CloseData(unsigned flags)
-{
-    if (!m_batch || !(flags & OVCHART_VALUES) || (flags & ~(OVCHART_VALUES | OVCHART_SCROLL)))
+int COvChartCtrl::CloseData(unsigned flags) {
+    if (!m_batch || !(flags & OVCHART_VALUES) || (flags & ~(OVCHART_VALUES | OVCHART_SCROLL))) {
         return 0;
+    }
     const std::unique_ptr<Batch> batch = std::move(m_batch);
     if (batch->series > m_buffer->SeriesCount()) {
         m_buffer->AddSeries(batch->series);
@@ -243,109 +244,107 @@ int COvChartCtrl::CloseData(unsigned flags)
     return 1;
 }
 
-int COvChartCtrl::SetSeriesLegend(int series, const QString& text)
-{
-    if (series < 0 || series >= int(m_looks.size()))
+int COvChartCtrl::SetSeriesLegend(int series, const QString& text) {
+    if (series < 0 || series >= int(m_looks.size())) {
         return 0;
+    }
     SeriesLook& look = m_looks[std::size_t(series)];
     look.legend = text;
-    if (look.main)
+    if (look.main) {
         look.main->setName(text);
+    }
     m_legendDirty = true;
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::SetLegendBox(bool on)
-{
+int COvChartCtrl::SetLegendBox(bool on) {
     m_legendOn = on;
     m_legendDirty = true;
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::LegendFirst() const noexcept
-{
+int COvChartCtrl::LegendFirst() const noexcept {
     return m_legendPages->First();
 }
 
-int COvChartCtrl::LegendShown() const noexcept
-{
+int COvChartCtrl::LegendShown() const noexcept {
     return m_plot->legend->visible() ? m_legendPages->Shown() : 0;
 }
 
-int COvChartCtrl::SetGallery(int gallery)
-{
-    if (gallery != OVCHART_LINE && gallery != OVCHART_BAR && gallery != OVCHART_AREA)
+int COvChartCtrl::SetGallery(int gallery) {
+    if (gallery != OVCHART_LINE && gallery != OVCHART_BAR && gallery != OVCHART_AREA) {
         return 0;
+    }
     m_gallery = gallery;
     m_plottablesDirty = true;
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::SetGallerySeriesCount(int count)
-{
-    if (count < 1 || count > OVCHART_MAX_SERIES)
+int COvChartCtrl::SetGallerySeriesCount(int count) {
+    if (count < 1 || count > OVCHART_MAX_SERIES) {
         return 0;
+    }
     m_galleryCount = count;
     m_plottablesDirty = true;
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::Set3D(bool on)
-{
+int COvChartCtrl::Set3D(bool on) {
     m_3d = on;
     m_plottablesDirty = true;
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::SetGrid(int axis, bool on)
-{
-    if (axis != OVCHART_AXIS_X && axis != OVCHART_AXIS_Y)
+int COvChartCtrl::SetGrid(int axis, bool on) {
+    if (axis != OVCHART_AXIS_X && axis != OVCHART_AXIS_Y) {
         return 0;
+    }
     (axis == OVCHART_AXIS_X ? m_plot->xAxis : m_plot->yAxis)->grid()->setVisible(on);
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::SetAxisTitle(int axis, const QString& text)
-{
-    if (axis != OVCHART_AXIS_X && axis != OVCHART_AXIS_Y)
+int COvChartCtrl::SetAxisTitle(int axis, const QString& text) {
+    if (axis != OVCHART_AXIS_X && axis != OVCHART_AXIS_Y) {
         return 0;
+    }
     m_titles[axis] = text;
     (axis == OVCHART_AXIS_X ? m_plot->xAxis : m_plot->yAxis)->setLabel(text);
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::SetAxisTitleFont(int axis, const QFont& font)
-{
-    if (axis != OVCHART_AXIS_X && axis != OVCHART_AXIS_Y)
+int COvChartCtrl::SetAxisTitleFont(int axis, const QFont& font) {
+    if (axis != OVCHART_AXIS_X && axis != OVCHART_AXIS_Y) {
         return 0;
+    }
     (axis == OVCHART_AXIS_X ? m_plot->xAxis : m_plot->yAxis)->setLabelFont(font);
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::SetRealTimeBufferSize(int points)
-{
-    if (points < 1 || points > OVCHART_MAX_BUFFER)
+int COvChartCtrl::SetRealTimeBufferSize(int points) {
+    if (points < 1 || points > OVCHART_MAX_BUFFER) {
         return 0;
-    if (points != m_buffer->Capacity())
+    }
+    if (points != m_buffer->Capacity()) {
         m_buffer->SetCapacity(points);
+    }
     m_windowWidth = std::min(m_windowWidth, double(points));
     m_dirty = true;
     QueueRedraw();
     return 1;
 }
 
-int COvChartCtrl::SetRealTimeMode(int mode)
-{
-    if (mode != OVCHART_RT_OFF && mode != OVCHART_RT_SCROLL)
+int COvChartCtrl::SetRealTimeMode(int mode) {
+    if (mode != OVCHART_RT_OFF && mode != OVCHART_RT_SCROLL) {
         return 0;
+    }
     m_mode = mode;
     m_following = true;
     m_dirty = true;
@@ -353,124 +352,113 @@ int COvChartCtrl::SetRealTimeMode(int mode)
     return 1;
 }
 
-int COvChartCtrl::Export(int format, const QString& path)
-{
-    if (format != OVCHART_FORMAT_BMP || path.isEmpty() || width() < 1 || height() < 1)
+int COvChartCtrl::Export(int format, const QString& path) {
+    if (format != OVCHART_FORMAT_BMP || path.isEmpty() || width() < 1 || height() < 1) {
         return 0;
+    }
     // A hidden control has had no layout yet: size the plot here.
     m_plot->setGeometry(rect());
     m_plot->setViewport(m_plot->rect());
     for (int i = 0; i < kMaxRelayouts; ++i) {
         Prepare();
         m_plot->replot(QCustomPlot::rpQueuedRefresh);
-        if (m_plot->axisRect()->rect() == m_layoutUsed)
+        if (m_plot->axisRect()->rect() == m_layoutUsed) {
             break;
+        }
     }
     const QImage image = m_plot->toPixmap(width(), height()).toImage().convertToFormat(QImage::Format_RGB32);
     QSaveFile file(path);
-    if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP"))
+    if (image.isNull() || !file.open(QIODevice::WriteOnly) || !image.save(&file, "BMP")) {
         return 0;
+    }
     return file.commit() ? 1 : 0;
 }
 
-void COvChartCtrl::SetLabelHandler(LabelHandler handler)
-{
+void COvChartCtrl::SetLabelHandler(LabelHandler handler) {
     m_xTicker->SetHandler(handler);
     m_yTicker->SetHandler(std::move(handler));
     QueueRedraw();
 }
 
-void COvChartCtrl::SetMouseHandler(MouseHandler handler)
-{
+void COvChartCtrl::SetMouseHandler(MouseHandler handler) {
     m_mouseHandler = std::move(handler);
 }
 
-void COvChartCtrl::FollowNewest()
-{
+void COvChartCtrl::FollowNewest() {
     m_following = true;
     m_dirty = true;
     Redraw();
 }
 
-int COvChartCtrl::SeriesCount() const noexcept
-{
+int COvChartCtrl::SeriesCount() const noexcept {
     return m_buffer->SeriesCount();
 }
 
-std::int64_t COvChartCtrl::FirstPoint() const noexcept
-{
+std::int64_t COvChartCtrl::FirstPoint() const noexcept {
     return m_buffer->First();
 }
 
-std::int64_t COvChartCtrl::EndPoint() const noexcept
-{
+std::int64_t COvChartCtrl::EndPoint() const noexcept {
     return m_buffer->End();
 }
 
-int COvChartCtrl::BufferSize() const noexcept
-{
+int COvChartCtrl::BufferSize() const noexcept {
     return m_buffer->Capacity();
 }
 
-double COvChartCtrl::Value(int series, std::int64_t point) const noexcept
-{
-    if (series < 0 || series >= m_buffer->SeriesCount() || point < m_buffer->First() || point >= m_buffer->End())
+double COvChartCtrl::Value(int series, std::int64_t point) const noexcept {
+    if (series < 0 || series >= m_buffer->SeriesCount() || point < m_buffer->First() || point >= m_buffer->End()) {
         return OVCHART_HIDDEN;
+    }
     const float v = m_buffer->At(series, point);
     return std::isnan(v) ? OVCHART_HIDDEN : double(v);
 }
 
-QString COvChartCtrl::SeriesLegend(int series) const
-{
+QString COvChartCtrl::SeriesLegend(int series) const {
     return series >= 0 && series < int(m_looks.size()) ? m_looks[std::size_t(series)].legend : QString();
 }
 
-double COvChartCtrl::VisibleFirst() const noexcept
-{
+double COvChartCtrl::VisibleFirst() const noexcept {
     return m_plot->xAxis->range().lower;
 }
 
-double COvChartCtrl::VisibleLast() const noexcept
-{
+double COvChartCtrl::VisibleLast() const noexcept {
     return m_plot->xAxis->range().upper;
 }
 
-std::size_t COvChartCtrl::BufferBytes() const noexcept
-{
+std::size_t COvChartCtrl::BufferBytes() const noexcept {
     return m_buffer->Bytes();
 }
 
-void COvChartCtrl::resizeEvent(QResizeEvent* event)
-{
+void COvChartCtrl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_plot->setGeometry(rect());
     m_dirty = true;
     QueueRedraw();
 }
 
-void COvChartCtrl::showEvent(QShowEvent* event)
-{
+void COvChartCtrl::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     QueueRedraw();
 }
 
-void COvChartCtrl::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_End)
+void COvChartCtrl::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_End) {
         FollowNewest();
-    else
+    } else {
         QWidget::keyPressEvent(event);
+    }
 }
 
 // The wheel over a legend that does not show every entry turns its page.
-bool COvChartCtrl::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched != m_plot || event->type() != QEvent::Wheel || !m_plot->legend->visible() ||
-        !m_legendPages->Paged())
+bool COvChartCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_plot || event->type() != QEvent::Wheel || !m_plot->legend->visible() || !m_legendPages->Paged()) {
         return QWidget::eventFilter(watched, event);
+    }
     auto* wheel = static_cast<QWheelEvent*>(event);
-    if (!m_plot->legend->outerRect().contains(wheel->position().toPoint()))
+    if (!m_plot->legend->outerRect().contains(wheel->position().toPoint())) {
         return QWidget::eventFilter(watched, event);
+    }
     const int steps = wheel->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
     if (steps != 0 && m_legendPages->Turn(-steps)) {
         m_legendDirty = true;
@@ -479,27 +467,28 @@ bool COvChartCtrl::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-void COvChartCtrl::QueueRedraw()
-{
+void COvChartCtrl::QueueRedraw() {
     m_dirty = true;
-    if (m_redrawQueued)
+    if (m_redrawQueued) {
         return;
+    }
     m_redrawQueued = true;
     QTimer::singleShot(0, this, [this] {
         m_redrawQueued = false;
-        if (m_dirty || m_plottablesDirty)
+        if (m_dirty || m_plottablesDirty) {
             Redraw();
+        }
     });
 }
 
 // Brings the plot's objects and data up to date without drawing, for the
 // plot area of the last layout.
-void COvChartCtrl::Prepare()
-{
-    if (m_plottablesDirty)
+void COvChartCtrl::Prepare() {
+    if (m_plottablesDirty) {
         RebuildPlottables();
-    else if (m_plottablesBuilt < m_looks.size())
+    } else if (m_plottablesBuilt < m_looks.size()) {
         AddPlottables();
+    }
     m_layoutUsed = m_plot->axisRect()->rect();
     UpdateWindow();
     FillPlottables();
@@ -508,46 +497,47 @@ void COvChartCtrl::Prepare()
     m_dirty = false;
 }
 
-void COvChartCtrl::FitTitles()
-{
+void COvChartCtrl::FitTitles() {
     const QString x = FitTitle(m_titles[OVCHART_AXIS_X], m_plot->xAxis->labelFont(), m_layoutUsed.width());
     const QString y = FitTitle(m_titles[OVCHART_AXIS_Y], m_plot->yAxis->labelFont(), m_layoutUsed.height());
-    if (m_plot->xAxis->label() != x)
+    if (m_plot->xAxis->label() != x) {
         m_plot->xAxis->setLabel(x);
-    if (m_plot->yAxis->label() != y)
+    }
+    if (m_plot->yAxis->label() != y) {
         m_plot->yAxis->setLabel(y);
+    }
 }
 
 // Fills the legend box with the page of entries that fits the plot area.
-void COvChartCtrl::LayLegend()
-{
+void COvChartCtrl::LayLegend() {
     QCPLayoutInset* inset = m_plot->axisRect()->insetLayout();
     const QRect room = inset->rect();
-    if (!m_legendDirty && room == m_legendRoom)
+    if (!m_legendDirty && room == m_legendRoom) {
         return;
+    }
     m_legendDirty = false;
     m_legendRoom = room;
     std::vector<QCPAbstractPlottable*> series;
     if (m_legendOn) {
         series.reserve(m_looks.size());
-        for (const SeriesLook& look : m_looks)
+        for (const SeriesLook& look : m_looks) {
             series.push_back(look.main);
+        }
     }
     const int shown = m_legendPages->Lay(*m_plot->legend, series, room);
     m_plot->legend->setVisible(shown > 0);
 }
 
 // A hidden control only keeps its points; it draws when shown.
-void COvChartCtrl::Redraw()
-{
-    if (!isVisible())
+void COvChartCtrl::Redraw() {
+    if (!isVisible()) {
         return;
+    }
     Prepare();
     m_plot->replot();
 }
 
-void COvChartCtrl::RebuildPlottables()
-{
+void COvChartCtrl::RebuildPlottables() {
     // The legend is emptied in one step first: a plottable deleted while its
     // legend item stays makes the legend lay out all its other items again.
     m_plot->legend->clearItems();
@@ -560,8 +550,7 @@ void COvChartCtrl::RebuildPlottables()
     m_plottablesDirty = false;
 }
 
-void COvChartCtrl::SetPlottablesAside()
-{
+void COvChartCtrl::SetPlottablesAside() {
     m_plot->legend->clearItems();
     for (const SeriesLook& made : m_made) {
         for (QCPAbstractPlottable* plottable : {made.main, made.back}) {
@@ -571,15 +560,15 @@ void COvChartCtrl::SetPlottablesAside()
                 bars->data()->clear();
                 bars->setBarsGroup(nullptr);
             }
-            if (plottable)
+            if (plottable) {
                 plottable->setVisible(false);
+            }
         }
     }
     m_plottablesBuilt = 0;
 }
 
-COvChartCtrl::SeriesLook COvChartCtrl::MakePlottables(std::size_t s)
-{
+COvChartCtrl::SeriesLook COvChartCtrl::MakePlottables(std::size_t s) {
     SeriesLook look;
     const QColor color = SeriesColor(int(s));
     const QColor dark = color.darker(160);
@@ -617,16 +606,17 @@ COvChartCtrl::SeriesLook COvChartCtrl::MakePlottables(std::size_t s)
             look.back = back;
         }
     }
-    if (look.back)
+    if (look.back) {
         look.back->setLayer(kDepthLayer);
+    }
     return look;
 }
 
-void COvChartCtrl::JoinBarsGroup(std::size_t s, const SeriesLook& look)
-{
+void COvChartCtrl::JoinBarsGroup(std::size_t s, const SeriesLook& look) {
     auto* bars = qobject_cast<QCPBars*>(look.main);
-    if (!bars || m_galleryCount <= 1)
+    if (!bars || m_galleryCount <= 1) {
         return;
+    }
     const std::size_t group = s / std::size_t(m_galleryCount);
     while (group >= m_barsGroups.size()) {
         auto barsGroup = std::make_unique<QCPBarsGroup>(m_plot);
@@ -635,24 +625,26 @@ void COvChartCtrl::JoinBarsGroup(std::size_t s, const SeriesLook& look)
         m_barsGroups.push_back(std::move(barsGroup));
     }
     bars->setBarsGroup(m_barsGroups[group].get());
-    if (auto* back = qobject_cast<QCPBars*>(look.back))
+    if (auto* back = qobject_cast<QCPBars*>(look.back)) {
         back->setBarsGroup(m_barsGroups[group].get());
+    }
 }
 
-void COvChartCtrl::AddPlottables()
-{
+void COvChartCtrl::AddPlottables() {
     // Plottables set aside by an earlier run serve again, in the same slots
     // (so in the same colours): making and deleting a thousand of them took
     // longer than the window may stand still.
     for (std::size_t s = m_plottablesBuilt; s < m_looks.size(); ++s) {
-        if (s == m_made.size())
+        if (s == m_made.size()) {
             m_made.push_back(MakePlottables(s));
+        }
         SeriesLook& look = m_looks[s];
         look.main = m_made[s].main;
         look.back = m_made[s].back;
         look.main->setVisible(true);
-        if (look.back)
+        if (look.back) {
             look.back->setVisible(true);
+        }
         JoinBarsGroup(s, look);
         look.main->setName(look.legend);
     }
@@ -661,8 +653,7 @@ void COvChartCtrl::AddPlottables()
     m_plottablesBuilt = m_looks.size();
 }
 
-void COvChartCtrl::UpdateWindow()
-{
+void COvChartCtrl::UpdateWindow() {
     const double first = double(m_buffer->First()) - 0.5;
     const double end = double(m_buffer->End()) - 0.5;
     double lower;
@@ -691,16 +682,17 @@ void COvChartCtrl::UpdateWindow()
                             m_plot->yAxis->tickLabelFont());
 }
 
-void COvChartCtrl::FillPlottables()
-{
-    if (m_plottablesDirty)
+void COvChartCtrl::FillPlottables() {
+    if (m_plottablesDirty) {
         RebuildPlottables();
-    else if (m_plottablesBuilt < m_looks.size())
+    } else if (m_plottablesBuilt < m_looks.size()) {
         AddPlottables();
+    }
     const QCPRange range = m_plot->xAxis->range();
     int pixels = m_layoutUsed.width();
-    if (pixels < 10)
+    if (pixels < 10) {
         pixels = std::max(10, width() - 80);
+    }
     const std::int64_t step = CChartBuffer::ColumnStep(range.size(), pixels);
     const auto from = std::int64_t(std::floor(range.lower)) - step;
     const auto to = std::int64_t(std::ceil(range.upper)) + step;
@@ -748,8 +740,9 @@ void COvChartCtrl::FillPlottables()
         const CHART_REDUCED& r = banded ? none : reduced[s];
         if (auto* graph = qobject_cast<QCPGraph*>(look.main)) {
             SetPoints<QCPGraphData>(*graph->data(), r.upper, 0.0, 0.0);
-            if (auto* back = qobject_cast<QCPGraph*>(look.back))
+            if (auto* back = qobject_cast<QCPGraph*>(look.back)) {
                 SetPoints<QCPGraphData>(*back->data(), r.upper, dKey, dValue);
+            }
         } else if (auto* bars = qobject_cast<QCPBars*>(look.main)) {
             const double w = bars->barsGroup() ? barWidth / m_galleryCount : barWidth;
             bars->setWidth(w);
@@ -765,8 +758,7 @@ void COvChartCtrl::FillPlottables()
     }
 }
 
-void COvChartCtrl::OnUserRange(double lower, double upper)
-{
+void COvChartCtrl::OnUserRange(double lower, double upper) {
     const double first = double(m_buffer->First()) - 0.5;
     const double end = double(m_buffer->End()) - 0.5;
     const double most = std::max(kMinWidth, std::max(double(BufferSize()), end - first));
@@ -774,10 +766,11 @@ void COvChartCtrl::OnUserRange(double lower, double upper)
     lower = std::max(first, lower);
     // Dragged up to the newest point (or, without real-time scrolling, out
     // to the whole buffer): follow again.
-    if (m_mode == OVCHART_RT_OFF)
+    if (m_mode == OVCHART_RT_OFF) {
         m_following = lower <= first && lower + m_windowWidth >= end;
-    else
+    } else {
         m_following = lower + m_windowWidth >= end;
+    }
     m_userLower = lower;
     UpdateWindow();
     FillPlottables();

@@ -15,24 +15,25 @@
 namespace {
 
 // A QString's characters as the message formatter takes them.
-const char16_t* Wide(const QString& text)
-{
+const char16_t* Wide(const QString& text) {
     return reinterpret_cast<const char16_t*>(text.utf16());
 }
 
 // A resource of the page at base: only a local page may pull in local files
 // (at most kMaxPageBytes of each); a web page gets nothing.
-QVariant PageResource(const QUrl& base, int type, const QUrl& name)
-{
+QVariant PageResource(const QUrl& base, int type, const QUrl& name) {
     const QUrl resolved = base.resolved(name);
-    if (!base.isLocalFile() || !resolved.isLocalFile())
+    if (!base.isLocalFile() || !resolved.isLocalFile()) {
         return {};
+    }
     QFile file(resolved.toLocalFile());
-    if (file.size() > COvHtmlView::kMaxPageBytes || !file.open(QIODevice::ReadOnly))
+    if (file.size() > COvHtmlView::kMaxPageBytes || !file.open(QIODevice::ReadOnly)) {
         return {};
+    }
     const QByteArray bytes = file.read(COvHtmlView::kMaxPageBytes);
-    if (type == QTextDocument::StyleSheetResource)
+    if (type == QTextDocument::StyleSheetResource) {
         return QString::fromUtf8(bytes);
+    }
     return bytes;
 }
 
@@ -46,8 +47,7 @@ protected:
 
 }  // namespace
 
-COvHtmlView::COvHtmlView(QWidget* parent) : QTextBrowser(parent)
-{
+COvHtmlView::COvHtmlView(QWidget* parent) : QTextBrowser(parent) {
     // Every link is decided here: fragments scroll, the rest go to the browser.
     setOpenLinks(false);
     setOpenExternalLinks(false);
@@ -58,29 +58,29 @@ COvHtmlView::COvHtmlView(QWidget* parent) : QTextBrowser(parent)
 
 COvHtmlView::~COvHtmlView() = default;
 
-void COvHtmlView::SetLinkOpener(std::function<void(const QUrl&)> opener)
-{
-    if (opener)
+void COvHtmlView::SetLinkOpener(std::function<void(const QUrl&)> opener) {
+    if (opener) {
         m_openLink = std::move(opener);
+    }
 }
 
-void COvHtmlView::Navigate(const QString& address)
-{
+void COvHtmlView::Navigate(const QString& address) {
     m_fetch.Cancel();
     QUrl url = QUrl::fromUserInput(address);
-    if (!address.contains(u"://") && QFileInfo(address).isAbsolute())
+    if (!address.contains(u"://") && QFileInfo(address).isAbsolute()) {
         url = QUrl::fromLocalFile(address);
+    }
     m_url = url;
     if (url.isLocalFile()) {
         ShowLocalFile(url);
         return;
     }
-    if (!m_fetch.Start(url, kMaxPageBytes))
+    if (!m_fetch.Start(url, kMaxPageBytes)) {
         ReportError(url, FETCH_BAD_ADDRESS);
+    }
 }
 
-void COvHtmlView::ShowLocalFile(const QUrl& url)
-{
+void COvHtmlView::ShowLocalFile(const QUrl& url) {
     QFile file(url.toLocalFile());
     if (file.size() > kMaxPageBytes || !file.open(QIODevice::ReadOnly)) {
         ReportError(url, FETCH_FILE_ERROR);
@@ -90,8 +90,7 @@ void COvHtmlView::ShowLocalFile(const QUrl& url)
     OnFetched(FETCH_OK, body, url);
 }
 
-void COvHtmlView::OnFetched(int status, const QByteArray& body, const QUrl& finalUrl)
-{
+void COvHtmlView::OnFetched(int status, const QByteArray& body, const QUrl& finalUrl) {
     if (status != FETCH_OK) {
         ReportError(m_url, status);
         return;
@@ -119,56 +118,53 @@ void COvHtmlView::OnFetched(int status, const QByteArray& body, const QUrl& fina
     emit navigateComplete(finalUrl);
 }
 
-void COvHtmlView::ShowPage(std::unique_ptr<QTextDocument> page)
-{
+void COvHtmlView::ShowPage(std::unique_ptr<QTextDocument> page) {
     // The view owns the page; the page it replaces goes (the first document,
     // the view's own, goes with setDocument).
     const QPointer<QTextDocument> previous = document();
     page->setParent(this);
     setDocument(page.release());
-    if (!previous.isNull() && previous->parent() == this)
+    if (!previous.isNull() && previous->parent() == this) {
         previous->deleteLater();
+    }
 }
 
-void COvHtmlView::ReportError(const QUrl& url, int status)
-{
+void COvHtmlView::ReportError(const QUrl& url, int status) {
     bool cancel = false;
     OnNavigateError(url, QString(), status, &cancel);
-    if (cancel)
+    if (cancel) {
         return;
+    }
     const QString address = url.toDisplayString();
     const QString reason = FetchFailureText(status);
     setPlainText(OvText(34520, u"The page %s_a% could not be shown.\n%s_b%", Wide(address), Wide(reason)));
 }
 
-void COvHtmlView::OnNavigateError(const QUrl& url, const QString&, int status, bool* cancel)
-{
+void COvHtmlView::OnNavigateError(const QUrl& url, const QString&, int status, bool* cancel) {
     emit navigateError(url, status, cancel);
 }
 
-QVariant COvHtmlView::loadResource(int type, const QUrl& name)
-{
+QVariant COvHtmlView::loadResource(int type, const QUrl& name) {
     return PageResource(document()->baseUrl(), type, name);
 }
 
-bool COvHtmlView::viewportEvent(QEvent* event)
-{
+bool COvHtmlView::viewportEvent(QEvent* event) {
     // A page's tool tips (its title attributes) are its own text, shown as
     // such: never markup that links or loads pictures.
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QString tip = cursorForPosition(help->pos()).charFormat().toolTip();
-        if (tip.isEmpty())
+        if (tip.isEmpty()) {
             QToolTip::hideText();
-        else
+        } else {
             QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tip, Qt::WhiteSpaceNormal), viewport());
+        }
         return true;
     }
     return QTextBrowser::viewportEvent(event);
 }
 
-void COvHtmlView::OnAnchorClicked(const QUrl& link)
-{
+void COvHtmlView::OnAnchorClicked(const QUrl& link) {
     const QUrl target = document()->baseUrl().resolved(link);
     if (link.toString().startsWith(u'#') || (target.matches(m_url, QUrl::RemoveFragment) && target.hasFragment())) {
         scrollToAnchor(target.fragment());
@@ -176,6 +172,7 @@ void COvHtmlView::OnAnchorClicked(const QUrl& link)
     }
     const QString scheme = target.scheme().toLower();
     // A page never hands the browser anything but web and mail addresses.
-    if (scheme == u"http" || scheme == u"https" || scheme == u"mailto")
+    if (scheme == u"http" || scheme == u"https" || scheme == u"mailto") {
         m_openLink(target);
+    }
 }

@@ -16,17 +16,17 @@ class QTextDocument;
 
 enum OV_PAGE_CHECK : int {
     PAGE_FITS = 0,
-    PAGE_TOO_LONG = 1,           // more characters than kMaxPageChars
-    PAGE_TOO_MANY_ELEMENTS = 2,  // more tags than kMaxPageElements
-    PAGE_TOO_DEEP = 3,           // elements nested deeper than kMaxPageDepth
-    PAGE_TOO_MANY_PICTURES = 4,  // more pictures than kMaxPagePictures
-    PAGE_TOO_MUCH_STYLE = 5,     // style sheets longer than kMaxPageStyleChars or with more selectors
-                                 // than kMaxPageSelectors
-    PAGE_TABLES_TOO_DEEP = 6,    // tables nested deeper than kMaxPageTableDepth
-    PAGE_TOO_HEAVY = 7,          // text and cells weigh more than kMaxPageWeight
-    PAGE_WORD_TOO_LONG = 8,      // a run of text without a break longer than kMaxPageRun
-    PAGE_LENGTH_TOO_LARGE = 9,   // a length, size or indent beyond kMaxPageLength, or negative
-    PAGE_TOO_MANY_FONTS = 10,    // more distinct fonts than kMaxPageFonts
+    PAGE_TOO_LONG = 1,             // more characters than kMaxPageChars
+    PAGE_TOO_MANY_ELEMENTS = 2,    // more tags than kMaxPageElements
+    PAGE_TOO_DEEP = 3,             // elements nested deeper than kMaxPageDepth
+    PAGE_TOO_MANY_PICTURES = 4,    // more pictures than kMaxPagePictures
+    PAGE_TOO_MUCH_STYLE = 5,       // style sheets longer than kMaxPageStyleChars or with more selectors
+                                   // than kMaxPageSelectors
+    PAGE_TABLES_TOO_DEEP = 6,      // tables nested deeper than kMaxPageTableDepth
+    PAGE_TOO_HEAVY = 7,            // text and cells weigh more than kMaxPageWeight
+    PAGE_WORD_TOO_LONG = 8,        // a run of text without a break longer than kMaxPageRun
+    PAGE_LENGTH_TOO_LARGE = 9,     // a length, size or indent beyond kMaxPageLength, or negative
+    PAGE_TOO_MANY_FONTS = 10,      // more distinct fonts than kMaxPageFonts
     PAGE_PICTURE_HALF_SIZED = 11,  // a picture with a width but no height: beside a table,
                                    // the layout never finishes
 };

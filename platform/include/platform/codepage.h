@@ -38,17 +38,15 @@ bool IsValidCodePage(UINT cp);
 UINT CodePageOfCharset(std::string_view name);
 
 // Win32-shaped conversions; cp may be CP_ACP (the system page), CP_OEMCP
-// (here the system page too) or CP_THREAD_ACP (the calling thread's page). Lengths of -1 mean a NUL-terminated source whose NUL is
-// converted too; a destination size of 0 asks for the size needed; a
-// destination too small gives 0. Wide characters the code page lacks become
-// defaultChar (or '?') and set *usedDefault; byte sequences it does not define
+// (here the system page too) or CP_THREAD_ACP (the calling thread's page). Lengths of -1 mean a NUL-terminated source
+// whose NUL is converted too; a destination size of 0 asks for the size needed; a destination too small gives 0. Wide
+// characters the code page lacks become defaultChar (or '?') and set *usedDefault; byte sequences it does not define
 // become U+FFFD, except the unassigned bytes 0x80-0x9F of single-byte pages,
 // which map to U+0080-U+009F and back. Invalid UTF-8 and lone surrogates
 // become U+FFFD in CP_UTF8.
-int MultiByteToWideChar(UINT cp, DWORD flags, const char* src, int srcBytes, char16_t* dst,
-                        int dstChars);
-int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars, char* dst,
-                        int dstBytes, const char* defaultChar, BOOL* usedDefault);
+int MultiByteToWideChar(UINT cp, DWORD flags, const char* src, int srcBytes, char16_t* dst, int dstChars);
+int WideCharToMultiByte(UINT cp, DWORD flags, const char16_t* src, int srcChars, char* dst, int dstBytes,
+                        const char* defaultChar, BOOL* usedDefault);
 
 namespace ov {
 // Code page of the calling thread's locale (follows SetThreadLocale).

@@ -12,18 +12,18 @@ using IPAddr = std::uint32_t;  // IPv4 address in network byte order
 struct IP_OPTION_INFORMATION {
     BYTE Ttl;
     BYTE Tos;
-    BYTE Flags;          // IP_FLAG_DF sets don't-fragment
-    BYTE OptionsSize;    // always 0 here
-    BYTE* OptionsData;   // always null here
+    BYTE Flags;         // IP_FLAG_DF sets don't-fragment
+    BYTE OptionsSize;   // always 0 here
+    BYTE* OptionsData;  // always null here
 };
 
 struct ICMP_ECHO_REPLY {
-    IPAddr Address;        // replying (or error-reporting) node
-    DWORD Status;          // IP_SUCCESS or one of the IP_* errors below
-    DWORD RoundTripTime;   // milliseconds
-    WORD DataSize;         // bytes of echoed data
+    IPAddr Address;       // replying (or error-reporting) node
+    DWORD Status;         // IP_SUCCESS or one of the IP_* errors below
+    DWORD RoundTripTime;  // milliseconds
+    WORD DataSize;        // bytes of echoed data
     WORD Reserved;
-    void* Data;            // points into the reply buffer
+    void* Data;                     // points into the reply buffer
     IP_OPTION_INFORMATION Options;  // Options.Ttl: time-to-live of the reply
 };
 
@@ -53,18 +53,16 @@ constexpr DWORD IP_GENERAL_FAILURE = 11050;
 
 using PFN_IcmpCreateFile = HANDLE (*)();
 using PFN_IcmpCloseHandle = BOOL (*)(HANDLE);
-using PFN_IcmpSendEcho = DWORD (*)(HANDLE icmp, IPAddr destination, void* requestData,
-                                   WORD requestSize, IP_OPTION_INFORMATION* options,
-                                   void* replyBuffer, DWORD replySize, DWORD timeoutMs);
+using PFN_IcmpSendEcho = DWORD (*)(HANDLE icmp, IPAddr destination, void* requestData, WORD requestSize,
+                                   IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize, DWORD timeoutMs);
 
 // Optional export "IcmpSendEchoUs": IcmpSendEcho that also hands back, through
 // roundTripUs (when not null), the round-trip time of an answered echo in
 // microseconds beside the whole milliseconds of ICMP_ECHO_REPLY.RoundTripTime;
 // ov::icmp::kNoRoundTripUs when it has none.
-using PFN_IcmpSendEchoUs = DWORD (*)(HANDLE icmp, IPAddr destination, void* requestData,
-                                     WORD requestSize, IP_OPTION_INFORMATION* options,
-                                     void* replyBuffer, DWORD replySize, DWORD timeoutMs,
-                                     DWORD* roundTripUs);
+using PFN_IcmpSendEchoUs = DWORD (*)(HANDLE icmp, IPAddr destination, void* requestData, WORD requestSize,
+                                     IP_OPTION_INFORMATION* options, void* replyBuffer, DWORD replySize,
+                                     DWORD timeoutMs, DWORD* roundTripUs);
 
 // Optional fourth export "IcmpCancelEcho": wakes an IcmpSendEcho waiting on
 // the handle at once and makes later sends on it return 0 at once, so that a

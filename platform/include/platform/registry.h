@@ -45,28 +45,25 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, HKEY* result);
-LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                     REGSAM access, void* security, HKEY* result, DWORD* disposition);
-LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type, BYTE* data,
-                      DWORD* dataSize);
-LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize);
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
+                     void* security, HKEY* result, DWORD* disposition);
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type, BYTE* data, DWORD* dataSize);
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LONG RegDeleteValueW(HKEY key, LPCWSTR valueName);
 // Deletes a subkey that has no subkeys of its own.
 LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey);
-LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
-                   LPWSTR keyClass, DWORD* classChars, void* lastWriteTime);
+LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved, LPWSTR keyClass,
+                   DWORD* classChars, void* lastWriteTime);
 // Deletes a subkey with all its subkeys and values; a null subKey deletes
 // the subkeys and values of key itself.
 LONG RegDeleteTreeW(HKEY key, LPCWSTR subKey);
 // Name, type and data of the value at index (values keep creation order).
-LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
-                   DWORD* type, BYTE* data, DWORD* dataSize);
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved, DWORD* type, BYTE* data,
+                   DWORD* dataSize);
 // Counts and longest sizes of a key's subkeys and values (keys have no class).
-LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classChars, DWORD* reserved,
-                      DWORD* subKeys, DWORD* maxSubKeyChars, DWORD* maxClassChars, DWORD* values,
-                      DWORD* maxValueNameChars, DWORD* maxValueBytes, DWORD* securityBytes,
-                      void* lastWriteTime);
+LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, DWORD* classChars, DWORD* reserved, DWORD* subKeys,
+                      DWORD* maxSubKeyChars, DWORD* maxClassChars, DWORD* values, DWORD* maxValueNameChars,
+                      DWORD* maxValueBytes, DWORD* securityBytes, void* lastWriteTime);
 LONG RegCloseKey(HKEY key);
 
 namespace ov {
@@ -76,7 +73,11 @@ namespace ov {
 class RegKey {
 public:
     RegKey() = default;
-    ~RegKey() { if (m_key != nullptr) RegCloseKey(m_key); }
+    ~RegKey() {
+        if (m_key != nullptr) {
+            RegCloseKey(m_key);
+        }
+    }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
     HKEY* Out() noexcept { return &m_key; }

@@ -11,11 +11,9 @@
 #include "OnlineAddress.h"
 #include "ovcoder/OvBase64.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2 + 2 * ADDR_COUNT) {
-        std::fprintf(stderr, "usage: %s <output.cpp> <%d addresses: other, Chinese, ...>\n", argv[0],
-                     2 * ADDR_COUNT);
+        std::fprintf(stderr, "usage: %s <output.cpp> <%d addresses: other, Chinese, ...>\n", argv[0], 2 * ADDR_COUNT);
         return 2;
     }
     OvBase64_SetEncodeTable(kOvBase64Alphabet);
@@ -30,8 +28,8 @@ int main(int argc, char** argv)
             }
         }
         std::vector<char> encoded((plain.size() + 2) / 3 * 4 + 1);
-        OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>(plain.data()),
-                              static_cast<int>(plain.size()), encoded.data());
+        OvBase64_EncodeBuffer(reinterpret_cast<const unsigned char*>(plain.data()), static_cast<int>(plain.size()),
+                              encoded.data());
         sets[i % 2] += "    u\"" + std::string(encoded.data()) + "\",\n";
     }
     std::FILE* out = std::fopen(argv[1], "w");

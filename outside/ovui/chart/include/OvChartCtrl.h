@@ -75,7 +75,7 @@ inline constexpr double OVCHART_HIDDEN = 1.0e108;
 
 // Flags of OpenData and CloseData.
 inline constexpr unsigned OVCHART_VALUES = 0x01;
-inline constexpr unsigned OVCHART_SCROLL = 0x30;     // either bit suffices
+inline constexpr unsigned OVCHART_SCROLL = 0x30;  // either bit suffices
 inline constexpr unsigned OVCHART_ADDPOINTS = 0x80;
 
 // Galleries.
@@ -111,8 +111,7 @@ class CChartTicker;
 class QCPAbstractPlottable;
 class QCPBarsGroup;
 
-class COvChartCtrl : public QWidget
-{
+class COvChartCtrl : public QWidget {
 public:
     // Label event: called for every axis label about to be drawn, with the
     // axis and the proposed text (on the x axis the point's index); the
@@ -233,23 +232,23 @@ private:
     CChartColumns* m_columns = nullptr;  // owned by the plot
     std::unique_ptr<CChartLegendPages> m_legendPages;
     MouseHandler m_mouseHandler;
-    QString m_titles[2];                 // axis titles as set, x and y
+    QString m_titles[2];  // axis titles as set, x and y
 
     int m_gallery = OVCHART_LINE;
     int m_galleryCount = 1;
     bool m_3d = false;
     int m_mode = OVCHART_RT_SCROLL;
     bool m_following = true;
-    bool m_dirty = true;            // the plot's data no longer match the window
-    bool m_plottablesDirty = true;  // gallery, 3D or the bars' series count changed
+    bool m_dirty = true;                // the plot's data no longer match the window
+    bool m_plottablesDirty = true;      // gallery, 3D or the bars' series count changed
     std::size_t m_plottablesBuilt = 0;  // series shown with their plottables and legend items
-    bool m_settingRange = false;    // our own axis range changes
+    bool m_settingRange = false;        // our own axis range changes
     bool m_redrawQueued = false;
     bool m_legendOn = false;
-    bool m_legendDirty = true;      // entries, names or room changed
-    int m_relayouts = 0;            // redraws in a row for a changed layout
-    QRect m_layoutUsed;             // plot area the data, titles and legend were fitted to
-    QRect m_legendRoom;             // room the legend's entries were placed in
-    double m_windowWidth = 300.0;   // visible points while following
-    double m_userLower = 0.0;       // window chosen by the user
+    bool m_legendDirty = true;     // entries, names or room changed
+    int m_relayouts = 0;           // redraws in a row for a changed layout
+    QRect m_layoutUsed;            // plot area the data, titles and legend were fitted to
+    QRect m_legendRoom;            // room the legend's entries were placed in
+    double m_windowWidth = 300.0;  // visible points while following
+    double m_userLower = 0.0;      // window chosen by the user
 };
