@@ -37,7 +37,8 @@ for i in range(n):
     print("127.%d.%d.%d" % ((i + 1) >> 16 & 255, (i + 1) >> 8 & 255, (i + 1) & 255))
 PY
 
-# One run, in the namespace when root: prints "text gzip text_ms gzip_ms".
+# One run, in the namespace when root: prints "text gzip text_ms gzip_ms rss_kb"
+# (the probe's resident memory after the scrapes).
 cat >"$WORK/run.sh" <<'RUN'
 set -euo pipefail
 TAPPER=$1; HOSTS=$2; N=$3; NOFILE=$4; WORK=$5
@@ -68,7 +69,8 @@ for _ in 1 2 3 4 5; do
   gzips+=("$size"); gzip_ms+=("$(awk -v s="$secs" 'BEGIN {printf "%.1f", s * 1000}')")
 done
 median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
-echo "$(median "${texts[@]}") $(median "${gzips[@]}") $(median "${text_ms[@]}") $(median "${gzip_ms[@]}")"
+rss=$(awk '/^VmRSS/ {print $2}' "/proc/$PID/status")
+echo "$(median "${texts[@]}") $(median "${gzips[@]}") $(median "${text_ms[@]}") $(median "${gzip_ms[@]}") $rss"
 RUN
 
 results=()
@@ -78,12 +80,12 @@ for run in $(seq "$RUNS"); do
   else
     line=$(bash "$WORK/run.sh" "$TAPPER" "$WORK/hosts" "$N" "$NOFILE" "$WORK")
   fi
-  echo "run $run: text bytes, gzip bytes, text ms, gzip ms: $line" >&2
+  echo "run $run: text bytes, gzip bytes, text ms, gzip ms, RSS kB: $line" >&2
   results+=("$line")
 done
 col() { printf '%s\n' "${results[@]}" | awk -v c="$1" '{print $c}' | sort -n | sed -n "$(( (${#results[@]} + 1) / 2 ))p"; }
-printf '| hosts | /metrics text | gzip | scrape, text | scrape, gzip | load average (1, 5, 15 min) |\n'
-printf '|---|---|---|---|---|---|\n'
-printf '| %s | %.2f MB | %.2f MB | %s ms | %s ms | %s |\n' "$N" \
+printf '| hosts | /metrics text | gzip | scrape, text | scrape, gzip | RSS | load average (1, 5, 15 min) |\n'
+printf '|---|---|---|---|---|---|---|\n'
+printf '| %s | %.2f MB | %.2f MB | %s ms | %s ms | %.0f MB | %s |\n' "$N" \
   "$(awk -v b="$(col 1)" 'BEGIN {print b / 1e6}')" "$(awk -v b="$(col 2)" 'BEGIN {print b / 1e6}')" \
-  "$(col 3)" "$(col 4)" "$(cut -d' ' -f1-3 /proc/loadavg)"
+  "$(col 3)" "$(col 4)" "$(awk -v k="$(col 5)" 'BEGIN {print k / 1024}')" "$(cut -d' ' -f1-3 /proc/loadavg)"

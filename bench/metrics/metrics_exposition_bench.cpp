@@ -4,6 +4,8 @@
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include <prometheus/collectable.h>
+#include <prometheus/metric_family.h>
 
 #include "metrics_options.h"
 #include "probe_metrics.h"
@@ -44,6 +46,18 @@ BENCHMARK(BM_Exposition)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
+
+// The collection alone (the series as the endpoint gets them, before any text).
+void BM_Collect(benchmark::State& state) {
+    CProbeMetrics metrics(DefaultBuckets(), "bench");
+    Fill(metrics, static_cast<int>(state.range(0)));
+    const auto collectable = metrics.Collectable();
+    for (auto _ : state) {
+        auto families = collectable->Collect();
+        benchmark::DoNotOptimize(families.data());
+    }
+}
+BENCHMARK(BM_Collect)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -1,10 +1,15 @@
 // The probe's metrics without a network: the option texts, the series that
 // events make, and their exposition read back strictly and by promtool.
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include <prometheus/collectable.h>
+#include <prometheus/metric_family.h>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -291,6 +296,57 @@ TEST_F(ProbeMetricsTest, LabelValuesAreEscaped) {
     const Exposition e = Read();
     EXPECT_EQ(e.Value("tapper_replies_total", {{"host", "we\"ird\\host\nname"}, {"country", "C\xc3\xb4te d'Ivoire"}}),
               1);
+}
+
+TEST_F(ProbeMetricsTest, ATimeOnABoundCountsInThatBoundsBucket) {
+    CProbeMetrics metrics({0.0005, 0.002}, "1");
+    metrics.Record("h", Reply(500), Address("127.0.0.1"), u"");
+    metrics.Record("h", Reply(501), Address("127.0.0.1"), u"");
+    metrics.Record("h", Reply(2000), Address("127.0.0.1"), u"");
+    metrics.Record("h", Reply(2001), Address("127.0.0.1"), u"");
+    const Exposition e = ReadExposition(metrics.Exposition());
+    ASSERT_TRUE(e.Ok()) << e.error;
+    EXPECT_EQ(e.Value("tapper_response_time_seconds_bucket", {{"le", "0.0005"}}), 1);
+    EXPECT_EQ(e.Value("tapper_response_time_seconds_bucket", {{"le", "0.002"}}), 3);
+    EXPECT_EQ(e.Value("tapper_response_time_seconds_bucket", {{"le", "+Inf"}}), 4);
+}
+
+// The endpoint collects on its own threads while events come in and hosts
+// come and go: every collection sees whole hosts whose counters only grow.
+TEST_F(ProbeMetricsTest, CollectionsWhileEventsComeInSeeCountersThatOnlyGrow) {
+    const auto collectable = m_metrics.Collectable();
+    std::atomic<bool> done{false};
+    std::string fault;
+    std::thread reader([&] {
+        double last = 0;
+        while (!done.load() && fault.empty()) {
+            for (const auto& family : collectable->Collect()) {
+                if (family.name != "tapper_requests_total") {
+                    continue;
+                }
+                for (const auto& series : family.metric) {
+                    if (series.label.back().value == "steady") {
+                        if (series.counter.value < last) {
+                            fault = "the counter went back";
+                        }
+                        last = series.counter.value;
+                    }
+                }
+            }
+        }
+    });
+    for (int i = 0; i < 3000; ++i) {
+        m_metrics.Record("steady", Reply(100), Address("127.0.0.1"), u"");
+        const std::string passing = "passing-" + std::to_string(i % 40);
+        m_metrics.Record(passing, Lost(), Address("127.0.0.2"), u"");
+        if (i % 3 == 0) {
+            m_metrics.RemoveHost(passing);
+        }
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(fault, "");
+    EXPECT_EQ(Read().Value("tapper_requests_total", {{"host", "steady"}}), 3000);
 }
 
 TEST_F(ProbeMetricsTest, OwnBucketsAreUsed) {

@@ -1,13 +1,15 @@
 #include "probe_metrics.h"
 
+#include <algorithm>
 #include <exception>
+#include <limits>
+#include <map>
+#include <mutex>
 #include <sstream>
 
-#include <prometheus/counter.h>
-#include <prometheus/family.h>
-#include <prometheus/gauge.h>
-#include <prometheus/histogram.h>
-#include <prometheus/registry.h>
+#include <prometheus/client_metric.h>
+#include <prometheus/collectable.h>
+#include <prometheus/metric_family.h>
 #include <prometheus/text_serializer.h>
 
 #include "platform/codepage.h"
@@ -76,95 +78,141 @@ bool ProbeErrorKindOf(const PING_EVENT& event, ProbeErrorKind& kind) noexcept {
     }
 }
 
-// One host's series. The error counters, the reply gauges and the up gauge
+namespace {
+
+using Label = prometheus::ClientMetric::Label;
+
+// One host's counts. The error counters, the reply gauges and the up gauge
 // appear when they first have something to say, so that a host never shows
 // a response time it did not measure.
-struct CProbeMetrics::HostSeries {
-    prometheus::Labels labels;
-    prometheus::Counter* requests = nullptr;
-    prometheus::Counter* replies = nullptr;
-    prometheus::Counter* lost = nullptr;
-    prometheus::Histogram* rtt = nullptr;
-    std::array<prometheus::Counter*, kKinds> errors{};
-    prometheus::Gauge* lastRtt = nullptr;
-    prometheus::Gauge* lastReply = nullptr;
-    prometheus::Gauge* up = nullptr;
+struct HostCounts {
+    std::vector<Label> labels;  // sorted by name, as the exposition lists them
+    std::uint64_t requests = 0;
+    std::uint64_t replies = 0;
+    std::uint64_t lost = 0;
+    std::array<std::uint64_t, kKinds> errors{};  // a kind shows once it is above 0
+    std::vector<std::uint64_t> buckets;          // per bound, not cumulative; the last one is +Inf
+    double rttSum = 0;
+    bool replied = false;
+    double lastRtt = 0;
+    double lastReply = 0;
+    int up = -1;  // -1: not known yet
     CHostStateTracker state;
 
-    explicit HostSeries(const AlertThresholds& t) : state(t) {}
+    explicit HostCounts(const AlertThresholds& t) : state(t) {}
 };
 
-CProbeMetrics::CProbeMetrics(std::vector<double> bounds, const std::string& version, const AlertThresholds& thresholds)
-    : m_registry(std::make_shared<prometheus::Registry>()), m_bounds(std::move(bounds)), m_thresholds(thresholds) {
-    auto& r = *m_registry;
-    m_requests =
-        &prometheus::BuildCounter().Name("tapper_requests_total").Help("Echo requests sent to the host.").Register(r);
-    m_replies = &prometheus::BuildCounter()
-                     .Name("tapper_replies_total")
-                     .Help("Requests answered by a valid reply in time.")
-                     .Register(r);
-    m_lost = &prometheus::BuildCounter()
-                  .Name("tapper_lost_total")
-                  .Help("Requests without a valid reply in time (every kind of failure).")
-                  .Register(r);
-    m_errors = &prometheus::BuildCounter()
-                    .Name("tapper_errors_total")
-                    .Help(
-                        "Failures by kind: timeout, unreachable, ttl_expired, icmp_error "
-                        "(lost requests), unresolved, no_socket, no_service, no_thread (host).")
-                    .Register(r);
-    m_rtt = &prometheus::BuildHistogram()
-                 .Name("tapper_response_time_seconds")
-                 .Help("Response times of the valid replies.")
-                 .Register(r);
-    m_lastRtt = &prometheus::BuildGauge()
-                     .Name("tapper_last_response_time_seconds")
-                     .Help("Response time of the last valid reply.")
-                     .Register(r);
-    m_lastReply = &prometheus::BuildGauge()
-                       .Name("tapper_last_reply_timestamp_seconds")
-                       .Help("Time of the last valid reply, seconds since 1970 UTC.")
-                       .Register(r);
-    m_up = &prometheus::BuildGauge()
-                .Name("tapper_host_up")
-                .Help(
-                    "1 while the host is up (or slow), 0 while it is down; absent until "
-                    "known.")
-                .Register(r);
-    m_hostCount = &prometheus::BuildGauge().Name("tapper_hosts").Help("Hosts the probe pings.").Register(r).Add({});
-    prometheus::BuildGauge()
-        .Name("tapper_build_info")
-        .Help("Always 1; the label version names the program's version.")
-        .Register(r)
-        .Add({{"version", version}})
-        .Set(1);
+prometheus::MetricFamily Family(const char* name, const char* help, prometheus::MetricType type, std::size_t reserve) {
+    prometheus::MetricFamily family;
+    family.name = name;
+    family.help = help;
+    family.type = type;
+    family.metric.reserve(reserve);
+    return family;
 }
+
+prometheus::ClientMetric& AddSeries(prometheus::MetricFamily& family, const std::vector<Label>& labels) {
+    prometheus::ClientMetric& metric = family.metric.emplace_back();
+    metric.label = labels;
+    return metric;
+}
+
+}  // namespace
+
+// The counts of every host, and what the endpoint collects from them.
+class CProbeMetrics::Collector final : public prometheus::Collectable {
+public:
+    Collector(std::vector<double> bounds, const std::string& version, const AlertThresholds& t)
+        : m_bounds(std::move(bounds)), m_version(version), m_thresholds(t) {}
+
+    std::vector<prometheus::MetricFamily> Collect() const override;
+
+    mutable std::mutex m_mutex;  // guards everything below against a collection
+    const std::vector<double> m_bounds;
+    const std::string m_version;
+    const AlertThresholds m_thresholds;
+    std::map<std::string, HostCounts, std::less<>> m_hosts;
+    double m_hostCount = 0;
+};
+
+std::vector<prometheus::MetricFamily> CProbeMetrics::Collector::Collect() const {
+    using prometheus::MetricType;
+    const std::lock_guard lock(m_mutex);
+    const std::size_t n = m_hosts.size();
+    std::vector<prometheus::MetricFamily> families;
+    families.reserve(10);
+    auto requests = Family("tapper_requests_total", "Echo requests sent to the host.", MetricType::Counter, n);
+    auto replies =
+        Family("tapper_replies_total", "Requests answered by a valid reply in time.", MetricType::Counter, n);
+    auto lost = Family("tapper_lost_total", "Requests without a valid reply in time (every kind of failure).",
+                       MetricType::Counter, n);
+    auto errors = Family("tapper_errors_total",
+                         "Failures by kind: timeout, unreachable, ttl_expired, icmp_error "
+                         "(lost requests), unresolved, no_socket, no_service, no_thread (host).",
+                         MetricType::Counter, n);
+    auto rtt = Family("tapper_response_time_seconds", "Response times of the valid replies.", MetricType::Histogram, n);
+    auto lastRtt =
+        Family("tapper_last_response_time_seconds", "Response time of the last valid reply.", MetricType::Gauge, n);
+    auto lastReply = Family("tapper_last_reply_timestamp_seconds",
+                            "Time of the last valid reply, seconds since 1970 UTC.", MetricType::Gauge, n);
+    auto up = Family("tapper_host_up", "1 while the host is up (or slow), 0 while it is down; absent until known.",
+                     MetricType::Gauge, n);
+    for (const auto& [name, h] : m_hosts) {
+        AddSeries(requests, h.labels).counter.value = static_cast<double>(h.requests);
+        AddSeries(replies, h.labels).counter.value = static_cast<double>(h.replies);
+        AddSeries(lost, h.labels).counter.value = static_cast<double>(h.lost);
+        for (std::size_t k = 0; k < kKinds; ++k) {
+            if (h.errors[k] != 0) {
+                prometheus::ClientMetric& metric = errors.metric.emplace_back();
+                metric.label.reserve(h.labels.size() + 1);
+                metric.label = h.labels;
+                metric.label.push_back({"kind", kKindNames[k]});  // sorts after host and the rest
+                metric.counter.value = static_cast<double>(h.errors[k]);
+            }
+        }
+        auto& histogram = AddSeries(rtt, h.labels).histogram;
+        histogram.bucket.resize(h.buckets.size());
+        std::uint64_t cumulative = 0;
+        for (std::size_t b = 0; b < h.buckets.size(); ++b) {
+            cumulative += h.buckets[b];
+            histogram.bucket[b].cumulative_count = cumulative;
+            histogram.bucket[b].upper_bound =
+                b < m_bounds.size() ? m_bounds[b] : std::numeric_limits<double>::infinity();
+        }
+        histogram.sample_count = cumulative;
+        histogram.sample_sum = h.rttSum;
+        if (h.replied) {
+            AddSeries(lastRtt, h.labels).gauge.value = h.lastRtt;
+            AddSeries(lastReply, h.labels).gauge.value = h.lastReply;
+        }
+        if (h.up >= 0) {
+            AddSeries(up, h.labels).gauge.value = h.up;
+        }
+    }
+    for (auto* family : {&requests, &replies, &lost, &errors, &rtt, &lastRtt, &lastReply, &up}) {
+        if (!family->metric.empty()) {
+            families.push_back(std::move(*family));
+        }
+    }
+    auto hosts = Family("tapper_hosts", "Hosts the probe pings.", MetricType::Gauge, 1);
+    hosts.metric.emplace_back().gauge.value = m_hostCount;
+    families.push_back(std::move(hosts));
+    auto info =
+        Family("tapper_build_info", "Always 1; the label version names the program's version.", MetricType::Gauge, 1);
+    auto& version = info.metric.emplace_back();
+    version.label.push_back({"version", m_version});
+    version.gauge.value = 1;
+    families.push_back(std::move(info));
+    return families;
+}
+
+CProbeMetrics::CProbeMetrics(std::vector<double> bounds, const std::string& version, const AlertThresholds& thresholds)
+    : m_collector(std::make_shared<Collector>(std::move(bounds), version, thresholds)) {}
 
 CProbeMetrics::~CProbeMetrics() = default;
 
 std::shared_ptr<prometheus::Collectable> CProbeMetrics::Collectable() const noexcept {
-    return m_registry;
-}
-
-CProbeMetrics::HostSeries* CProbeMetrics::Series(const std::string& host, IPAddr address, std::u16string_view country) {
-    if (const auto it = m_hosts.find(host); it != m_hosts.end()) {
-        return it->second.get();
-    }
-    auto series = std::make_unique<HostSeries>(m_thresholds);
-    series->labels = {{"host", host}};
-    if (std::string text = AddressLabel(address); !text.empty()) {
-        series->labels.emplace("address", std::move(text));
-    }
-    // " " stands for "no country database", "N/A" for an address the
-    // database does not know (loopback and private ranges among them).
-    if (country.find_first_not_of(u' ') != std::u16string_view::npos && country != u"N/A") {
-        series->labels.emplace("country", ov::WideToUtf8(country));
-    }
-    series->requests = &m_requests->Add(series->labels);
-    series->replies = &m_replies->Add(series->labels);
-    series->lost = &m_lost->Add(series->labels);
-    series->rtt = &m_rtt->Add(series->labels, m_bounds);
-    return m_hosts.emplace(host, std::move(series)).first->second.get();
+    return m_collector;
 }
 
 void CProbeMetrics::Record(const std::string& host, const PING_EVENT& event, IPAddr address,
@@ -172,77 +220,73 @@ void CProbeMetrics::Record(const std::string& host, const PING_EVENT& event, IPA
     if (event.type == PE_RESOLVING) {
         return;  // the address is not known yet
     }
+    Collector& c = *m_collector;
     try {
-        HostSeries& s = *Series(host, address, country);
+        const std::lock_guard lock(c.m_mutex);
+        auto it = c.m_hosts.find(host);
+        if (it == c.m_hosts.end()) {
+            HostCounts counts(c.m_thresholds);
+            // Sorted by name: address, country, host.
+            if (std::string text = AddressLabel(address); !text.empty()) {
+                counts.labels.push_back({"address", std::move(text)});
+            }
+            // " " stands for "no country database", "N/A" for an address the
+            // database does not know (loopback and private ranges among them).
+            if (country.find_first_not_of(u' ') != std::u16string_view::npos && country != u"N/A") {
+                counts.labels.push_back({"country", ov::WideToUtf8(country)});
+            }
+            counts.labels.push_back({"host", host});
+            counts.buckets.assign(c.m_bounds.size() + 1, 0);
+            it = c.m_hosts.emplace(host, std::move(counts)).first;
+        }
+        HostCounts& h = it->second;
         ProbeErrorKind kind{};
         if (event.type == PE_REPLY) {
             const double seconds = event.roundTripUs / 1e6;
-            s.requests->Increment();
-            s.replies->Increment();
-            s.rtt->Observe(seconds);
-            if (s.lastRtt == nullptr) {
-                s.lastRtt = &m_lastRtt->Add(s.labels);
-                s.lastReply = &m_lastReply->Add(s.labels);
-            }
-            s.lastRtt->Set(seconds);
-            s.lastReply->Set(static_cast<double>(event.time));
+            ++h.requests;
+            ++h.replies;
+            // The first bound not below the time (a bucket holds times up to its bound).
+            const auto bound = std::lower_bound(c.m_bounds.begin(), c.m_bounds.end(), seconds);
+            ++h.buckets[static_cast<std::size_t>(bound - c.m_bounds.begin())];
+            h.rttSum += seconds;
+            h.replied = true;
+            h.lastRtt = seconds;
+            h.lastReply = static_cast<double>(event.time);
         } else if (ProbeErrorKindOf(event, kind)) {
             if (event.type == PE_LOST) {
-                s.requests->Increment();
-                s.lost->Increment();
+                ++h.requests;
+                ++h.lost;
             }
-            auto& counter = s.errors[static_cast<std::size_t>(kind)];
-            if (counter == nullptr) {
-                prometheus::Labels labels = s.labels;
-                labels.emplace("kind", ProbeErrorKindName(kind));
-                counter = &m_errors->Add(labels);
-            }
-            counter->Increment();
+            ++h.errors[static_cast<std::size_t>(kind)];
         }
-        s.state.Feed(event);
-        const HostState state = s.state.State();
-        if (state != HostState::Unknown) {
-            if (s.up == nullptr) {
-                s.up = &m_up->Add(s.labels);
-            }
-            s.up->Set(state == HostState::Down ? 0 : 1);
+        h.state.Feed(event);
+        if (const HostState state = h.state.State(); state != HostState::Unknown) {
+            h.up = state == HostState::Down ? 0 : 1;
         }
     } catch (const std::exception&) {
-        // No memory for a new series: the event goes uncounted, the probe goes on.
+        // No memory for a new host: the event goes uncounted, the probe goes on.
     }
 }
 
 void CProbeMetrics::RemoveHost(const std::string& host) noexcept {
-    const auto it = m_hosts.find(host);
-    if (it == m_hosts.end()) {
-        return;
+    const std::lock_guard lock(m_collector->m_mutex);
+    if (const auto it = m_collector->m_hosts.find(host); it != m_collector->m_hosts.end()) {
+        m_collector->m_hosts.erase(it);
     }
-    HostSeries& s = *it->second;
-    m_requests->Remove(s.requests);
-    m_replies->Remove(s.replies);
-    m_lost->Remove(s.lost);
-    m_rtt->Remove(s.rtt);
-    for (prometheus::Counter* counter : s.errors) {
-        if (counter != nullptr) {
-            m_errors->Remove(counter);
-        }
-    }
-    if (s.lastRtt != nullptr) {
-        m_lastRtt->Remove(s.lastRtt);
-        m_lastReply->Remove(s.lastReply);
-    }
-    if (s.up != nullptr) {
-        m_up->Remove(s.up);
-    }
-    m_hosts.erase(it);
 }
 
 void CProbeMetrics::SetHostCount(std::size_t count) noexcept {
-    m_hostCount->Set(static_cast<double>(count));
+    const std::lock_guard lock(m_collector->m_mutex);
+    m_collector->m_hostCount = static_cast<double>(count);
+}
+
+std::size_t CProbeMetrics::SeriesHostCount() const noexcept {
+    const std::lock_guard lock(m_collector->m_mutex);
+    return m_collector->m_hosts.size();
 }
 
 std::string CProbeMetrics::Exposition() const {
     std::ostringstream out;
-    prometheus::TextSerializer().Serialize(out, m_registry->Collect());
+    prometheus::TextSerializer().Serialize(out, m_collector->Collect());
     return out.str();
 }

@@ -6,7 +6,6 @@
 // hosts. Names and labels are stable (the manual page lists them).
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,12 +16,6 @@
 
 namespace prometheus {
 class Collectable;
-class Counter;
-class Gauge;
-class Histogram;
-class Registry;
-template <typename T>
-class Family;
 }  // namespace prometheus
 
 // Why a request or a host failed, as the label kind of tapper_errors_total says it.
@@ -43,9 +36,11 @@ const char* ProbeErrorKindName(ProbeErrorKind kind) noexcept;
 // The kind of a failure event; false for a reply or a resolving event.
 bool ProbeErrorKindOf(const PING_EVENT& event, ProbeErrorKind& kind) noexcept;
 
-// The metrics of the probe's hosts in one registry that the endpoint serves.
-// Called from one thread; the registry is read by the endpoint's threads at
-// the same time (the metrics do their own locking).
+// The metrics of the probe's hosts, served by the endpoint. Every host keeps
+// its counts in one compact record; a collection turns the records into the
+// series in one pass (thousands of hosts are collected every few seconds).
+// Record, RemoveHost and SetHostCount are called from one thread; the
+// endpoint's threads collect at the same time (a lock keeps them apart).
 class CProbeMetrics {
 public:
     // Histogram bounds in seconds (rising); version for tapper_build_info;
@@ -68,26 +63,12 @@ public:
     // Sets tapper_hosts.
     void SetHostCount(std::size_t count) noexcept;
     // Hosts that have series.
-    std::size_t SeriesHostCount() const noexcept { return m_hosts.size(); }
+    std::size_t SeriesHostCount() const noexcept;
 
     // The text exposition of everything, as the endpoint serves it.
     std::string Exposition() const;
 
 private:
-    struct HostSeries;
-    HostSeries* Series(const std::string& host, IPAddr address, std::u16string_view country);
-
-    std::shared_ptr<prometheus::Registry> m_registry;
-    std::vector<double> m_bounds;
-    AlertThresholds m_thresholds;
-    prometheus::Family<prometheus::Counter>* m_requests = nullptr;
-    prometheus::Family<prometheus::Counter>* m_replies = nullptr;
-    prometheus::Family<prometheus::Counter>* m_lost = nullptr;
-    prometheus::Family<prometheus::Counter>* m_errors = nullptr;
-    prometheus::Family<prometheus::Histogram>* m_rtt = nullptr;
-    prometheus::Family<prometheus::Gauge>* m_lastRtt = nullptr;
-    prometheus::Family<prometheus::Gauge>* m_lastReply = nullptr;
-    prometheus::Family<prometheus::Gauge>* m_up = nullptr;
-    prometheus::Gauge* m_hostCount = nullptr;
-    std::map<std::string, std::unique_ptr<HostSeries>> m_hosts;
+    class Collector;
+    std::shared_ptr<Collector> m_collector;
 };
