@@ -44,16 +44,10 @@ OV_ROOT=$ROOT
 source "$ROOT/scripts/setup.sh"
 ov_ensure_packages "${OV_PACKAGES[@]}" fping
 
-TAPPER=${OV_BENCH_TAPPER:-}
-if [ -z "$TAPPER" ]; then
-  BUILD=${OV_BENCH_BUILD_DIR:-$ROOT/build-bench}
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_TESTS=OFF >/dev/null
-  ninja -C "$BUILD" -j2 tapper >/dev/null
-  TAPPER=$BUILD/bin/tapper
-fi
+source "$ROOT/bench/bench_lib.sh"
+ov_bench_tapper
 
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+ov_bench_workdir
 export OV_REGISTRY_DIR=$WORK/registry
 mkdir -p "$OV_REGISTRY_DIR"
 TICK=$(getconf CLK_TCK)

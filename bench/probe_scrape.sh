@@ -19,17 +19,11 @@ N=${1:-5000}
 RUNS=${OV_BENCH_RUNS:-3}
 NOFILE=${OV_BENCH_NOFILE:-1024}
 
-TAPPER=${OV_BENCH_TAPPER:-}
-if [ -z "$TAPPER" ]; then
-  BUILD=${OV_BENCH_BUILD_DIR:-$ROOT/build-bench}
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOV_BUILD_TESTS=OFF >/dev/null
-  ninja -C "$BUILD" -j2 tapper >/dev/null
-  TAPPER=$BUILD/bin/tapper
-fi
+source "$ROOT/bench/bench_lib.sh"
+ov_bench_tapper
 command -v curl >/dev/null || { echo "curl is needed" >&2; exit 1; }
 
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+ov_bench_workdir
 python3 - "$N" >"$WORK/hosts" <<'PY'
 import sys
 n = int(sys.argv[1])
