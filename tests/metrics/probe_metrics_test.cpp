@@ -351,39 +351,44 @@ TEST_F(ProbeMetricsTest, CollectionsWhileEventsComeInSeeCountersThatOnlyGrow) {
 }
 
 // Scrapes get text written by the probe itself; the client library's
-// serializer, given the same series, must read back to the same families and values.
+// serializer, given the same series, must read back to the same families,
+// series (bucket bounds written alike, so series keep their names) and values.
 TEST_F(ProbeMetricsTest, TheWrittenTextHoldsWhatTheLibrarysSerializerWrites) {
-    for (int i = 0; i < 40; ++i) {
-        const std::string host = i % 7 == 3 ? "odd \"name\"\\" + std::to_string(i) : "host-" + std::to_string(i);
-        const IPAddr a = Address(("127.0.2." + std::to_string(i + 1)).c_str());
-        const std::u16string country = i % 5 == 0 ? u"Germany" : u"N/A";
-        for (int r = 0; r < i % 9; ++r) {
-            m_metrics.Record(host, Reply(37u + 7919u * static_cast<unsigned>(r * i), 1700000000 + r), a, country);
+    for (std::vector<double> bounds : {DefaultBuckets(), std::vector<double>{1e-5, 0.1 + 0.2, 2.5, 1e3, 1e22}}) {
+        CProbeMetrics metrics(bounds, "1.2");
+        for (int i = 0; i < 40; ++i) {
+            const std::string host = i % 7 == 3 ? "odd \"name\"\\" + std::to_string(i) : "host-" + std::to_string(i);
+            const IPAddr a = Address(("127.0.2." + std::to_string(i + 1)).c_str());
+            const std::u16string country = i % 5 == 0 ? u"Germany" : u"N/A";
+            for (int r = 0; r < i % 9; ++r) {
+                metrics.Record(host, Reply(7u + 7919u * static_cast<unsigned>(r * i * i), 1700000000 + r), a, country);
+            }
+            for (int l = 0; l < i % 4; ++l) {
+                metrics.Record(host, Lost(l % 2 != 0 ? IP_TTL_EXPIRED_TRANSIT : IP_REQ_TIMED_OUT), a, country);
+            }
         }
-        for (int l = 0; l < i % 4; ++l) {
-            m_metrics.Record(host, Lost(l % 2 != 0 ? IP_TTL_EXPIRED_TRANSIT : IP_REQ_TIMED_OUT), a, country);
-        }
-    }
-    m_metrics.Record("unresolved.example", Other(PE_RESOLVE_FAILED), 0, u"");
-    m_metrics.SetHostCount(41);
+        metrics.Record("unresolved.example", Other(PE_RESOLVE_FAILED), 0, u"");
+        metrics.SetHostCount(41);
 
-    std::ostringstream library;
-    prometheus::TextSerializer().Serialize(library, m_metrics.Collectable()->Collect());
-    const Exposition theirs = ReadExposition(library.str());
-    const Exposition ours = Read();
-    ASSERT_TRUE(theirs.Ok()) << theirs.error;
-    EXPECT_EQ(ours.types, theirs.types);
-    EXPECT_EQ(ours.help, theirs.help);
-    std::map<std::pair<std::string, ov::test::LabelSet>, double> expected;
-    for (const auto& sample : theirs.samples) {
-        expected[{sample.name, sample.labels}] = sample.value;
-    }
-    ASSERT_EQ(ours.samples.size(), expected.size());
-    for (const auto& sample : ours.samples) {
-        const auto it = expected.find({sample.name, sample.labels});
-        ASSERT_NE(it, expected.end()) << sample.name << " " << ::testing::PrintToString(sample.labels);
-        // The library writes 16 digits; the probe the shortest text that reads back exactly.
-        EXPECT_NEAR(sample.value, it->second, 1e-14 * std::max(1.0, std::abs(it->second))) << sample.name;
+        std::ostringstream library;
+        prometheus::TextSerializer().Serialize(library, metrics.Collectable()->Collect());
+        const Exposition theirs = ReadExposition(library.str());
+        const Exposition ours = ReadExposition(metrics.Exposition());
+        ASSERT_TRUE(theirs.Ok()) << theirs.error;
+        ASSERT_TRUE(ours.Ok()) << ours.error;
+        EXPECT_EQ(ours.types, theirs.types);
+        EXPECT_EQ(ours.help, theirs.help);
+        std::map<std::pair<std::string, ov::test::LabelSet>, double> expected;
+        for (const auto& sample : theirs.samples) {
+            expected[{sample.name, sample.labels}] = sample.value;
+        }
+        ASSERT_EQ(ours.samples.size(), expected.size());
+        for (const auto& sample : ours.samples) {
+            const auto it = expected.find({sample.name, sample.labels});
+            ASSERT_NE(it, expected.end()) << sample.name << " " << ::testing::PrintToString(sample.labels);
+            // The library writes 16 digits; the probe the shortest text that reads back exactly.
+            EXPECT_NEAR(sample.value, it->second, 1e-14 * std::max(1.0, std::abs(it->second))) << sample.name;
+        }
     }
 }
 
