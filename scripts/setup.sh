@@ -12,7 +12,7 @@ OV_PACKAGES=(
   libcanberra-dev dbus-daemon
   # the probe's metrics (client library and its HTTP server), and the
   # monitoring system that the tests read them with (promtool, a real server)
-  prometheus-cpp-dev libcivetweb-dev prometheus
+  prometheus-cpp-dev libcivetweb-dev libdeflate-dev prometheus zlib1g-dev
   # the check that the committed help pages match their generator
   python3
   # the check that the sources follow .clang-format (braces on every if)

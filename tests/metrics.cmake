@@ -2,6 +2,7 @@
 # probe end to end on 127.0.0.x (net), and a real Prometheus server scraping
 # it (net, prometheus).
 set(OV_METRICS_TESTS ${CMAKE_CURRENT_LIST_DIR}/metrics)
+find_package(ZLIB REQUIRED)
 
 ov_add_test(metrics_test LABELS unit
   SOURCES ${OV_METRICS_TESTS}/probe_metrics_test.cpp ${OV_METRICS_TESTS}/exposition_reader.cpp
@@ -10,7 +11,7 @@ ov_add_test(metrics_test LABELS unit
 ov_add_test(metrics_probe_net_test LABELS net
   SOURCES ${OV_METRICS_TESTS}/probe_net_test.cpp ${OV_METRICS_TESTS}/exposition_reader.cpp
           ${OV_METRICS_TESTS}/http_client.cpp ${CMAKE_CURRENT_LIST_DIR}/doc/console_run.cpp
-  LIBS ov::engine ov::platform)
+  LIBS ov::engine ov::platform ZLIB::ZLIB)
 add_dependencies(metrics_probe_net_test tapper)
 
 ov_add_test(metrics_prometheus_test LABELS net prometheus

@@ -50,19 +50,20 @@ struct Connection {
 
 }  // namespace
 
-HttpAnswer HttpGet(std::uint16_t port, const std::string& path, std::chrono::milliseconds timeout) {
-    std::vector<HttpAnswer> answers = ConcurrentGets(port, path, 1, timeout);
+HttpAnswer HttpGet(std::uint16_t port, const std::string& path, std::chrono::milliseconds timeout,
+                   const std::string& headers) {
+    std::vector<HttpAnswer> answers = ConcurrentGets(port, path, 1, timeout, headers);
     return answers.empty() ? HttpAnswer{} : answers.front();
 }
 
 std::vector<HttpAnswer> ConcurrentGets(std::uint16_t port, const std::string& path, int count,
-                                       std::chrono::milliseconds timeout) {
+                                       std::chrono::milliseconds timeout, const std::string& headers) {
     const auto end = Clock::now() + timeout;
     std::vector<Connection> conns(static_cast<std::size_t>(count));
     const sockaddr_in address = Loopback(port);
     for (Connection& c : conns) {
         c.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        c.request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        c.request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + headers + "\r\n";
         if (c.fd < 0 || (::connect(c.fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
                          errno != EINPROGRESS)) {
             c.done = true;

@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include <prometheus/collectable.h>
 #include <prometheus/metric_family.h>
+#include <prometheus/text_serializer.h>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -17,6 +20,7 @@
 #include "console_options.h"
 #include "metrics/exposition_reader.h"
 #include "metrics_options.h"
+#include "metrics_server.h"
 #include "probe_metrics.h"
 
 namespace {
@@ -311,28 +315,25 @@ TEST_F(ProbeMetricsTest, ATimeOnABoundCountsInThatBoundsBucket) {
     EXPECT_EQ(e.Value("tapper_response_time_seconds_bucket", {{"le", "+Inf"}}), 4);
 }
 
-// The endpoint collects on its own threads while events come in and hosts
-// come and go: every collection sees whole hosts whose counters only grow.
+// The endpoint writes on its own threads while events come in and hosts
+// come and go: every text read strictly holds whole hosts whose counters only grow.
 TEST_F(ProbeMetricsTest, CollectionsWhileEventsComeInSeeCountersThatOnlyGrow) {
-    const auto collectable = m_metrics.Collectable();
+    const auto write = m_metrics.Writer();
     std::atomic<bool> done{false};
     std::string fault;
     std::thread reader([&] {
         double last = 0;
+        std::string text;
         while (!done.load() && fault.empty()) {
-            for (const auto& family : collectable->Collect()) {
-                if (family.name != "tapper_requests_total") {
-                    continue;
-                }
-                for (const auto& series : family.metric) {
-                    if (series.label.back().value == "steady") {
-                        if (series.counter.value < last) {
-                            fault = "the counter went back";
-                        }
-                        last = series.counter.value;
-                    }
-                }
+            write(text);
+            const Exposition e = ReadExposition(text);
+            const double now = e.Value("tapper_requests_total", {{"host", "steady"}}).value_or(0);
+            if (!e.Ok()) {
+                fault = e.error;
+            } else if (now < last) {
+                fault = "the counter went back";
             }
+            last = now;
         }
     });
     for (int i = 0; i < 3000; ++i) {
@@ -347,6 +348,58 @@ TEST_F(ProbeMetricsTest, CollectionsWhileEventsComeInSeeCountersThatOnlyGrow) {
     reader.join();
     EXPECT_EQ(fault, "");
     EXPECT_EQ(Read().Value("tapper_requests_total", {{"host", "steady"}}), 3000);
+}
+
+// Scrapes get text written by the probe itself; the client library's
+// serializer, given the same series, must read back to the same families,
+// series (bucket bounds written alike, so series keep their names) and values.
+TEST_F(ProbeMetricsTest, TheWrittenTextHoldsWhatTheLibrarysSerializerWrites) {
+    for (std::vector<double> bounds : {DefaultBuckets(), std::vector<double>{1e-5, 0.1 + 0.2, 2.5, 1e3, 1e22}}) {
+        CProbeMetrics metrics(bounds, "1.2");
+        for (int i = 0; i < 40; ++i) {
+            const std::string host = i % 7 == 3 ? "odd \"name\"\\" + std::to_string(i) : "host-" + std::to_string(i);
+            const IPAddr a = Address(("127.0.2." + std::to_string(i + 1)).c_str());
+            const std::u16string country = i % 5 == 0 ? u"Germany" : u"N/A";
+            for (int r = 0; r < i % 9; ++r) {
+                metrics.Record(host, Reply(7u + 7919u * static_cast<unsigned>(r * i * i), 1700000000 + r), a, country);
+            }
+            for (int l = 0; l < i % 4; ++l) {
+                metrics.Record(host, Lost(l % 2 != 0 ? IP_TTL_EXPIRED_TRANSIT : IP_REQ_TIMED_OUT), a, country);
+            }
+        }
+        metrics.Record("unresolved.example", Other(PE_RESOLVE_FAILED), 0, u"");
+        metrics.SetHostCount(41);
+
+        std::ostringstream library;
+        prometheus::TextSerializer().Serialize(library, metrics.Collectable()->Collect());
+        const Exposition theirs = ReadExposition(library.str());
+        const Exposition ours = ReadExposition(metrics.Exposition());
+        ASSERT_TRUE(theirs.Ok()) << theirs.error;
+        ASSERT_TRUE(ours.Ok()) << ours.error;
+        EXPECT_EQ(ours.types, theirs.types);
+        EXPECT_EQ(ours.help, theirs.help);
+        std::map<std::pair<std::string, ov::test::LabelSet>, double> expected;
+        for (const auto& sample : theirs.samples) {
+            expected[{sample.name, sample.labels}] = sample.value;
+        }
+        ASSERT_EQ(ours.samples.size(), expected.size());
+        for (const auto& sample : ours.samples) {
+            const auto it = expected.find({sample.name, sample.labels});
+            ASSERT_NE(it, expected.end()) << sample.name << " " << ::testing::PrintToString(sample.labels);
+            // The library writes 16 digits; the probe the shortest text that reads back exactly.
+            EXPECT_NEAR(sample.value, it->second, 1e-14 * std::max(1.0, std::abs(it->second))) << sample.name;
+        }
+    }
+}
+
+TEST(AcceptsGzipTest, GzipIsSentOnlyToClientsThatTakeIt) {
+    for (const char* yes :
+         {"gzip", "GZip", "deflate, gzip", "br;q=1.0, gzip;q=0.5", "*", "x-gzip", " gzip ;q=1", "gzip;q=0.001"}) {
+        EXPECT_TRUE(AcceptsGzip(yes)) << yes;
+    }
+    for (const char* no : {"", "identity", "deflate, br", "gzip;q=0", "gzip; q=0.000", "gzipped", "*;q=0", ","}) {
+        EXPECT_FALSE(AcceptsGzip(no)) << no;
+    }
 }
 
 TEST_F(ProbeMetricsTest, OwnBucketsAreUsed) {

@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "PingServices.h"
 #include "doc/console_run.h"
@@ -207,8 +208,44 @@ TEST_F(ProbeNetTest, AThousandScrapesAtOnceAreAllAnswered) {
     }
     EXPECT_EQ(whole, 1000) << "answers by status: " << ::testing::PrintToString(statuses);
     // And it goes on serving and probing.
-    const Exposition after = ScrapeUntilReplied({"127.0.0.1"}, 2);
-    EXPECT_GE(after.Value("exposer_scrapes_total").value_or(0), 1000);
+    const double before = Scrape().Value("tapper_replies_total", {{"host", "127.0.0.1"}}).value_or(0);
+    ScrapeUntilReplied({"127.0.0.1"}, before + 1);
+    run->Signal(SIGTERM);
+    EXPECT_EQ(run->Finish(30s).status, 0);
+}
+
+// Inflates a gzip body with zlib (not the library that packed it); "" when it is not gzip.
+std::string Gunzip(const std::string& packed) {
+    z_stream z{};
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) {
+        return {};
+    }
+    std::string text(64 * packed.size() + 1024, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    z.avail_in = static_cast<uInt>(packed.size());
+    z.next_out = reinterpret_cast<Bytef*>(text.data());
+    z.avail_out = static_cast<uInt>(text.size());
+    const int result = inflate(&z, Z_FINISH);
+    text.resize(z.total_out);
+    inflateEnd(&z);
+    return result == Z_STREAM_END ? text : std::string();
+}
+
+TEST_F(ProbeNetTest, AClientThatTakesGzipGetsTheSameSeriesPacked) {
+    WriteHosts("127.0.0.1\n127.0.0.2\n");
+    const auto run = StartProbe();
+    ScrapeUntilReplied({"127.0.0.1", "127.0.0.2"}, 1);
+    const ov::test::HttpAnswer packed = ov::test::HttpGet(m_port, "/metrics", 10s, "Accept-Encoding: gzip\r\n");
+    ASSERT_EQ(packed.status, 200);
+    EXPECT_NE(packed.headers.find("Content-Encoding: gzip"), std::string::npos) << packed.headers;
+    const Exposition e = ov::test::ReadExposition(Gunzip(packed.body));
+    EXPECT_TRUE(e.Ok()) << e.error;
+    EXPECT_EQ(e.Find("tapper_replies_total").size(), 2u);
+    // Without the header the same text comes unpacked; other paths are still the server's.
+    const ov::test::HttpAnswer plain = ov::test::HttpGet(m_port, "/metrics");
+    EXPECT_EQ(plain.headers.find("Content-Encoding"), std::string::npos) << plain.headers;
+    EXPECT_TRUE(ov::test::ReadExposition(plain.body).Ok());
+    EXPECT_EQ(ov::test::HttpGet(m_port, "/other").status, 404);
     run->Signal(SIGTERM);
     EXPECT_EQ(run->Finish(30s).status, 0);
 }

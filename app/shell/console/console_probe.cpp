@@ -136,7 +136,7 @@ int ProbeRun::Run() {
 
 bool ProbeRun::Serve() {
     const MetricsEndpoint& endpoint = m_options.metricsEndpoint;
-    if (const int error = m_server.Start(endpoint, m_metrics.Collectable()); error != 0) {
+    if (const int error = m_server.Start(endpoint, m_metrics.Collectable(), m_metrics.Writer()); error != 0) {
         const std::u16string where = ov::Utf8ToWide(endpoint.Text());
         const std::u16string reason = ov::Utf8ToWide(std::strerror(error));
         PrintMessage(m_err, LoadFormatString(35400, u"Couldn't serve the metrics on %s_a%: %s_b%", where.c_str(),

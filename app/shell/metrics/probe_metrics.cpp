@@ -5,13 +5,12 @@
 #include <limits>
 #include <map>
 #include <mutex>
-#include <sstream>
 
 #include <prometheus/client_metric.h>
 #include <prometheus/collectable.h>
 #include <prometheus/metric_family.h>
-#include <prometheus/text_serializer.h>
 
+#include "exposition_text.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -87,6 +86,7 @@ using Label = prometheus::ClientMetric::Label;
 // a response time it did not measure.
 struct HostCounts {
     std::vector<Label> labels;  // sorted by name, as the exposition lists them
+    std::string labelText;      // the same as the text between a sample's braces
     std::uint64_t requests = 0;
     std::uint64_t replies = 0;
     std::uint64_t lost = 0;
@@ -96,21 +96,53 @@ struct HostCounts {
     bool replied = false;
     double lastRtt = 0;
     double lastReply = 0;
-    int up = -1;  // -1: not known yet
+    bool upKnown = false;
+    std::uint64_t up = 0;  // 1: up or slow, 0: down
     CHostStateTracker state;
 
     explicit HostCounts(const AlertThresholds& t) : state(t) {}
 };
 
-prometheus::MetricFamily Family(const char* name, const char* help, prometheus::MetricType type, std::size_t reserve) {
+// A family's name, help and type, the same for the library's collection and
+// the text the endpoint writes itself.
+struct FamilyInfo {
+    const char* name;
+    const char* help;
+    prometheus::MetricType type;
+    const char* typeName;
+};
+
+constexpr FamilyInfo kRequests{"tapper_requests_total", "Echo requests sent to the host.",
+                               prometheus::MetricType::Counter, "counter"};
+constexpr FamilyInfo kReplies{"tapper_replies_total", "Requests answered by a valid reply in time.",
+                              prometheus::MetricType::Counter, "counter"};
+constexpr FamilyInfo kLost{"tapper_lost_total", "Requests without a valid reply in time (every kind of failure).",
+                           prometheus::MetricType::Counter, "counter"};
+constexpr FamilyInfo kErrors{"tapper_errors_total",
+                             "Failures by kind: timeout, unreachable, ttl_expired, icmp_error "
+                             "(lost requests), unresolved, no_socket, no_service, no_thread (host).",
+                             prometheus::MetricType::Counter, "counter"};
+constexpr FamilyInfo kRtt{"tapper_response_time_seconds", "Response times of the valid replies.",
+                          prometheus::MetricType::Histogram, "histogram"};
+constexpr FamilyInfo kLastRtt{"tapper_last_response_time_seconds", "Response time of the last valid reply.",
+                              prometheus::MetricType::Gauge, "gauge"};
+constexpr FamilyInfo kLastReply{"tapper_last_reply_timestamp_seconds",
+                                "Time of the last valid reply, seconds since 1970 UTC.", prometheus::MetricType::Gauge,
+                                "gauge"};
+constexpr FamilyInfo kUp{"tapper_host_up", "1 while the host is up (or slow), 0 while it is down; absent until known.",
+                         prometheus::MetricType::Gauge, "gauge"};
+constexpr FamilyInfo kHosts{"tapper_hosts", "Hosts the probe pings.", prometheus::MetricType::Gauge, "gauge"};
+constexpr FamilyInfo kBuildInfo{"tapper_build_info", "Always 1; the label version names the program's version.",
+                                prometheus::MetricType::Gauge, "gauge"};
+
+prometheus::MetricFamily Family(const FamilyInfo& info, std::size_t reserve) {
     prometheus::MetricFamily family;
-    family.name = name;
-    family.help = help;
-    family.type = type;
+    family.name = info.name;
+    family.help = info.help;
+    family.type = info.type;
     family.metric.reserve(reserve);
     return family;
 }
-
 prometheus::ClientMetric& AddSeries(prometheus::MetricFamily& family, const std::vector<Label>& labels) {
     prometheus::ClientMetric& metric = family.metric.emplace_back();
     metric.label = labels;
@@ -119,13 +151,15 @@ prometheus::ClientMetric& AddSeries(prometheus::MetricFamily& family, const std:
 
 }  // namespace
 
-// The counts of every host, and what the endpoint collects from them.
+// The counts of every host, and what the endpoint collects from them: the
+// library's families (its serializer answers what the endpoint does not
+// write itself), or the text written directly.
 class CProbeMetrics::Collector final : public prometheus::Collectable {
 public:
-    Collector(std::vector<double> bounds, const std::string& version, const AlertThresholds& t)
-        : m_bounds(std::move(bounds)), m_version(version), m_thresholds(t) {}
+    Collector(std::vector<double> bounds, const std::string& version, const AlertThresholds& t);
 
     std::vector<prometheus::MetricFamily> Collect() const override;
+    void WriteText(std::string& out) const;
 
     mutable std::mutex m_mutex;  // guards everything below against a collection
     const std::vector<double> m_bounds;
@@ -133,30 +167,40 @@ public:
     const AlertThresholds m_thresholds;
     std::map<std::string, HostCounts, std::less<>> m_hosts;
     double m_hostCount = 0;
+
+private:
+    template <typename Value>
+    void WriteFamily(std::string& out, const FamilyInfo& info, Value HostCounts::*value, bool HostCounts::*shown) const;
+    void WriteErrors(std::string& out) const;
+    void WriteHistograms(std::string& out) const;
+
+    std::vector<std::string> m_boundTexts;  // ",le=\"0.0001\"" ... ",le=\"+Inf\""
 };
 
+CProbeMetrics::Collector::Collector(std::vector<double> bounds, const std::string& version, const AlertThresholds& t)
+    : m_bounds(std::move(bounds)), m_version(version), m_thresholds(t) {
+    m_boundTexts.reserve(m_bounds.size() + 1);
+    for (std::size_t b = 0; b <= m_bounds.size(); ++b) {
+        std::string text = ",le=\"";
+        ov::metrics::AppendBound(text, b < m_bounds.size() ? m_bounds[b] : std::numeric_limits<double>::infinity());
+        text += '"';
+        m_boundTexts.push_back(std::move(text));
+    }
+}
+
 std::vector<prometheus::MetricFamily> CProbeMetrics::Collector::Collect() const {
-    using prometheus::MetricType;
     const std::lock_guard lock(m_mutex);
     const std::size_t n = m_hosts.size();
     std::vector<prometheus::MetricFamily> families;
     families.reserve(10);
-    auto requests = Family("tapper_requests_total", "Echo requests sent to the host.", MetricType::Counter, n);
-    auto replies =
-        Family("tapper_replies_total", "Requests answered by a valid reply in time.", MetricType::Counter, n);
-    auto lost = Family("tapper_lost_total", "Requests without a valid reply in time (every kind of failure).",
-                       MetricType::Counter, n);
-    auto errors = Family("tapper_errors_total",
-                         "Failures by kind: timeout, unreachable, ttl_expired, icmp_error "
-                         "(lost requests), unresolved, no_socket, no_service, no_thread (host).",
-                         MetricType::Counter, n);
-    auto rtt = Family("tapper_response_time_seconds", "Response times of the valid replies.", MetricType::Histogram, n);
-    auto lastRtt =
-        Family("tapper_last_response_time_seconds", "Response time of the last valid reply.", MetricType::Gauge, n);
-    auto lastReply = Family("tapper_last_reply_timestamp_seconds",
-                            "Time of the last valid reply, seconds since 1970 UTC.", MetricType::Gauge, n);
-    auto up = Family("tapper_host_up", "1 while the host is up (or slow), 0 while it is down; absent until known.",
-                     MetricType::Gauge, n);
+    auto requests = Family(kRequests, n);
+    auto replies = Family(kReplies, n);
+    auto lost = Family(kLost, n);
+    auto errors = Family(kErrors, n);
+    auto rtt = Family(kRtt, n);
+    auto lastRtt = Family(kLastRtt, n);
+    auto lastReply = Family(kLastReply, n);
+    auto up = Family(kUp, n);
     for (const auto& [name, h] : m_hosts) {
         AddSeries(requests, h.labels).counter.value = static_cast<double>(h.requests);
         AddSeries(replies, h.labels).counter.value = static_cast<double>(h.replies);
@@ -185,8 +229,8 @@ std::vector<prometheus::MetricFamily> CProbeMetrics::Collector::Collect() const 
             AddSeries(lastRtt, h.labels).gauge.value = h.lastRtt;
             AddSeries(lastReply, h.labels).gauge.value = h.lastReply;
         }
-        if (h.up >= 0) {
-            AddSeries(up, h.labels).gauge.value = h.up;
+        if (h.upKnown) {
+            AddSeries(up, h.labels).gauge.value = static_cast<double>(h.up);
         }
     }
     for (auto* family : {&requests, &replies, &lost, &errors, &rtt, &lastRtt, &lastReply, &up}) {
@@ -194,16 +238,101 @@ std::vector<prometheus::MetricFamily> CProbeMetrics::Collector::Collect() const 
             families.push_back(std::move(*family));
         }
     }
-    auto hosts = Family("tapper_hosts", "Hosts the probe pings.", MetricType::Gauge, 1);
+    auto hosts = Family(kHosts, 1);
     hosts.metric.emplace_back().gauge.value = m_hostCount;
     families.push_back(std::move(hosts));
-    auto info =
-        Family("tapper_build_info", "Always 1; the label version names the program's version.", MetricType::Gauge, 1);
+    auto info = Family(kBuildInfo, 1);
     auto& version = info.metric.emplace_back();
     version.label.push_back({"version", m_version});
     version.gauge.value = 1;
     families.push_back(std::move(info));
     return families;
+}
+
+// One sample per host that shows it (shown: nullptr for every host).
+template <typename Value>
+void CProbeMetrics::Collector::WriteFamily(std::string& out, const FamilyInfo& info, Value HostCounts::*value,
+                                           bool HostCounts::*shown) const {
+    bool head = false;
+    for (const auto& [name, h] : m_hosts) {
+        if (shown != nullptr && !(h.*shown)) {
+            continue;
+        }
+        if (!head) {
+            ov::metrics::AppendFamilyHead(out, info.name, info.help, info.typeName);
+            head = true;
+        }
+        ov::metrics::AppendSample(out, info.name, h.labelText, h.*value);
+    }
+}
+
+void CProbeMetrics::Collector::WriteErrors(std::string& out) const {
+    bool head = false;
+    std::string labels;
+    for (const auto& [name, h] : m_hosts) {
+        for (std::size_t k = 0; k < kKinds; ++k) {
+            if (h.errors[k] == 0) {
+                continue;
+            }
+            if (!head) {
+                ov::metrics::AppendFamilyHead(out, kErrors.name, kErrors.help, kErrors.typeName);
+                head = true;
+            }
+            labels = h.labelText;
+            labels += ',';
+            ov::metrics::AppendLabel(labels, "kind", kKindNames[k]);
+            ov::metrics::AppendSample(out, kErrors.name, labels, h.errors[k]);
+        }
+    }
+}
+
+// Per host its count, sum and cumulative buckets, in the order the library writes them.
+void CProbeMetrics::Collector::WriteHistograms(std::string& out) const {
+    if (m_hosts.empty()) {
+        return;
+    }
+    const std::string name = kRtt.name;
+    const std::string count = name + "_count";
+    const std::string sum = name + "_sum";
+    const std::string bucket = name + "_bucket{";
+    ov::metrics::AppendFamilyHead(out, kRtt.name, kRtt.help, kRtt.typeName);
+    for (const auto& [host, h] : m_hosts) {
+        std::uint64_t total = 0;
+        for (const std::uint64_t n : h.buckets) {
+            total += n;
+        }
+        ov::metrics::AppendSample(out, count, h.labelText, total);
+        ov::metrics::AppendSample(out, sum, h.labelText, h.rttSum);
+        std::uint64_t cumulative = 0;
+        for (std::size_t b = 0; b < h.buckets.size(); ++b) {
+            cumulative += h.buckets[b];
+            out += bucket;
+            out += h.labelText;
+            out += m_boundTexts[b];
+            out += "} ";
+            ov::metrics::AppendNumber(out, cumulative);
+            out += '\n';
+        }
+    }
+}
+
+void CProbeMetrics::Collector::WriteText(std::string& out) const {
+    out.clear();
+    const std::lock_guard lock(m_mutex);
+    WriteFamily(out, kRequests, &HostCounts::requests, nullptr);
+    WriteFamily(out, kReplies, &HostCounts::replies, nullptr);
+    WriteFamily(out, kLost, &HostCounts::lost, nullptr);
+    WriteErrors(out);
+    WriteHistograms(out);
+    WriteFamily(out, kLastRtt, &HostCounts::lastRtt, &HostCounts::replied);
+    WriteFamily(out, kLastReply, &HostCounts::lastReply, &HostCounts::replied);
+    WriteFamily(out, kUp, &HostCounts::up, &HostCounts::upKnown);
+    ov::metrics::AppendFamilyHead(out, kHosts.name, kHosts.help, kHosts.typeName);
+    ov::metrics::AppendSample(out, kHosts.name, "", m_hostCount);
+    ov::metrics::AppendFamilyHead(out, kBuildInfo.name, kBuildInfo.help, kBuildInfo.typeName);
+    std::string version;
+    ov::metrics::AppendLabel(version, "version", m_version);
+    ov::metrics::AppendSample(out, kBuildInfo.name, version, std::uint64_t{1});
 }
 
 CProbeMetrics::CProbeMetrics(std::vector<double> bounds, const std::string& version, const AlertThresholds& thresholds)
@@ -236,6 +365,12 @@ void CProbeMetrics::Record(const std::string& host, const PING_EVENT& event, IPA
                 counts.labels.push_back({"country", ov::WideToUtf8(country)});
             }
             counts.labels.push_back({"host", host});
+            for (const Label& label : counts.labels) {
+                if (!counts.labelText.empty()) {
+                    counts.labelText += ',';
+                }
+                ov::metrics::AppendLabel(counts.labelText, label.name, label.value);
+            }
             counts.buckets.assign(c.m_bounds.size() + 1, 0);
             it = c.m_hosts.emplace(host, std::move(counts)).first;
         }
@@ -262,6 +397,7 @@ void CProbeMetrics::Record(const std::string& host, const PING_EVENT& event, IPA
         h.state.Feed(event);
         if (const HostState state = h.state.State(); state != HostState::Unknown) {
             h.up = state == HostState::Down ? 0 : 1;
+            h.upKnown = true;
         }
     } catch (const std::exception&) {
         // No memory for a new host: the event goes uncounted, the probe goes on.
@@ -285,8 +421,12 @@ std::size_t CProbeMetrics::SeriesHostCount() const noexcept {
     return m_collector->m_hosts.size();
 }
 
+std::function<void(std::string& out)> CProbeMetrics::Writer() const {
+    return [collector = m_collector](std::string& out) { collector->WriteText(out); };
+}
+
 std::string CProbeMetrics::Exposition() const {
-    std::ostringstream out;
-    prometheus::TextSerializer().Serialize(out, m_collector->Collect());
-    return out.str();
+    std::string text;
+    m_collector->WriteText(text);
+    return text;
 }

@@ -6,6 +6,7 @@
 // hosts. Names and labels are stable (the manual page lists them).
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,8 +51,10 @@ public:
     CProbeMetrics(const CProbeMetrics&) = delete;
     CProbeMetrics& operator=(const CProbeMetrics&) = delete;
 
-    // What the endpoint serves.
+    // What the endpoint serves: the series for the library's serializer, and
+    // the same as text written directly into a buffer (what scrapes get).
     std::shared_ptr<prometheus::Collectable> Collectable() const noexcept;
+    std::function<void(std::string& out)> Writer() const;
 
     // Counts one event of host (its name as listed). The host's series
     // appear with its first event after the name lookup began, labelled with
