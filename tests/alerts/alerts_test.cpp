@@ -31,6 +31,7 @@
 #include "ovui/OvPictures.h"
 #include "support/fake_icmp.h"
 #include "support/view_host.h"
+#include "support/temp_registry.h"
 
 namespace {
 
@@ -47,19 +48,9 @@ QImage Picture(const QVariant& icon) {
     return icon.value<QIcon>().pixmap(16, 16).toImage();
 }
 
-class AlertsTest : public ::testing::Test {
+// The registry files of these tests live in a folder of their own.
+class AlertsTest : public ov::test::RegistrySuite {
 protected:
-    static void SetUpTestSuite() {
-        std::string dir = (std::filesystem::temp_directory_path() / "ov-alerts-XXXXXX").string();
-        ASSERT_NE(mkdtemp(dir.data()), nullptr);
-        s_dir = dir;
-        setenv("OV_REGISTRY_DIR", s_dir.c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        std::filesystem::remove_all(s_dir, ec);
-    }
-
     AlertsTest() {
         doc.Settings().TimeDelay = 100;
         doc.PollTime() = 100;
@@ -67,7 +58,6 @@ protected:
     }
     ~AlertsTest() override { doc.StopAll(); }
 
-    static inline std::string s_dir;
     std::u16string key = KeyOfTest();
     ov::test::FakeIcmpProvider fake;
     ov::test::ProviderScope scope{{&fake}};

@@ -8,30 +8,19 @@
 #include "OvPingDoc.h"
 #include "PingSettings.h"
 #include "platform/registry.h"
+#include "support/temp_registry.h"
 
 namespace {
 
-class SettingsTest : public ::testing::Test {
+// The registry files of these tests live in a folder of their own.
+class SettingsTest : public ov::test::RegistrySuite {
 protected:
-    static void SetUpTestSuite() {
-        // The registry files of these tests live in a folder of their own.
-        std::string dir = (std::filesystem::temp_directory_path() / "ov-doc-XXXXXX").string();
-        ASSERT_NE(mkdtemp(dir.data()), nullptr);
-        s_dir = dir;
-        setenv("OV_REGISTRY_DIR", s_dir.c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        std::filesystem::remove_all(s_dir, ec);
-    }
-
     // A profile key of this test alone.
     static std::u16string KeyOfTest() {
         const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         return u"Software\\Orvantek Test\\" + std::u16string(name.begin(), name.end());
     }
 
-    static inline std::string s_dir;
     CProfile profile{KeyOfTest()};
 };
 

@@ -29,6 +29,7 @@
 #include "MainFrame.h"
 #include "OvPingDoc.h"
 #include "support/fake_icmp.h"
+#include "support/temp_registry.h"
 
 namespace {
 
@@ -62,18 +63,10 @@ public:
 
 class FileCommandsTest : public ::testing::Test {
 protected:
-    FileCommandsTest() {
-        std::string dir = (fs::temp_directory_path() / "ov-filecommands-XXXXXX").string();
-        EXPECT_NE(mkdtemp(dir.data()), nullptr);
-        m_dir = dir;
-        setenv("OV_REGISTRY_DIR", dir.c_str(), 1);
-        fake.SetDefault({.roundTripTime = 2});
-    }
+    FileCommandsTest() { fake.SetDefault({.roundTripTime = 2}); }
     ~FileCommandsTest() override {
         frame.reset();
         doc.StopAll();
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     CMainFrame& Open() {
@@ -111,7 +104,8 @@ protected:
         return menu;
     }
 
-    fs::path m_dir;
+    ov::test::TempRegistry m_registry;  // first made, last gone: holds the files of the test too
+    const fs::path m_dir = m_registry.dir();
     ov::test::FakeIcmpProvider fake;
     ov::test::ProviderScope scope{{&fake}};
     WritingApp app;

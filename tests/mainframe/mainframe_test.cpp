@@ -45,22 +45,13 @@
 #include "WindowPlacement.h"
 #include "ovui/OvViewFrame.h"
 #include "support/fake_icmp.h"
+#include "support/temp_registry.h"
 
 namespace {
 
-class MainFrameTest : public ::testing::Test {
+// The registry files of these tests live in a folder of their own.
+class MainFrameTest : public ov::test::RegistrySuite {
 protected:
-    static void SetUpTestSuite() {
-        std::string dir = (std::filesystem::temp_directory_path() / "ov-mainframe-XXXXXX").string();
-        ASSERT_NE(mkdtemp(dir.data()), nullptr);
-        s_dir = dir;
-        setenv("OV_REGISTRY_DIR", s_dir.c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        std::filesystem::remove_all(s_dir, ec);
-    }
-
     MainFrameTest() { fake.SetDefault({.roundTripTime = 2}); }
     ~MainFrameTest() override {
         frame.reset();
@@ -117,7 +108,6 @@ protected:
         return items;
     }
 
-    static inline std::string s_dir;
     std::u16string key = KeyOfTest();
     ov::test::FakeIcmpProvider fake;
     ov::test::ProviderScope scope{{&fake}};
@@ -161,7 +151,7 @@ TEST_F(MainFrameTest, ClosingTellsWhenHistoryAndPlacementCannotBeSaved) {
     Open();
     frame->HostEntry()->AddToHistory(QStringLiteral("127.0.0.9"));
     CloseAndForget();  // the settings file exists from here on
-    const std::string file = s_dir + "/user.reg";
+    const std::string file = s_registry->user();
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     Open();
     frame->HostEntry()->AddToHistory(QStringLiteral("127.0.0.10"));

@@ -20,6 +20,7 @@
 #include "OvPingDoc.h"
 #include "PingSettings.h"
 #include "support/fake_icmp.h"
+#include "support/temp_registry.h"
 
 namespace {
 
@@ -30,19 +31,9 @@ struct RecordingView final : IPingView {
     std::vector<UINT> hints;
 };
 
-class OptionDlgTest : public ::testing::Test {
+// The registry files of these tests live in a folder of their own.
+class OptionDlgTest : public ov::test::RegistrySuite {
 protected:
-    static void SetUpTestSuite() {
-        std::string dir = (std::filesystem::temp_directory_path() / "ov-options-XXXXXX").string();
-        ASSERT_NE(mkdtemp(dir.data()), nullptr);
-        s_dir = dir;
-        setenv("OV_REGISTRY_DIR", s_dir.c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        std::filesystem::remove_all(s_dir, ec);
-    }
-
     OptionDlgTest() { doc.AddView(&view); }
     ~OptionDlgTest() override { doc.RemoveView(&view); }
 
@@ -66,7 +57,6 @@ protected:
         return out;
     }
 
-    static inline std::string s_dir;
     CProfile profile{KeyOfTest()};
     ov::test::FakeIcmpProvider fake;
     ov::test::ProviderScope scope{{&fake}};
@@ -173,7 +163,7 @@ TEST_F(OptionDlgTest, OkSaysWhenTheSettingsCouldNotBeSaved) {
         EXPECT_TRUE(dlg.Saved());
     }
     // A read-only settings file: the values hold for the run, the dialog says so.
-    const std::string file = s_dir + "/user.reg";
+    const std::string file = s_registry->user();
     ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
     COptionDlg dlg(&doc, profile);
     QTest::keyClick(dlg.Slider(Row::RowSize), Qt::Key_PageUp);

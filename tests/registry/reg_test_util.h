@@ -14,45 +14,11 @@
 
 #include "platform/codepage.h"
 #include "platform/registry.h"
+#include "support/temp_registry.h"
 
 namespace regtest {
 
-// A fresh folder that OV_REGISTRY_DIR points at while the object lives.
-class TempRegistry {
-public:
-    TempRegistry() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ovreg-XXXXXX").string();
-        m_dir = ::mkdtemp(pattern.data());
-        ::setenv("OV_REGISTRY_DIR", m_dir.c_str(), 1);
-    }
-    ~TempRegistry() {
-        ::unsetenv("OV_REGISTRY_DIR");
-        std::error_code ec;
-        std::filesystem::permissions(m_dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    TempRegistry(const TempRegistry&) = delete;
-    TempRegistry& operator=(const TempRegistry&) = delete;
-
-    const std::string& dir() const { return m_dir; }
-    std::string user() const { return m_dir + "/user.reg"; }
-    std::string machine() const { return m_dir + "/machine.reg"; }
-
-    // Names of the files in the folder that start with prefix.
-    std::vector<std::string> Files(const std::string& prefix) const {
-        std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(m_dir)) {
-            const std::string name = e.path().filename().string();
-            if (name.rfind(prefix, 0) == 0) {
-                out.push_back(name);
-            }
-        }
-        return out;
-    }
-
-private:
-    std::string m_dir;
-};
+using TempRegistry = ov::test::TempRegistry;
 
 inline std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
