@@ -5,6 +5,7 @@
 #include "OvChartCtrl.h"
 
 #include "ChartBuffer.h"
+#include "ChartLines.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -126,7 +127,34 @@ TEST_F(ChartTest, GapsReachThePlotAsBreaks) {
     QApplication::processEvents();
     EXPECT_EQ(chart->Value(0, 3), OVCHART_HIDDEN);  // NaN is hidden too
 
-    // Few points: each one is handed on, the two hidden ones as one break.
+    // Few points as lines: the hidden ones leave the columns between their
+    // neighbours empty.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gaps.bmp"));
+    ASSERT_EQ(chart->Export(OVCHART_FORMAT_BMP, path), 1);
+    const QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
+    QCustomPlot* plot = chart->Plot();
+    const QRgb color = plot->graph(0)->pen().color().rgb();
+    auto shown = [&](double from, double to) {
+        const int left = int(std::ceil(plot->xAxis->coordToPixel(from)));
+        const int right = int(std::floor(plot->xAxis->coordToPixel(to)));
+        for (int x = left; x <= right; ++x) {
+            for (int y = 0; y < image.height(); ++y) {
+                if (image.pixel(x, y) == color) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(shown(0.2, 0.8));   // from 5 to 6
+    EXPECT_FALSE(shown(1.5, 3.5));  // around the two hidden points
+    EXPECT_TRUE(shown(4.2, 4.8));   // from 8 to 9
+
+    // Few points as an area: each one is handed on to the series' own
+    // plottable, the two hidden ones as one break.
+    ASSERT_EQ(chart->SetGallery(OVCHART_AREA), 1);
+    QApplication::processEvents();
     const auto data = chart->Plot()->graph(0)->data();
     std::vector<double> seen;
     for (auto it = data->constBegin(); it != data->constEnd(); ++it) {
@@ -332,6 +360,83 @@ TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers) {
     EXPECT_EQ(chart->SeriesLegend(0), QStringLiteral("a"));
     EXPECT_EQ(chart->SeriesCount(), 3);
     EXPECT_EQ(chart->Value(2, chart->EndPoint() - 1), OVCHART_HIDDEN);
+}
+
+// The line gallery keeps its picture from one sample to the next and paints
+// only the newest columns: after many samples, with gaps, series that cross
+// and a window that scrolls, the picture must equal one painted whole from
+// the same points, with and without the 3D view.
+TEST_F(ChartTest, KeptLinePictureEqualsOnePaintedWhole) {
+    auto lines = [](COvChartCtrl& c) -> CChartLines* {
+        for (int i = 0; i < c.Plot()->plottableCount(); ++i) {
+            if (auto* l = dynamic_cast<CChartLines*>(c.Plot()->plottable(i))) {
+                return l;
+            }
+        }
+        return nullptr;
+    };
+    auto feed = [](COvChartCtrl& c, int samples, std::mt19937& random) {
+        std::uniform_real_distribution<double> jitter(0.0, 3.0);
+        for (int k = 0; k < samples; ++k) {
+            ASSERT_EQ(c.OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, 4, 1), 1);
+            c.SetValue(0, 0, 20.0 + jitter(random));
+            c.SetValue(1, 0, k % 9 < 3 ? OVCHART_HIDDEN : 10.0 + 15.0 * std::sin(k / 4.0));
+            c.SetValue(2, 0, k % 5 == 2 ? OVCHART_HIDDEN : 12.0 + jitter(random));  // dots between gaps
+            c.SetValue(3, 0, (k % 40) * 0.5);
+            ASSERT_EQ(c.CloseData(0x31), 1);
+        }
+    };
+    auto picture = [](COvChartCtrl& c, const QString& path) {
+        EXPECT_EQ(c.Export(OVCHART_FORMAT_BMP, path), 1);
+        return QImage(path).convertToFormat(QImage::Format_RGB32);
+    };
+    QTemporaryDir dir;
+    for (const bool depth : {true, false}) {
+        SCOPED_TRACE(depth ? "3D" : "flat");
+        std::mt19937 random(7);
+        auto kept = std::make_unique<COvChartCtrl>();
+        kept->resize(700, 300);
+        kept->Set3D(depth);
+        ASSERT_EQ(kept->OpenData(OVCHART_VALUES, 4, 299), 1);
+        ASSERT_EQ(kept->CloseData(OVCHART_VALUES), 1);
+        kept->show();
+        QApplication::processEvents();
+        // Each sample draws at once; the window scrolls from the first on.
+        feed(*kept, 120, random);
+        QApplication::processEvents();
+        ASSERT_NE(lines(*kept), nullptr);
+        EXPECT_GT(lines(*kept)->ShiftedDraws(), 100);
+        const QImage a = picture(*kept, dir.filePath(QStringLiteral("kept.bmp")));
+
+        // The same points, drawn once at the end.
+        std::mt19937 again(7);
+        auto whole = std::make_unique<COvChartCtrl>();
+        whole->resize(700, 300);
+        whole->Set3D(depth);
+        ASSERT_EQ(whole->OpenData(OVCHART_VALUES, 4, 299), 1);
+        ASSERT_EQ(whole->CloseData(OVCHART_VALUES), 1);
+        feed(*whole, 120, again);
+        const QImage b = picture(*whole, dir.filePath(QStringLiteral("whole.bmp")));
+        ASSERT_NE(lines(*whole), nullptr);
+        EXPECT_GE(lines(*whole)->FullDraws(), 1);
+        ASSERT_EQ(a.size(), b.size());
+        int differ = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                differ += a.pixel(x, y) != b.pixel(x, y);
+            }
+        }
+        EXPECT_EQ(differ, 0);
+        // The series are on it: the front colour of the last series shows.
+        const QRgb last = qobject_cast<QCPGraph*>(whole->Plot()->plottable(depth ? 6 : 3))->pen().color().rgb();
+        bool seen = false;
+        for (int y = 0; y < b.height() && !seen; ++y) {
+            for (int x = 0; x < b.width() && !seen; ++x) {
+                seen = b.pixel(x, y) == last;
+            }
+        }
+        EXPECT_TRUE(seen);
+    }
 }
 
 TEST_F(ChartTest, ExportWritesABitmapOfTheControlsSize) {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <span>
 
 namespace {
 
@@ -166,6 +168,40 @@ float CChartBuffer::At(int series, std::int64_t point) const noexcept {
     const std::vector<float>& values = m_series[std::size_t(series)].values;
     const std::size_t slot = std::size_t(point % m_capacity);
     return slot < values.size() ? values[slot] : kNaN;
+}
+
+void CChartBuffer::Copy(int series, std::int64_t from, std::int64_t to, float* out) const noexcept {
+    const std::vector<float>& values = m_series[std::size_t(series)].values;
+    // Kept points sit in one run of the ring, or in its end and its start.
+    while (from < to) {
+        const std::size_t slot = std::size_t(from % m_capacity);
+        const std::size_t run = std::min<std::size_t>(std::size_t(to - from), values.size() - slot);
+        std::memcpy(out, values.data() + slot, run * sizeof(float));
+        out += run;
+        from += std::int64_t(run);
+    }
+}
+
+void CChartBuffer::Extremes(int series, std::int64_t from, std::int64_t to, double& lo, double& hi) const noexcept {
+    from = std::max(from, m_first);
+    to = std::min(to, m_end);
+    const std::vector<float>& values = m_series[std::size_t(series)].values;
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
+    while (from < to) {
+        const std::size_t slot = std::size_t(from % m_capacity);
+        const std::size_t run = std::min<std::size_t>(std::size_t(to - from), values.size() - slot);
+        // NaN compares false both ways: hidden points are passed over.
+        for (const float v : std::span(values.data() + slot, run)) {
+            low = v < low ? v : low;
+            high = v > high ? v : high;
+        }
+        from += std::int64_t(run);
+    }
+    if (low <= high) {
+        lo = std::min(lo, double(low));
+        hi = std::max(hi, double(high));
+    }
 }
 
 std::size_t CChartBuffer::Bytes() const noexcept {

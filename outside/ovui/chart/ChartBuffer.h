@@ -51,6 +51,12 @@ public:
     // Kept value, NaN when hidden; the point must be kept.
     float At(int series, std::int64_t point) const noexcept;
     std::size_t Bytes() const noexcept;
+    // Copies the values of points [from, to) of a series, NaN where hidden;
+    // the points must be kept.
+    void Copy(int series, std::int64_t from, std::int64_t to, float* out) const noexcept;
+    // Widens lo/hi to the finite values of points [from, to) of a series
+    // (clamped to the kept ones).
+    void Extremes(int series, std::int64_t from, std::int64_t to, double& lo, double& hi) const noexcept;
 
     // Reduces points [from, to] of a series (clamped to the kept ones) to
     // columns of `step` points aligned to multiples of step: each column gives
