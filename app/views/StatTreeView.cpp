@@ -66,14 +66,16 @@ public:
 
         const QFontMetrics metrics(font);
         QRect box = textRect;
-        box.setWidth(metrics.horizontalAdvance(text) + kTextPadding);
+        const int advance = metrics.horizontalAdvance(text);
+        box.setWidth(advance + kTextPadding);
         box = box.intersected(option.rect);
         painter->save();
         painter->fillRect(box, background);
         painter->setFont(font);
         painter->setPen(textColour);
+        // Laying out a text costs; most fit whole.
         painter->drawText(box, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                          metrics.elidedText(text, Qt::ElideRight, box.width()));
+                          advance <= box.width() ? text : metrics.elidedText(text, Qt::ElideRight, box.width()));
         painter->restore();
     }
 
@@ -109,14 +111,6 @@ void PlaceOnClipboard(const QString& text) {
     }
 }
 
-CStatTreeModel::Lines ToLines(const StatLines& lines) {
-    CStatTreeModel::Lines out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        out[i] = ToQString(lines[i]);
-    }
-    return out;
-}
-
 // One snapshot of a host's counters, address and country.
 CStatTreeModel::Snapshot TakeSnapshot(const CHostProbe& host) {
     CStatTreeModel::Snapshot snapshot;
@@ -124,10 +118,6 @@ CStatTreeModel::Snapshot TakeSnapshot(const CHostProbe& host) {
     snapshot.address = host.GetAddress();
     snapshot.country = host.GetCountry();
     return snapshot;
-}
-
-CStatTreeModel::Lines LinesOf(const CStatTreeModel::Snapshot& s) {
-    return ToLines(FormatStatLines(s.stats, s.address, s.country));
 }
 
 }  // namespace
@@ -202,9 +192,11 @@ std::vector<CStatTreeModel::HostNode> CStatTreeView::NodesFrom(UINT first) const
         if (host == nullptr) {
             continue;
         }
-        CStatTreeModel::Snapshot snapshot = TakeSnapshot(*host);
-        CStatTreeModel::Lines lines = LinesOf(snapshot);
-        nodes.push_back({ToQString(host->GetHostName()), i, std::move(lines), std::move(snapshot), false, {}});
+        CStatTreeModel::HostNode node;
+        node.name = ToQString(host->GetHostName());
+        node.hostIndex = i;
+        node.source = TakeSnapshot(*host);
+        nodes.push_back(std::move(node));
     }
     return nodes;
 }
@@ -237,16 +229,10 @@ void CStatTreeView::Refresh() {
         if (host == nullptr) {
             continue;
         }
-        // Most hosts have not sent since the last tick: their lines stand.
-        CStatTreeModel::Snapshot snapshot = TakeSnapshot(*host);
-        if (snapshot == m_model->Host(row).source) {
-            continue;
-        }
-        CStatTreeModel::Lines lines = LinesOf(snapshot);
-        m_model->SetLines(row, std::move(lines), std::move(snapshot));
-    }
-    if (isVisible()) {
-        viewport()->update();
+        // A host that has not sent since the last tick keeps its lines; the
+        // lines of one that did are made again when they are drawn, and
+        // only the rows that changed are painted again.
+        m_model->SetSource(row, TakeSnapshot(*host));
     }
 }
 
