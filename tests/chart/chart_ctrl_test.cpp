@@ -254,6 +254,54 @@ TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer) {
     EXPECT_EQ(CChartBuffer::ColumnStep(3000.0, 1000), 3);
 }
 
+// The extremes of a window across all series, kept per point as points are
+// appended, must equal a scan of every series' kept values, for windows with
+// hidden points and series that joined late; windows that reach back beyond
+// the points noted are refused.
+TEST(ChartBufferTest, ExtremesOfAllSeriesMatchAScanOfEverySeries) {
+    CChartBuffer buffer;
+    buffer.Reset(2, 5000);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> value(-50.0f, 100.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int i = 0; i < 9000; ++i) {
+        if (i == 8000) {
+            buffer.AddSeries(3);  // hidden at every earlier point
+        }
+        const float row[3] = {i % 7 < 3 ? nan : value(random), i % 500 < 200 ? nan : value(random), value(random)};
+        buffer.Append(row);
+    }
+    auto scan = [&](std::int64_t from, std::int64_t to, double& lo, double& hi) {
+        for (int s = 0; s < buffer.SeriesCount(); ++s) {
+            buffer.Extremes(s, from, to, lo, hi);
+        }
+    };
+    for (const auto& [from, to] :
+         std::vector<std::pair<std::int64_t, std::int64_t>>{{8700, 9000},
+                                                            {7000, 7300},
+                                                            {7990, 8010},
+                                                            {8995, 9100},
+                                                            {9000 - CChartBuffer::kRecentRows, 9000},
+                                                            {8500, 8501},
+                                                            {8504, 8505}}) {
+        double lo = 1e300, hi = -1e300, plainLo = 1e300, plainHi = -1e300;
+        ASSERT_TRUE(buffer.ExtremesOfAll(from, to, lo, hi)) << from;
+        scan(from, to, plainLo, plainHi);
+        EXPECT_EQ(lo, plainLo) << from;
+        EXPECT_EQ(hi, plainHi) << from;
+    }
+    // Beyond the points noted: refused, lo and hi as they were.
+    double lo = 1.0, hi = 2.0;
+    EXPECT_FALSE(buffer.ExtremesOfAll(9000 - CChartBuffer::kRecentRows - 1, 9000, lo, hi));
+    // A window of hidden values only leaves them as they were too.
+    buffer.Reset(2, 5000);
+    const float hidden[2] = {nan, nan};
+    buffer.Append(hidden);
+    ASSERT_TRUE(buffer.ExtremesOfAll(0, 1, lo, hi));
+    EXPECT_EQ(lo, 1.0);
+    EXPECT_EQ(hi, 2.0);
+}
+
 // Far more points than pixels: the columns painted in the picture keep a
 // long gap empty and stand at the series' value.
 TEST_F(ChartTest, ReducedColumnsKeepGapsInThePicture) {

@@ -106,9 +106,16 @@ void CChartBuffer::Store(SERIES& s, std::int64_t point, float v) {
 }
 
 void CChartBuffer::Append(const float* row) {
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
     for (std::size_t i = 0; i < m_series.size(); ++i) {
         Store(m_series[i], m_end, row[i]);
+        // NaN compares false both ways: hidden values are passed over.
+        low = row[i] < low ? row[i] : low;
+        high = row[i] > high ? row[i] : high;
     }
+    m_rows.resize(std::size_t(kRecentRows));
+    m_rows[std::size_t(m_end % kRecentRows)] = {low, high};
     ++m_end;
     m_first = std::max(m_first, m_end - m_capacity);
 }
@@ -204,8 +211,31 @@ void CChartBuffer::Extremes(int series, std::int64_t from, std::int64_t to, doub
     }
 }
 
+bool CChartBuffer::ExtremesOfAll(std::int64_t from, std::int64_t to, double& lo, double& hi) const noexcept {
+    from = std::max(from, m_first);
+    to = std::min(to, m_end);
+    if (from >= to) {
+        return true;
+    }
+    if (from < m_end - kRecentRows) {
+        return false;
+    }
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
+    for (std::int64_t i = from; i < to; ++i) {
+        const SUMMARY& row = m_rows[std::size_t(i % kRecentRows)];
+        low = std::min(low, row.lo);
+        high = std::max(high, row.hi);
+    }
+    if (low <= high) {
+        lo = std::min(lo, double(low));
+        hi = std::max(hi, double(high));
+    }
+    return true;
+}
+
 std::size_t CChartBuffer::Bytes() const noexcept {
-    std::size_t bytes = m_series.capacity() * sizeof(SERIES);
+    std::size_t bytes = m_series.capacity() * sizeof(SERIES) + m_rows.capacity() * sizeof(SUMMARY);
     for (const SERIES& s : m_series) {
         bytes += s.values.capacity() * sizeof(float) + s.sums.capacity() * sizeof(SUMMARY) + s.bits.capacity();
     }

@@ -72,8 +72,8 @@ void CChartLines::FillColumn(int x, double top, double bottom, QRgb color) {
 // One line through the shown points, moved shift pixels right and up. Each
 // column of a segment gets the rows the segment crosses within half a pixel
 // of the column's centre, so that steep segments stay joined.
-void CChartLines::PaintLine(const float* values, std::int64_t count, std::int64_t first, int shift, QRgb color,
-                            int left, int right) {
+void CChartLines::PaintLine(const float* values, std::int64_t count, int shift, QRgb color, int left, int right) {
+    const int* columns = m_columns.data();
     const double y0 = m_mapping.y0 - shift;
     const double ys = m_mapping.ys;
     bool before = false;  // the previous point is shown
@@ -83,7 +83,7 @@ void CChartLines::PaintLine(const float* values, std::int64_t count, std::int64_
             before = false;
             continue;
         }
-        const int x = ColumnOf(first + i) + shift;
+        const int x = columns[i] + shift;
         const double y = y0 + ys * double(v);
         const bool after = i + 1 < count && !std::isnan(values[i + 1]);
         if (!after) {
@@ -94,7 +94,7 @@ void CChartLines::PaintLine(const float* values, std::int64_t count, std::int64_
             continue;
         }
         before = true;
-        const int x2 = ColumnOf(first + i + 1) + shift;
+        const int x2 = columns[i + 1] + shift;
         const double y2 = y0 + ys * double(values[i + 1]);
         if (x2 < left || x >= right) {
             continue;
@@ -115,8 +115,8 @@ void CChartLines::PaintLine(const float* values, std::int64_t count, std::int64_
 // The band that a line sweeps on its way to its copy, m_depth pixels right
 // and up: in a column c of a segment's reach, the rows y(c - t) - t for the
 // shifts t that keep c - t on the segment.
-void CChartLines::PaintBand(const float* values, std::int64_t count, std::int64_t first, QRgb color, int left,
-                            int right) {
+void CChartLines::PaintBand(const float* values, std::int64_t count, QRgb color, int left, int right) {
+    const int* columns = m_columns.data();
     const double d = m_depth;
     bool before = false;
     for (std::int64_t i = 0; i < count; ++i) {
@@ -125,13 +125,13 @@ void CChartLines::PaintBand(const float* values, std::int64_t count, std::int64_
             before = false;
             continue;
         }
-        const int x = ColumnOf(first + i);
+        const int x = columns[i];
         const double y = m_mapping.y0 + m_mapping.ys * double(v);
         const bool after = i + 1 < count && !std::isnan(values[i + 1]);
         int x2 = x;
         double y2 = y;
         if (after) {
-            x2 = ColumnOf(first + i + 1);
+            x2 = columns[i + 1];
             y2 = m_mapping.y0 + m_mapping.ys * double(values[i + 1]);
         } else if (before) {
             before = true;
@@ -165,22 +165,27 @@ void CChartLines::Paint(std::int64_t from, std::int64_t to, int left, int right)
     }
     const std::int64_t count = to - from;
     m_values.resize(std::size_t(series) * std::size_t(count));
+    // Every series' point i stands in the same column.
+    m_columns.resize(std::size_t(count));
+    for (std::int64_t i = 0; i < count; ++i) {
+        m_columns[std::size_t(i)] = ColumnOf(from + i);
+    }
     for (int s = 0; s < series; ++s) {
         m_buffer.Copy(s, from, to, m_values.data() + std::size_t(s) * std::size_t(count));
     }
     // Copies behind everything, then band and line of each series in turn.
     if (m_depth > 0) {
         for (int s = 0; s < series; ++s) {
-            PaintLine(m_values.data() + std::size_t(s) * std::size_t(count), count, from, m_depth,
+            PaintLine(m_values.data() + std::size_t(s) * std::size_t(count), count, m_depth,
                       m_looks[std::size_t(s)].copy, left, right);
         }
     }
     for (int s = 0; s < series; ++s) {
         const float* values = m_values.data() + std::size_t(s) * std::size_t(count);
         if (m_depth > 0) {
-            PaintBand(values, count, from, m_looks[std::size_t(s)].band, left, right);
+            PaintBand(values, count, m_looks[std::size_t(s)].band, left, right);
         }
-        PaintLine(values, count, from, 0, m_looks[std::size_t(s)].front, left, right);
+        PaintLine(values, count, 0, m_looks[std::size_t(s)].front, left, right);
     }
 }
 

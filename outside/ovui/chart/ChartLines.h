@@ -68,9 +68,9 @@ private:
     // Paints the points [from, to) of every series into the image columns
     // [left, right), which must be clear.
     void Paint(std::int64_t from, std::int64_t to, int left, int right);
-    void PaintLine(const float* values, std::int64_t count, std::int64_t first, int shift, QRgb color, int left,
-                   int right);
-    void PaintBand(const float* values, std::int64_t count, std::int64_t first, QRgb color, int left, int right);
+    // One series' points, in the columns m_columns; see Paint.
+    void PaintLine(const float* values, std::int64_t count, int shift, QRgb color, int left, int right);
+    void PaintBand(const float* values, std::int64_t count, QRgb color, int left, int right);
     void FillColumn(int x, double top, double bottom, QRgb color);
     int ColumnOf(std::int64_t point) const noexcept;
 
@@ -87,6 +87,7 @@ private:
     std::int64_t m_drawnFirst = 0;  // and its first kept point
     std::int64_t m_origin = 0;      // pixels from key 0 to the window's first key, rounded
     std::vector<float> m_values;    // the points painted, series by series; reused
+    std::vector<int> m_columns;     // their columns; reused
     int m_fullDraws = 0;
     int m_shiftedDraws = 0;
 };

@@ -546,7 +546,10 @@ void COvChartCtrl::Redraw() {
         return;
     }
     Prepare();
-    m_plot->replot();
+    // Drawn now, shown with the window's next paint together with whatever
+    // else changed: an immediate repaint would paint and flush the window
+    // once more on every sample.
+    m_plot->replot(QCustomPlot::rpQueuedRefresh);
 }
 
 void COvChartCtrl::RebuildPlottables() {
@@ -735,8 +738,10 @@ void COvChartCtrl::FillPlottables() {
             m_lines->SetLook(std::move(colors), look.second);
             m_linesLook = look;
         }
-        for (std::size_t s = 0; s < m_looks.size(); ++s) {
-            m_buffer->Extremes(int(s), from, to + 1, lo, hi);
+        if (!m_buffer->ExtremesOfAll(from, to + 1, lo, hi)) {
+            for (std::size_t s = 0; s < m_looks.size(); ++s) {
+                m_buffer->Extremes(int(s), from, to + 1, lo, hi);
+            }
         }
     }
     for (std::size_t s = 0; s < m_looks.size() && !lines; ++s) {
