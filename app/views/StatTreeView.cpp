@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -224,6 +225,7 @@ void CStatTreeView::AddNewHosts() {
 }
 
 void CStatTreeView::Refresh() {
+    m_rowsInView = HostRowsInView();
     for (int row = 0; row < m_model->HostCount(); ++row) {
         const CHostProbe* host = m_doc.GetHost(m_model->Host(row).hostIndex);
         if (host == nullptr) {
@@ -234,6 +236,28 @@ void CStatTreeView::Refresh() {
         // only the rows that changed are painted again.
         m_model->SetSource(row, TakeSnapshot(*host));
     }
+    m_rowsInView.reset();
+}
+
+std::pair<int, int> CStatTreeView::HostRowsInView() const {
+    auto hostRow = [](const QModelIndex& item) { return item.parent().isValid() ? item.parent().row() : item.row(); };
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!isVisible() || !top.isValid()) {
+        return {0, -1};
+    }
+    const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
+    return {hostRow(top), bottom.isValid() ? hostRow(bottom) : m_model->HostCount() - 1};
+}
+
+void CStatTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+    const QModelIndex host = topLeft.parent();
+    if (host.isValid() && host == bottomRight.parent() && !QAccessible::isActive()) {
+        const auto [first, last] = m_rowsInView ? *m_rowsInView : HostRowsInView();
+        if (host.row() < first || host.row() > last) {
+            return;
+        }
+    }
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void CStatTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -199,6 +199,42 @@ TEST_F(StatTreeTest, ARefreshRewritesTheHostsThatChangedOnceAndPaintsNothingElse
     EXPECT_EQ(counter.paints, 0);
 }
 
+// Lines of a host out of view are passed over by the tree; those in view are
+// painted again, even when only the first lines show at the bottom or only
+// the last one at the top.
+TEST_F(StatTreeTest, AChangedHostIsPaintedWhenAnyOfItsLinesIsInView) {
+    doc.PollTime() = 100500;  // refreshed by hand only
+    doc.StartRun(u"127.0.0.1 127.0.0.2");
+    ASSERT_TRUE(WaitFor([&] { return Stats(0).sent == 3 && Stats(1).sent >= 2; }));
+    const int row = tree->visualRect(HostNode(0)).height();
+    ASSERT_GT(row, 0);
+    tree->setFixedHeight(tree->height() - tree->viewport()->height() + 5 * row);
+    QApplication::processEvents();
+    // Host 1 (the one that keeps sending) is painted when one of its items
+    // is in view, and only then.
+    auto paintsAfterANewSend = [&](const QModelIndex& top) {
+        tree->scrollTo(top, QAbstractItemView::PositionAtTop);
+        tree->Refresh();
+        QApplication::processEvents();
+        QApplication::processEvents();
+        const DWORD sent = Stats(1).sent;
+        EXPECT_TRUE(WaitFor([&] { return Stats(1).sent != sent; }));
+        PaintCounter counter;
+        tree->viewport()->installEventFilter(&counter);
+        tree->Refresh();
+        QApplication::processEvents();
+        QApplication::processEvents();
+        tree->viewport()->removeEventFilter(&counter);
+        return counter.paints;
+    };
+    EXPECT_EQ(paintsAfterANewSend(HostNode(0)), 0);  // host 0 and four of its lines
+    EXPECT_EQ(paintsAfterANewSend(Line(0, 4)), 0);   // host 1's node, none of its lines
+    EXPECT_GT(paintsAfterANewSend(Line(0, 6)), 0);   // and its first two lines
+    EXPECT_GT(paintsAfterANewSend(Line(1, 7)), 0);   // its last line alone
+    tree->scrollTo(Line(1, 2));
+    EXPECT_EQ(Text(Line(1, 2)), QStringLiteral("Packets Sent:%1").arg(Stats(1).sent));
+}
+
 TEST_F(StatTreeTest, AHostThatSentNothingShowsNoPercentageAndNotAvailable) {
     provider.SetCreateFails(true);
     doc.StartRun(u"127.0.0.1");
