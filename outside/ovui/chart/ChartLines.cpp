@@ -56,15 +56,21 @@ int CChartLines::ColumnOf(std::int64_t point) const noexcept {
     return int(std::clamp<std::int64_t>(column, -(1 << 20), 1 << 20));
 }
 
+namespace {
+
+// Rounds half away from zero, as lround does, without a library call: it
+// runs for every column of every series painted.
+int RoundToInt(double v) noexcept {
+    return int(v >= 0.0 ? v + 0.5 : v - 0.5);
+}
+
+}  // namespace
+
 void CChartLines::FillColumn(int x, double top, double bottom, QRgb color) {
-    const int from = std::max(0, int(std::lround(top)));
-    const int to = std::min(m_image.height() - 1, int(std::lround(bottom)));
-    if (from > to) {
-        return;
-    }
-    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
-    QRgb* pixel = reinterpret_cast<QRgb*>(m_image.bits()) + qsizetype(from) * stride + x;
-    for (int y = from; y <= to; ++y, pixel += stride) {
+    const int from = std::max(0, RoundToInt(std::max(top, -1.0)));
+    const int to = std::min(m_rows - 1, RoundToInt(std::min(bottom, double(m_rows))));
+    QRgb* pixel = m_pixels + qsizetype(from) * m_stride + x;
+    for (int y = from; y <= to; ++y, pixel += m_stride) {
         *pixel = color;
     }
 }
@@ -164,6 +170,9 @@ void CChartLines::Paint(std::int64_t from, std::int64_t to, int left, int right)
         return;
     }
     const std::int64_t count = to - from;
+    m_pixels = reinterpret_cast<QRgb*>(m_image.bits());
+    m_stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    m_rows = m_image.height();
     m_values.resize(std::size_t(series) * std::size_t(count));
     // Every series' point i stands in the same column.
     m_columns.resize(std::size_t(count));

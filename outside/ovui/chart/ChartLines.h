@@ -80,6 +80,9 @@ private:
     int m_depth = 0;
 
     QImage m_image;
+    QRgb* m_pixels = nullptr;  // of m_image, while it is painted
+    qsizetype m_stride = 0;    // pixels from one of its rows to the next
+    int m_rows = 0;
     MAPPING m_mapping;
     bool m_valid = false;
     std::int64_t m_base = 0;        // whole part of the window's first key
