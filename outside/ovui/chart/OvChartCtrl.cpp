@@ -780,18 +780,20 @@ void COvChartCtrl::FillPlottables() {
         // even without points.
         for (QCPAbstractPlottable* plottable : {look.main, look.back}) {
             QCPLayer* layer = plottable == look.main ? front : behind;
-            if (plottable != nullptr && plottable->layer() != layer) {
-                plottable->setLayer(layer);
+            if (plottable == nullptr || plottable->layer() == layer) {
+                continue;
             }
-        }
-        if (!own) {
-            for (QCPAbstractPlottable* plottable : {look.main, look.back}) {
-                if (auto* graph = qobject_cast<QCPGraph*>(plottable); graph && !graph->data()->isEmpty()) {
+            plottable->setLayer(layer);
+            // Only the series' own drawing fills them, on the other layers.
+            if (!own) {
+                if (auto* graph = qobject_cast<QCPGraph*>(plottable)) {
                     graph->data()->clear();
-                } else if (auto* bars = qobject_cast<QCPBars*>(plottable); bars && !bars->data()->isEmpty()) {
+                } else if (auto* bars = qobject_cast<QCPBars*>(plottable)) {
                     bars->data()->clear();
                 }
             }
+        }
+        if (!own) {
             continue;
         }
         const CHART_REDUCED& r = reduced[s];
