@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "StatText.h"
+#include "ViewText.h"
 #include "ovui/OvPictures.h"
 
 // Internal ids: a host node's is odd, a line's even; both are scrambled from
@@ -89,7 +91,25 @@ QString CStatTreeModel::Text(const QModelIndex& index) const {
     if (host >= HostCount() || index.row() >= kLines) {
         return {};
     }
-    return Host(host).lines[static_cast<std::size_t>(index.row())];
+    return LinesOfHost(host)[static_cast<std::size_t>(index.row())];
+}
+
+CStatTreeModel::Lines CStatTreeModel::LinesOf(const Snapshot& source) {
+    const StatLines lines = FormatStatLines(source.stats, source.address, source.country);
+    Lines out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out[i] = ToQString(lines[i]);
+    }
+    return out;
+}
+
+const CStatTreeModel::Lines& CStatTreeModel::LinesOfHost(int row) const {
+    const HostNode& host = Host(row);
+    if (!host.linesMade) {
+        host.lines = LinesOf(host.source);
+        host.linesMade = true;
+    }
+    return host.lines;
 }
 
 QVariant CStatTreeModel::data(const QModelIndex& index, int role) const {
@@ -134,25 +154,18 @@ void CStatTreeModel::Append(std::vector<HostNode> hosts) {
     endInsertRows();
 }
 
-void CStatTreeModel::SetLines(int row, Lines lines, Snapshot source) {
+bool CStatTreeModel::SetSource(int row, Snapshot source) {
     if (row < 0 || row >= HostCount()) {
-        return;
+        return false;
     }
-    m_hosts[static_cast<std::size_t>(row)].source = std::move(source);
-    Lines& old = m_hosts[static_cast<std::size_t>(row)].lines;
-    int first = kLines;
-    int last = -1;
-    for (int i = 0; i < kLines; ++i) {
-        auto& text = old[static_cast<std::size_t>(i)];
-        if (text != lines[static_cast<std::size_t>(i)]) {
-            text = std::move(lines[static_cast<std::size_t>(i)]);
-            first = std::min(first, i);
-            last = i;
-        }
+    HostNode& host = m_hosts[static_cast<std::size_t>(row)];
+    if (source == host.source) {
+        return false;
     }
-    if (last >= 0) {
-        emit dataChanged(createIndex(first, 0, LineId(row)), createIndex(last, 0, LineId(row)), {Qt::DisplayRole});
-    }
+    host.source = std::move(source);
+    host.linesMade = false;
+    emit dataChanged(createIndex(0, 0, LineId(row)), createIndex(kLines - 1, 0, LineId(row)), {Qt::DisplayRole});
+    return true;
 }
 
 void CStatTreeModel::SetHostAlert(int row, bool down, QString toolTip) {

@@ -1,7 +1,9 @@
 #pragma once
 // The statistics tree's items: one host node per host of the run, in the
 // document's order, each with its eight statistic lines. Rows are stored
-// (there are few); the view rewrites the line texts on every refresh.
+// with what their lines are made from; a line's text is made when it is
+// first asked for after its host changed, so that a refresh of a thousand
+// hosts formats only the lines that are drawn or copied.
 #include <array>
 #include <vector>
 
@@ -30,11 +32,16 @@ public:
     struct HostNode {
         QString name;
         unsigned hostIndex = 0;
-        Lines lines;
         Snapshot source;
         bool down = false;  // drawn with the down icon
         QString toolTip;    // of the host line; empty for none
+        // The lines of source, once asked for.
+        mutable Lines lines;
+        mutable bool linesMade = false;
     };
+
+    // The eight lines of a snapshot.
+    static Lines LinesOf(const Snapshot& source);
 
     explicit CStatTreeModel(QObject* parent = nullptr);
 
@@ -51,8 +58,11 @@ public:
     void Append(std::vector<HostNode> hosts);
     int HostCount() const noexcept { return static_cast<int>(m_hosts.size()); }
     const HostNode& Host(int row) const { return m_hosts[static_cast<std::size_t>(row)]; }
-    // Rewrites the lines of host node row made from source; repaints only what changed.
-    void SetLines(int row, Lines lines, Snapshot source);
+    // The lines of host node row are made from source from now on; false
+    // (and nothing changes) when they already were.
+    bool SetSource(int row, Snapshot source);
+    // The eight lines of host node row.
+    const Lines& LinesOfHost(int row) const;
     // Marks host node row as down (its icon in red) or not, with its tooltip.
     void SetHostAlert(int row, bool down, QString toolTip);
     // The row of the host node of document host hostIndex, or -1.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -66,14 +67,16 @@ public:
 
         const QFontMetrics metrics(font);
         QRect box = textRect;
-        box.setWidth(metrics.horizontalAdvance(text) + kTextPadding);
+        const int advance = metrics.horizontalAdvance(text);
+        box.setWidth(advance + kTextPadding);
         box = box.intersected(option.rect);
         painter->save();
         painter->fillRect(box, background);
         painter->setFont(font);
         painter->setPen(textColour);
+        // Laying out a text costs; most fit whole.
         painter->drawText(box, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                          metrics.elidedText(text, Qt::ElideRight, box.width()));
+                          advance <= box.width() ? text : metrics.elidedText(text, Qt::ElideRight, box.width()));
         painter->restore();
     }
 
@@ -109,14 +112,6 @@ void PlaceOnClipboard(const QString& text) {
     }
 }
 
-CStatTreeModel::Lines ToLines(const StatLines& lines) {
-    CStatTreeModel::Lines out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        out[i] = ToQString(lines[i]);
-    }
-    return out;
-}
-
 // One snapshot of a host's counters, address and country.
 CStatTreeModel::Snapshot TakeSnapshot(const CHostProbe& host) {
     CStatTreeModel::Snapshot snapshot;
@@ -124,10 +119,6 @@ CStatTreeModel::Snapshot TakeSnapshot(const CHostProbe& host) {
     snapshot.address = host.GetAddress();
     snapshot.country = host.GetCountry();
     return snapshot;
-}
-
-CStatTreeModel::Lines LinesOf(const CStatTreeModel::Snapshot& s) {
-    return ToLines(FormatStatLines(s.stats, s.address, s.country));
 }
 
 }  // namespace
@@ -202,9 +193,11 @@ std::vector<CStatTreeModel::HostNode> CStatTreeView::NodesFrom(UINT first) const
         if (host == nullptr) {
             continue;
         }
-        CStatTreeModel::Snapshot snapshot = TakeSnapshot(*host);
-        CStatTreeModel::Lines lines = LinesOf(snapshot);
-        nodes.push_back({ToQString(host->GetHostName()), i, std::move(lines), std::move(snapshot), false, {}});
+        CStatTreeModel::HostNode node;
+        node.name = ToQString(host->GetHostName());
+        node.hostIndex = i;
+        node.source = TakeSnapshot(*host);
+        nodes.push_back(std::move(node));
     }
     return nodes;
 }
@@ -232,22 +225,39 @@ void CStatTreeView::AddNewHosts() {
 }
 
 void CStatTreeView::Refresh() {
+    m_rowsInView = HostRowsInView();
     for (int row = 0; row < m_model->HostCount(); ++row) {
         const CHostProbe* host = m_doc.GetHost(m_model->Host(row).hostIndex);
         if (host == nullptr) {
             continue;
         }
-        // Most hosts have not sent since the last tick: their lines stand.
-        CStatTreeModel::Snapshot snapshot = TakeSnapshot(*host);
-        if (snapshot == m_model->Host(row).source) {
-            continue;
+        // A host that has not sent since the last tick keeps its lines; the
+        // lines of one that did are made again when they are drawn, and
+        // only the rows that changed are painted again.
+        m_model->SetSource(row, TakeSnapshot(*host));
+    }
+    m_rowsInView.reset();
+}
+
+std::pair<int, int> CStatTreeView::HostRowsInView() const {
+    auto hostRow = [](const QModelIndex& item) { return item.parent().isValid() ? item.parent().row() : item.row(); };
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!isVisible() || !top.isValid()) {
+        return {0, -1};
+    }
+    const QModelIndex bottom = indexAt(QPoint(0, viewport()->height() - 1));
+    return {hostRow(top), bottom.isValid() ? hostRow(bottom) : m_model->HostCount() - 1};
+}
+
+void CStatTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+    const QModelIndex host = topLeft.parent();
+    if (host.isValid() && host == bottomRight.parent() && !QAccessible::isActive()) {
+        const auto [first, last] = m_rowsInView ? *m_rowsInView : HostRowsInView();
+        if (host.row() < first || host.row() > last) {
+            return;
         }
-        CStatTreeModel::Lines lines = LinesOf(snapshot);
-        m_model->SetLines(row, std::move(lines), std::move(snapshot));
     }
-    if (isVisible()) {
-        viewport()->update();
-    }
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void CStatTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -4,6 +4,9 @@
 // interval. Selecting a host (or one of its lines) makes it the document's
 // current host. Copy Host and Copy All put the lines on the clipboard, each
 // followed by "\r\n", with one final space.
+#include <optional>
+#include <utility>
+
 #include <QPersistentModelIndex>
 #include <QTimer>
 #include <QTreeView>
@@ -52,6 +55,11 @@ public:
     void BuildContextMenu(QMenu& menu) const;
 
 protected:
+    // Lines of a host out of view are passed over: nothing on screen changes,
+    // and the tree's own bookkeeping would look each of them up among all
+    // its rows, a thousand hosts a refresh.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -59,6 +67,9 @@ protected:
 
 private:
     void StartRefreshTimer();
+    // Rows of the first and the last host node with an item in view; first
+    // above last when none is.
+    std::pair<int, int> HostRowsInView() const;
     // Nodes of the document's hosts from index first on.
     std::vector<CStatTreeModel::HostNode> NodesFrom(UINT first) const;
 
@@ -68,5 +79,6 @@ private:
     QPersistentModelIndex m_currentHost;
     QPersistentModelIndex m_contextHost;
     bool m_rebuilding = false;
-    UINT m_hostsShown = 0;  // document hosts the nodes were made for
+    std::optional<std::pair<int, int>> m_rowsInView;  // during a refresh
+    UINT m_hostsShown = 0;                            // document hosts the nodes were made for
 };

@@ -111,8 +111,13 @@ public:
         const bool focused = current.isValid() && current.row() == row;
         painter->fillRect(option.rect, m_owner->OnGetItemBkColor(row, column, selected, focused));
         const QRect box = option.rect.adjusted(kCellMargin, 0, -kCellMargin, 0);
-        const QString text = option.fontMetrics.elidedText(m_owner->GetDisplayText(row, column, box.width()),
-                                                           Qt::ElideRight, box.width());
+        bool fits = false;
+        QString text = m_owner->GetDisplayText(row, column, box.width(), &fits);
+        // A text measured in this font is not laid out once more to be
+        // elided: every visible row is painted again when the list scrolls.
+        if (!fits || option.font != m_owner->font()) {
+            text = option.fontMetrics.elidedText(text, Qt::ElideRight, box.width());
+        }
         const Qt::Alignment align =
             (m_owner->GetColumnFormat(column) == OVLC_FMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter;
         painter->setPen(m_owner->OnGetItemTextColor(row, column, selected, focused));
@@ -404,12 +409,18 @@ QColor COvListBase::GetBkColor() const {
     return palette().color(QPalette::Base);
 }
 
-QString COvListBase::GetDisplayText(int row, int column, int width) const {
+QString COvListBase::GetDisplayText(int row, int column, int width, bool* fits) const {
     QString text = OnGetItemText(row, column);
+    bool measured = false;
     if (column >= 0 && column < GetColumnCount() &&
-        (m_columns[static_cast<std::size_t>(column)].flags & OVLC_FLAG_ALTTEXT) != 0 &&
-        !TextFits(font(), text, width)) {
-        text = OnGetItemAltText(row, column);
+        (m_columns[static_cast<std::size_t>(column)].flags & OVLC_FLAG_ALTTEXT) != 0) {
+        measured = TextFits(font(), text, width);
+        if (!measured) {
+            text = OnGetItemAltText(row, column);
+        }
+    }
+    if (fits != nullptr) {
+        *fits = measured;
     }
     return text;
 }

@@ -5,6 +5,7 @@
 #include "OvChartCtrl.h"
 
 #include "ChartBuffer.h"
+#include "ChartLines.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -126,7 +127,34 @@ TEST_F(ChartTest, GapsReachThePlotAsBreaks) {
     QApplication::processEvents();
     EXPECT_EQ(chart->Value(0, 3), OVCHART_HIDDEN);  // NaN is hidden too
 
-    // Few points: each one is handed on, the two hidden ones as one break.
+    // Few points as lines: the hidden ones leave the columns between their
+    // neighbours empty.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gaps.bmp"));
+    ASSERT_EQ(chart->Export(OVCHART_FORMAT_BMP, path), 1);
+    const QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
+    QCustomPlot* plot = chart->Plot();
+    const QRgb color = plot->graph(0)->pen().color().rgb();
+    auto shown = [&](double from, double to) {
+        const int left = int(std::ceil(plot->xAxis->coordToPixel(from)));
+        const int right = int(std::floor(plot->xAxis->coordToPixel(to)));
+        for (int x = left; x <= right; ++x) {
+            for (int y = 0; y < image.height(); ++y) {
+                if (image.pixel(x, y) == color) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(shown(0.2, 0.8));   // from 5 to 6
+    EXPECT_FALSE(shown(1.5, 3.5));  // around the two hidden points
+    EXPECT_TRUE(shown(4.2, 4.8));   // from 8 to 9
+
+    // Few points as an area: each one is handed on to the series' own
+    // plottable, the two hidden ones as one break.
+    ASSERT_EQ(chart->SetGallery(OVCHART_AREA), 1);
+    QApplication::processEvents();
     const auto data = chart->Plot()->graph(0)->data();
     std::vector<double> seen;
     for (auto it = data->constBegin(); it != data->constEnd(); ++it) {
@@ -224,6 +252,54 @@ TEST(ChartBufferTest, ReductionMatchesAPlainScanOfAWrappedBuffer) {
     EXPECT_LE(wide * 2, 3 * 192);
     EXPECT_EQ(CChartBuffer::ColumnStep(300.0, 1880), 1);
     EXPECT_EQ(CChartBuffer::ColumnStep(3000.0, 1000), 3);
+}
+
+// The extremes of a window across all series, kept per point as points are
+// appended, must equal a scan of every series' kept values, for windows with
+// hidden points and series that joined late; windows that reach back beyond
+// the points noted are refused.
+TEST(ChartBufferTest, ExtremesOfAllSeriesMatchAScanOfEverySeries) {
+    CChartBuffer buffer;
+    buffer.Reset(2, 5000);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> value(-50.0f, 100.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int i = 0; i < 9000; ++i) {
+        if (i == 8000) {
+            buffer.AddSeries(3);  // hidden at every earlier point
+        }
+        const float row[3] = {i % 7 < 3 ? nan : value(random), i % 500 < 200 ? nan : value(random), value(random)};
+        buffer.Append(row);
+    }
+    auto scan = [&](std::int64_t from, std::int64_t to, double& lo, double& hi) {
+        for (int s = 0; s < buffer.SeriesCount(); ++s) {
+            buffer.Extremes(s, from, to, lo, hi);
+        }
+    };
+    for (const auto& [from, to] :
+         std::vector<std::pair<std::int64_t, std::int64_t>>{{8700, 9000},
+                                                            {7000, 7300},
+                                                            {7990, 8010},
+                                                            {8995, 9100},
+                                                            {9000 - CChartBuffer::kRecentRows, 9000},
+                                                            {8500, 8501},
+                                                            {8504, 8505}}) {
+        double lo = 1e300, hi = -1e300, plainLo = 1e300, plainHi = -1e300;
+        ASSERT_TRUE(buffer.ExtremesOfAll(from, to, lo, hi)) << from;
+        scan(from, to, plainLo, plainHi);
+        EXPECT_EQ(lo, plainLo) << from;
+        EXPECT_EQ(hi, plainHi) << from;
+    }
+    // Beyond the points noted: refused, lo and hi as they were.
+    double lo = 1.0, hi = 2.0;
+    EXPECT_FALSE(buffer.ExtremesOfAll(9000 - CChartBuffer::kRecentRows - 1, 9000, lo, hi));
+    // A window of hidden values only leaves them as they were too.
+    buffer.Reset(2, 5000);
+    const float hidden[2] = {nan, nan};
+    buffer.Append(hidden);
+    ASSERT_TRUE(buffer.ExtremesOfAll(0, 1, lo, hi));
+    EXPECT_EQ(lo, 1.0);
+    EXPECT_EQ(hi, 2.0);
 }
 
 // Far more points than pixels: the columns painted in the picture keep a
@@ -332,6 +408,83 @@ TEST_F(ChartTest, SeriesOfAnEarlierRunServeAgainAndAddedSeriesKeepTheOthers) {
     EXPECT_EQ(chart->SeriesLegend(0), QStringLiteral("a"));
     EXPECT_EQ(chart->SeriesCount(), 3);
     EXPECT_EQ(chart->Value(2, chart->EndPoint() - 1), OVCHART_HIDDEN);
+}
+
+// The line gallery keeps its picture from one sample to the next and paints
+// only the newest columns: after many samples, with gaps, series that cross
+// and a window that scrolls, the picture must equal one painted whole from
+// the same points, with and without the 3D view.
+TEST_F(ChartTest, KeptLinePictureEqualsOnePaintedWhole) {
+    auto lines = [](COvChartCtrl& c) -> CChartLines* {
+        for (int i = 0; i < c.Plot()->plottableCount(); ++i) {
+            if (auto* l = dynamic_cast<CChartLines*>(c.Plot()->plottable(i))) {
+                return l;
+            }
+        }
+        return nullptr;
+    };
+    auto feed = [](COvChartCtrl& c, int samples, std::mt19937& random) {
+        std::uniform_real_distribution<double> jitter(0.0, 3.0);
+        for (int k = 0; k < samples; ++k) {
+            ASSERT_EQ(c.OpenData(OVCHART_VALUES | OVCHART_ADDPOINTS, 4, 1), 1);
+            c.SetValue(0, 0, 20.0 + jitter(random));
+            c.SetValue(1, 0, k % 9 < 3 ? OVCHART_HIDDEN : 10.0 + 15.0 * std::sin(k / 4.0));
+            c.SetValue(2, 0, k % 5 == 2 ? OVCHART_HIDDEN : 12.0 + jitter(random));  // dots between gaps
+            c.SetValue(3, 0, (k % 40) * 0.5);
+            ASSERT_EQ(c.CloseData(0x31), 1);
+        }
+    };
+    auto picture = [](COvChartCtrl& c, const QString& path) {
+        EXPECT_EQ(c.Export(OVCHART_FORMAT_BMP, path), 1);
+        return QImage(path).convertToFormat(QImage::Format_RGB32);
+    };
+    QTemporaryDir dir;
+    for (const bool depth : {true, false}) {
+        SCOPED_TRACE(depth ? "3D" : "flat");
+        std::mt19937 random(7);
+        auto kept = std::make_unique<COvChartCtrl>();
+        kept->resize(700, 300);
+        kept->Set3D(depth);
+        ASSERT_EQ(kept->OpenData(OVCHART_VALUES, 4, 299), 1);
+        ASSERT_EQ(kept->CloseData(OVCHART_VALUES), 1);
+        kept->show();
+        QApplication::processEvents();
+        // Each sample draws at once; the window scrolls from the first on.
+        feed(*kept, 120, random);
+        QApplication::processEvents();
+        ASSERT_NE(lines(*kept), nullptr);
+        EXPECT_GT(lines(*kept)->ShiftedDraws(), 100);
+        const QImage a = picture(*kept, dir.filePath(QStringLiteral("kept.bmp")));
+
+        // The same points, drawn once at the end.
+        std::mt19937 again(7);
+        auto whole = std::make_unique<COvChartCtrl>();
+        whole->resize(700, 300);
+        whole->Set3D(depth);
+        ASSERT_EQ(whole->OpenData(OVCHART_VALUES, 4, 299), 1);
+        ASSERT_EQ(whole->CloseData(OVCHART_VALUES), 1);
+        feed(*whole, 120, again);
+        const QImage b = picture(*whole, dir.filePath(QStringLiteral("whole.bmp")));
+        ASSERT_NE(lines(*whole), nullptr);
+        EXPECT_GE(lines(*whole)->FullDraws(), 1);
+        ASSERT_EQ(a.size(), b.size());
+        int differ = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                differ += a.pixel(x, y) != b.pixel(x, y);
+            }
+        }
+        EXPECT_EQ(differ, 0);
+        // The series are on it: the front colour of the last series shows.
+        const QRgb last = qobject_cast<QCPGraph*>(whole->Plot()->plottable(depth ? 6 : 3))->pen().color().rgb();
+        bool seen = false;
+        for (int y = 0; y < b.height() && !seen; ++y) {
+            for (int x = 0; x < b.width() && !seen; ++x) {
+                seen = b.pixel(x, y) == last;
+            }
+        }
+        EXPECT_TRUE(seen);
+    }
 }
 
 TEST_F(ChartTest, ExportWritesABitmapOfTheControlsSize) {

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include <QAction>
@@ -134,6 +135,104 @@ TEST_F(StatTreeTest, LinesThroughTheViewWithTruncatedPercentageAndNotAvailable) 
     EXPECT_TRUE(tree->isExpanded(HostNode(0)));
     EXPECT_TRUE(tree->isExpanded(HostNode(1)));
     EXPECT_EQ(model->data(HostNode(1), kHostIndexRole).toUInt(), 1u);
+}
+
+// Counts the paint events of a widget.
+class PaintCounter final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
+// A refresh rewrites the lines of a host that sent since the last one, in one
+// change of its eight lines, made anew from the new counts when they are next
+// read; a host without news keeps its lines untouched, and a refresh that
+// finds no news paints nothing.
+TEST_F(StatTreeTest, ARefreshRewritesTheHostsThatChangedOnceAndPaintsNothingElse) {
+    doc.PollTime() = 100500;  // refreshed by hand only
+    doc.StartRun(u"127.0.0.1 127.0.0.2");
+    ASSERT_TRUE(WaitFor([&] { return Stats(0).sent == 3 && Stats(1).sent >= 2; }));
+    tree->Refresh();
+    const QString hanging = Text(Line(0, 2));
+    const QString shown = Text(Line(1, 2));
+    EXPECT_EQ(hanging, QStringLiteral("Packets Sent:3"));
+
+    std::map<int, int> changes;  // per host row
+    QObject::connect(model, &QAbstractItemModel::dataChanged, [&](const QModelIndex& first, const QModelIndex& last) {
+        ASSERT_TRUE(first.parent().isValid());
+        EXPECT_EQ(first.parent(), last.parent());
+        EXPECT_EQ(first.row(), 0);
+        EXPECT_EQ(last.row(), 7);
+        ++changes[first.parent().row()];
+    });
+    ASSERT_TRUE(WaitFor([&] { return QStringLiteral("Packets Sent:%1").arg(Stats(1).sent) != shown; }));
+    tree->Refresh();
+    EXPECT_EQ(changes[1], 1);
+    EXPECT_EQ(changes.count(0), 0u);
+    EXPECT_NE(Text(Line(1, 2)), shown);
+    EXPECT_EQ(Text(Line(1, 3)), QStringLiteral("Packets Received:0"));
+    EXPECT_EQ(Text(Line(0, 2)), hanging);
+
+    // Stopped and settled: nothing changes, nothing is painted.
+    doc.StopAll();
+    DWORD sent = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        const DWORD now = Stats(1).sent;
+        std::this_thread::sleep_for(200ms);
+        sent = Stats(1).sent;
+        return now == sent;
+    }));
+    tree->Refresh();
+    EXPECT_EQ(Text(Line(1, 2)), QStringLiteral("Packets Sent:%1").arg(sent));
+    QApplication::processEvents();
+    changes.clear();
+    PaintCounter counter;
+    tree->viewport()->installEventFilter(&counter);
+    tree->Refresh();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    tree->viewport()->removeEventFilter(&counter);
+    EXPECT_TRUE(changes.empty());
+    EXPECT_EQ(counter.paints, 0);
+}
+
+// Lines of a host out of view are passed over by the tree; those in view are
+// painted again, even when only the first lines show at the bottom or only
+// the last one at the top.
+TEST_F(StatTreeTest, AChangedHostIsPaintedWhenAnyOfItsLinesIsInView) {
+    doc.PollTime() = 100500;  // refreshed by hand only
+    doc.StartRun(u"127.0.0.1 127.0.0.2");
+    ASSERT_TRUE(WaitFor([&] { return Stats(0).sent == 3 && Stats(1).sent >= 2; }));
+    const int row = tree->visualRect(HostNode(0)).height();
+    ASSERT_GT(row, 0);
+    tree->setFixedHeight(tree->height() - tree->viewport()->height() + 5 * row);
+    QApplication::processEvents();
+    // Host 1 (the one that keeps sending) is painted when one of its items
+    // is in view, and only then.
+    auto paintsAfterANewSend = [&](const QModelIndex& top) {
+        tree->scrollTo(top, QAbstractItemView::PositionAtTop);
+        tree->Refresh();
+        QApplication::processEvents();
+        QApplication::processEvents();
+        const DWORD sent = Stats(1).sent;
+        EXPECT_TRUE(WaitFor([&] { return Stats(1).sent != sent; }));
+        PaintCounter counter;
+        tree->viewport()->installEventFilter(&counter);
+        tree->Refresh();
+        QApplication::processEvents();
+        QApplication::processEvents();
+        tree->viewport()->removeEventFilter(&counter);
+        return counter.paints;
+    };
+    EXPECT_EQ(paintsAfterANewSend(HostNode(0)), 0);  // host 0 and four of its lines
+    EXPECT_EQ(paintsAfterANewSend(Line(0, 4)), 0);   // host 1's node, none of its lines
+    EXPECT_GT(paintsAfterANewSend(Line(0, 6)), 0);   // and its first two lines
+    EXPECT_GT(paintsAfterANewSend(Line(1, 7)), 0);   // its last line alone
+    tree->scrollTo(Line(1, 2));
+    EXPECT_EQ(Text(Line(1, 2)), QStringLiteral("Packets Sent:%1").arg(Stats(1).sent));
 }
 
 TEST_F(StatTreeTest, AHostThatSentNothingShowsNoPercentageAndNotAvailable) {

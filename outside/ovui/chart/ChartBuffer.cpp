@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <span>
 
 namespace {
 
@@ -104,9 +106,16 @@ void CChartBuffer::Store(SERIES& s, std::int64_t point, float v) {
 }
 
 void CChartBuffer::Append(const float* row) {
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
     for (std::size_t i = 0; i < m_series.size(); ++i) {
         Store(m_series[i], m_end, row[i]);
+        // NaN compares false both ways: hidden values are passed over.
+        low = row[i] < low ? row[i] : low;
+        high = row[i] > high ? row[i] : high;
     }
+    m_rows.resize(std::size_t(kRecentRows));
+    m_rows[std::size_t(m_end % kRecentRows)] = {low, high};
     ++m_end;
     m_first = std::max(m_first, m_end - m_capacity);
 }
@@ -168,8 +177,65 @@ float CChartBuffer::At(int series, std::int64_t point) const noexcept {
     return slot < values.size() ? values[slot] : kNaN;
 }
 
+void CChartBuffer::Copy(int series, std::int64_t from, std::int64_t to, float* out) const noexcept {
+    const std::vector<float>& values = m_series[std::size_t(series)].values;
+    // Kept points sit in one run of the ring, or in its end and its start.
+    while (from < to) {
+        const std::size_t slot = std::size_t(from % m_capacity);
+        const std::size_t run = std::min<std::size_t>(std::size_t(to - from), values.size() - slot);
+        std::memcpy(out, values.data() + slot, run * sizeof(float));
+        out += run;
+        from += std::int64_t(run);
+    }
+}
+
+void CChartBuffer::Extremes(int series, std::int64_t from, std::int64_t to, double& lo, double& hi) const noexcept {
+    from = std::max(from, m_first);
+    to = std::min(to, m_end);
+    const std::vector<float>& values = m_series[std::size_t(series)].values;
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
+    while (from < to) {
+        const std::size_t slot = std::size_t(from % m_capacity);
+        const std::size_t run = std::min<std::size_t>(std::size_t(to - from), values.size() - slot);
+        // NaN compares false both ways: hidden points are passed over.
+        for (const float v : std::span(values.data() + slot, run)) {
+            low = v < low ? v : low;
+            high = v > high ? v : high;
+        }
+        from += std::int64_t(run);
+    }
+    if (low <= high) {
+        lo = std::min(lo, double(low));
+        hi = std::max(hi, double(high));
+    }
+}
+
+bool CChartBuffer::ExtremesOfAll(std::int64_t from, std::int64_t to, double& lo, double& hi) const noexcept {
+    from = std::max(from, m_first);
+    to = std::min(to, m_end);
+    if (from >= to) {
+        return true;
+    }
+    if (from < m_end - kRecentRows) {
+        return false;
+    }
+    float low = std::numeric_limits<float>::infinity();
+    float high = -low;
+    for (std::int64_t i = from; i < to; ++i) {
+        const SUMMARY& row = m_rows[std::size_t(i % kRecentRows)];
+        low = std::min(low, row.lo);
+        high = std::max(high, row.hi);
+    }
+    if (low <= high) {
+        lo = std::min(lo, double(low));
+        hi = std::max(hi, double(high));
+    }
+    return true;
+}
+
 std::size_t CChartBuffer::Bytes() const noexcept {
-    std::size_t bytes = m_series.capacity() * sizeof(SERIES);
+    std::size_t bytes = m_series.capacity() * sizeof(SERIES) + m_rows.capacity() * sizeof(SUMMARY);
     for (const SERIES& s : m_series) {
         bytes += s.values.capacity() * sizeof(float) + s.sums.capacity() * sizeof(SUMMARY) + s.bits.capacity();
     }

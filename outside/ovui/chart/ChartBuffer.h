@@ -51,6 +51,17 @@ public:
     // Kept value, NaN when hidden; the point must be kept.
     float At(int series, std::int64_t point) const noexcept;
     std::size_t Bytes() const noexcept;
+    // Copies the values of points [from, to) of a series, NaN where hidden;
+    // the points must be kept.
+    void Copy(int series, std::int64_t from, std::int64_t to, float* out) const noexcept;
+    // Widens lo/hi to the finite values of points [from, to) of a series
+    // (clamped to the kept ones).
+    void Extremes(int series, std::int64_t from, std::int64_t to, double& lo, double& hi) const noexcept;
+    // The same for every series at once, from the extremes across the series
+    // that Append notes for the newest kRecentRows points; false, with lo
+    // and hi untouched, for points [from, to) that reach back beyond those.
+    bool ExtremesOfAll(std::int64_t from, std::int64_t to, double& lo, double& hi) const noexcept;
+    static constexpr std::int64_t kRecentRows = 2048;
 
     // Reduces points [from, to] of a series (clamped to the kept ones) to
     // columns of `step` points aligned to multiples of step: each column gives
@@ -91,6 +102,9 @@ private:
     static void Reach(std::vector<T>& ring, std::size_t slot, std::size_t capacity, const T& fill);
 
     std::vector<SERIES> m_series;
+    // Minimum and maximum across the series of point i at i % kRecentRows
+    // (lo above hi when every value was hidden), for the newest points.
+    std::vector<SUMMARY> m_rows;
     int m_capacity = 1;
     std::int64_t m_first = 0;
     std::int64_t m_end = 0;

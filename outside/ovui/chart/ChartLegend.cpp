@@ -42,9 +42,13 @@ int CChartLegendPages::Lay(QCPLegend& legend, const std::vector<QCPAbstractPlott
     // A first guess from the widest name, then fewer rows or columns until
     // the legend's own measure fits the room.
     const QFontMetrics metrics(legend.font());
+    if (legend.font() != m_font) {
+        m_font = legend.font();
+        m_widths.clear();
+    }
     int text = 0;
     for (const QCPAbstractPlottable* p : series) {
-        text = std::max(text, metrics.horizontalAdvance(p->name()));
+        text = std::max(text, NameWidth(metrics, p->name()));
     }
     const QSize icon = legend.iconSize();
     const int entryHeight = std::max(metrics.height(), icon.height()) + legend.rowSpacing();
@@ -72,6 +76,20 @@ int CChartLegendPages::Lay(QCPLegend& legend, const std::vector<QCPAbstractPlott
         m_shown = 0;
     }
     return 0;
+}
+
+int CChartLegendPages::NameWidth(const QFontMetrics& metrics, const QString& name) {
+    const auto known = m_widths.constFind(name);
+    if (known != m_widths.constEnd()) {
+        return *known;
+    }
+    // Names of runs past are dropped now and then, not kept for ever.
+    if (m_widths.size() >= 4 * 4096) {
+        m_widths.clear();
+    }
+    const int width = metrics.horizontalAdvance(name);
+    m_widths.insert(name, width);
+    return width;
 }
 
 // Places the entries of one page in rows x columns; false when the page has

@@ -6,6 +6,10 @@
 // turned a column at a time.
 #include <qcustomplot.h>
 
+#include <QFont>
+#include <QHash>
+#include <QString>
+
 #include <vector>
 
 class CChartLegendPages {
@@ -28,9 +32,14 @@ public:
 
 private:
     bool Fill(QCPLegend& legend, const std::vector<QCPAbstractPlottable*>& series, int rows, int columns);
+    // Width of a series name in the legend's font; names are measured once
+    // (a thousand of them are looked at whenever the legend is laid).
+    int NameWidth(const QFontMetrics& metrics, const QString& name);
 
     int m_first = 0;
     int m_shown = 0;
     int m_count = 0;
     int m_rows = 0;
+    QFont m_font;  // of the widths known
+    QHash<QString, int> m_widths;
 };

@@ -3,6 +3,7 @@
 #include "ChartBuffer.h"
 #include "ChartColumns.h"
 #include "ChartLegend.h"
+#include "ChartLines.h"
 #include "ChartTicker.h"
 
 #include <QKeyEvent>
@@ -27,6 +28,9 @@ constexpr int kLabelPixels = 170;       // room for one x label
 constexpr int kTitleLines = 3;          // most lines an axis title is wrapped into
 constexpr int kMaxRelayouts = 3;        // redraws in a row for a layout that keeps changing
 constexpr const char* kDepthLayer = "depth";
+// A hidden layer for the plottables of series that the shared plottables
+// draw: they stay for the legend, and cost the drawing nothing there.
+constexpr const char* kCarrierLayer = "carriers";
 
 static_assert(sizeof(CHART_POINT) == sizeof(QCPGraphData) && sizeof(CHART_POINT) == sizeof(QCPBarsData),
               "reduced points are copied into the plot's data as they are");
@@ -119,6 +123,8 @@ COvChartCtrl::COvChartCtrl(QWidget* parent)
     m_plot->setGeometry(rect());
     m_plot->setBackground(Qt::white);
     m_plot->addLayer(kDepthLayer, m_plot->layer("main"), QCustomPlot::limBelow);
+    m_plot->addLayer(kCarrierLayer, m_plot->layer(kDepthLayer), QCustomPlot::limBelow);
+    m_plot->layer(kCarrierLayer)->setVisible(false);
     // One paint buffer for all layers: the overlay would take a second one of
     // the plot's full size, for the selection rectangle we never draw.
     m_plot->layer("overlay")->setMode(QCPLayer::lmLogical);
@@ -198,6 +204,9 @@ int COvChartCtrl::OpenData(unsigned flags, int series, int points) {
         m_legendPages->Reset();
         m_legendDirty = true;
         SetPlottablesAside();
+        if (m_lines) {
+            m_lines->Invalidate();
+        }
         m_following = true;
         m_windowWidth = std::min(kFollowWidth, double(BufferSize()));
     }
@@ -334,6 +343,9 @@ int COvChartCtrl::SetRealTimeBufferSize(int points) {
     }
     if (points != m_buffer->Capacity()) {
         m_buffer->SetCapacity(points);
+        if (m_lines) {
+            m_lines->Invalidate();
+        }
     }
     m_windowWidth = std::min(m_windowWidth, double(points));
     m_dirty = true;
@@ -534,7 +546,10 @@ void COvChartCtrl::Redraw() {
         return;
     }
     Prepare();
-    m_plot->replot();
+    // Drawn now, shown with the window's next paint together with whatever
+    // else changed: an immediate repaint would paint and flush the window
+    // once more on every sample.
+    m_plot->replot(QCustomPlot::rpQueuedRefresh);
 }
 
 void COvChartCtrl::RebuildPlottables() {
@@ -547,6 +562,8 @@ void COvChartCtrl::RebuildPlottables() {
     m_plottablesBuilt = 0;
     AddPlottables();
     m_columns = new CChartColumns(m_plot->xAxis, m_plot->yAxis);
+    m_lines = new CChartLines(m_plot->xAxis, m_plot->yAxis, *m_buffer);
+    m_linesLook = {-1, -1};
     m_plottablesDirty = false;
 }
 
@@ -698,16 +715,36 @@ void COvChartCtrl::FillPlottables() {
     const auto to = std::int64_t(std::ceil(range.upper)) + step;
 
     // More points than pixels: the columns plottable draws every series,
-    // straight from one reduced series at a time. Otherwise the series' own
-    // plottables draw the points.
+    // straight from one reduced series at a time. Otherwise lines are drawn
+    // by the lines plottable, straight from the buffer, and areas and bars by
+    // the series' own plottables.
     const bool banded = step > 1;
+    const bool lines = !banded && m_gallery == OVCHART_LINE;
+    const bool own = !banded && !lines;
     m_columns->Clear(range.lower);
     m_columns->SetLook(m_gallery != OVCHART_LINE, m_3d ? int(kDepthPixels) : 0);
-    std::vector<CHART_REDUCED> reduced(banded ? 0 : m_looks.size());
+    m_lines->SetOn(lines);
+    std::vector<CHART_REDUCED> reduced(own ? m_looks.size() : 0);
     CHART_REDUCED scratch;
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
-    for (std::size_t s = 0; s < m_looks.size(); ++s) {
+    if (lines) {
+        const std::pair<int, int> look{int(m_looks.size()), m_3d ? int(kDepthPixels) : 0};
+        if (look != m_linesLook) {
+            std::vector<QRgb> colors(m_looks.size());
+            for (std::size_t s = 0; s < colors.size(); ++s) {
+                colors[s] = SeriesColor(int(s)).rgb();
+            }
+            m_lines->SetLook(std::move(colors), look.second);
+            m_linesLook = look;
+        }
+        if (!m_buffer->ExtremesOfAll(from, to + 1, lo, hi)) {
+            for (std::size_t s = 0; s < m_looks.size(); ++s) {
+                m_buffer->Extremes(int(s), from, to + 1, lo, hi);
+            }
+        }
+    }
+    for (std::size_t s = 0; s < m_looks.size() && !lines; ++s) {
         CHART_REDUCED& r = banded ? scratch : reduced[s];
         r.upper.clear();
         r.lower.clear();
@@ -734,10 +771,32 @@ void COvChartCtrl::FillPlottables() {
     const int height = std::max(10, m_layoutUsed.height());
     const double dValue = m_3d ? kDepthPixels * (yUpper - yLower) / height : 0.0;
     const double barWidth = double(step) * 0.8;
-    const CHART_REDUCED none;
+    QCPLayer* const front = m_plot->layer(own ? "main" : kCarrierLayer);
+    QCPLayer* const behind = m_plot->layer(own ? kDepthLayer : kCarrierLayer);
     for (std::size_t s = 0; s < m_looks.size(); ++s) {
         SeriesLook& look = m_looks[s];
-        const CHART_REDUCED& r = banded ? none : reduced[s];
+        // Series drawn by the shared plottables keep theirs empty on the
+        // hidden layer, for the legend: a thousand of them in view cost time
+        // even without points.
+        for (QCPAbstractPlottable* plottable : {look.main, look.back}) {
+            QCPLayer* layer = plottable == look.main ? front : behind;
+            if (plottable == nullptr || plottable->layer() == layer) {
+                continue;
+            }
+            plottable->setLayer(layer);
+            // Only the series' own drawing fills them, on the other layers.
+            if (!own) {
+                if (auto* graph = qobject_cast<QCPGraph*>(plottable)) {
+                    graph->data()->clear();
+                } else if (auto* bars = qobject_cast<QCPBars*>(plottable)) {
+                    bars->data()->clear();
+                }
+            }
+        }
+        if (!own) {
+            continue;
+        }
+        const CHART_REDUCED& r = reduced[s];
         if (auto* graph = qobject_cast<QCPGraph*>(look.main)) {
             SetPoints<QCPGraphData>(*graph->data(), r.upper, 0.0, 0.0);
             if (auto* back = qobject_cast<QCPGraph*>(look.back)) {

@@ -11,6 +11,9 @@
 // minimum/maximum summary per 128 points, and hands the plot only the visible
 // window reduced to the minimum and maximum of each pixel column, gaps kept.
 // Memory and drawing cost therefore do not grow with the length of a run.
+// Lines of a window of no more points than pixel columns keep their picture
+// between draws: a sample that moves the window on paints only its newest
+// columns, so a thousand series cost little more per sample than a few.
 //
 // Batches. OpenData / SetValue / CloseData write values:
 //   OpenData(OVCHART_VALUES, n, p)  replaces all data by n series of p points
@@ -66,6 +69,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QCustomPlot;
@@ -106,6 +110,7 @@ inline constexpr int OVCHART_MAX_BUFFER = 1 << 24;
 
 class CChartBuffer;
 class CChartColumns;
+class CChartLines;
 class CChartLegendPages;
 class CChartTicker;
 class QCPAbstractPlottable;
@@ -229,7 +234,9 @@ private:
     // Owned here alone; a group and its bars let go of each other when
     // either goes first.
     std::vector<std::unique_ptr<QCPBarsGroup>> m_barsGroups;
-    CChartColumns* m_columns = nullptr;  // owned by the plot
+    CChartColumns* m_columns = nullptr;       // owned by the plot
+    CChartLines* m_lines = nullptr;           // owned by the plot
+    std::pair<int, int> m_linesLook{-1, -1};  // series and depth m_lines was given
     std::unique_ptr<CChartLegendPages> m_legendPages;
     MouseHandler m_mouseHandler;
     QString m_titles[2];  // axis titles as set, x and y

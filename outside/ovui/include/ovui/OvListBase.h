@@ -110,7 +110,9 @@ public:
 
     // The text a cell shows in a width of pixels: the full text, or the
     // alternative text where the column allows it and the full one is wider.
-    QString GetDisplayText(int row, int column, int width) const;
+    // fits, when given, is set when the text returned is known to fit the
+    // width (a full text that was measured for the choice).
+    QString GetDisplayText(int row, int column, int width, bool* fits = nullptr) const;
     // The column width that shows text whole in a cell (text and margins).
     int GetCellWidth(const QString& text) const;
 
