@@ -83,15 +83,7 @@ std::string_view Trim(std::string_view text) noexcept {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if ((a[i] | 0x20) != (b[i] | 0x20)) {
-            return false;
-        }
-    }
-    return true;
+    return a.size() == b.size() && mg_strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 // Whether the parameters of a coding ("q=0.5", "q=0") leave it a quality above 0.
