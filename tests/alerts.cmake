@@ -19,5 +19,5 @@ add_dependencies(alerts_dbus_test ov_mui_modules)
 # ov_alerts_shot <folder> [en|<code>...]: the alert dialog, the tree with a
 # down host and the tray menu per language (scripts/screenshots.sh).
 add_executable(ov_alerts_shot ${CMAKE_CURRENT_LIST_DIR}/tools/alerts_shot.cpp)
-target_link_libraries(ov_alerts_shot PRIVATE ov_test_viewhost ov::alerts ov::msgfmt Qt6::Widgets)
+target_link_libraries(ov_alerts_shot PRIVATE ov_test_shots ov_test_viewhost ov::alerts ov::msgfmt Qt6::Widgets)
 add_dependencies(ov_alerts_shot ov_mui_modules)

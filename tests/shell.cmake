@@ -13,7 +13,7 @@ add_dependencies(shell_gui_test tapper ov_mui_modules ov_mui_docs startup_other_
 # message boxes, the help window, the online pane with its local page and
 # the update dialogs, as PNG pictures per language.
 add_executable(ov_app_shot tools/app_shot.cpp)
-target_link_libraries(ov_app_shot PRIVATE ov::tapperapp ov::startup Qt6::Widgets Qt6::Network)
+target_link_libraries(ov_app_shot PRIVATE ov_test_shots ov::tapperapp ov::startup Qt6::Widgets Qt6::Network)
 add_dependencies(ov_app_shot ov_mui_modules ov_mui_docs)
 
 # The window version ending while a name lookup hangs: the program's window

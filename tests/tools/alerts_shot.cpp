@@ -26,6 +26,7 @@
 #include "OvPingDoc.h"
 #include "StatTreeView.h"
 #include "support/fake_icmp.h"
+#include "support/shot_languages.h"
 #include "support/view_host.h"
 
 namespace {
@@ -62,33 +63,17 @@ bool Save(const QPixmap& picture, const QDir& out, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder> [en|<code>...]\n", argv[0]);
+    if (!ov::test::ReadShotArguments(argc, argv)) {
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     QApplication app(argc, argv);
-    std::vector<std::string> codes(argv + 2, argv + argc);
-    if (codes.empty()) {
-        codes = {"en", "de_de", "zh_cn"};
-    }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     ov::test::FakeIcmpProvider fake;
     ov::test::ProviderScope scope({&fake});
     fake.SetDefault({.roundTripTime = 3});
     fake.SetDestinationCycle(htonl(0x7f000002), {{.status = IP_DEST_HOST_UNREACHABLE}});
-    int rc = 0;
-    for (const std::string& code : codes) {
-        ResetLanguageModule();
-        const QString module =
-            QApplication::applicationDirPath() + "/mui/" + QString::fromStdString(code) + "/OvPingRes.so";
-        if (code != "en" && !SelectLanguageModule(module.toStdU16String())) {
-            std::fprintf(stderr, "%s: cannot load %s\n", argv[0], qPrintable(module));
-            rc = 1;
-            continue;
-        }
+    return ov::test::ForEachShotLanguage(argc, argv, [&](const std::string& code) {
+        int rc = 0;
         {
             CAlertDlg dialog(ALERT_SETTINGS{}, CProfile(u"Software\\Orvantek Shot"));
             dialog.show();
@@ -124,7 +109,6 @@ int main(int argc, char** argv) {
         rc |= Save(WithCaption(menu.grab(), alerts.Tray().Icon().toolTip()), out, "traymenu-" + code + ".png") ? 0 : 1;
         menu.hide();
         doc.StopAll();
-    }
-    ResetLanguageModule();
-    return rc;
+        return rc;
+    });
 }

@@ -26,6 +26,7 @@
 #include "OnlineResourceView.h"
 #include "ovupdate/OvUpdate.h"
 #include "startup.h"
+#include "support/shot_languages.h"
 
 namespace {
 
@@ -141,37 +142,20 @@ int ShotLanguageChecks(const QDir& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder> [en|<code>...]\n", argv[0]);
+    if (!ov::test::ReadShotArguments(argc, argv)) {
         return 2;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     // The updater's memory goes to a registry of its own.
     const QTemporaryDir registry;
     qputenv("OV_REGISTRY_DIR", registry.path().toLocal8Bit());
     QApplication app(argc, argv);
-    std::vector<std::string> codes(argv + 2, argv + argc);
-    if (codes.empty()) {
-        codes = {"en", "de_de", "zh_cn"};
-    }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    int rc = 0;
-    for (const std::string& code : codes) {
-        ResetLanguageModule();
-        const QString module =
-            QApplication::applicationDirPath() + "/mui/" + QString::fromStdString(code) + "/OvPingRes.so";
-        if (code != "en" && !SelectLanguageModule(module.toStdU16String())) {
-            std::fprintf(stderr, "%s: cannot load %s\n", argv[0], qPrintable(module));
-            rc = 1;
-            continue;
-        }
+    return ov::test::ForEachShotLanguage(argc, argv, [&](const std::string& code) {
+        int rc = 0;
         if (code == "en") {
             rc |= ShotLanguageChecks(out);
         }
         rc |= ShotLanguage(out, code);
-    }
-    ResetLanguageModule();
-    return rc;
+        return rc;
+    });
 }

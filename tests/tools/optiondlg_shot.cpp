@@ -13,31 +13,16 @@
 #include "MsgFormat.h"
 #include "OptionDlg.h"
 #include "OvPingDoc.h"
+#include "support/shot_languages.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder> [en|<code>...]\n", argv[0]);
+    if (!ov::test::ReadShotArguments(argc, argv)) {
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     QApplication app(argc, argv);
-    std::vector<std::string> codes(argv + 2, argv + argc);
-    if (codes.empty()) {
-        codes = {"en", "de_de", "zh_cn"};
-    }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    int rc = 0;
-    for (const std::string& code : codes) {
-        ResetLanguageModule();
-        const QString module =
-            QApplication::applicationDirPath() + "/mui/" + QString::fromStdString(code) + "/OvPingRes.so";
-        if (code != "en" && !SelectLanguageModule(module.toStdU16String())) {
-            std::fprintf(stderr, "%s: cannot load %s\n", argv[0], qPrintable(module));
-            rc = 1;
-            continue;
-        }
+    return ov::test::ForEachShotLanguage(argc, argv, [&](const std::string& code) {
+        int rc = 0;
         COvPingDoc doc;
         COptionDlg dialog(&doc);
         dialog.show();
@@ -47,7 +32,6 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: cannot write %s\n", argv[0], qPrintable(file));
             rc = 1;
         }
-    }
-    ResetLanguageModule();
-    return rc;
+        return rc;
+    });
 }
