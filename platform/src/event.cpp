@@ -1,25 +1,67 @@
 #include "platform/event.h"
 
-#include <chrono>
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
 
 namespace ov {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Waits on cond until ready() holds or timeoutMs passed; true when ready.
-template <typename Ready>
-bool WaitFor(std::condition_variable& cond, std::unique_lock<std::mutex>& lock, DWORD timeoutMs, Ready ready) {
-    if (timeoutMs == INFINITE) {
-        cond.wait(lock, ready);
-        return true;
+// The moment timeoutMs from now on the monotonic clock.
+timespec DeadlineAfter(DWORD timeoutMs) noexcept {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    t.tv_sec += static_cast<time_t>(timeoutMs / 1000);
+    t.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1'000'000;
+    if (t.tv_nsec >= 1'000'000'000) {
+        t.tv_nsec -= 1'000'000'000;
+        ++t.tv_sec;
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    return cond.wait_until(lock, deadline, ready);
+    return t;
+}
+
+// Sleeps while *word holds seen, until woken or the monotonic deadline
+// (nullptr: none); false once the deadline passed.
+bool SleepWhile(std::atomic<std::uint32_t>& word, std::uint32_t seen, const timespec* deadline) noexcept {
+    static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+    const long result = ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAIT_BITSET_PRIVATE, seen,
+                                  deadline, nullptr, FUTEX_BITSET_MATCH_ANY);
+    return result == 0 || errno != ETIMEDOUT;
 }
 
 }  // namespace
+
+template <typename Ready>
+bool WaitGroup::WaitFor(std::unique_lock<std::mutex>& lock, DWORD timeoutMs, Ready ready) noexcept {
+    const timespec deadline = timeoutMs == INFINITE ? timespec{} : DeadlineAfter(timeoutMs);
+    while (!ready()) {
+        // Read under the lock: a Set after this changes the word, so the
+        // sleep below cannot miss it.
+        const std::uint32_t seen = m_sequence.load(std::memory_order_relaxed);
+        ++m_waiters;
+        lock.unlock();
+        const bool inTime = SleepWhile(m_sequence, seen, timeoutMs == INFINITE ? nullptr : &deadline);
+        lock.lock();
+        --m_waiters;
+        if (!inTime) {
+            return ready();
+        }
+    }
+    return true;
+}
+
+void WaitGroup::WakeAll() noexcept {
+    m_sequence.fetch_add(1, std::memory_order_relaxed);
+    if (m_waiters != 0) {
+        ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&m_sequence), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr,
+                  nullptr, 0);
+    }
+}
 
 Event::Event(ResetMode mode)
     : m_ownGroup(std::make_unique<WaitGroup>()), m_group(m_ownGroup.get()), m_manual(mode == ResetMode::Manual) {}
@@ -27,10 +69,10 @@ Event::Event(ResetMode mode)
 Event::Event(WaitGroup& group, ResetMode mode) : m_group(&group), m_manual(mode == ResetMode::Manual) {}
 
 void Event::Set() noexcept {
-    // Notified under the lock: a waiter that wakes may destroy the event at once.
+    // Woken under the lock: a waiter that wakes may destroy the event at once.
     std::lock_guard lock(m_group->m_mutex);
     m_signaled = true;
-    m_group->m_cond.notify_all();
+    m_group->WakeAll();
 }
 
 void Event::Reset() noexcept {
@@ -55,7 +97,7 @@ bool Event::ConsumeLocked() noexcept {
 
 bool Event::Wait(DWORD timeoutMs) noexcept {
     std::unique_lock lock(m_group->m_mutex);
-    if (!WaitFor(m_group->m_cond, lock, timeoutMs, [this] { return m_signaled; })) {
+    if (!m_group->WaitFor(lock, timeoutMs, [this] { return m_signaled; })) {
         return false;
     }
     return ConsumeLocked();
@@ -80,7 +122,7 @@ int WaitAny(std::initializer_list<Event*> events, DWORD timeoutMs) noexcept {
         }
         return false;
     };
-    if (!WaitFor(group->m_cond, lock, timeoutMs, anySet)) {
+    if (!group->WaitFor(lock, timeoutMs, anySet)) {
         return -1;
     }
     int position = 0;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/thread.h"
@@ -77,6 +79,61 @@ TEST(Event, TimedWaitEndsEarlyWhenSet) {
     EXPECT_TRUE(event.Wait(60000));
     setter.join();
     EXPECT_LT(Clock::now() - begin, 30s);  // functional: far below the 60 s timeout
+}
+
+TEST(Event, ATimedWaitNobodyEndsTakesItsTime) {
+    ov::WaitGroup group;
+    ov::Event gate(group, ov::Event::ResetMode::Manual);
+    ov::Event quit(group);
+    const auto begin = Clock::now();
+    EXPECT_EQ(ov::WaitAny({&gate, &quit}, 50), -1);
+    EXPECT_GE(Clock::now() - begin, 50ms);
+}
+
+TEST(Event, OneSetWakesEveryWaiterOfTheGroup) {
+    ov::WaitGroup group;
+    ov::Event gate(group, ov::Event::ResetMode::Manual);
+    ov::Event quit(group, ov::Event::ResetMode::Manual);
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 4; ++i) {
+        waiters.emplace_back([&] {
+            if (ov::WaitAny({&gate, &quit}, 60000) == 1) {
+                ++woken;
+            }
+        });
+    }
+    std::this_thread::sleep_for(20ms);
+    quit.Set();
+    for (std::thread& waiter : waiters) {
+        waiter.join();
+    }
+    EXPECT_EQ(woken, 4);
+}
+
+TEST(Event, NoWakeUpIsLostBetweenTwoThreads) {
+    // A set that comes between a waiter's look at the flag and its sleep must
+    // still end that sleep; a hundred thousand hand-overs meet that moment.
+    ov::Event ping;
+    ov::Event pong;
+    constexpr int kRounds = 100000;
+    std::atomic<int> answered{0};
+    std::thread other([&] {
+        for (int i = 0; i < kRounds && ping.Wait(10000); ++i) {
+            ++answered;
+            pong.Set();
+        }
+    });
+    int rounds = 0;
+    for (; rounds < kRounds; ++rounds) {
+        ping.Set();
+        if (!pong.Wait(10000)) {
+            break;
+        }
+    }
+    other.join();
+    EXPECT_EQ(rounds, kRounds);
+    EXPECT_EQ(answered, kRounds);
 }
 
 // Slots of the kernel's table of waiting threads of this process (the

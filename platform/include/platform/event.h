@@ -3,7 +3,8 @@
 // Events that one thread waits for together (a run gate and a quit signal)
 // share one WaitGroup, so that a wait for several of them ends as soon as any
 // one is set: a long wait can be ended at once by setting a quit event.
-#include <condition_variable>
+#include <atomic>
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -18,7 +19,11 @@ namespace ov {
 class Event;
 int WaitAny(std::initializer_list<Event*> events, DWORD timeoutMs) noexcept;
 
-// Lock and wake-up shared by the events of one group.
+// Lock and wake-up shared by the events of one group. Waiters sleep on a
+// word that every Set changes, directly on the kernel's futex: a wait that
+// times out then costs one system call. (A condition variable leaves its
+// mutex marked as contended after every wait, so that each timed-out wait of
+// thousands of workers also paid a wake-up call for nobody.)
 class WaitGroup {
 public:
     WaitGroup() = default;
@@ -28,8 +33,15 @@ public:
 private:
     friend class Event;
     friend int WaitAny(std::initializer_list<Event*> events, DWORD timeoutMs) noexcept;
+    // Waits under lock until ready() holds or timeoutMs passed; true when ready.
+    template <typename Ready>
+    bool WaitFor(std::unique_lock<std::mutex>& lock, DWORD timeoutMs, Ready ready) noexcept;
+    // Wakes every waiter; called under m_mutex, after a flag was set.
+    void WakeAll() noexcept;
+
     std::mutex m_mutex;
-    std::condition_variable m_cond;
+    std::atomic<std::uint32_t> m_sequence{0};  // changed by every Set
+    int m_waiters = 0;                         // threads asleep, under m_mutex
 };
 
 // A settable flag that threads can wait for; initially clear.
