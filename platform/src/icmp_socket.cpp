@@ -422,22 +422,6 @@ Match EchoHandle::Drain(bool errorQueue, IPAddr destination, std::int64_t& recei
     return {};
 }
 
-void EchoHandle::ClearStaleErrors() noexcept {
-    // An ICMP error that arrives after its request timed out leaves a pending
-    // socket error (which would fail the next send) and an entry on the error
-    // queue. Neither belongs to the request about to go out.
-    const int fd = m_socket.Get();
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error == 0) {
-        return;
-    }
-    std::int64_t ignored;
-    Drain(true, 0, ignored);  // quotes only earlier sequence numbers: nothing matches
-    // Taking an entry off the queue may set the pending error again.
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-}
-
 bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
     if (m_kind != SocketKind::Raw || destination == m_connected) {
         return true;
@@ -463,6 +447,20 @@ bool EchoHandle::ConnectTo(IPAddr destination) noexcept {
     }
     m_connected = destination;
     return true;
+}
+
+bool EchoHandle::Transmit(IPAddr destination, const void* data, WORD size) noexcept {
+    if (ConnectTo(destination) && SendRequest(destination, data, size)) {
+        return true;
+    }
+    // An ICMP error that arrives after its request timed out leaves a pending
+    // socket error, which fails the next send in its place (and clears it),
+    // and an entry on the error queue. Neither belongs to this request: the
+    // queue is emptied and the send tried once more. A failure of the request's
+    // own fails again. Checking before every send cost a system call an echo.
+    std::int64_t ignored;
+    Drain(true, 0, ignored);  // quotes only earlier sequence numbers: nothing matches
+    return ConnectTo(destination) && SendRequest(destination, data, size);
 }
 
 namespace {
@@ -611,9 +609,8 @@ DWORD EchoHandle::SendEcho(IPAddr destination, const void* requestData, WORD req
     }
 
     ++m_sequence;
-    ClearStaleErrors();
     const std::int64_t sendMono = ClockNs(CLOCK_MONOTONIC);
-    if (!ConnectTo(destination) || !SendRequest(destination, requestData, requestSize)) {
+    if (!Transmit(destination, requestData, requestSize)) {
         const int error = errno;
         std::int64_t ignored;
         Drain(true, destination, ignored);  // takes the queued copy of the failure

@@ -80,8 +80,10 @@ private:
     // queue is empty.
     Match Drain(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs) noexcept;
     bool ConnectTo(IPAddr destination) noexcept;
-    // Forgets errors that earlier requests left on the socket.
-    void ClearStaleErrors() noexcept;
+    // Connects (raw sockets) and sends the current request; a send failed by
+    // an error that an earlier request left is tried once more. false with
+    // errno telling why when it could not go out.
+    bool Transmit(IPAddr destination, const void* data, WORD size) noexcept;
     Match ReadOne(bool errorQueue, IPAddr destination, std::int64_t& receiveRealNs, bool& empty) noexcept;
 
     static constexpr std::uint32_t kMagic = 0x4f564943;  // "OVIC"
