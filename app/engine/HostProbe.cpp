@@ -190,10 +190,10 @@ DWORD CHostProbe::CopyEventsSince(DWORD from, std::vector<PING_EVENT>& out) cons
     return m_events.CopySince(from, out);
 }
 
-void CHostProbe::CopyStatisticsAndEvents(PING_STATS& stats, std::vector<PING_EVENT>& events) const {
+DWORD CHostProbe::CopyStatisticsAndEvents(PING_STATS& stats, std::vector<PING_EVENT>& events, DWORD from) const {
     std::lock_guard lock(m_statsLock);
     stats = m_stats;
-    m_events.CopySince(0, events);
+    return m_events.CopySince(from, events);
 }
 
 void CHostProbe::Record(std::int32_t type) noexcept {

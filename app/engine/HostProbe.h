@@ -106,9 +106,10 @@ public:
     // Replaces out with the events recorded since the event count was from (the
     // retained ones, oldest first) and returns the count, in one look.
     DWORD CopyEventsSince(DWORD from, std::vector<PING_EVENT>& out) const;
-    // The five counters and every retained event (oldest first) as of one
-    // moment, so that the counters and the events agree.
-    void CopyStatisticsAndEvents(PING_STATS& stats, std::vector<PING_EVENT>& events) const;
+    // The five counters and the events recorded since the event count was from
+    // (0: every retained one, oldest first) as of one moment, so that the
+    // counters and the events agree; returns the event count.
+    DWORD CopyStatisticsAndEvents(PING_STATS& stats, std::vector<PING_EVENT>& events, DWORD from = 0) const;
     // Position in the document's host list; the notifications' second parameter.
     DWORD GetIndex() const noexcept { return m_index; }
 

@@ -157,13 +157,12 @@ void ReadNewEvents(CHostProbe& host, HostProgress& progress, unsigned long limit
     if (progress.done) {
         return;
     }
-    // Counters first: a request counted here is already in the ring copied below.
+    // One look: a request counted in the counters is in the events copied too.
     PING_STATS stats{};
-    host.GetStatistics(stats);
+    const DWORD from = progress.read;
+    progress.read = host.CopyStatisticsAndEvents(stats, fresh, from);
     const bool finished = limit != 0 && stats.sent >= limit;
-    if (host.GetEventCount() != progress.read) {
-        const DWORD from = progress.read;
-        progress.read = host.CopyEventsSince(from, fresh);
+    if (progress.read != from) {
         if (progress.states && progress.read - from > fresh.size()) {
             progress.states->ForgetRuns();  // the ring dropped events never read
         }
