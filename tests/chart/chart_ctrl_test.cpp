@@ -438,15 +438,20 @@ TEST_F(ChartTest, KeptLinePictureEqualsOnePaintedWhole) {
         EXPECT_EQ(c.Export(OVCHART_FORMAT_BMP, path), 1);
         return QImage(path).convertToFormat(QImage::Format_RGB32);
     };
+    // A chart of four series and a window of 299 points, 700 x 300.
+    auto chartOfFour = [](bool depth) {
+        auto c = std::make_unique<COvChartCtrl>();
+        c->resize(700, 300);
+        c->Set3D(depth);
+        EXPECT_EQ(c->OpenData(OVCHART_VALUES, 4, 299), 1);
+        EXPECT_EQ(c->CloseData(OVCHART_VALUES), 1);
+        return c;
+    };
     QTemporaryDir dir;
     for (const bool depth : {true, false}) {
         SCOPED_TRACE(depth ? "3D" : "flat");
         std::mt19937 random(7);
-        auto kept = std::make_unique<COvChartCtrl>();
-        kept->resize(700, 300);
-        kept->Set3D(depth);
-        ASSERT_EQ(kept->OpenData(OVCHART_VALUES, 4, 299), 1);
-        ASSERT_EQ(kept->CloseData(OVCHART_VALUES), 1);
+        const auto kept = chartOfFour(depth);
         kept->show();
         QApplication::processEvents();
         // Each sample draws at once; the window scrolls from the first on.
@@ -458,11 +463,7 @@ TEST_F(ChartTest, KeptLinePictureEqualsOnePaintedWhole) {
 
         // The same points, drawn once at the end.
         std::mt19937 again(7);
-        auto whole = std::make_unique<COvChartCtrl>();
-        whole->resize(700, 300);
-        whole->Set3D(depth);
-        ASSERT_EQ(whole->OpenData(OVCHART_VALUES, 4, 299), 1);
-        ASSERT_EQ(whole->CloseData(OVCHART_VALUES), 1);
+        const auto whole = chartOfFour(depth);
         feed(*whole, 120, again);
         const QImage b = picture(*whole, dir.filePath(QStringLiteral("whole.bmp")));
         ASSERT_NE(lines(*whole), nullptr);

@@ -147,6 +147,17 @@ public:
     int paints = 0;
 };
 
+// Paint events of tree's viewport caused by one refresh.
+int PaintsOfARefresh(CStatTreeView& tree) {
+    PaintCounter counter;
+    tree.viewport()->installEventFilter(&counter);
+    tree.Refresh();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    tree.viewport()->removeEventFilter(&counter);
+    return counter.paints;
+}
+
 // A refresh rewrites the lines of a host that sent since the last one, in one
 // change of its eight lines, made anew from the new counts when they are next
 // read; a host without news keeps its lines untouched, and a refresh that
@@ -189,14 +200,8 @@ TEST_F(StatTreeTest, ARefreshRewritesTheHostsThatChangedOnceAndPaintsNothingElse
     EXPECT_EQ(Text(Line(1, 2)), QStringLiteral("Packets Sent:%1").arg(sent));
     QApplication::processEvents();
     changes.clear();
-    PaintCounter counter;
-    tree->viewport()->installEventFilter(&counter);
-    tree->Refresh();
-    QApplication::processEvents();
-    QApplication::processEvents();
-    tree->viewport()->removeEventFilter(&counter);
+    EXPECT_EQ(PaintsOfARefresh(*tree), 0);
     EXPECT_TRUE(changes.empty());
-    EXPECT_EQ(counter.paints, 0);
 }
 
 // Lines of a host out of view are passed over by the tree; those in view are
@@ -219,13 +224,7 @@ TEST_F(StatTreeTest, AChangedHostIsPaintedWhenAnyOfItsLinesIsInView) {
         QApplication::processEvents();
         const DWORD sent = Stats(1).sent;
         EXPECT_TRUE(WaitFor([&] { return Stats(1).sent != sent; }));
-        PaintCounter counter;
-        tree->viewport()->installEventFilter(&counter);
-        tree->Refresh();
-        QApplication::processEvents();
-        QApplication::processEvents();
-        tree->viewport()->removeEventFilter(&counter);
-        return counter.paints;
+        return PaintsOfARefresh(*tree);
     };
     EXPECT_EQ(paintsAfterANewSend(HostNode(0)), 0);  // host 0 and four of its lines
     EXPECT_EQ(paintsAfterANewSend(Line(0, 4)), 0);   // host 1's node, none of its lines
